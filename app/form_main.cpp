@@ -1,0 +1,75 @@
+#include "app/form_main.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QLayout>
+#include <exception>
+
+#include "app/dialogs.h"
+#include "app/fonts.h"
+#include "app/form_info.h"
+#include "app/program_title.h"
+#include "ui_form_main.h"
+
+namespace r7730 {
+
+TForm_main::TForm_main(const TFormServices& services, QWidget* parent)
+    : QWidget(parent), ui(new Ui::TForm_main), services_(services)
+{
+    ui->setupUi(this);
+    setWindowTitle(kProgramTitle);
+    setFont(DefaultFont(11));
+    ui->Memo->setFont(LogFont(12));
+    // Lay the window out now, so the log view has its real width for the start line.
+    layout()->activate();
+    RecountLogViewRows();
+    ui->Memo->installEventFilter(this);
+    WireShell();
+    FormCreate();
+}
+
+TForm_main::~TForm_main()
+{
+    FormDestroy();
+    delete ui;
+}
+
+void TForm_main::RunGuarded(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        services_.dialogs.ErrorReport(QString::fromUtf8(error.what()));
+    } catch (...) {
+        services_.dialogs.ErrorReport(QStringLiteral("Unknown error"));
+    }
+}
+
+void TForm_main::Wire(QAbstractButton* button, void (TForm_main::*handler)())
+{
+    connect(button, &QAbstractButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+}
+
+void TForm_main::WireShell()
+{
+    Wire(ui->BtnExit, &TForm_main::BtnExitClick);
+    Wire(ui->Btn_ViewInfo, &TForm_main::Btn_ViewInfoClick);
+    Wire(ui->Btn_Clear, &TForm_main::Btn_ClearClick);
+}
+
+void TForm_main::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!activated_) {
+        activated_ = true;
+        RunGuarded([this] { FormActivate(); });
+    }
+}
+
+void TForm_main::closeEvent(QCloseEvent* event)
+{
+    RunGuarded([this] { FormClose(); });
+    event->accept();
+}
+
+} // namespace r7730

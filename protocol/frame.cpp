@@ -1,0 +1,26 @@
+#include "protocol/frame.h"
+
+#include "protocol/h_refer_lib.h"
+
+namespace r7730 {
+
+TFrame BuildFrame(std::uint8_t messageId, const std::vector<std::uint8_t>& payload)
+{
+    TFrame frame;
+    frame.reserve(payload.size() + kFrameOverhead);
+    frame.push_back(kFrameStart);
+    frame.push_back(static_cast<std::uint8_t>(payload.size() + kFrameOverhead));
+    frame.push_back(messageId);
+    frame.push_back(kFixedByte);
+    frame.insert(frame.end(), payload.begin(), payload.end());
+    frame.push_back(kFrameEnd);
+    return frame;
+}
+
+std::string TransmitLogLine(const std::string& idText, const TFrame& frame, const std::string& tail)
+{
+    return "TX 0x" + idText + " : [" + std::to_string(frame.size()) + "][" +
+           HexText(frame.data(), frame.size()) + tail;
+}
+
+} // namespace r7730

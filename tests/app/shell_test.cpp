@@ -1,0 +1,171 @@
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "app/dialogs.h"
+#include "app/form_info.h"
+#include "app/form_main.h"
+#include "support/fake_services.h"
+#include "support/temp_folder.h"
+#include "ui_form_main.h"
+
+using namespace r7730;
+using namespace r7730::testing;
+
+TEST(ErrorReport, FullStopIsAddedAfterCharactersAboveTheFullStop)
+{
+    EXPECT_EQ(ErrorReportText("Unable to write to ./cfg/SETUP.INI"), "Unable to write to ./cfg/SETUP.INI.");
+    EXPECT_EQ(ErrorReportText("Unable to open com port (win error code: 2)"), "Unable to open com port (win error code: 2)");
+    EXPECT_EQ(ErrorReportText("done."), "done.");
+    EXPECT_EQ(ErrorReportText("'x' is not a valid integer value"), "'x' is not a valid integer value.");
+    EXPECT_EQ(ErrorReportText(QStringLiteral("확인하십시오")), QStringLiteral("확인하십시오."));
+    EXPECT_EQ(ErrorReportText("a-"), "a-");
+    EXPECT_EQ(ErrorReportText(""), "");
+}
+
+class Shell : public ::testing::Test {
+protected:
+    TTempWorkingFolder folder;
+    TFakeServices services;
+    TForm_main form{{services.dialogs, services.clock, services.launcher}};
+};
+
+TEST_F(Shell, CreationLogsTheStartLineSelectsTheFirstTabAndSetsTheVersion)
+{
+    EXPECT_EQ(form.ui->Memo->toPlainText().split('\n').first(), "[14:03:27]  Start R7730LX Serial Setup Program...");
+    EXPECT_EQ(form.StatusReceived, 0);
+    EXPECT_EQ(form.ui->PageControl1->currentIndex(), 0);
+    EXPECT_EQ(form.ui->Lb_PGVersion->text(), "v1.00");
+    EXPECT_FALSE(form.ui->Lb_PGVersion->isVisibleTo(&form));
+    EXPECT_EQ(form.windowTitle(), "Kavlor R7730LX Serial Setup Program");
+}
+
+TEST_F(Shell, ExitAnsweredNoLeavesEverythingAsItWas)
+{
+    form.show();
+    services.dialogs.answers = {TConfirmAnswer::No};
+    form.ui->BtnExit->click();
+    EXPECT_EQ(services.dialogs.confirmations, QStringList{QStringLiteral("프로그램을 종료하시겠습니까? ")});
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.ui->Memo->toPlainText().contains("Exit"));
+
+    services.dialogs.answers = {TConfirmAnswer::Closed};
+    form.ui->BtnExit->click();
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(Shell, ExitAnsweredYesLogsTheExitLineAndCloses)
+{
+    form.show();
+    form.ui->BtnExit->click();
+    EXPECT_TRUE(form.ui->Memo->toPlainText().endsWith("[14:03:27]  Kavlor R7730LX Serial Setup Program Exit... "));
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(Shell, ClosingByTheFrameAsksNothingAndLogsNoExitLine)
+{
+    form.show();
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(services.dialogs.confirmations.isEmpty());
+    EXPECT_FALSE(form.ui->Memo->toPlainText().contains("Exit"));
+}
+
+TEST_F(Shell, AboutBoxShowsTheVersionAndOpensTheWebPageFromLogoAndText)
+{
+    TForm_Info info(form, services.launcher);
+    EXPECT_EQ(info.Lb_VersionInfo->text(), "v1.00");
+    EXPECT_EQ(info.windowTitle(), QStringLiteral("프로그램 정보"));
+    EXPECT_EQ(info.size(), QSize(498, 150));
+    EXPECT_EQ(info.Btn_OK->text(), QStringLiteral(" 확인 "));
+    EXPECT_EQ(info.Btn_OK->toolTip(), QStringLiteral("창닫기"));
+
+    QTest::mouseClick(info.ImgLogo, Qt::LeftButton);
+    QTest::mouseClick(info.LbInfo, Qt::LeftButton);
+    ASSERT_EQ(services.launcher.launches.size(), 2u);
+    for (const TLaunchRequest& launch : services.launcher.launches) {
+        EXPECT_EQ(launch.program, "xdg-open");
+        EXPECT_EQ(launch.arguments, std::vector<std::string>{TForm_Info::kMakerWebPage});
+    }
+
+    // Shown twice through "S/W Info": the same box, closed by OK each time.
+    form.SetInfoForm(&info);
+    for (int i = 0; i < 2; ++i) {
+        QTimer::singleShot(0, &info, [&info] { info.Btn_OK->click(); });
+        form.ui->Btn_ViewInfo->click();
+        EXPECT_FALSE(info.isVisible());
+        EXPECT_EQ(info.Lb_VersionInfo->text(), "v1.00");
+    }
+}
+
+TEST_F(Shell, AHandlerThatThrowsReachesTheErrorReportAndTheProgramGoesOn)
+{
+    form.RunGuarded([] { throw std::runtime_error("Unable to write to ./cfg/SETUP.INI"); });
+    EXPECT_EQ(services.dialogs.errors, QStringList{"Unable to write to ./cfg/SETUP.INI."});
+}
+
+// The real program, started twice: the second copy ends at once with code 0.
+class SingleInstance : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("XDG_RUNTIME_DIR", folder.Path());
+    }
+
+    void Start(QProcess& process)
+    {
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(folder.Path());
+        process.start(R7730_SETUP_BINARY, {});
+        ASSERT_TRUE(process.waitForStarted(5000));
+    }
+
+    // True once some process holds the program's lock.
+    bool LockIsHeld() const
+    {
+        int fd = ::open((folder.Path() + "/R7730LX_Setup.lock").toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+        ::close(fd);
+        return held;
+    }
+
+    TTempWorkingFolder folder;
+    QProcessEnvironment environment;
+};
+
+TEST_F(SingleInstance, SecondCopyExitsQuietlyAndAFreshCopyStartsAfterTheFirstEnds)
+{
+    QProcess first;
+    Start(first);
+    for (int i = 0; i < 200 && !LockIsHeld(); ++i)
+        QTest::qWait(25);
+    ASSERT_TRUE(LockIsHeld());
+
+    QProcess second;
+    Start(second);
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(10000));
+
+    QProcess third;
+    Start(third);
+    EXPECT_FALSE(third.waitForFinished(1500)) << "a copy started after the first ended should keep running";
+    third.terminate();
+    third.waitForFinished(10000);
+}

@@ -1,0 +1,58 @@
+#pragma once
+// Stand-ins for what the window is handed: message boxes that record and answer from a
+// script, a clock that stands still, and a launcher that only records.
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <vector>
+
+#include "app/clock.h"
+#include "support/qt_printers.h"
+#include "app/dialogs.h"
+#include "tools/launcher.h"
+
+namespace r7730::testing {
+
+class TRecordingDialogs : public IDialogs {
+public:
+    void Notice(const QString& text) override { notices.push_back(text); }
+    TConfirmAnswer Confirm(const QString& text) override
+    {
+        confirmations.push_back(text);
+        if (answers.empty())
+            return TConfirmAnswer::Yes;
+        TConfirmAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void ErrorReport(const QString& text) override { errors.push_back(ErrorReportText(text)); }
+
+    QStringList notices;
+    QStringList confirmations;
+    QStringList errors;
+    std::deque<TConfirmAnswer> answers; // next answers to Confirm; Yes when empty
+};
+
+class TFixedClock : public IClock {
+public:
+    TLocalTime Now() const override { return now; }
+    TLocalTime now{2021, 3, 5, 14, 3, 27};
+};
+
+class TRecordingLauncher : public ILauncher {
+public:
+    bool Launch(const TLaunchRequest& request) override
+    {
+        launches.push_back(request);
+        return true;
+    }
+    std::vector<TLaunchRequest> launches;
+};
+
+struct TFakeServices {
+    TRecordingDialogs dialogs;
+    TFixedClock clock;
+    TRecordingLauncher launcher;
+};
+
+} // namespace r7730::testing

@@ -1,0 +1,22 @@
+#pragma once
+// A fresh temporary folder made the current working folder for the life of the object, as
+// the program resolves cfg/, Log/ and the firmware folder against it.
+#include <QDir>
+#include <QTemporaryDir>
+
+namespace r7730::testing {
+
+class TTempWorkingFolder {
+public:
+    TTempWorkingFolder() : previous_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
+    ~TTempWorkingFolder() { QDir::setCurrent(previous_); }
+    QString Path() const { return dir_.path(); }
+    QString File(const QString& relative) const { return dir_.filePath(relative); }
+    bool MakeFolder(const QString& relative) const { return QDir(dir_.path()).mkpath(relative); }
+
+private:
+    QTemporaryDir dir_;
+    QString previous_;
+};
+
+} // namespace r7730::testing
