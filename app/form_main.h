@@ -12,6 +12,9 @@
 #include "app/event_log_file.h"
 
 class QAbstractButton;
+class QPainter;
+class QRect;
+class QTimer;
 
 namespace Ui {
 class TForm_main;
@@ -56,6 +59,15 @@ public:
     // --- app/form_main_settings.cpp: the settings file ----------------------------------
     void LoadSettings();
     void SaveSettings();
+
+    // --- app/form_main_admin.cpp, app/page_control.cpp: tabs and the admin view ----------
+    void PageControl1DrawTab(QPainter& painter, int tabIndex, const QRect& rect, bool active);
+    void SetAdminView(bool visible);
+    void Btn_ViewAdminClick();
+    void EditViewAdminPWKeyDown(int key);
+
+    // The signal-polling timer: disabled, 3000 ms at start.
+    QTimer* Timer_AutoQryRSSI = nullptr;
 
     // Runs one handler; an escaped exception goes to the error report and the program goes on.
     void RunGuarded(const std::function<void()>& handler);
