@@ -1,0 +1,194 @@
+#include "protocol/reply_decoders.h"
+
+#include "protocol/code_page.h"
+#include "protocol/conversion_error.h"
+#include "protocol/h_refer_lib.h"
+
+namespace r7730 {
+namespace {
+
+// RxBuffer index of a frame offset.
+std::uint8_t At(const TReceivePath& held, int frameOffset)
+{
+    return held.RxBuffer[static_cast<std::size_t>(frameOffset - 1)];
+}
+
+std::u16string Wide(const std::string& ansi)
+{
+    return AnsiToWide(ansi);
+}
+
+std::u16string Decimal(int value)
+{
+    return Wide(std::to_string(value));
+}
+
+// A byte as a number, the way the device's fields are read: its hex text read back.
+int ByteValue(const TReceivePath& held, int frameOffset)
+{
+    return HexToInt(CharToHex(std::string(1, static_cast<char>(At(held, frameOffset)))));
+}
+
+// Two bytes, high first, joined as hex texts and read back.
+int WordValue(const TReceivePath& held, int frameOffset)
+{
+    return HexToInt(CharToHex(std::string(1, static_cast<char>(At(held, frameOffset)))) +
+                    CharToHex(std::string(1, static_cast<char>(At(held, frameOffset + 1)))));
+}
+
+std::array<std::u16string, 4> Octets(const TReceivePath& held, int frameOffset)
+{
+    std::array<std::u16string, 4> octets;
+    for (int i = 0; i < 4; ++i)
+        octets[static_cast<std::size_t>(i)] = Decimal(ByteValue(held, frameOffset + i));
+    return octets;
+}
+
+std::u16string TrimWide(std::u16string_view text)
+{
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && text[begin] <= u' ')
+        ++begin;
+    while (end > begin && text[end - 1] <= u' ')
+        --end;
+    return std::u16string(text.substr(begin, end - begin));
+}
+
+// Characters `from`..`from + count - 1` (1-based) of a wide text.
+std::u16string CopyWide(const std::u16string& text, std::size_t from, std::size_t count)
+{
+    if (from > text.size())
+        return {};
+    return text.substr(from - 1, count);
+}
+
+std::u16string ResLogLine(const std::u16string& wide)
+{
+    return u"res[" + Decimal(static_cast<int>(wide.size())) + u"] = [" + wide + u"]";
+}
+
+std::u16string Field(const std::string& payload, int from, int count)
+{
+    return Wide(Trim(CopyMbcs(payload, from, count, true)));
+}
+
+} // namespace
+
+int RssiToQuality(int rssi)
+{
+    if (rssi <= -100)
+        return 0;
+    if (rssi >= -50)
+        return 100;
+    return 2 * (rssi + 100);
+}
+
+std::string PayloadText(const TReceivePath& held)
+{
+    std::string text;
+    for (int i = 3; i < held.RxCount; ++i) {
+        const std::uint8_t byte = held.RxBuffer[static_cast<std::size_t>(i)];
+        if (byte == 0)
+            break;
+        text.push_back(static_cast<char>(byte));
+    }
+    return text;
+}
+
+TStatusReply DecodeStatusReply(const TReceivePath& held)
+{
+    TStatusReply reply;
+    switch (At(held, 4)) {
+    case 1: reply.deviceName = u"Q7760LX"; break;
+    case 2: reply.deviceName = u"R7730LX"; break;
+    default: reply.deviceName = u"ETC"; break;
+    }
+    reply.version = Decimal(ByteValue(held, 5)) + u"." + Wide(PadLeft(std::to_string(ByteValue(held, 6)), 2, '0'));
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0)
+            reply.macAddress += u":";
+        reply.macAddress += Wide(ByteToHex(At(held, 7 + i)));
+    }
+    reply.ip = Octets(held, 13);
+    reply.gateway = Octets(held, 17);
+    reply.subnetMask = Octets(held, 21);
+    reply.listenPort = Decimal(WordValue(held, 25));
+    reply.expiryTime = Decimal(ByteValue(held, 27));
+    try {
+        for (int i = 0; i < 5; ++i)
+            reply.serialIndexes.push_back(StrToInt(std::string(1, static_cast<char>(At(held, 28 + i)))));
+    } catch (const EConvertError&) {
+        return reply; // a serial index that is no digit: the later fields keep their values
+    }
+    reply.tcpModeIndex = At(held, 33) == 'S' ? 0 : 1;
+    reply.targetPort = Decimal(WordValue(held, 34));
+    reply.targetIp = Octets(held, 36);
+    return reply;
+}
+
+TScanReply DecodeScanReply(const TReceivePath& held)
+{
+    TScanReply reply;
+    const std::string payload = PayloadText(held);
+    const std::u16string wide = Wide(payload);
+    reply.logLine = ResLogLine(wide);
+
+    int count = 0;
+    try {
+        const char16_t first = wide.empty() ? u'\0' : wide[0];
+        count = StrToInt(first > 0 && first < 0x80 ? std::string(1, static_cast<char>(first)) : std::string("?"));
+    } catch (const EConvertError&) {
+        return reply;
+    }
+    for (int r = 1; r <= count; ++r) {
+        const int base = 52 * (r - 1);
+        TScanRow row;
+        row.number = r;
+        row.ssid = Field(payload, base + 2, 32);
+        row.channel = Field(payload, base + 34, 4);
+        int rssi = 0;
+        try {
+            rssi = StrToInt(Trim(CopyMbcs(payload, base + 38, 4, true)));
+        } catch (const EConvertError&) {
+            reply.rows.push_back(row);
+            return reply;
+        }
+        row.rssi = Decimal(rssi);
+        row.quality = Decimal(RssiToQuality(rssi)) + u"%";
+        row.authMode = Field(payload, base + 42, 12);
+        reply.rows.push_back(row);
+    }
+    return reply;
+}
+
+TCurrentApReply DecodeCurrentApReply(const TReceivePath& held)
+{
+    TCurrentApReply reply;
+    const std::u16string wide = Wide(PayloadText(held));
+    reply.logLine = ResLogLine(wide);
+    reply.ssid = TrimWide(CopyWide(wide, 1, 32));
+    reply.password = TrimWide(CopyWide(wide, 33, 16));
+    return reply;
+}
+
+TSignalReply DecodeSignalReply(const TReceivePath& held)
+{
+    TSignalReply reply;
+    const std::string payload = PayloadText(held);
+    reply.logLine = ResLogLine(Wide(payload));
+    reply.ssid = Field(payload, 1, 32);
+    const std::string rssiText = Trim(CopyMbcs(payload, 33, 6, true));
+    reply.rssiText = Wide(rssiText);
+    if (rssiText == "NOINFO") {
+        reply.noInfo = true;
+        return reply;
+    }
+    try {
+        reply.quality = RssiToQuality(StrToInt(rssiText));
+    } catch (const EConvertError&) {
+    }
+    return reply;
+}
+
+} // namespace r7730

@@ -1,0 +1,74 @@
+#pragma once
+// Decoding the four replies that carry data the window shows.
+//
+// Each decoder reads the held frame (RxBuffer: frame offset - 1; offsets 1 and 3 are never
+// read) and returns the values in the order the window writes them. A value that does not
+// convert ends decoding at that point, exactly where writing the controls would stop: what
+// was decoded before it is kept, everything after it is absent. Texts are returned as UTF-16,
+// ready for the window.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "protocol/receive_path.h"
+
+namespace r7730 {
+
+// Quality percent from RSSI in dBm: <= -100 -> 0, >= -50 -> 100, else 2 * (RSSI + 100).
+int RssiToQuality(int rssi);
+
+struct TStatusReply {
+    std::u16string deviceName;   // "Q7760LX", "R7730LX" or "ETC"
+    std::u16string version;      // major "." two-digit minor, e.g. "1.05"
+    std::u16string macAddress;   // "00:1A:2B:3C:4D:5E"
+    std::array<std::u16string, 4> ip, gateway, subnetMask;
+    std::u16string listenPort;
+    std::u16string expiryTime;
+    // Item indexes of baud rate, data bits, stop bits, parity, flow control, as far as they
+    // were decimal digits; fewer than five means decoding stopped there.
+    std::vector<int> serialIndexes;
+    // Present only when all five serial indexes decoded.
+    std::optional<int> tcpModeIndex; // 0 server ('S'), 1 client
+    std::optional<std::u16string> targetPort;
+    std::optional<std::array<std::u16string, 4>> targetIp;
+};
+
+struct TScanRow {
+    int number = 0;
+    std::u16string ssid;
+    std::u16string channel;
+    std::optional<std::u16string> rssi;    // absent: the RSSI field was not a number
+    std::optional<std::u16string> quality; // "70%"
+    std::optional<std::u16string> authMode;
+};
+
+struct TScanReply {
+    std::u16string logLine;       // "res[105] = [...]"
+    std::vector<TScanRow> rows;   // the last row may be partial; empty when the count was bad
+};
+
+struct TCurrentApReply {
+    std::u16string logLine;
+    std::u16string ssid;
+    std::u16string password;
+};
+
+struct TSignalReply {
+    std::u16string logLine;
+    std::u16string ssid;
+    std::u16string rssiText;           // as shown in the RSSI box
+    bool noInfo = false;               // "NOINFO": the device has joined no access point
+    std::optional<int> quality;        // absent when the RSSI was not a number (or NOINFO)
+};
+
+TStatusReply DecodeStatusReply(const TReceivePath& held);
+TScanReply DecodeScanReply(const TReceivePath& held);
+TCurrentApReply DecodeCurrentApReply(const TReceivePath& held);
+TSignalReply DecodeSignalReply(const TReceivePath& held);
+
+// The payload text of a text reply: held bytes from frame offset 4 up to the first zero byte.
+std::string PayloadText(const TReceivePath& held);
+
+} // namespace r7730
