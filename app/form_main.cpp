@@ -8,6 +8,7 @@
 #include "app/dialogs.h"
 #include "app/fonts.h"
 #include "app/form_info.h"
+#include "app/form_main_layout.h"
 #include "app/program_title.h"
 #include "ui_form_main.h"
 
@@ -20,6 +21,8 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent)
     setWindowTitle(kProgramTitle);
     setFont(DefaultFont(11));
     ui->Memo->setFont(LogFont(12));
+    ApplyMainWindowLook(*this);
+    WireAdminPasswordKeys(*this);
     // Lay the window out now, so the log view has its real width for the start line.
     layout()->activate();
     RecountLogViewRows();
@@ -55,6 +58,7 @@ void TForm_main::WireShell()
     Wire(ui->BtnExit, &TForm_main::BtnExitClick);
     Wire(ui->Btn_ViewInfo, &TForm_main::Btn_ViewInfoClick);
     Wire(ui->Btn_Clear, &TForm_main::Btn_ClearClick);
+    Wire(ui->Btn_ViewAdmin, &TForm_main::Btn_ViewAdminClick);
 }
 
 void TForm_main::showEvent(QShowEvent* event)
