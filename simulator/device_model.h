@@ -1,0 +1,59 @@
+#pragma once
+// The simulated device's command handling: one command frame in, reply frames and notes out.
+//
+// Principles of operation: the model owns the device state and nothing else — no port, no clock.
+// handle() takes one complete frame cut out by the CommandReader, checks it against the frame
+// tables (length for its ID, the fixed byte 0x50, fixed payload bytes, value ranges), and either
+// rejects it with a note or carries it out: read commands get a reply built from the state, save
+// commands change the state, are acknowledged with a short frame of their own ID and ask the
+// session to "reboot" (stay silent for a while). A reply frame ends at its first 0xFE on the
+// receiving side, so every payload byte 0xFE (a stored mask octet of 254, say) is sent as 0xFD,
+// with a note saying so.
+#include "device_state.h"
+#include "frame_codec.h"
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct CommandOutcome {
+    std::vector<Bytes> replies;     // frames to send, in order
+    std::vector<std::string> notes; // what happened, for the device's own output
+    bool accepted = false;          // false: the frame was rejected and otherwise ignored
+    bool stateChanged = false;
+    bool reboot = false;
+};
+
+struct ModelQuirks {
+    // Total length of the status reply when a trial wants it wrong (5 to 255); nullopt: 43.
+    std::optional<std::size_t> statusReplyLength;
+};
+
+class DeviceModel {
+public:
+    explicit DeviceModel(DeviceState state, ModelQuirks quirks = {});
+
+    // frame: a complete frame, 0x7E first and 0xFE last.
+    CommandOutcome handle(std::span<const std::uint8_t> frame);
+
+    Bytes statusReply(std::vector<std::string>* notes = nullptr) const;
+    const DeviceState& state() const { return state_; }
+
+private:
+    Bytes scanReply(std::vector<std::string>& notes) const;
+    Bytes currentAccessPointReply(std::vector<std::string>& notes) const;
+    Bytes signalReply(std::vector<std::string>& notes) const;
+    bool applySerialSettings(std::span<const std::uint8_t> payload, CommandOutcome& outcome);
+    bool applyTcpSettings(std::span<const std::uint8_t> payload, CommandOutcome& outcome);
+
+    DeviceState state_;
+    ModelQuirks quirks_;
+};
+
+// The total command length for each message ID of the catalogue; nullopt for an unknown ID.
+std::optional<std::size_t> commandLength(std::uint8_t id);
+
+} // namespace sim

@@ -1,0 +1,178 @@
+#include "options.h"
+
+#include <charconv>
+#include <functional>
+#include <map>
+
+namespace sim {
+
+namespace {
+
+std::optional<long long> parseInteger(const std::string& text)
+{
+    long long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::string usageText()
+{
+    return R"(Usage: Simulator [options]
+A simulated R7730LX on a pseudo-terminal. Prints the path of its serial end and answers the
+setup program's commands until interrupted (Ctrl+C).
+
+  --link PATH          make PATH a symlink to the serial end (removed on exit)
+  --state-file PATH    keep the device state in PATH (read at start, written on every change)
+  --model N            model code in the status reply (1 Q7760LX, 2 R7730LX; default: from state)
+  --reboot-ms N        silence after a save, factory reset or reboot (default 3000)
+  --delay MS           wait MS milliseconds before each reply
+  --chunks N[,N...]    write each reply in pieces of these sizes (the last size repeats)
+  --chunk-gap MS       pause between pieces (default 20)
+  --merge N            hold replies and write N of them at once (or after --merge-wait MS, default 500)
+  --garbage HEX        write these bytes before every reply, e.g. --garbage 00.13.37
+  --status-length N    send the status reply with N bytes in total instead of 43 (5 to 255)
+  --unknown-id HEX     after each open of the port, send one frame with this message ID first
+  --hangup-after N     close the serial end after N frames (the port vanishes), then open a new
+                       one after --replug-ms MS (default 1000) and move the link to it
+  --flood RATE         send status replies unasked, RATE per second, while the port is open
+  --log PATH           frame log as hex text to PATH ("-": standard output, the default)
+  --quiet              no frame log
+  --no-terminal        never re-open inside a terminal window (see below)
+  --help               this text
+
+Without a terminal on standard input or output but with a display, the simulator re-opens itself
+inside an xterm window, so that it stays visible when started from the setup program.
+)";
+}
+
+ParsedOptions parseOptions(const std::vector<std::string>& arguments)
+{
+    ParsedOptions result;
+    Options& o = result.options;
+
+    auto integerIn = [](long long low, long long high, int& target) {
+        return [low, high, &target](const std::string& value) -> std::string {
+            auto number = parseInteger(value);
+            if (!number || *number < low || *number > high)
+                return "expects a whole number from " + std::to_string(low) + " to " + std::to_string(high);
+            target = static_cast<int>(*number);
+            return {};
+        };
+    };
+    auto hexByte = [](std::optional<std::uint8_t>& target) {
+        return [&target](const std::string& value) -> std::string {
+            std::string error;
+            auto bytes = parseHexBytes(value, error);
+            if (!bytes || bytes->size() != 1)
+                return "expects one byte in hex, like 5A";
+            target = (*bytes)[0];
+            return {};
+        };
+    };
+    int statusLength = 0, modelCode = 0;
+
+    using Handler = std::function<std::string(const std::string&)>;
+    const std::map<std::string, Handler> withValue = {
+        {"--link", [&](const std::string& v) -> std::string {
+             if (v.empty()) return "expects a path";
+             o.linkPath = v;
+             return {};
+         }},
+        {"--state-file", [&](const std::string& v) -> std::string {
+             if (v.empty()) return "expects a path";
+             o.stateFile = v;
+             return {};
+         }},
+        {"--log", [&](const std::string& v) -> std::string {
+             if (v.empty()) return "expects a path or -";
+             o.logPath = v;
+             return {};
+         }},
+        {"--model", [&](const std::string& v) -> std::string {
+             std::string error = integerIn(0, 253, modelCode)(v);
+             if (error.empty()) o.modelCode = static_cast<std::uint8_t>(modelCode);
+             return error;
+         }},
+        {"--reboot-ms", integerIn(0, 600000, o.rebootMs)},
+        {"--delay", integerIn(0, 600000, o.replyDelayMs)},
+        {"--chunk-gap", integerIn(0, 60000, o.chunkGapMs)},
+        {"--merge", integerIn(2, 1000, o.mergeCount)},
+        {"--merge-wait", integerIn(0, 60000, o.mergeWaitMs)},
+        {"--hangup-after", integerIn(1, 1000000, o.hangupAfterFrames)},
+        {"--replug-ms", integerIn(0, 600000, o.replugDelayMs)},
+        {"--status-length", [&](const std::string& v) -> std::string {
+             std::string error = integerIn(5, 255, statusLength)(v);
+             if (error.empty()) o.statusLength = static_cast<std::size_t>(statusLength);
+             return error;
+         }},
+        {"--unknown-id", hexByte(o.unknownId)},
+        {"--garbage", [&](const std::string& v) -> std::string {
+             std::string error;
+             auto bytes = parseHexBytes(v, error);
+             if (!bytes) return "expects hex bytes, like 00.13.37 (" + error + ")";
+             o.garbage = *bytes;
+             return {};
+         }},
+        {"--chunks", [&](const std::string& v) -> std::string {
+             o.chunkSizes.clear();
+             std::size_t start = 0;
+             while (start <= v.size()) {
+                 const std::size_t comma = std::min(v.find(',', start), v.size());
+                 auto size = parseInteger(v.substr(start, comma - start));
+                 if (!size || *size < 1 || *size > 4096) return "expects sizes from 1 to 4096 separated by commas, like 1,4,10";
+                 o.chunkSizes.push_back(static_cast<std::size_t>(*size));
+                 start = comma + 1;
+             }
+             return {};
+         }},
+        {"--flood", [&](const std::string& v) -> std::string {
+             char* end = nullptr;
+             const double rate = std::strtod(v.c_str(), &end);
+             if (v.empty() || *end != '\0' || !(rate > 0) || rate > 100000) return "expects replies per second, more than 0 and at most 100000";
+             o.floodRate = rate;
+             return {};
+         }},
+    };
+    const std::map<std::string, bool*> flags = {
+        {"--quiet", &o.quiet}, {"--no-terminal", &o.noTerminal}, {"--help", &o.help}, {"-h", &o.help}};
+
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::optional<std::string> value;
+        if (const auto equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+        }
+        if (auto flag = flags.find(name); flag != flags.end()) {
+            if (value) {
+                result.error = name + " takes no value";
+                return result;
+            }
+            *flag->second = true;
+            continue;
+        }
+        auto option = withValue.find(name);
+        if (option == withValue.end()) {
+            result.error = "unknown option " + arguments[i];
+            return result;
+        }
+        if (!value) {
+            if (i + 1 >= arguments.size()) {
+                result.error = name + " needs a value";
+                return result;
+            }
+            value = arguments[++i];
+        }
+        if (std::string error = option->second(*value); !error.empty()) {
+            result.error = name + " " + error + ", not \"" + *value + "\"";
+            return result;
+        }
+    }
+    return result;
+}
+
+} // namespace sim

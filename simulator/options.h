@@ -1,0 +1,47 @@
+#pragma once
+// The simulator's command line.
+//
+// Principles of operation: every option has a long name and takes its value either as the next
+// argument or after "=" (--delay 50, --delay=50). Parsing never exits or prints: it returns the
+// options or one message naming the argument that is wrong, and main() decides what to do.
+#include "frame_codec.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct Options {
+    std::string linkPath;                       // symlink to the serial end; empty: none
+    std::string stateFile;                      // empty: state in memory only
+    int replyDelayMs = 0;                       // wait before each reply
+    std::vector<std::size_t> chunkSizes;        // split replies into writes of these sizes
+    int chunkGapMs = 20;                        // pause between the chunks of a reply
+    int mergeCount = 0;                         // 2 or more: hold replies and send that many in one write
+    int mergeWaitMs = 500;                      // longest hold of a merged write
+    Bytes garbage;                              // bytes written before every reply
+    std::optional<std::size_t> statusLength;    // status reply of this total length instead of 43
+    std::optional<std::uint8_t> unknownId;      // a frame with this ID before the first reply after each open
+    int hangupAfterFrames = 0;                  // close the serial end after this many frames; 0: never
+    int replugDelayMs = 1000;                   // after a hang-up, wait this long, then open a new serial end
+    double floodRate = 0;                       // status replies per second, unasked; 0: off
+    std::optional<std::uint8_t> modelCode;      // overrides the state's model code
+    int rebootMs = 3000;                        // silence after a save, factory reset or reboot
+    std::string logPath = "-";                  // frame log: "-" standard output, else a file
+    bool quiet = false;                         // no frame log (notes still go to standard output)
+    bool noTerminal = false;                    // never re-launch inside a terminal window
+    bool help = false;
+};
+
+struct ParsedOptions {
+    Options options;
+    std::string error; // empty when the arguments were fine
+};
+
+ParsedOptions parseOptions(const std::vector<std::string>& arguments);
+std::string usageText();
+
+} // namespace sim

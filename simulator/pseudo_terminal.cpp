@@ -1,0 +1,122 @@
+#include "pseudo_terminal.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <stdexcept>
+#include <stdlib.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& call, const std::string& what = {})
+{
+    throw std::runtime_error(call + (what.empty() ? "" : " " + what) + " failed: " + std::strerror(errno));
+}
+
+} // namespace
+
+PseudoTerminal::PseudoTerminal()
+{
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0)
+        fail("posix_openpt");
+    if (grantpt(master_) != 0 || unlockpt(master_) != 0) {
+        close(master_);
+        fail("grantpt/unlockpt");
+    }
+    char name[128];
+    if (ptsname_r(master_, name, sizeof name) != 0) {
+        close(master_);
+        fail("ptsname_r");
+    }
+    serialPath_ = name;
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+
+    // Raw mode on the serial end, and one open and close so that the master reports POLLHUP
+    // until the program opens the port.
+    const int serial = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (serial < 0) {
+        close(master_);
+        fail("open", serialPath_);
+    }
+    termios settings{};
+    if (tcgetattr(serial, &settings) == 0) {
+        cfmakeraw(&settings);
+        settings.c_cflag |= CLOCAL | CREAD;
+        cfsetispeed(&settings, B115200);
+        cfsetospeed(&settings, B115200);
+        tcsetattr(serial, TCSANOW, &settings);
+    }
+    close(serial);
+
+    watch_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch_ >= 0 && inotify_add_watch(watch_, name, IN_OPEN) < 0) {
+        close(watch_);
+        watch_ = -1;
+    }
+}
+
+PseudoTerminal::~PseudoTerminal()
+{
+    if (watch_ >= 0)
+        close(watch_);
+    if (master_ >= 0)
+        close(master_);
+}
+
+void PseudoTerminal::drainOpenWatch()
+{
+    char events[4096];
+    while (watch_ >= 0 && read(watch_, events, sizeof events) > 0) {
+    }
+}
+
+bool PseudoTerminal::serialEndOpen() const
+{
+    pollfd entry{master_, POLLIN, 0};
+    if (poll(&entry, 1, 0) < 0)
+        return false;
+    return (entry.revents & POLLHUP) == 0;
+}
+
+PortLink::PortLink(std::string linkPath, const std::string& target) : linkPath_(std::move(linkPath))
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path parent = fs::path(linkPath_).parent_path();
+    if (!parent.empty())
+        fs::create_directories(parent, error);
+    pointAt(target);
+}
+
+PortLink::~PortLink()
+{
+    char current[4096];
+    const ssize_t length = readlink(linkPath_.c_str(), current, sizeof current - 1);
+    if (length > 0 && std::string(current, static_cast<std::size_t>(length)) == target_)
+        unlink(linkPath_.c_str());
+}
+
+void PortLink::pointAt(const std::string& target)
+{
+    struct stat info{};
+    if (lstat(linkPath_.c_str(), &info) == 0) {
+        if (!S_ISLNK(info.st_mode))
+            throw std::runtime_error("the link path " + linkPath_ + " exists and is not a symlink; not replacing it");
+        if (unlink(linkPath_.c_str()) != 0)
+            fail("unlink", linkPath_);
+    }
+    if (symlink(target.c_str(), linkPath_.c_str()) != 0)
+        fail("symlink", linkPath_);
+    target_ = target;
+}
+
+} // namespace sim

@@ -1,0 +1,54 @@
+#pragma once
+// The simulated device's serial line: a pseudo-terminal, and a symlink that names it.
+//
+// Principles of operation: the simulator holds the master side; the program opens the serial
+// end (/dev/pts/N, or the link to it) like any serial port. At creation the serial end is set to
+// raw mode (no echo, no line editing), opened once and closed again, so the master reports
+// POLLHUP from the start until the program opens the port; from then on POLLHUP (or a read that
+// fails with EIO) means the program closed it again. An inotify watch on the serial end reports
+// the next open at once, so waiting for it needs no polling loop. Closing the master makes the
+// port vanish for the program, like a pulled USB adapter. The link is replaced when it already
+// exists as a link, and removed on exit only while it still points at this simulator's port.
+#include <string>
+
+namespace sim {
+
+class PseudoTerminal {
+public:
+    // Throws std::runtime_error naming the call that failed.
+    PseudoTerminal();
+    ~PseudoTerminal();
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+    int masterFd() const { return master_; }
+    // Readable when the serial end has been opened since the last drain; -1 without inotify.
+    int openWatchFd() const { return watch_; }
+    void drainOpenWatch();
+    const std::string& serialPath() const { return serialPath_; }
+    // True while some process has the serial end open.
+    bool serialEndOpen() const;
+
+private:
+    int master_ = -1;
+    int watch_ = -1;
+    std::string serialPath_;
+};
+
+class PortLink {
+public:
+    // Throws std::runtime_error when the path exists and is not a symlink, or cannot be made.
+    PortLink(std::string linkPath, const std::string& target);
+    ~PortLink();
+    PortLink(const PortLink&) = delete;
+    PortLink& operator=(const PortLink&) = delete;
+
+    void pointAt(const std::string& target);
+    const std::string& path() const { return linkPath_; }
+
+private:
+    std::string linkPath_;
+    std::string target_;
+};
+
+} // namespace sim

@@ -1,0 +1,409 @@
+#include "session.h"
+
+#include "pseudo_terminal.h"
+#include "reply_shaping.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <deque>
+#include <optional>
+#include <poll.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using TimePoint = Clock::time_point;
+using Milliseconds = std::chrono::milliseconds;
+
+constexpr Milliseconds kClosedPortRecheck{250};
+constexpr Milliseconds kUnfinishedFrameTimeout{1000};
+constexpr std::size_t kFloodQueueLimit = 64 * 1024;
+
+struct PendingWrite {
+    TimePoint due;
+    Bytes bytes;
+};
+
+} // namespace
+
+struct Session::Impl {
+    const Options& options;
+    DeviceModel& model;
+    FrameLog& log;
+    int stopFd;
+
+    std::unique_ptr<PseudoTerminal> port;
+    std::unique_ptr<PortLink> link;
+    bool portOpen = false;                 // the program has the serial end open
+    std::optional<TimePoint> replugAt;     // after a hang-up: when the new serial end appears
+    CommandReader reader;
+    TimePoint lastByteAt{};
+    int framesSinceReplug = 0;
+    std::optional<TimePoint> rebootUntil;
+    bool unknownIdSent = false;
+
+    std::deque<PendingWrite> writes;
+    TimePoint lastScheduled{};
+    bool writeBlocked = false;
+    std::vector<Bytes> held;               // replies held for a merged write
+    TimePoint heldSince{};
+
+    TimePoint floodStart{};
+    long long floodDue = 0;      // replies due since the port opened
+    long long floodWritten = 0;  // of those, queued for writing (the rest found the queue full)
+    long long floodReported = 0;
+    TimePoint floodReportAt{};
+
+    Impl(const Options& o, DeviceModel& m, FrameLog& l, int s) : options(o), model(m), log(l), stopFd(s) {}
+
+    void openPort()
+    {
+        port = std::make_unique<PseudoTerminal>();
+        if (!options.linkPath.empty()) {
+            if (link)
+                link->pointAt(port->serialPath());
+            else
+                link = std::make_unique<PortLink>(options.linkPath, port->serialPath());
+        }
+        portOpen = false;
+        replugAt.reset();
+        framesSinceReplug = 0;
+        std::printf("serial port: %s\n", port->serialPath().c_str());
+        if (link)
+            std::printf("link: %s -> %s\n", link->path().c_str(), port->serialPath().c_str());
+        std::fflush(stdout);
+    }
+
+    void forgetConnection()
+    {
+        if (auto dropped = reader.discardPartial("port closed inside a frame"))
+            reportDropped(*dropped);
+        writes.clear();
+        held.clear();
+        writeBlocked = false;
+    }
+
+    void portClosedByProgram()
+    {
+        portOpen = false;
+        forgetConnection();
+        log.note("port closed by the program; waiting for the next open");
+    }
+
+    void portOpened(TimePoint now)
+    {
+        portOpen = true;
+        unknownIdSent = false;
+        floodStart = floodReportAt = now;
+        floodDue = floodWritten = floodReported = 0;
+        log.note("port opened by the program");
+    }
+
+    void hangUp()
+    {
+        // Whatever is queued goes out at once, then the serial end vanishes.
+        for (PendingWrite& pending : writes)
+            if (write(port->masterFd(), pending.bytes.data(), pending.bytes.size()) > 0)
+                log.wrote(pending.bytes);
+        forgetConnection();
+        port.reset();
+        portOpen = false;
+        replugAt = Clock::now() + Milliseconds(options.replugDelayMs);
+        log.note("hung up after " + std::to_string(options.hangupAfterFrames) +
+                 " frames: the serial end is gone; a new one opens in " + std::to_string(options.replugDelayMs) +
+                 " ms");
+    }
+
+    void reportDropped(const ReaderEvent& event)
+    {
+        if (event.kind == ReaderEvent::Kind::Skipped)
+            log.note("skipped " + std::to_string(event.bytes.size()) + " bytes outside a frame: " + hexText(event.bytes));
+        else
+            log.note("malformed frame ignored (" + event.reason + "): " + hexText(event.bytes));
+    }
+
+    void scheduleBlock(const Bytes& block, TimePoint now)
+    {
+        TimePoint due = std::max(now + Milliseconds(options.replyDelayMs), lastScheduled);
+        bool first = true;
+        for (Bytes& chunk : splitIntoChunks(block, options.chunkSizes)) {
+            if (!first)
+                due += Milliseconds(options.chunkGapMs);
+            first = false;
+            writes.push_back({due, std::move(chunk)});
+        }
+        lastScheduled = due;
+    }
+
+    void flushHeld(TimePoint now)
+    {
+        Bytes block;
+        for (const Bytes& reply : held)
+            block.insert(block.end(), reply.begin(), reply.end());
+        held.clear();
+        if (!block.empty())
+            scheduleBlock(block, now);
+    }
+
+    void queueReply(const Bytes& frame, TimePoint now)
+    {
+        log.sent(frame);
+        const Bytes bytes = withGarbageInFront(frame, options.garbage);
+        if (options.mergeCount < 2) {
+            scheduleBlock(bytes, now);
+            return;
+        }
+        if (held.empty())
+            heldSince = now;
+        held.push_back(bytes);
+        if (static_cast<int>(held.size()) >= options.mergeCount)
+            flushHeld(now);
+    }
+
+    void handleFrame(const Bytes& frame, TimePoint now)
+    {
+        log.received(frame);
+        if (rebootUntil) {
+            log.note("rebooting: frame ignored");
+            return;
+        }
+        CommandOutcome outcome = model.handle(frame);
+        for (const std::string& note : outcome.notes)
+            log.note(note);
+        if (outcome.stateChanged && !options.stateFile.empty()) {
+            try {
+                saveStateFile(options.stateFile, model.state());
+            } catch (const StateFileError& error) {
+                log.note(error.what());
+            }
+        }
+        if (!outcome.replies.empty() && options.unknownId && !unknownIdSent) {
+            unknownIdSent = true;
+            queueReply(buildFrame(*options.unknownId, {}), now);
+        }
+        for (const Bytes& reply : outcome.replies)
+            queueReply(reply, now);
+        if (outcome.reboot) {
+            if (!held.empty())
+                flushHeld(now);
+            rebootUntil = std::max(now, lastScheduled) + Milliseconds(options.rebootMs);
+            if (auto dropped = reader.discardPartial("device rebooting"))
+                reportDropped(*dropped);
+            log.note("rebooting for " + std::to_string(options.rebootMs) + " ms");
+        }
+    }
+
+    void readFromPort(TimePoint now)
+    {
+        std::uint8_t buffer[4096];
+        const ssize_t count = read(port->masterFd(), buffer, sizeof buffer);
+        if (count < 0 && (errno == EAGAIN || errno == EINTR))
+            return;
+        if (count <= 0) {
+            portClosedByProgram();
+            return;
+        }
+        if (rebootUntil) {
+            log.note("rebooting: " + std::to_string(count) + " bytes ignored: " +
+                     hexText(std::span(buffer, static_cast<std::size_t>(count))));
+            return;
+        }
+        lastByteAt = now;
+        for (const ReaderEvent& event : reader.feed(std::span(buffer, static_cast<std::size_t>(count)))) {
+            if (event.kind != ReaderEvent::Kind::Frame) {
+                reportDropped(event);
+                continue;
+            }
+            handleFrame(event.bytes, now);
+            ++framesSinceReplug;
+            if (options.hangupAfterFrames > 0 && framesSinceReplug >= options.hangupAfterFrames) {
+                flushHeld(now);
+                hangUp();
+                return;
+            }
+        }
+    }
+
+    void performDueWrites(TimePoint now)
+    {
+        writeBlocked = false;
+        while (!writes.empty() && writes.front().due <= now) {
+            Bytes& bytes = writes.front().bytes;
+            const ssize_t count = write(port->masterFd(), bytes.data(), bytes.size());
+            if (count < 0) {
+                if (errno == EAGAIN)
+                    writeBlocked = true;
+                else if (errno == EIO)
+                    portClosedByProgram();
+                else
+                    log.note(std::string("write failed: ") + std::strerror(errno));
+                return;
+            }
+            log.wrote(Bytes(bytes.begin(), bytes.begin() + count));
+            if (static_cast<std::size_t>(count) < bytes.size()) {
+                bytes.erase(bytes.begin(), bytes.begin() + count);
+                writeBlocked = true;
+                return;
+            }
+            writes.pop_front();
+        }
+    }
+
+    std::size_t queuedBytes() const
+    {
+        std::size_t total = 0;
+        for (const PendingWrite& pending : writes)
+            total += pending.bytes.size();
+        return total;
+    }
+
+    void flood(TimePoint now)
+    {
+        const double elapsed = std::chrono::duration<double>(now - floodStart).count();
+        const auto due = static_cast<long long>(std::floor(elapsed * options.floodRate)) + 1;
+        if (due > floodDue && queuedBytes() < kFloodQueueLimit) {
+            const long long count = std::min<long long>(due - floodDue, 1000);
+            Bytes block;
+            for (long long i = 0; i < count; ++i) {
+                const Bytes reply = model.statusReply();
+                block.insert(block.end(), reply.begin(), reply.end());
+            }
+            if (floodWritten == 0)
+                log.sent(model.statusReply());
+            writes.push_back({now, std::move(block)});
+            floodWritten += count;
+        }
+        floodDue = std::max(floodDue, due); // replies that found the queue full are skipped
+        if (now - floodReportAt >= std::chrono::seconds(1)) {
+            log.note("flood: " + std::to_string(floodWritten - floodReported) + " status replies queued in the last second");
+            floodReported = floodWritten;
+            floodReportAt = now;
+        }
+    }
+
+    TimePoint nextFloodAt() const
+    {
+        return floodStart + std::chrono::duration_cast<Clock::duration>(
+                                std::chrono::duration<double>(static_cast<double>(floodDue) / options.floodRate));
+    }
+
+    // One pass over the timers; returns the earliest deadline left, if any.
+    std::optional<TimePoint> runTimers(TimePoint now)
+    {
+        std::optional<TimePoint> next;
+        auto consider = [&next](TimePoint at) {
+            if (!next || at < *next)
+                next = at;
+        };
+        if (!port) {
+            if (now >= *replugAt) {
+                openPort();
+                log.note("plugged in again");
+            } else {
+                consider(*replugAt);
+                return next;
+            }
+        }
+        if (!portOpen) {
+            if (port->serialEndOpen())
+                portOpened(now);
+            else
+                consider(now + kClosedPortRecheck);
+        }
+        if (rebootUntil && now >= *rebootUntil) {
+            rebootUntil.reset();
+            log.note("reboot finished");
+        }
+        if (rebootUntil)
+            consider(*rebootUntil);
+        if (!held.empty()) {
+            const TimePoint flushAt = heldSince + Milliseconds(options.mergeWaitMs);
+            if (now >= flushAt)
+                flushHeld(now);
+            else
+                consider(flushAt);
+        }
+        if (reader.hasPartial()) {
+            if (now - lastByteAt >= kUnfinishedFrameTimeout) {
+                if (auto dropped = reader.discardPartial("no more bytes for 1 s"))
+                    reportDropped(*dropped);
+            } else {
+                consider(lastByteAt + kUnfinishedFrameTimeout);
+            }
+        }
+        if (portOpen && options.floodRate > 0 && !rebootUntil) {
+            flood(now);
+            consider(nextFloodAt());
+        }
+        if (portOpen) {
+            performDueWrites(now);
+            if (!writes.empty() && !writeBlocked)
+                consider(writes.front().due);
+        }
+        return next;
+    }
+
+    void run()
+    {
+        openPort();
+        log.note(std::string("ready: model code ") + std::to_string(model.state().modelCode) +
+                 ", waiting for the program to open the port");
+        while (true) {
+            const TimePoint now = Clock::now();
+            const std::optional<TimePoint> next = runTimers(now);
+
+            pollfd fds[3];
+            nfds_t count = 0;
+            fds[count++] = {stopFd, POLLIN, 0};
+            const int portIndex = port && portOpen ? static_cast<int>(count) : -1;
+            if (portIndex >= 0)
+                fds[count++] = {port->masterFd(), static_cast<short>(POLLIN | (writeBlocked ? POLLOUT : 0)), 0};
+            const int watchIndex = port && !portOpen && port->openWatchFd() >= 0 ? static_cast<int>(count) : -1;
+            if (watchIndex >= 0)
+                fds[count++] = {port->openWatchFd(), POLLIN, 0};
+
+            int timeoutMs = -1;
+            if (next) {
+                const auto wait = std::chrono::ceil<Milliseconds>(*next - Clock::now()).count();
+                timeoutMs = static_cast<int>(std::clamp<long long>(wait, 0, 60000));
+            }
+            if (poll(fds, count, timeoutMs) < 0) {
+                if (errno == EINTR)
+                    continue;
+                throw std::runtime_error(std::string("poll failed: ") + std::strerror(errno));
+            }
+            if (fds[0].revents)
+                break;
+            if (watchIndex >= 0 && fds[watchIndex].revents)
+                port->drainOpenWatch();
+            if (portIndex >= 0) {
+                const short events = fds[portIndex].revents;
+                if (events & POLLIN)
+                    readFromPort(Clock::now());
+                else if (events & (POLLHUP | POLLERR))
+                    portClosedByProgram();
+            }
+        }
+        log.note("stopped");
+    }
+};
+
+Session::Session(const Options& options, DeviceModel& model, FrameLog& log, int stopFd)
+    : impl_(std::make_unique<Impl>(options, model, log, stopFd))
+{
+}
+
+Session::~Session() = default;
+
+void Session::run()
+{
+    impl_->run();
+}
+
+} // namespace sim
