@@ -1,0 +1,24 @@
+#pragma once
+// A small INI profile: "[Section]" lines followed by "key=value" lines, CP949 text.
+//
+// Read and written one key at a time, like the classic profile functions: reading a missing
+// file, section or key gives the default, and a key present with nothing after "=" gives the
+// empty text. Writing changes one key in place (or adds it at the end of its section, or adds
+// the section at the end of the file), creates the file when missing, and keeps every other
+// line - other sections, keys, comments, their order and line endings - untouched. Section
+// and key names match without regard to ASCII case; values are trimmed of surrounding blanks.
+// The folder is never created.
+#include <string>
+
+namespace r7730 {
+
+std::string ReadProfileString(const std::string& path, const std::string& section, const std::string& key,
+                              const std::string& defaultValue);
+
+// Returns false when the file cannot be written (missing folder, no permission); the file is
+// then unchanged. The new content replaces the old in one rename, so a failure never leaves a
+// half-written file.
+bool WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value);
+
+} // namespace r7730
