@@ -1,0 +1,77 @@
+// The state file and the command line of the simulator.
+#include "device_state.h"
+#include "options.h"
+#include "test_bytes.h"
+
+#include <gtest/gtest.h>
+
+using namespace simtest;
+
+TEST(SimulatorStateFile, WritesReadableTextAndReadsItBack)
+{
+    sim::DeviceState state;
+    state.mask = {255, 255, 254, 0};
+    state.tcpMode = 'C';
+    state.baudIndex = 3;
+    state.ssid = hex("BF EC B8 AE C1 FD");
+    state.password = text("pass1234");
+    const std::string written = sim::stateToText(state);
+    EXPECT_NE(written.find("mask = 255.255.254.0\n"), std::string::npos);
+    EXPECT_NE(written.find("serial = 3,3,0,0,1\n"), std::string::npos);
+    EXPECT_NE(written.find("ssid = BF.EC.B8.AE.C1.FD.\n"), std::string::npos);
+    EXPECT_NE(written.find("mode = C\n"), std::string::npos);
+    EXPECT_EQ(sim::stateFromText(written, "state.txt"), state);
+}
+
+TEST(SimulatorStateFile, BadLinesAreNamedWithTheirNumber)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"model = 2\nip = 192.168.0.300\n", "state.txt, line 2: \"192.168.0.300\" is not an address like 192.168.0.10 (key ip)"},
+        {"# comment\n\nserial = 7,4,0,0,1\n", "state.txt, line 3: \"7,4,0,0,1\" is not five indexes baud,data,stop,parity,flow like 7,3,0,0,1 (key serial)"},
+        {"colour = blue\n", "state.txt, line 1: unknown key \"colour\""},
+        {"listen_port 8080\n", "state.txt, line 1: expected \"key = value\", found \"listen_port 8080\""},
+        {"mode = X\n", "state.txt, line 1: \"X\" is not S or C (key mode)"},
+    };
+    for (const auto& [content, message] : cases) {
+        try {
+            sim::stateFromText(content, "state.txt");
+            ADD_FAILURE() << "accepted: " << content;
+        } catch (const sim::StateFileError& error) {
+            EXPECT_EQ(std::string(error.what()), message);
+        }
+    }
+}
+
+TEST(SimulatorOptions, ReadsValuesInBothSpellings)
+{
+    const sim::ParsedOptions parsed = sim::parseOptions(
+        {"--link", "run/dev/R7730LX", "--chunks=1,4,10", "--garbage", "00.13.37", "--merge=2", "--unknown-id", "5A",
+         "--status-length", "30", "--model=1", "--flood", "2.5", "--quiet"});
+    ASSERT_EQ(parsed.error, "");
+    const sim::Options& o = parsed.options;
+    EXPECT_EQ(o.linkPath, "run/dev/R7730LX");
+    EXPECT_EQ(o.chunkSizes, (std::vector<std::size_t>{1, 4, 10}));
+    EXPECT_EQ(o.garbage, hex("00 13 37"));
+    EXPECT_EQ(o.mergeCount, 2);
+    EXPECT_EQ(o.unknownId, std::optional<std::uint8_t>(0x5A));
+    EXPECT_EQ(o.statusLength, std::optional<std::size_t>(30));
+    EXPECT_EQ(o.modelCode, std::optional<std::uint8_t>(1));
+    EXPECT_DOUBLE_EQ(o.floodRate, 2.5);
+    EXPECT_TRUE(o.quiet);
+}
+
+TEST(SimulatorOptions, WrongArgumentsGetAMessageNamingThem)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--delay", "soon"}, "--delay expects a whole number from 0 to 600000, not \"soon\""},
+        {{"--chunks=1,,4"}, "--chunks expects sizes from 1 to 4096 separated by commas, like 1,4,10, not \"1,,4\""},
+        {{"--status-length", "4"}, "--status-length expects a whole number from 5 to 255, not \"4\""},
+        {{"--model", "254"}, "--model expects a whole number from 0 to 253, not \"254\""},
+        {{"--unknown-id", "5A5B"}, "--unknown-id expects one byte in hex, like 5A, not \"5A5B\""},
+        {{"--link"}, "--link needs a value"},
+        {{"--quiet=yes"}, "--quiet takes no value"},
+        {{"--colour"}, "unknown option --colour"},
+    };
+    for (const auto& [arguments, message] : cases)
+        EXPECT_EQ(sim::parseOptions(arguments).error, message);
+}
