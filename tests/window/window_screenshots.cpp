@@ -1,0 +1,45 @@
+// Saves a picture of the main window with each of its three tabs on top, the third with the
+// admin panels shown: main-tab1.png, main-tab2.png, main-tab3.png in the folder given as the
+// only argument. Runs offscreen with stand-in services, in a temporary working folder.
+#include <QApplication>
+#include <QDir>
+#include <QTabWidget>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/form_main.h"
+#include "support/fake_services.h"
+#include "support/temp_folder.h"
+#include "ui_form_main.h"
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+        return 2;
+    }
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+    const QDir output(QDir(QString::fromLocal8Bit(argv[1])).absolutePath());
+
+    r7730::testing::TTempWorkingFolder folder;
+    folder.MakeFolder(QStringLiteral("Log"));
+    r7730::testing::TFakeServices services;
+    r7730::TForm_main form({services.dialogs, services.clock, services.launcher});
+    form.resize(980, 857);
+    form.show();
+    form.SetAdminView(true);
+
+    for (int tab = 0; tab < form.ui->PageControl1->count(); ++tab) {
+        form.ui->PageControl1->setCurrentIndex(tab);
+        QApplication::processEvents();
+        const QString file = output.filePath(QStringLiteral("main-tab%1.png").arg(tab + 1));
+        if (!form.grab().save(file)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(file));
+    }
+    return 0;
+}
