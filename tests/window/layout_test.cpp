@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QFontDatabase>
 #include <QRawFont>
 #include <QCheckBox>
 #include <QTabWidget>
@@ -464,7 +465,12 @@ TEST(KoreanFonts, CaptionAndDefaultFacesCarryHangul)
 {
     // Without a Hangul face the captions render as boxes, with no warning from Qt.
     const QString hangul = QStringLiteral("기본설정종료현재확인공장초기화신호강도");
+    const QStringList installedKorean = QFontDatabase::families(QFontDatabase::Korean);
     for (const QFont& font : {UiFont(19, true), UiFont(21, true), DefaultFont(11)}) {
+        bool chainNamesAnInstalledHangulFace = false;
+        for (const QString& family : font.families())
+            chainNamesAnInstalledHangulFace = chainNamesAnInstalledHangulFace || installedKorean.contains(family);
+        EXPECT_TRUE(chainNamesAnInstalledHangulFace) << qPrintable(font.families().join(", "));
         const QRawFont raw = QRawFont::fromFont(font, QFontDatabase::Korean);
         ASSERT_TRUE(raw.isValid()) << qPrintable(font.family());
         for (QChar character : hangul)
