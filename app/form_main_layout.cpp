@@ -100,7 +100,7 @@ void StyleSheetControls(QWidget* sheet)
         group->setFont(UiFont(kControlTextPx, true));
 }
 
-void StyleSpecialControls(Ui::TForm_main& ui)
+void StyleOneOffControls(Ui::TForm_main& ui)
 {
     ui.Btn_CurrentStatus->setFont(UiFont(kPanelTitlePx, true));
     SetTextColour(ui.Btn_CurrentStatus, QPalette::ButtonText, kStatusButtonGreen);
@@ -145,7 +145,7 @@ void ApplyMainWindowLook(TForm_main& form)
     StyleTopBar(ui.PanelTopMenu);
     for (QWidget* sheet : {ui.TabSheet1, ui.TabSheet2, ui.TabSheet3})
         StyleSheetControls(sheet);
-    StyleSpecialControls(ui);
+    StyleOneOffControls(ui);
     SetUpPageControl(form);
     CreateSignalPollingTimer(form);
     LayOutScanGridFirstUse(ui.APList_Grid);
