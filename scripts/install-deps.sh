@@ -10,6 +10,7 @@ PACKAGES=(
   xvfb xauth x11-utils xterm
   fonts-nanum
   python3
+  imagemagick
 )
 
 missing=()
