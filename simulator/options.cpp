@@ -93,7 +93,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
              return {};
          }},
         {"--model", [&](const std::string& v) -> std::string {
-             std::string error = integerIn(0, 253, modelCode)(v);
+             std::string error = integerIn(0, 255, modelCode)(v);
+             if (error.empty() && modelCode == 0xFE) error = "cannot be 254: 0xFE would end the status reply early";
              if (error.empty()) o.modelCode = static_cast<std::uint8_t>(modelCode);
              return error;
          }},
