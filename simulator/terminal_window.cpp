@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace sim {
@@ -26,7 +27,11 @@ bool runningInOwnTerminal()
 
 void relaunchInTerminalIfUnseen(const std::vector<std::string>& arguments, bool noTerminal)
 {
-    const bool seen = isatty(STDIN_FILENO) || isatty(STDOUT_FILENO);
+    // A detached start (setsid) leaves no controlling terminal even when the output still is one.
+    const int controlling = open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (controlling >= 0)
+        close(controlling);
+    const bool seen = controlling >= 0 && isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
     const char* display = std::getenv("DISPLAY");
     if (noTerminal || seen || runningInOwnTerminal() || !display || !*display)
         return;

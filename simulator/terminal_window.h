@@ -2,8 +2,9 @@
 // Keeping the simulator visible when it is started without a terminal.
 //
 // Principles of operation: the setup program's "TCP Simulator" button starts ./Simulator
-// detached, with no terminal to show its output. When neither standard input nor standard output
-// is a terminal, a display is available and --no-terminal was not given, the simulator replaces
+// detached, with no terminal to show its output. When it has no controlling terminal, or its
+// standard input or output is not a terminal, a display is available and --no-terminal was not
+// given, the simulator replaces
 // itself (exec) with "xterm -e Simulator <same arguments>"; an environment variable marks the
 // second start so it never loops. If xterm cannot be started, the simulator just goes on where it is.
 #include <string>
