@@ -27,7 +27,9 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent)
     layout()->activate();
     RecountLogViewRows();
     ui->Memo->installEventFilter(this);
+    CreateSerialPort();
     WireShell();
+    WireDeviceLink();
     FormCreate();
 }
 

@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "app/event_log_file.h"
+#include "protocol/frame.h"
+#include "protocol/receive_path.h"
+#include "serial/com_port.h"
 
 class QAbstractButton;
 class QPainter;
@@ -66,6 +69,30 @@ public:
     void Btn_ViewAdminClick();
     void EditViewAdminPWKeyDown(int key);
 
+    // --- operations/form_main_connect.cpp: connect, disconnect, the send step -----------
+    void ButtonStartClick();
+    void ButtonStopClick();
+    void ComPortEnvBoardError(TComErrors errors);
+    void ComPortEnvBoardHangUp();
+    void SendCommandFrame(const TFrame& frame, const QString& idText, const QString& tail);
+    void Btn_CurrentStatusClick();
+    void Btn_InitGridClick();
+
+    // --- protocol/form_main_receive.cpp: the receive path -------------------------------
+    void ComPortEnvBoardRxChar(int count);
+
+    // --- protocol/form_main_replies.cpp: reply handlers ---------------------------------
+    void ShowStatusReply();
+    void UpdateTcpModeView();
+    void FillScanGrid();
+    void ShowCurrentApReply();
+    void ShowRssiReply();
+
+    // The serial port of the device; closed at start.
+    TComPort* ComPortEnvBoard = nullptr;
+    // The frame being received, kept across events, connects and disconnects.
+    TReceivePath RxPath;
+
     // The signal-polling timer: disabled, 3000 ms at start.
     QTimer* Timer_AutoQryRSSI = nullptr;
 
@@ -90,6 +117,24 @@ private:
     qreal LogViewTextWidth() const;
     void AppendToLogView(const QString& line);
     void RecountLogViewRows();
+    void CreateSerialPort();
+    void WireDeviceLink();
+    void SwitchConnectionControls(bool connected);
+    void ReportOpenFailure(const EComPort& error);
+    void HandleCompletedFrame();
+    void HandleOverflowedFrame(int droppedBytes);
+
+    // Hands finished frames from the receive path to the window.
+    class TFrameSink : public IReceiveSink {
+    public:
+        explicit TFrameSink(TForm_main& form) : form_(form) {}
+        void FrameCompleted() override { form_.HandleCompletedFrame(); }
+        void FrameOverflowed(int droppedBytes) override { form_.HandleOverflowedFrame(droppedBytes); }
+
+    private:
+        TForm_main& form_;
+    };
+    TFrameSink frameSink_{*this};
 
     TFormServices services_;
     TForm_Info* infoForm_ = nullptr;

@@ -35,6 +35,11 @@ void TForm_main::FormClose()
 
 void TForm_main::FormDestroy()
 {
+    try {
+        ComPortEnvBoard->ClosePort();
+    } catch (const std::exception&) {
+        // The program is ending: nothing is left to tell.
+    }
 }
 
 void TForm_main::BtnExitClick()
@@ -42,6 +47,7 @@ void TForm_main::BtnExitClick()
     if (services_.dialogs.Confirm(QStringLiteral("프로그램을 종료하시겠습니까? ")) != TConfirmAnswer::Yes)
         return;
     AddLogLine(QStringLiteral("Kavlor R7730LX Serial Setup Program Exit... "));
+    ComPortEnvBoard->ClosePort();
     close();
 }
 
