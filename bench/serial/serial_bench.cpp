@@ -1,0 +1,204 @@
+// Figures of the serial component on pseudo-terminals, printed, never asserted:
+//   1. bytes per second delivered through OnRxChar while a pty peer writes as fast as it can
+//      (the handler reads like the program's receive path: ReceiveBytes into 8192 bytes);
+//   2. latency from a 43-byte write on the peer to OnRxChar on the user-interface thread;
+//   3. CPU time and wake-ups of the event thread of an open, idle port (target: none).
+// Usage: serial_bench [throughput-seconds=3] [idle-seconds=10]
+#include <QCoreApplication>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <pty.h>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "serial/com_port.h"
+
+using namespace r7730;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct TPeer {
+    int master = -1;
+    std::string slave;
+    TPeer()
+    {
+        int slaveFd = -1;
+        char name[256] = {};
+        if (::openpty(&master, &slaveFd, name, nullptr, nullptr) != 0) {
+            std::perror("openpty");
+            std::exit(1);
+        }
+        ::close(slaveFd);
+        slave = name;
+    }
+    ~TPeer() { ::close(master); }
+};
+
+double ProcessCpuMs()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+
+struct TThreadFigures {
+    double cpuMs = 0;
+    long voluntary = 0;
+    long involuntary = 0;
+};
+
+TThreadFigures ThreadFigures(long tid)
+{
+    TThreadFigures figures;
+    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto close = line.rfind(')');
+    if (close != std::string::npos) {
+        std::istringstream fields(line.substr(close + 2));
+        std::vector<std::string> values;
+        for (std::string value; fields >> value;)
+            values.push_back(value);
+        if (values.size() > 12)
+            figures.cpuMs = (std::stod(values[11]) + std::stod(values[12])) * 1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    }
+    std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
+    while (std::getline(status, line)) {
+        if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+            figures.voluntary = std::stol(line.substr(line.find(':') + 1));
+        if (line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+            figures.involuntary = std::stol(line.substr(line.find(':') + 1));
+    }
+    return figures;
+}
+
+void RunFor(int milliseconds)
+{
+    QTimer::singleShot(milliseconds, QCoreApplication::instance(), &QCoreApplication::quit);
+    QCoreApplication::exec();
+}
+
+void Throughput(int seconds, TSyncMethod method)
+{
+    TPeer peer;
+    TComPort port;
+    port.SetPort(peer.slave);
+    port.SetBaudRate(br115200);
+    port.SetSyncMethod(method);
+    std::atomic<long long> received{0};
+    std::atomic<long long> events{0};
+    port.OnRxChar = [&](TCustomComPort& sender, int count) {
+        char buffer[8192];
+        received += sender.ReceiveBytes(buffer, std::min(count, 8192));
+        ++events;
+    };
+    port.OpenPort();
+
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        ::fcntl(peer.master, F_SETFL, ::fcntl(peer.master, F_GETFL) | O_NONBLOCK);
+        const std::string chunk(65536, 'U');
+        while (!stop) {
+            if (::write(peer.master, chunk.data(), chunk.size()) < 0) {
+                pollfd fd{peer.master, POLLOUT, 0};
+                ::poll(&fd, 1, 10);
+            }
+        }
+    });
+    const double cpuBefore = ProcessCpuMs();
+    const long long startBytes = received;
+    const long long startEvents = events;
+    const auto start = Clock::now();
+    if (method == smNone)
+        QThread::msleep(static_cast<unsigned long>(seconds) * 1000);
+    else
+        RunFor(seconds * 1000);
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    const long long bytes = received - startBytes;
+    const long long batches = events - startEvents;
+    const double cpu = ProcessCpuMs() - cpuBefore;
+    stop = true;
+    writer.join();
+    port.ClosePort();
+    std::printf("  %-13s %8.2f MB/s  %9.0f OnRxChar/s  %7.0f bytes per event  process CPU %5.1f%% of one core\n",
+                method == smNone ? "smNone" : "smThreadSync", bytes / elapsed / 1e6, batches / elapsed,
+                batches ? static_cast<double>(bytes) / static_cast<double>(batches) : 0.0, cpu / (elapsed * 10.0));
+}
+
+void Latency(int rounds)
+{
+    TPeer peer;
+    TComPort port;
+    port.SetPort(peer.slave);
+    Clock::time_point sent;
+    std::vector<double> micros;
+    port.OnRxChar = [&](TCustomComPort& sender, int count) {
+        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
+        char buffer[8192];
+        sender.ReceiveBytes(buffer, std::min(count, 8192));
+        QCoreApplication::quit();
+    };
+    port.OpenPort();
+    const std::string reply(43, 'r');
+    for (int i = 0; i < rounds; ++i) {
+        sent = Clock::now();
+        if (::write(peer.master, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size()))
+            break;
+        QCoreApplication::exec();
+    }
+    port.ClosePort();
+    std::sort(micros.begin(), micros.end());
+    if (micros.empty())
+        return;
+    std::printf("  43-byte write to OnRxChar (smThreadSync): median %.0f us, p99 %.0f us, max %.0f us over %zu rounds\n",
+                micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back(), micros.size());
+}
+
+void Idle(int seconds)
+{
+    TPeer peer;
+    TComPort port;
+    port.SetPort(peer.slave);
+    port.OpenPort(); // all ten events, as the program opens it
+    QThread::msleep(50);
+    const long tid = port.EventThreadId();
+    const TThreadFigures before = ThreadFigures(tid);
+    const double cpuBefore = ProcessCpuMs();
+    RunFor(seconds * 1000);
+    const TThreadFigures after = ThreadFigures(tid);
+    const double cpu = ProcessCpuMs() - cpuBefore;
+    port.ClosePort();
+    std::printf("  open idle port, %d s: event thread CPU %.1f ms, wake-ups %ld (voluntary) + %ld (involuntary); "
+                "whole process CPU %.1f ms\n",
+                seconds, after.cpuMs - before.cpuMs, after.voluntary - before.voluntary,
+                after.involuntary - before.involuntary, cpu);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const int throughputSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const int idleSeconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+    std::printf("serial_bench: pseudo-terminal peer, %u cores\n", std::thread::hardware_concurrency());
+    std::printf("Receive throughput through OnRxChar (peer writes as fast as it can, %d s each):\n", throughputSeconds);
+    Throughput(throughputSeconds, smThreadSync);
+    Throughput(throughputSeconds, smNone);
+    std::printf("Receive latency:\n");
+    Latency(2000);
+    std::printf("Idle:\n");
+    Idle(idleSeconds);
+    return 0;
+}

@@ -1,0 +1,80 @@
+#include "serial/com_ports_list.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <filesystem>
+#include <system_error>
+
+#include "serial/com_error.h"
+
+namespace r7730 {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string AsciiUpper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// A ttyS port without a UART behind it reads type 0 (PORT_UNKNOWN).
+bool IsPlaceholderUart(const fs::path& entry)
+{
+    std::ifstream typeFile(entry / "type");
+    int type = -1;
+    return typeFile >> type && type == 0;
+}
+
+bool IsVirtual(const fs::path& entry)
+{
+    std::error_code error;
+    const fs::path target = fs::canonical(entry, error);
+    if (error)
+        return true;
+    const std::string text = target.generic_string();
+    return text.find("/devices/virtual/") != std::string::npos;
+}
+
+void RaiseListError(const std::error_code& error)
+{
+    RaiseSystemError(CError_RegError, TSysResult::Failure(error.value(), "read /sys/class/tty"));
+}
+
+} // namespace
+
+void ListComPorts(std::vector<std::string>& names, const std::string& sysClassTty, const std::string& devFolder)
+{
+    std::vector<std::string> found;
+    std::error_code error;
+    fs::directory_iterator it(sysClassTty, error);
+    if (error)
+        RaiseListError(error);
+    for (fs::directory_iterator end; it != end; it.increment(error)) {
+        const fs::path entry = it->path();
+        const std::string name = entry.filename().string();
+        std::error_code linkError;
+        if (!fs::exists(fs::symlink_status(entry / "device", linkError)) || linkError)
+            continue;
+        if (IsVirtual(entry))
+            continue;
+        if (name.rfind("ttyS", 0) == 0 && IsPlaceholderUart(entry))
+            continue;
+        found.push_back(devFolder + "/" + name);
+    }
+    if (error)
+        RaiseListError(error);
+    std::stable_sort(found.begin(), found.end(),
+                     [](const std::string& a, const std::string& b) { return AsciiUpper(a) < AsciiUpper(b); });
+    names = std::move(found);
+}
+
+void ListComPorts(std::vector<std::string>& names)
+{
+    ListComPorts(names, "/sys/class/tty", "/dev");
+}
+
+} // namespace r7730
