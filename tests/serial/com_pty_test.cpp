@@ -287,6 +287,26 @@ TEST_F(ComPty, BytesLeftUnreadRaiseNoFurtherEventUntilMoreArrive)
     ASSERT_TRUE(PumpUntil([&] { return recorder.Has("OnRxChar(5)"); }));
 }
 
+TEST_F(ComPty, BytesArrivingWhileABatchIsHandledAreAnnouncedByTheNextOne)
+{
+    // The handler reads what it was told of, then more bytes arrive before it returns, as
+    // they do when a reply comes back while the handler is still busy.
+    std::string received;
+    int events = 0;
+    port.OnRxChar = [&](TCustomComPort& sender, int count) {
+        char buffer[64];
+        received.append(buffer, static_cast<std::size_t>(sender.ReceiveBytes(buffer, count)));
+        if (++events == 1) {
+            pty.Write("later");
+            QTest::qSleep(30); // the bytes are queued before the batch ends
+        }
+    };
+    port.OpenPort();
+    ASSERT_TRUE(pty.Write("first"));
+    ASSERT_TRUE(PumpUntil([&] { return received == "firstlater"; })) << received;
+    EXPECT_EQ(events, 2);
+}
+
 TEST_F(ComPty, LinkWithRxBufferMakesThePortReadAndOnRxCharStaysQuiet)
 {
     TRecorder recorder(port, true);
