@@ -1,13 +1,19 @@
 // Saves a picture of the main window with each of its three tabs on top, the third with the
 // admin panels shown: main-tab1.png, main-tab2.png, main-tab3.png in the folder given as the
-// only argument. Runs offscreen with stand-in services, in a temporary working folder.
+// only argument. Runs offscreen with stand-in services, in a temporary working folder, with
+// the window connected to the simulated device and showing its status, as a technician sees
+// it after "Connect" and "현재 설정 확인".
 #include <QApplication>
 #include <QDir>
 #include <QTabWidget>
 #include <cstdio>
 #include <cstdlib>
 
+#include <QPushButton>
+#include <QTest>
+
 #include "app/form_main.h"
+#include "simulator_process.h"
 #include "support/fake_services.h"
 #include "support/temp_folder.h"
 #include "ui_form_main.h"
@@ -31,6 +37,13 @@ int main(int argc, char** argv)
     form.show();
     form.SetAdminView(true);
 
+    simtest::SimulatorProcess simulator({"--quiet"});
+    form.ComPortEnvBoard->SetPort(simulator.linkPath());
+    form.ui->ButtonStart->click();
+    form.ui->Btn_CurrentStatus->click();
+    if (!QTest::qWaitFor([&] { return form.StatusReceived == 1; }, 5000))
+        std::fprintf(stderr, "the simulated device did not answer; the pictures show the window unconnected\n");
+
     for (int tab = 0; tab < form.ui->PageControl1->count(); ++tab) {
         form.ui->PageControl1->setCurrentIndex(tab);
         QApplication::processEvents();
@@ -41,5 +54,6 @@ int main(int argc, char** argv)
         }
         std::printf("%s\n", qPrintable(file));
     }
+    form.ui->ButtonStop->click();
     return 0;
 }
