@@ -12,7 +12,14 @@ namespace r7730 {
 void TForm_main::ComPortEnvBoardRxChar(int count)
 {
     std::array<std::uint8_t, kRxBufferSize> bytes{};
-    const int received = ComPortEnvBoard->ReceiveBytes(bytes.data(), std::min(count, kRxBufferSize));
+    int received = 0;
+    try {
+        received = ComPortEnvBoard->ReceiveBytes(bytes.data(), std::min(count, kRxBufferSize));
+    } catch (const EComPort& error) {
+        // Most often the device has just gone away; the port reports that on its own.
+        AddLogLine(QStringLiteral("Serial port read failed: %1").arg(QString::fromUtf8(error.what())));
+        return;
+    }
     try {
         RxPath.Feed(bytes.data(), received, frameSink_);
     } catch (const std::exception& error) {

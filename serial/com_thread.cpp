@@ -131,14 +131,23 @@ void TComThread::run()
     } catch (...) {
         endedBy = std::current_exception(); // ends the thread without its clean-up
     }
-    if (!endedBy) {
-        device_.DiscardQueues();
+    if (endedBy && !stop_.load()) {
+        // A step that failed because the device went away in the middle of a batch (a read or
+        // a queue count of a hung-up port fails with EIO) is a hang-up all the same: the user
+        // must learn that the port is gone, not be left with a port that is silently dead.
+        TWaitResult now;
+        hungUp_ = !device_.Wait(nullptr, true, false, 0, now).Ok() || now.hangUp;
+    }
+    if (!endedBy || hungUp_) {
+        if (!endedBy)
+            device_.DiscardQueues();
         if (hungUp_ && !stop_.load()) {
             port_.endedOnHangUp_.store(true);
             try {
                 Dispatch({}, true);
             } catch (...) {
-                endedBy = std::current_exception();
+                if (!endedBy)
+                    endedBy = std::current_exception();
             }
         }
     }

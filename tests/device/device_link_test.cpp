@@ -188,6 +188,7 @@ TEST_F(DeviceLink, ScanSignalAndCurrentApRepliesFillTheSecondTab)
                             "        OPEN" + "\xFE";
     device.Write(scan);
     ASSERT_TRUE(WaitForLog("RX MSG ID:[0x48]"));
+    EXPECT_TRUE(Log().contains(QStringLiteral("] = [2") + QString(24, ' ') + QStringLiteral("한글네트   6 -65    WPA2_PSKA가가")));
     QTableWidget* grid = form.ui->APList_Grid;
     EXPECT_TRUE(grid->isEnabled());
     EXPECT_EQ(grid->item(1, 0)->text(), "1");
@@ -215,6 +216,24 @@ TEST_F(DeviceLink, ScanSignalAndCurrentApRepliesFillTheSecondTab)
     device.Write(QByteArray("\x7E\x35\x49\x50", 4) + QByteArray(30, ' ') + "ab" + QByteArray(8, ' ') + "pass1234" + "\xFE");
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.ui->Edit_Current_Pw->text() == "pass1234"; }, 5000));
     EXPECT_EQ(form.ui->Edit_Current_SSID->text(), "ab");
+}
+
+TEST_F(DeviceLink, AStatusReplyWithABadSerialIndexUpdatesTheFieldsBeforeIt)
+{
+    Connect();
+    form.ui->CB_Stopbits->setCurrentIndex(1);
+    form.ui->Edit_SvrPort_app->setText("1234");
+    QByteArray reply = kStatusReply;
+    reply[30] = 'x'; // the stop-bits index
+    device.Write(reply);
+    ASSERT_TRUE(WaitForLog("RX MSG ID:[0x41] LEN:[43]"));
+    EXPECT_EQ(form.StatusReceived, 1);
+    EXPECT_EQ(form.ui->Edit_Server_Port->text(), "8080");
+    EXPECT_EQ(form.ui->CB_Baudrate->currentText(), "115200");
+    EXPECT_EQ(form.ui->CB_Stopbits->currentText(), "2");
+    EXPECT_EQ(form.ui->Edit_SvrPort_app->text(), "1234");
+    EXPECT_TRUE(form.ui->Panel_Info_Serial->isEnabled());
+    EXPECT_TRUE(services.dialogs.errors.isEmpty());
 }
 
 TEST_F(DeviceLink, AFrameLongerThanTheBufferIsDroppedAndReceptionGoesOn)
