@@ -6,29 +6,25 @@
 // Run from the build folder: bench/device/device_bench [rounds]
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <memory>
 #include <vector>
 
 #include "app/form_main.h"
+#include "simulator_process.h"
 #include "support/fake_services.h"
 #include "support/pseudo_terminal.h"
 #include "ui_form_main.h"
-
-extern char** environ;
 
 using namespace r7730;
 using namespace r7730::testing;
@@ -56,25 +52,6 @@ double Percentile(std::vector<double> values, double p)
 double MicrosecondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-}
-
-pid_t StartSimulator(const QString& link)
-{
-    std::vector<std::string> command = {R7730_SIMULATOR_BINARY, "--link", link.toStdString(), "--quiet",
-                                        "--no-terminal"};
-    std::vector<char*> argv;
-    for (std::string& part : command)
-        argv.push_back(part.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    for (int i = 0; i < 300 && !QFile::exists(link); ++i)
-        QThread::msleep(10);
-    return pid;
 }
 
 // The window's way: button, send step, serial port, event thread, receive path, reply handler.
@@ -167,16 +144,15 @@ int main(int argc, char** argv)
     TForm_main form({services.dialogs, services.clock, services.launcher});
     form.show();
 
-    const QString link = folder.filePath("R7730LX");
-    const pid_t simulator = StartSimulator(link);
+    auto simulator = std::make_unique<simtest::SimulatorProcess>(std::vector<std::string>{"--quiet"});
+    const QString link = QString::fromStdString(simulator->linkPath());
     form.ComPortEnvBoard->SetPort(link.toStdString());
     form.ui->ButtonStart->click();
     WindowRoundTrips(form, 20); // warm up
     const std::vector<double> window = WindowRoundTrips(form, rounds);
     form.ui->ButtonStop->click();
     const std::vector<double> raw = RawRoundTrips(link, rounds);
-    ::kill(simulator, SIGTERM);
-    ::waitpid(simulator, nullptr, 0);
+    simulator.reset();
 
     std::printf("status query, write to first tab filled (simulator over a pty, %d rounds):\n", rounds);
     std::printf("  window:   median %8.1f us   p90 %8.1f us\n", Median(window), Percentile(window, 0.9));

@@ -18,14 +18,6 @@ QStringList ViewLines(const TForm_main& form)
     return form.ui->Memo->toPlainText().split('\n');
 }
 
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
 class EventLog : public ::testing::Test {
 protected:
     TTempWorkingFolder folder;
@@ -41,7 +33,7 @@ TEST_F(EventLog, LinesGoToTheViewAndTheDailyFileInCp949)
     form.AddLogLine(QStringLiteral("단말기"));
 
     EXPECT_EQ(ViewLines(form), (QStringList{"[14:03:27]  Start R7730LX Serial Setup Program...", "[14:03:27]  단말기"}));
-    EXPECT_EQ(ReadFile(folder.File("Log/R7730Setup_20210305.log")),
+    EXPECT_EQ(ReadWholeFile(folder.File("Log/R7730Setup_20210305.log")),
               QByteArray("[14:03:27]  Start R7730LX Serial Setup Program...\r\n"
                          "[14:03:27]  \xB4\xDC\xB8\xBB\xB1\xE2\r\n"));
     EXPECT_TRUE(services.dialogs.errors.isEmpty());
@@ -55,9 +47,9 @@ TEST_F(EventLog, FileIsAppendedAcrossRunsAndNamedByTheDateOfEachLine)
     }
     services.clock.now = {2021, 12, 31, 23, 59, 59};
     TForm_main second({services.dialogs, services.clock, services.launcher});
-    EXPECT_EQ(ReadFile(folder.File("Log/R7730Setup_20210305.log")),
+    EXPECT_EQ(ReadWholeFile(folder.File("Log/R7730Setup_20210305.log")),
               QByteArray("[14:03:27]  Start R7730LX Serial Setup Program...\r\n"));
-    EXPECT_EQ(ReadFile(folder.File("Log/R7730Setup_20211231.log")),
+    EXPECT_EQ(ReadWholeFile(folder.File("Log/R7730Setup_20211231.log")),
               QByteArray("[23:59:59]  Start R7730LX Serial Setup Program...\r\n"));
 }
 
@@ -128,5 +120,5 @@ TEST_F(EventLog, ClearLogEmptiesTheViewButNotTheFile)
     form.Btn_ClearClick();
     EXPECT_TRUE(form.ui->Memo->toPlainText().isEmpty());
     EXPECT_EQ(form.LogViewRowCount(), 0);
-    EXPECT_FALSE(ReadFile(folder.File("Log/R7730Setup_20210305.log")).isEmpty());
+    EXPECT_FALSE(ReadWholeFile(folder.File("Log/R7730Setup_20210305.log")).isEmpty());
 }

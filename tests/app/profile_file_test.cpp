@@ -9,12 +9,6 @@ using namespace r7730::testing;
 
 namespace {
 
-QByteArray Read(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void Write(const QString& path, const QByteArray& content)
 {
     QFile file(path);
@@ -46,7 +40,7 @@ TEST(ProfileFile, WritingOneKeyKeepsEveryOtherLineCommentAndOrder)
     ASSERT_TRUE(WriteProfileString("cfg/SETUP.INI", "EnvBoard", "BaudRate", "115200"));
     ASSERT_TRUE(WriteProfileString("cfg/SETUP.INI", "EnvBoard", "Parity", "None"));
     ASSERT_TRUE(WriteProfileString("cfg/SETUP.INI", "HTTPServer", "Port", "8070"));
-    EXPECT_EQ(Read(folder.File("cfg/SETUP.INI")),
+    EXPECT_EQ(ReadWholeFile(folder.File("cfg/SETUP.INI")),
               QByteArray("; written by hand\n[EnvBoard]\nComPort=COM1\nBaudRate=115200\nParity=None\n\n"
                          "[Mine]\nforeign=kept\n[HTTPServer]\nPort=8070\n"));
 }
@@ -57,7 +51,7 @@ TEST(ProfileFile, ANewFileIsCreatedWithCrLfAndCp949TextSurvives)
     folder.MakeFolder("cfg");
     ASSERT_TRUE(WriteProfileString("cfg/SETUP.INI", "Download_WEB", "File", "/\xC6\xDF\xBF\xFE.bin"));
     ASSERT_TRUE(WriteProfileString("cfg/SETUP.INI", "Download_WEB", "Port", "8070"));
-    EXPECT_EQ(Read(folder.File("cfg/SETUP.INI")), QByteArray("[Download_WEB]\r\nFile=/\xC6\xDF\xBF\xFE.bin\r\nPort=8070\r\n"));
+    EXPECT_EQ(ReadWholeFile(folder.File("cfg/SETUP.INI")), QByteArray("[Download_WEB]\r\nFile=/\xC6\xDF\xBF\xFE.bin\r\nPort=8070\r\n"));
     EXPECT_EQ(ReadProfileString("cfg/SETUP.INI", "Download_WEB", "File", ""), "/\xC6\xDF\xBF\xFE.bin");
 }
 

@@ -13,12 +13,6 @@ using namespace r7730::testing;
 
 namespace {
 
-QByteArray Read(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 class Settings : public ::testing::Test {
 protected:
     TTempWorkingFolder folder;
@@ -60,7 +54,7 @@ TEST_F(Settings, HandEditedValuesAreLoadedAndASaveKeepsCommentsAndForeignKeys)
     form.ui->Edit_DL_File->setText(QStringLiteral("/펌웨어.bin"));
     EXPECT_TRUE(form.close());
     EXPECT_TRUE(services.dialogs.errors.isEmpty());
-    EXPECT_EQ(Read(folder.File("cfg/SETUP.INI")),
+    EXPECT_EQ(ReadWholeFile(folder.File("cfg/SETUP.INI")),
               QByteArray("; site notes\r\n[EnvBoard]\r\nComPort=/dev/ttyUSB3\r\nBaudRate=115200\r\nDataBits=8\r\n"
                          "StopBits=1\r\nParity=None\r\n[HTTPServer]\r\nPort=\r\nHomeDir=./KavlorFW\r\n[Site]\r\n"
                          "Technician=kim\r\n[Download_WEB]\r\nIP1=127\r\nIP2=0\r\nIP3=0\r\nIP4=1\r\nPort=8070\r\n"

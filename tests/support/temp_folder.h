@@ -1,7 +1,9 @@
 #pragma once
 // A fresh temporary folder made the current working folder for the life of the object, as
 // the program resolves cfg/, Log/ and the firmware folder against it.
+#include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 namespace r7730::testing {
@@ -18,5 +20,12 @@ private:
     QTemporaryDir dir_;
     QString previous_;
 };
+
+// The whole content of a file, or nothing when it cannot be read.
+inline QByteArray ReadWholeFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 } // namespace r7730::testing
