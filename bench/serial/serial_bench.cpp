@@ -22,66 +22,13 @@
 #include <vector>
 
 #include "serial/com_port.h"
+#include "serial_test_support.h"
 
 using namespace r7730;
+using namespace r7730::testing;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-struct TPeer {
-    int master = -1;
-    std::string slave;
-    TPeer()
-    {
-        int slaveFd = -1;
-        char name[256] = {};
-        if (::openpty(&master, &slaveFd, name, nullptr, nullptr) != 0) {
-            std::perror("openpty");
-            std::exit(1);
-        }
-        ::close(slaveFd);
-        slave = name;
-    }
-    ~TPeer() { ::close(master); }
-};
-
-double ProcessCpuMs()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-}
-
-struct TThreadFigures {
-    double cpuMs = 0;
-    long voluntary = 0;
-    long involuntary = 0;
-};
-
-TThreadFigures ThreadFigures(long tid)
-{
-    TThreadFigures figures;
-    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const auto close = line.rfind(')');
-    if (close != std::string::npos) {
-        std::istringstream fields(line.substr(close + 2));
-        std::vector<std::string> values;
-        for (std::string value; fields >> value;)
-            values.push_back(value);
-        if (values.size() > 12)
-            figures.cpuMs = (std::stod(values[11]) + std::stod(values[12])) * 1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK));
-    }
-    std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
-    while (std::getline(status, line)) {
-        if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
-            figures.voluntary = std::stol(line.substr(line.find(':') + 1));
-        if (line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
-            figures.involuntary = std::stol(line.substr(line.find(':') + 1));
-    }
-    return figures;
-}
 
 void RunFor(int milliseconds)
 {
@@ -91,9 +38,9 @@ void RunFor(int milliseconds)
 
 void Throughput(int seconds, TSyncMethod method)
 {
-    TPeer peer;
+    TPty peer;
     TComPort port;
-    port.SetPort(peer.slave);
+    port.SetPort(peer.SlavePath());
     port.SetBaudRate(br115200);
     port.SetSyncMethod(method);
     std::atomic<long long> received{0};
@@ -107,11 +54,11 @@ void Throughput(int seconds, TSyncMethod method)
 
     std::atomic<bool> stop{false};
     std::thread writer([&] {
-        ::fcntl(peer.master, F_SETFL, ::fcntl(peer.master, F_GETFL) | O_NONBLOCK);
+        ::fcntl(peer.Master(), F_SETFL, ::fcntl(peer.Master(), F_GETFL) | O_NONBLOCK);
         const std::string chunk(65536, 'U');
         while (!stop) {
-            if (::write(peer.master, chunk.data(), chunk.size()) < 0) {
-                pollfd fd{peer.master, POLLOUT, 0};
+            if (::write(peer.Master(), chunk.data(), chunk.size()) < 0) {
+                pollfd fd{peer.Master(), POLLOUT, 0};
                 ::poll(&fd, 1, 10);
             }
         }
@@ -138,9 +85,9 @@ void Throughput(int seconds, TSyncMethod method)
 
 void Latency(int rounds)
 {
-    TPeer peer;
+    TPty peer;
     TComPort port;
-    port.SetPort(peer.slave);
+    port.SetPort(peer.SlavePath());
     Clock::time_point sent;
     std::vector<double> micros;
     port.OnRxChar = [&](TCustomComPort& sender, int count) {
@@ -153,7 +100,7 @@ void Latency(int rounds)
     const std::string reply(43, 'r');
     for (int i = 0; i < rounds; ++i) {
         sent = Clock::now();
-        if (::write(peer.master, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size()))
+        if (::write(peer.Master(), reply.data(), reply.size()) != static_cast<ssize_t>(reply.size()))
             break;
         QCoreApplication::exec();
     }
@@ -167,9 +114,9 @@ void Latency(int rounds)
 
 void Idle(int seconds)
 {
-    TPeer peer;
+    TPty peer;
     TComPort port;
-    port.SetPort(peer.slave);
+    port.SetPort(peer.SlavePath());
     port.OpenPort(); // all ten events, as the program opens it
     QThread::msleep(50);
     const long tid = port.EventThreadId();

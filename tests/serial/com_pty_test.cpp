@@ -589,6 +589,6 @@ TEST_F(ComPty, AnIdlePortNeverWakesItsThread)
     const TThreadFigures before = ThreadFigures(tid);
     QTest::qSleep(500);
     const TThreadFigures after = ThreadFigures(tid);
-    EXPECT_EQ(after.switches - before.switches, 0) << "wake-ups of an idle event thread";
+    EXPECT_EQ(after.Switches() - before.Switches(), 0) << "wake-ups of an idle event thread";
     EXPECT_LT(after.cpuMs - before.cpuMs, 5.0);
 }

@@ -191,7 +191,9 @@ private:
 // CPU time (ms) and context switches (each one a wake-up of a sleeping thread) of one thread.
 struct TThreadFigures {
     double cpuMs = 0;
-    long switches = 0;
+    long voluntary = 0;
+    long involuntary = 0;
+    long Switches() const { return voluntary + involuntary; }
 };
 
 inline TThreadFigures ThreadFigures(long tid)
@@ -204,8 +206,7 @@ inline TThreadFigures ThreadFigures(long tid)
     if (close != std::string::npos) {
         std::istringstream fields(line.substr(close + 2));
         std::vector<std::string> values;
-        std::string value;
-        while (fields >> value)
+        for (std::string value; fields >> value;)
             values.push_back(value);
         // After the name: state is field 3; utime 14 and stime 15 are at 11 and 12 here.
         if (values.size() > 12)
@@ -213,8 +214,10 @@ inline TThreadFigures ThreadFigures(long tid)
     }
     std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
     while (std::getline(status, line)) {
-        if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
-            figures.switches += std::stol(line.substr(line.find(':') + 1));
+        if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+            figures.voluntary = std::stol(line.substr(line.find(':') + 1));
+        if (line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+            figures.involuntary = std::stol(line.substr(line.find(':') + 1));
     }
     return figures;
 }
