@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QPushButton>
+#include <cstdio>
 
 #include "app/program_title.h"
 
@@ -16,6 +17,10 @@ QString ErrorReportText(const QString& message)
 
 void TMessageBoxDialogs::Notice(const QString& text)
 {
+    if (unattended_) {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, kProgramTitle, text, QMessageBox::Ok, parent_);
     box.exec();
 }
@@ -37,6 +42,10 @@ TConfirmAnswer TMessageBoxDialogs::Confirm(const QString& text)
 
 void TMessageBoxDialogs::ErrorReport(const QString& text)
 {
+    if (unattended_) {
+        std::fprintf(stderr, "%s\n", qPrintable(ErrorReportText(text)));
+        return;
+    }
     QMessageBox box(QMessageBox::Critical, kProgramTitle, ErrorReportText(text), QMessageBox::Ok, parent_);
     box.exec();
 }

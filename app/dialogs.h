@@ -31,6 +31,9 @@ class TMessageBoxDialogs : public IDialogs {
 public:
     explicit TMessageBoxDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
+    // With nobody at the screen (the program is being ended by a signal), notices and error
+    // reports go to the standard error output instead of waiting for a click.
+    void SetUnattended(bool unattended) { unattended_ = unattended; }
 
     void Notice(const QString& text) override;
     TConfirmAnswer Confirm(const QString& text) override;
@@ -38,6 +41,7 @@ public:
 
 private:
     QWidget* parent_;
+    bool unattended_ = false;
 };
 
 } // namespace r7730

@@ -9,11 +9,13 @@
 #include "app/form_main.h"
 #include "app/program_title.h"
 #include "app/single_instance.h"
+#include "app/termination_signals.h"
 #include "tools/launcher.h"
 
 int main(int argc, char* argv[])
 {
     using namespace r7730;
+    CatchTerminationSignals();
     if (AcquireSingleInstance("R7730LX_Setup") == TInstanceGuardResult::AlreadyRunning)
         return 0;
 
@@ -25,11 +27,18 @@ int main(int argc, char* argv[])
     TSystemClock clock;
     TProcessLauncher launcher;
 
-    auto* mainForm = new TForm_main({dialogs, clock, launcher});
+    TForm_main* mainForm = nullptr;
+    // A termination signal closes the window the ordinary way, with nobody left to answer a box.
+    HandleTerminationSignals([&dialogs, &mainForm] {
+        dialogs.SetUnattended(true);
+        mainForm->close();
+    });
+
+    mainForm = new TForm_main({dialogs, clock, launcher});
     mainForm->setAttribute(Qt::WA_DeleteOnClose, false);
     dialogs.SetParent(mainForm);
-    TForm_Info infoForm(*mainForm, launcher, mainForm);
-    mainForm->SetInfoForm(&infoForm);
+    // Owned by the main window, which destroys it with itself.
+    mainForm->SetInfoForm(new TForm_Info(*mainForm, launcher, mainForm));
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = mainForm->frameGeometry();
@@ -38,7 +47,6 @@ int main(int argc, char* argv[])
     }
     mainForm->show();
     int result = QApplication::exec();
-    mainForm->SetInfoForm(nullptr);
     delete mainForm; // FormDestroy closes the port
     return result;
 }

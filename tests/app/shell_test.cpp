@@ -145,6 +145,32 @@ protected:
     QProcessEnvironment environment;
 };
 
+TEST_F(SingleInstance, ATerminationSignalClosesTheWindowTheOrdinaryWaySavingTheSettings)
+{
+    ASSERT_TRUE(folder.MakeFolder("cfg"));
+    QProcess program;
+    Start(program);
+    for (int i = 0; i < 200 && !LockIsHeld(); ++i)
+        QTest::qWait(25);
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(ReadWholeFile(folder.File("cfg/SETUP.INI")).startsWith("[EnvBoard]\r\nComPort=COM1\r\nBaudRate=115200\r\n"));
+}
+
+TEST_F(SingleInstance, ATerminationSignalEndsTheProgramEvenWhenTheSettingsCannotBeSaved)
+{
+    QProcess program;
+    Start(program);
+    for (int i = 0; i < 200 && !LockIsHeld(); ++i)
+        QTest::qWait(25);
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(program.readAllStandardError().contains("Unable to write to ./cfg/SETUP.INI."));
+}
+
 TEST_F(SingleInstance, SecondCopyExitsQuietlyAndAFreshCopyStartsAfterTheFirstEnds)
 {
     QProcess first;
