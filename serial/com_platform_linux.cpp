@@ -43,6 +43,9 @@ int ReadOutputRate(int fd, int& rate);
 
 namespace {
 
+// How long closing the port waits for bytes still in the driver to be sent.
+constexpr int kDrainLimitMs = 1000;
+
 // The error of the call that just failed.
 TSysResult LastError(const char* call)
 {
@@ -117,7 +120,14 @@ private:
 class TLinuxComDevice : public IComDevice {
 public:
     explicit TLinuxComDevice(int fd) : fd_(fd) {}
-    ~TLinuxComDevice() override { ::close(fd_); }
+    ~TLinuxComDevice() override
+    {
+        // The exclusive-use flag outlives the descriptor on a pseudo-terminal (and on a port
+        // another program keeps open): clear it, or a user without root could not open the
+        // port again.
+        ::ioctl(fd_, TIOCNXCL);
+        ::close(fd_);
+    }
 
     TSysResult SetQueueSizes(int, int) override { return TSysResult::Success(); }
     TSysResult SetTimeouts(const TTimeoutSettings&) override { return TSysResult::Success(); }
@@ -318,7 +328,17 @@ public:
     // Every read and write ends inside its own call here: there is never a transfer to abort.
     TSysResult AbortTransfers() override { return TSysResult::Success(); }
 
-    void DiscardQueues() override { ::tcflush(fd_, TCIOFLUSH); }
+    // A write here ends once its bytes are in the driver's buffer, not on the wire: let the
+    // last frame leave (for a bounded time) before the queues are discarded.
+    void DiscardQueues() override
+    {
+        using Clock = std::chrono::steady_clock;
+        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kDrainLimitMs);
+        int pending = 0;
+        while (::ioctl(fd_, TIOCOUTQ, &pending) == 0 && pending > 0 && Clock::now() < deadline)
+            ::usleep(2000);
+        ::tcflush(fd_, TCIOFLUSH);
+    }
 
     TSysResult CreateWakeSignal(std::unique_ptr<IComWakeSignal>& signal) override
     {

@@ -291,8 +291,13 @@ void TCustomComPort::OpenPort()
 
 void TCustomComPort::ClosePort()
 {
-    if (!connected_)
+    if (!connected_ || closing_)
         return;
+    closing_ = true;
+    struct TClosingScope {
+        bool& closing;
+        ~TClosingScope() { closing = false; }
+    } closingScope{closing_};
     if (thread_ && QThread::currentThread() == thread_.get())
         throw std::logic_error("ClosePort called on the port's event thread");
     AnnounceLinesOff();
@@ -360,8 +365,10 @@ void TCustomComPort::StopEventThread()
     // Keep serving the hand-overs the thread queues until it has ended: never wait on each other.
     while (handOver->WaitQueuedOrFinished())
         ServeHandOver(handOver);
-    thread_->wait();
-    thread_.reset();
+    if (thread_) {
+        thread_->wait();
+        thread_.reset();
+    }
     threadCreated_ = false;
 }
 
@@ -396,8 +403,11 @@ void TCustomComPort::ServeHandOver(const std::shared_ptr<TComHandOver>& handOver
     servingHandOvers_.push_back(handOver);
     std::exception_ptr error;
     try {
-        if (hangUp)
-            DoHangUp();
+        if (hangUp) {
+            // A hang-up noticed while the port is being closed anyway is no news to anyone.
+            if (!(thread_ && thread_->StopRequested()))
+                DoHangUp();
+        }
         else
             RunEventSteps(events, handOver->Method() == smWindowSync);
     } catch (...) {
@@ -767,7 +777,9 @@ int TCustomComPort::ReceiveBytes(void* buffer, int count)
         TWaitResult ready;
         CheckSystemResult(device_->Wait(nullptr, true, false, wait, ready), CError_ReadFailed);
     }
-    if (endOfFile || InputQueueCount() == 0)
+    // Asked of the driver directly: the bytes are taken, so nothing may fail from here on.
+    int stillQueued = 0;
+    if (endOfFile || !device_->InputQueue(stillQueued).Ok() || stillQueued == 0)
         NotifyLinks([this](TComLink& link) {
             if (link.RxNotify)
                 link.RxNotify(*this, false);

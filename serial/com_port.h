@@ -205,6 +205,7 @@ private:
     QThread::Priority eventThreadPriority_ = QThread::NormalPriority;
     bool hasRxBufferLink_ = false;
     bool connected_ = false;
+    bool closing_ = false; // a ClosePort is under way: a nested one (from a handler it runs) does nothing
     TBaudRate baudRate_ = br9600;
     int customBaudRate_ = 9600;
     std::string port_ = "COM1";

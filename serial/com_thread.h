@@ -81,6 +81,8 @@ public:
     TSysResult Prepare();
     // Signals stop (thread-safe). The thread ends after its current batch.
     void RequestStop();
+    // True once ClosePort has asked the thread to end.
+    bool StopRequested() const { return stop_.load(); }
     // A write completed: look for the transmit queue to drain (thread-safe).
     void NotifyTransmitted();
 

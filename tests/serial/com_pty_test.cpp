@@ -174,7 +174,7 @@ TEST_F(ComPty, ReadTimeoutsWaitForBytesWhenAskedTo)
     EXPECT_GE(waited, 140);
     EXPECT_LT(waited, 1000);
 
-    std::thread writer([this] {
+    std::jthread writer([this] {
         QThread::msleep(30);
         pty.Write("xy");
     });
@@ -268,7 +268,7 @@ TEST_F(ComPty, OneWriteCanArriveInSeveralEvents)
     std::string block;
     for (int i = 0; i < 100000; ++i)
         block.push_back(static_cast<char>('A' + i % 26));
-    std::thread writer([&] { pty.Write(block, 5000); }); // one write of 100000 bytes; the pty holds 4 KB
+    std::jthread writer([&] { pty.Write(block, 5000); }); // one write of 100000 bytes; the pty holds 4 KB
     ASSERT_TRUE(PumpUntil([&] { return received.size() == block.size(); }, 5000));
     writer.join();
     EXPECT_GT(events, 1);
@@ -449,7 +449,7 @@ TEST_F(ComPty, CloseWhileTheDeviceKeepsSendingNeverDeadlocks)
     };
     port.OpenPort();
     std::atomic<bool> stop{false};
-    std::thread device([&] {
+    std::jthread device([&] {
         const std::string chunk(512, 'z');
         while (!stop) {
             if (::write(pty.Master(), chunk.data(), chunk.size()) < 0) {
@@ -479,6 +479,22 @@ TEST_F(ComPty, ClosePortInsideAnEventStepDoesNotDeadlock)
     port.OpenPort();
     ASSERT_TRUE(pty.Write("bye"));
     ASSERT_TRUE(PumpUntil([&] { return !port.Connected(); }));
+}
+
+TEST_F(ComPty, AHandlerThatClosesInsideABatchServedByClosePortClosesOnlyOnce)
+{
+    int afterClose = 0;
+    port.OnAfterClose = [&](TCustomComPort&) { ++afterClose; };
+    port.OnRxChar = [&](TCustomComPort& sender, int) { sender.ClosePort(); };
+    port.OpenPort();
+    ASSERT_TRUE(pty.Write("bye"));
+    QTest::qSleep(100); // the event thread queues its batch; nobody serves it yet
+    port.ClosePort();   // serves the batch, whose handler closes again
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(afterClose, 1);
+    port.OnRxChar = nullptr;
+    port.OpenPort();
+    EXPECT_TRUE(port.Connected());
 }
 
 TEST_F(ComPty, ClosePortFromALinkBeforeOnRxCharEndsTheStep)
