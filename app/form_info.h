@@ -29,6 +29,9 @@ public:
     QLabel* Lb_VersionInfo = nullptr;
     QPushButton* Btn_OK = nullptr;
 
+    // The box has no close box and closes only by OK: Escape does nothing.
+    void reject() override {}
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -30,7 +30,7 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent)
     CreateSerialPort();
     WireShell();
     WireDeviceLink();
-    FormCreate();
+    RunGuarded([this] { FormCreate(); });
 }
 
 TForm_main::~TForm_main()

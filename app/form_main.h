@@ -7,6 +7,7 @@
 // handler runs inside RunGuarded, so no exception reaches Qt's event loop.
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "app/event_log_file.h"
@@ -144,6 +145,9 @@ private:
     int memoRows_ = 0;
     qreal memoWidth_ = 0;
     bool activated_ = false;
+    // Settings texts as read from the file, by edit box: a box holds at most its length
+    // limit, so a longer value is written back as it was read unless the user changed it.
+    std::map<QString, QString> loadedSettingTexts_;
 };
 
 } // namespace r7730

@@ -148,7 +148,6 @@ void ApplyMainWindowLook(TForm_main& form)
     StyleOneOffControls(ui);
     SetUpPageControl(form);
     CreateSignalPollingTimer(form);
-    LayOutScanGridFirstUse(ui.APList_Grid);
 }
 
 void LayOutScanGridFirstUse(QTableWidget* grid)

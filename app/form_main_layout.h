@@ -13,8 +13,8 @@ namespace r7730 {
 
 class TForm_main;
 
-// Fonts, colours, tab painter, timer and grid of a freshly set-up window; called once from
-// the constructor, before the window is first laid out.
+// Fonts, colours, tab painter and timer of a freshly set-up window; called once from the
+// constructor, before the window is first laid out.
 void ApplyMainWindowLook(TForm_main& form);
 
 // Lets the admin password box run its key handler on Return and Space (form_main_admin.cpp).

@@ -35,8 +35,9 @@ void TForm_main::LoadSettings()
     ComPortEnvBoard->Parity().SetBits(ParityFromText(Read("EnvBoard", "Parity", "None")));
     for (const TEditBoxSetting& setting : kEditBoxSettings) {
         const QString text = QString::fromStdString(Read(setting.section, setting.key, setting.defaultValue));
-        if (auto* box = findChild<QLineEdit*>(QString::fromLatin1(setting.editBox)))
-            box->setText(text);
+        QLineEdit* box = findChild<QLineEdit*>(QString::fromLatin1(setting.editBox));
+        box->setText(text);
+        loadedSettingTexts_[box->objectName()] = text;
     }
 }
 
@@ -48,8 +49,11 @@ void TForm_main::SaveSettings()
     Write("EnvBoard", "StopBits", QStringLiteral("1"));
     Write("EnvBoard", "Parity", QStringLiteral("None"));
     for (const TEditBoxSetting& setting : kEditBoxSettings) {
-        if (auto* box = findChild<QLineEdit*>(QString::fromLatin1(setting.editBox)))
-            Write(setting.section, setting.key, box->text());
+        const QLineEdit* box = findChild<QLineEdit*>(QString::fromLatin1(setting.editBox));
+        const auto loaded = loadedSettingTexts_.find(box->objectName());
+        const bool asLoaded = loaded != loadedSettingTexts_.end() && !box->isModified() &&
+                              box->text() == loaded->second.left(box->maxLength());
+        Write(setting.section, setting.key, asLoaded ? loaded->second : box->text());
     }
 }
 

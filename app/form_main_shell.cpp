@@ -4,6 +4,7 @@
 #include "app/dialogs.h"
 #include "app/form_info.h"
 #include "app/form_main.h"
+#include "app/form_main_layout.h"
 #include "ui_form_main.h"
 
 namespace r7730 {
@@ -14,6 +15,7 @@ void TForm_main::FormCreate()
     StatusReceived = 0;
     ui->Lb_PGVersion->setText(QStringLiteral("v1.00"));
     ui->PageControl1->setCurrentIndex(0);
+    LayOutScanGridFirstUse(ui->APList_Grid);
 }
 
 QString TForm_main::VersionText() const
@@ -40,6 +42,13 @@ void TForm_main::FormDestroy()
     } catch (const std::exception&) {
         // The program is ending: nothing is left to tell.
     }
+    // The port goes before the controls its handlers write to, without its handlers: a port
+    // that failed to close still serves its last events on the way out.
+    ComPortEnvBoard->OnRxChar = nullptr;
+    ComPortEnvBoard->OnError = nullptr;
+    ComPortEnvBoard->OnHangUp = nullptr;
+    delete ComPortEnvBoard;
+    ComPortEnvBoard = nullptr;
 }
 
 void TForm_main::BtnExitClick()

@@ -1,6 +1,7 @@
 // Entry point: the single-instance guard before anything else, then the main window and the
 // about box, in that order, and the event loop.
 #include <QApplication>
+#include <QDialog>
 #include <QScreen>
 
 #include "app/clock.h"
@@ -21,7 +22,6 @@ int main(int argc, char* argv[])
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(kProgramTitle);
-    QApplication::setApplicationDisplayName(kProgramTitle);
 
     TMessageBoxDialogs dialogs;
     TSystemClock clock;
@@ -31,6 +31,11 @@ int main(int argc, char* argv[])
     // A termination signal closes the window the ordinary way, with nobody left to answer a box.
     HandleTerminationSignals([&dialogs, &mainForm] {
         dialogs.SetUnattended(true);
+        // A box waiting for an answer is dismissed first; it then answers No.
+        while (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            box->done(QDialog::Rejected);
+            box->hide();
+        }
         mainForm->close();
     });
 

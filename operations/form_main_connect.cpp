@@ -21,7 +21,8 @@ QString OpenFailureHint(int error)
 {
     switch (error) {
     case ENOENT:
-        return QStringLiteral("The port does not exist: is the device plugged in, and is the port name in COM Setup right?");
+        return QStringLiteral("The port does not exist: check that the device is plugged in and that COM Setup names "
+                              "the right port.");
     case EACCES:
     case EPERM:
         return QStringLiteral("No permission: add your user to the dialout group (sudo usermod -aG dialout $USER), "
@@ -87,13 +88,16 @@ void TForm_main::ButtonStartClick()
     ui->BtnExit->setEnabled(false);
     AddLogLine(QStringLiteral("Trying Kavlor R7730LX Comport Open... "));
     if (!ComPortEnvBoard->Connected()) {
+        // A failed attempt leaves the program usable: the exit button comes back.
         try {
             ComPortEnvBoard->OpenPort();
         } catch (const EComPort& error) {
-            // A failed attempt leaves the program usable: the exit button comes back.
             ui->BtnExit->setEnabled(true);
             ReportOpenFailure(error);
             return;
+        } catch (...) {
+            ui->BtnExit->setEnabled(true);
+            throw;
         }
     }
     if (!ComPortEnvBoard->Connected()) {

@@ -66,7 +66,8 @@ void TForm_main::HandleCompletedFrame()
 
 void TForm_main::HandleOverflowedFrame(int droppedBytes)
 {
-    AddLogLine(QStringLiteral("Frame dropped: %1 bytes without an end byte exceed the receive buffer of %2 bytes")
+    AddLogLine(QStringLiteral("Frame dropped: %1 bytes without an end byte exceed the receive buffer of %2 bytes; "
+                              "the rest of it is skipped up to its end byte")
                    .arg(droppedBytes)
                    .arg(kRxBufferSize));
 }

@@ -16,6 +16,7 @@ void TReceivePath::Store(std::uint8_t byte, IReceiveSink& sink)
     if (RxCount >= kRxBufferSize) {
         const int dropped = RxCount + 1;
         Reset();
+        skippingOverflow_ = true;
         sink.FrameOverflowed(dropped);
         return;
     }
@@ -27,6 +28,10 @@ void TReceivePath::Feed(const std::uint8_t* bytes, int count, IReceiveSink& sink
     std::exception_ptr firstError;
     for (int i = 0; i < count; ++i) {
         const std::uint8_t byte = bytes[i];
+        if (skippingOverflow_) {
+            skippingOverflow_ = byte != kFrameEnd;
+            continue;
+        }
         try {
             if (byte == kFrameStart && RxCount <= 1) {
                 Reset();

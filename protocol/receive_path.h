@@ -8,7 +8,8 @@
 //   0xFE  ends the frame, wherever it stands (never stored);
 //   other bytes are stored. No start byte is required before a frame.
 // At the end byte the sink sees the held frame, then the buffer is zeroed. A frame that would
-// grow past the buffer is dropped (the sink is told) instead of being written past its end.
+// grow past the buffer is dropped (the sink is told) instead of being written past its end,
+// together with the rest of it: everything up to and including its end byte is skipped.
 #include <array>
 #include <cstdint>
 #include <exception>
@@ -63,6 +64,8 @@ public:
 
 private:
     void Store(std::uint8_t byte, IReceiveSink& sink);
+
+    bool skippingOverflow_ = false; // the rest of a dropped frame is being skipped
 };
 
 } // namespace r7730

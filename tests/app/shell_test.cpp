@@ -1,4 +1,5 @@
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -30,6 +31,30 @@ TEST(ErrorReport, FullStopIsAddedAfterCharactersAboveTheFullStop)
     EXPECT_EQ(ErrorReportText(QStringLiteral("확인하십시오")), QStringLiteral("확인하십시오."));
     EXPECT_EQ(ErrorReportText("a-"), "a-");
     EXPECT_EQ(ErrorReportText(""), "");
+}
+
+// The real question box: only No and Escape cancel; a close by the frame goes on.
+TEST(ConfirmBox, FrameCloseEscapeAndButtonsGiveTheirAnswers)
+{
+    TMessageBoxDialogs dialogs;
+    auto answerWith = [&dialogs](const std::function<void(QMessageBox*)>& act) {
+        QTimer::singleShot(0, [act] { act(qobject_cast<QMessageBox*>(QApplication::activeModalWidget())); });
+        return dialogs.Confirm(QStringLiteral("진행하시겠습니까?? "));
+    };
+    EXPECT_EQ(answerWith([](QMessageBox* box) { box->close(); }), TConfirmAnswer::Closed);
+    EXPECT_EQ(answerWith([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); }), TConfirmAnswer::No);
+    EXPECT_EQ(answerWith([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); }), TConfirmAnswer::Yes);
+    EXPECT_EQ(answerWith([](QMessageBox* box) { box->buttons().at(1)->click(); }), TConfirmAnswer::No);
+
+    QString caption;
+    answerWith([&caption](QMessageBox* box) {
+        caption = box->windowTitle();
+        box->close();
+    });
+    EXPECT_EQ(caption, "Confirm");
+
+    dialogs.SetUnattended(true);
+    EXPECT_EQ(dialogs.Confirm(QStringLiteral("진행하시겠습니까?? ")), TConfirmAnswer::No);
 }
 
 class Shell : public ::testing::Test {
@@ -95,6 +120,14 @@ TEST_F(Shell, AboutBoxShowsTheVersionAndOpensTheWebPageFromLogoAndText)
         EXPECT_EQ(launch.program, "xdg-open");
         EXPECT_EQ(launch.arguments, std::vector<std::string>{TForm_Info::kMakerWebPage});
     }
+
+    // Escape does not close it: only OK does.
+    QTimer::singleShot(0, &info, [&info] {
+        QTest::keyClick(&info, Qt::Key_Escape);
+        EXPECT_TRUE(info.isVisible());
+        info.Btn_OK->click();
+    });
+    info.exec();
 
     // Shown twice through "S/W Info": the same box, closed by OK each time.
     form.SetInfoForm(&info);

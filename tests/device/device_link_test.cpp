@@ -33,6 +33,20 @@ const QByteArray kStatusReply("\x7E\x2B\x41\x50\x02\x01\x03\x00\x1A\x2B\x3C\x4D\
                               "\xFF\xFF\xFF\x00\x1F\x90\x0A\x37\x33\x30\x30\x31\x53\x00\x50\xC0\xA8\x00\x64\x00\x00\xFE",
                               43);
 
+// The same reply with values other than the window's start values: serial 4800/5/2/Even/
+// RTS-CTS, client mode, expiry 200, listen port 502, target port 9000.
+QByteArray ClientModeStatusReply()
+{
+    QByteArray reply = kStatusReply;
+    reply[25] = '\x01';
+    reply[26] = '\xF6';
+    reply[27] = '\xC8';
+    reply.replace(28, 6, "20120C");
+    reply[34] = '\x23';
+    reply[35] = '\x28';
+    return reply;
+}
+
 class DeviceLink : public ::testing::Test {
 protected:
     void SetUp() override
@@ -142,6 +156,26 @@ TEST_F(DeviceLink, StatusQueryRoundTripFillsTheFirstTab)
         EXPECT_TRUE(panel->isEnabled()) << panel->objectName().toStdString();
 }
 
+TEST_F(DeviceLink, EveryDecodedValueLandsInItsOwnBox)
+{
+    Connect();
+    device.Write(ClientModeStatusReply());
+    ASSERT_TRUE(WaitForLog("RX MSG ID:[0x41] LEN:[43]"));
+    EXPECT_EQ(form.ui->Edit_Server_Port->text(), "502");
+    EXPECT_EQ(form.ui->CB_Server_ExpTime->currentText(), "200");
+    EXPECT_EQ(form.ui->CB_Baudrate->currentText(), "4800");
+    EXPECT_EQ(form.ui->CB_Databits->currentText(), "5");
+    EXPECT_EQ(form.ui->CB_Stopbits->currentText(), "2");
+    EXPECT_EQ(form.ui->CB_Parity->currentText(), "Even");
+    EXPECT_EQ(form.ui->CB_Flow->currentText(), "RTS/CTS");
+    EXPECT_TRUE(form.ui->RG_TCP_Mode_Client->isChecked());
+    EXPECT_FALSE(form.ui->GB_Server->isEnabled());
+    EXPECT_TRUE(form.ui->GB_Client->isEnabled());
+    EXPECT_EQ(form.ui->Edit_SvrPort_app->text(), "9000");
+    EXPECT_EQ(form.ui->Edit_GW1->text() + "." + form.ui->Edit_GW4->text(), "192.1");
+    EXPECT_EQ(form.ui->Edit_SM1->text() + "." + form.ui->Edit_SM4->text(), "255.0");
+}
+
 TEST_F(DeviceLink, TwoRepliesInOneEventAndStrayBytes)
 {
     Connect();
@@ -223,14 +257,16 @@ TEST_F(DeviceLink, AStatusReplyWithABadSerialIndexUpdatesTheFieldsBeforeIt)
     Connect();
     form.ui->CB_Stopbits->setCurrentIndex(1);
     form.ui->Edit_SvrPort_app->setText("1234");
-    QByteArray reply = kStatusReply;
+    QByteArray reply = ClientModeStatusReply();
     reply[30] = 'x'; // the stop-bits index
     device.Write(reply);
     ASSERT_TRUE(WaitForLog("RX MSG ID:[0x41] LEN:[43]"));
     EXPECT_EQ(form.StatusReceived, 1);
-    EXPECT_EQ(form.ui->Edit_Server_Port->text(), "8080");
-    EXPECT_EQ(form.ui->CB_Baudrate->currentText(), "115200");
+    EXPECT_EQ(form.ui->Edit_Server_Port->text(), "502");
+    EXPECT_EQ(form.ui->CB_Baudrate->currentText(), "4800");
+    EXPECT_EQ(form.ui->CB_Databits->currentText(), "5");
     EXPECT_EQ(form.ui->CB_Stopbits->currentText(), "2");
+    EXPECT_TRUE(form.ui->RG_TCP_Mode_Server->isChecked());
     EXPECT_EQ(form.ui->Edit_SvrPort_app->text(), "1234");
     EXPECT_TRUE(form.ui->Panel_Info_Serial->isEnabled());
     EXPECT_TRUE(services.dialogs.errors.isEmpty());
@@ -246,9 +282,10 @@ TEST_F(DeviceLink, AFrameLongerThanTheBufferIsDroppedAndReceptionGoesOn)
         QTest::qWait(20);
     }
     ASSERT_TRUE(WaitForLog("Frame dropped: 8193 bytes without an end byte exceed the receive buffer of 8192 bytes"));
-    // The rest of the long frame is held until its end byte; the next reply is whole again.
+    // The rest of the long frame is skipped up to its end byte; the next reply is whole again.
     device.Write(QByteArray("\xFE", 1) + kStatusReply);
     ASSERT_TRUE(WaitForLog("RX MSG ID:[0x41] LEN:[43]"));
+    EXPECT_EQ(Log().count("[EOT]"), 1);
 }
 
 TEST_F(DeviceLink, CommandsWhileDisconnectedAreRefusedWithANotice)

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/form_main.h"
+#include "app/settings_keys.h"
+#include "operations/connection_controls.h"
 #include "support/fake_services.h"
 #include "support/temp_folder.h"
 #include "ui_form_main.h"
@@ -60,6 +62,30 @@ TEST_F(Settings, HandEditedValuesAreLoadedAndASaveKeepsCommentsAndForeignKeys)
                          "Technician=kim\r\n[Download_WEB]\r\nIP1=127\r\nIP2=0\r\nIP3=0\r\nIP4=1\r\nPort=8070\r\n"
                          "File=/\xC6\xDF\xBF\xFE\xBE\xEE.bin\r\n[Download_TCP]\r\nIP1=192\r\nIP2=168\r\nIP3=88\r\nIP4=101\r\n"
                          "Port=8071\r\n"));
+}
+
+TEST_F(Settings, EveryEditBoxTheFileNamesExists)
+{
+    TForm_main form({services.dialogs, services.clock, services.launcher});
+    for (const TEditBoxSetting& setting : kEditBoxSettings)
+        EXPECT_NE(form.findChild<QLineEdit*>(setting.editBox), nullptr) << setting.editBox;
+    for (const TConnectionControl& control : kConnectionControls)
+        EXPECT_NE(form.findChild<QWidget*>(control.objectName), nullptr) << control.objectName;
+}
+
+TEST_F(Settings, AValueLongerThanItsBoxIsWrittenBackAsItWasRead)
+{
+    ASSERT_TRUE(folder.MakeFolder("cfg"));
+    {
+        QFile file(folder.File("cfg/SETUP.INI"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Download_WEB]\r\nFile=/firmware/R7730LX_v1.0_release_build.bin\r\n");
+    }
+    TForm_main form({services.dialogs, services.clock, services.launcher});
+    form.show();
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(ReadWholeFile(folder.File("cfg/SETUP.INI"))
+                    .contains("File=/firmware/R7730LX_v1.0_release_build.bin\r\n"));
 }
 
 TEST_F(Settings, AMissingCfgFolderIsReportedAndTheWindowStillCloses)
