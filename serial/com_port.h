@@ -136,7 +136,8 @@ public:
     std::function<void(TCustomComPort& sender)> OnRx80Full;
     // Linux: the event thread ended because the device hung up. Raised once, dispatched like
     // the other events (on this object's thread under smThreadSync and smWindowSync, on the
-    // event thread under smNone); the port stays open until ClosePort, which may be called here.
+    // event thread under smNone); the port stays open until ClosePort, which may be called here
+    // except under smNone (a thread cannot wait for its own end: close from another thread).
     std::function<void(TCustomComPort& sender)> OnHangUp;
     // Under smWindowSync an exception that escapes an event step goes to the application's
     // standard error report: this slot. Unbound, the text is written with qWarning.
