@@ -174,6 +174,12 @@ protected:
         return held;
     }
 
+    // The program has passed its single-instance guard.
+    bool WaitUntilLockIsHeld() const
+    {
+        return QTest::qWaitFor([this] { return LockIsHeld(); }, 5000);
+    }
+
     TTempWorkingFolder folder;
     QProcessEnvironment environment;
 };
@@ -183,8 +189,7 @@ TEST_F(SingleInstance, ATerminationSignalClosesTheWindowTheOrdinaryWaySavingTheS
     ASSERT_TRUE(folder.MakeFolder("cfg"));
     QProcess program;
     Start(program);
-    for (int i = 0; i < 200 && !LockIsHeld(); ++i)
-        QTest::qWait(25);
+    ASSERT_TRUE(WaitUntilLockIsHeld());
     program.terminate();
     ASSERT_TRUE(program.waitForFinished(10000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
@@ -196,8 +201,7 @@ TEST_F(SingleInstance, ATerminationSignalEndsTheProgramEvenWhenTheSettingsCannot
 {
     QProcess program;
     Start(program);
-    for (int i = 0; i < 200 && !LockIsHeld(); ++i)
-        QTest::qWait(25);
+    ASSERT_TRUE(WaitUntilLockIsHeld());
     program.terminate();
     ASSERT_TRUE(program.waitForFinished(10000));
     EXPECT_EQ(program.exitCode(), 0);
@@ -208,9 +212,7 @@ TEST_F(SingleInstance, SecondCopyExitsQuietlyAndAFreshCopyStartsAfterTheFirstEnd
 {
     QProcess first;
     Start(first);
-    for (int i = 0; i < 200 && !LockIsHeld(); ++i)
-        QTest::qWait(25);
-    ASSERT_TRUE(LockIsHeld());
+    ASSERT_TRUE(WaitUntilLockIsHeld());
 
     QProcess second;
     Start(second);
