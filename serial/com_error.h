@@ -3,7 +3,8 @@
 //
 // It carries the row of the 23-row message table (ComErrorCode) and the operating system's
 // error number (SystemErrorCode, errno on Linux, -1 when none). Rows raised with a system error
-// append " (win error code: %d)" to the row's text; that text stays as the system specifies it.
+// append " (win error code: %d)" to the row's text; that suffix keeps its wording on Linux too,
+// so a message reads the same on every platform.
 // Platform calls report failures as a TSysResult; RaiseSystemError is the one function that
 // turns such an error number into an EComPort.
 #include <stdexcept>

@@ -10,19 +10,16 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
-#include <fstream>
+#include <cstdlib>
 #include <poll.h>
-#include <pty.h>
-#include <sstream>
 #include <string>
-#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "serial/com_port.h"
 #include "serial_test_support.h"
+#include "support/pseudo_terminal.h"
 
 using namespace r7730;
 using namespace r7730::testing;
@@ -38,9 +35,9 @@ void RunFor(int milliseconds)
 
 void Throughput(int seconds, TSyncMethod method)
 {
-    TPty peer;
+    TPseudoTerminal peer;
     TComPort port;
-    port.SetPort(peer.SlavePath());
+    port.SetPort(peer.SlavePath().toStdString());
     port.SetBaudRate(br115200);
     port.SetSyncMethod(method);
     std::atomic<long long> received{0};
@@ -54,7 +51,6 @@ void Throughput(int seconds, TSyncMethod method)
 
     std::atomic<bool> stop{false};
     std::thread writer([&] {
-        ::fcntl(peer.Master(), F_SETFL, ::fcntl(peer.Master(), F_GETFL) | O_NONBLOCK);
         const std::string chunk(65536, 'U');
         while (!stop) {
             if (::write(peer.Master(), chunk.data(), chunk.size()) < 0) {
@@ -85,9 +81,9 @@ void Throughput(int seconds, TSyncMethod method)
 
 void Latency(int rounds)
 {
-    TPty peer;
+    TPseudoTerminal peer;
     TComPort port;
-    port.SetPort(peer.SlavePath());
+    port.SetPort(peer.SlavePath().toStdString());
     Clock::time_point sent;
     std::vector<double> micros;
     port.OnRxChar = [&](TCustomComPort& sender, int count) {
@@ -114,9 +110,9 @@ void Latency(int rounds)
 
 void Idle(int seconds)
 {
-    TPty peer;
+    TPseudoTerminal peer;
     TComPort port;
-    port.SetPort(peer.SlavePath());
+    port.SetPort(peer.SlavePath().toStdString());
     port.OpenPort(); // all ten events, as the program opens it
     QThread::msleep(50);
     const long tid = port.EventThreadId();

@@ -133,7 +133,7 @@ TEST_F(ComEvents, RingIsTheTrailingEdgeOfTheRingIndicator)
     EXPECT_EQ(recorder.log, (std::vector<std::string>{"RingNotify", "OnRing"}));
 }
 
-TEST_F(ComEvents, AllStepsOfOneBatchRunInTheSpecifiedOrder)
+TEST_F(ComEvents, AllStepsOfOneBatchRunInOrder)
 {
     port.Buffer().SetInputSize(10); // 80% full at 8 bytes
     Open();

@@ -3,11 +3,13 @@
 #include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <termios.h>
 #include <thread>
 
 #include "serial/com_port.h"
 #include "serial_test_support.h"
+#include "support/pseudo_terminal.h"
 
 using namespace r7730;
 using namespace r7730::testing;
@@ -17,7 +19,8 @@ namespace {
 
 class ComPty : public ::testing::Test {
 protected:
-    ComPty() { port.SetPort(pty.SlavePath()); }
+    ComPty() { port.SetPort(pty.SlavePath().toStdString()); }
+    void SetUp() override { ASSERT_TRUE(pty.IsOpen()) << "openpty failed"; }
 
     // The event thread is in its wait (it has taken its baselines).
     void SettleThread() { QTest::qSleep(30); }
@@ -30,7 +33,7 @@ protected:
         return bytes;
     }
 
-    TPty pty;
+    TPseudoTerminal pty;
     TComPort port;
 };
 
@@ -78,7 +81,7 @@ TEST_F(ComPty, SecondOpenerOfTheSamePortIsRefused)
 {
     port.OpenPort();
     TComPort other;
-    other.SetPort(pty.SlavePath());
+    other.SetPort(pty.SlavePath().toStdString());
     try {
         other.OpenPort();
         FAIL() << "no exception";
@@ -130,9 +133,9 @@ TEST_F(ComPty, BytesBothWays)
     port.OpenPort();
     const std::string bytes = AllBytes();
     EXPECT_EQ(port.SendBytes(bytes.data(), static_cast<int>(bytes.size())), 256);
-    EXPECT_EQ(pty.Read(256), bytes);
+    EXPECT_EQ(pty.Receive(256), bytes);
 
-    ASSERT_TRUE(pty.Write(bytes));
+    ASSERT_TRUE(pty.Send(bytes));
     std::string got;
     const auto deadline = steady_clock::now() + seconds(2);
     while (got.size() < 256 && steady_clock::now() < deadline) {
@@ -151,7 +154,7 @@ TEST_F(ComPty, ReceiveBytesReturnsWhatIsQueuedAtOnce)
     EXPECT_EQ(port.ReceiveBytes(buffer, 100), 0);
     EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), 50);
 
-    ASSERT_TRUE(pty.Write("0123456789"));
+    ASSERT_TRUE(pty.Send("0123456789"));
     ASSERT_TRUE(PumpUntil([&] { return port.InputQueueCount() == 10; }));
     start = steady_clock::now();
     EXPECT_EQ(port.ReceiveBytes(buffer, 100), 10);
@@ -176,7 +179,7 @@ TEST_F(ComPty, ReadTimeoutsWaitForBytesWhenAskedTo)
 
     std::jthread writer([this] {
         QThread::msleep(30);
-        pty.Write("xy");
+        pty.Send("xy");
     });
     start = steady_clock::now();
     const int got = port.ReceiveBytes(buffer, 16);
@@ -212,7 +215,7 @@ TEST_F(ComPty, WriteNotifiesLinksAndTheTransmitQueueDrainsIntoTxEmpty)
     ASSERT_TRUE(PumpUntil([&] { return recorder.Has("OnTxEmpty"); }));
     EXPECT_EQ(recorder.log, (std::vector<std::string>{"TxNotify(on)", "TxBufNotify(5)", "TxNotify(off)", "TxEmptyNotify",
                                                       "OnTxEmpty"}));
-    EXPECT_EQ(pty.Read(5), std::string("\x7E\x05\x41\x50\xFE", 5));
+    EXPECT_EQ(pty.Receive(5), std::string("\x7E\x05\x41\x50\xFE", 5));
 }
 
 TEST_F(ComPty, ReceivedBytesRaiseRxNotifyThenOnRxCharWithTheQueuedCount)
@@ -220,7 +223,7 @@ TEST_F(ComPty, ReceivedBytesRaiseRxNotifyThenOnRxCharWithTheQueuedCount)
     TRecorder recorder(port);
     port.OpenPort();
     recorder.log.clear();
-    ASSERT_TRUE(pty.Write("hello"));
+    ASSERT_TRUE(pty.Send("hello"));
     ASSERT_TRUE(PumpUntil([&] { return recorder.Has("OnRxChar"); }));
     EXPECT_EQ(recorder.log, (std::vector<std::string>{"RxNotify(on)", "OnRxChar(5)"}));
     // Nothing was read by the port itself.
@@ -245,9 +248,9 @@ TEST_F(ComPty, OneEventCarriesSeveralWrites)
     port.OpenPort();
     SettleThread();
     // The event thread hands its batch over and waits; the count is taken when the step runs.
-    ASSERT_TRUE(pty.Write("abc"));
-    ASSERT_TRUE(pty.Write("defg"));
-    ASSERT_TRUE(pty.Write("hij"));
+    ASSERT_TRUE(pty.Send("abc"));
+    ASSERT_TRUE(pty.Send("defg"));
+    ASSERT_TRUE(pty.Send("hij"));
     QTest::qSleep(100);
     ASSERT_TRUE(PumpUntil([&] { return total == 10; }));
     Pump(50);
@@ -268,7 +271,7 @@ TEST_F(ComPty, OneWriteCanArriveInSeveralEvents)
     std::string block;
     for (int i = 0; i < 100000; ++i)
         block.push_back(static_cast<char>('A' + i % 26));
-    std::jthread writer([&] { pty.Write(block, 5000); }); // one write of 100000 bytes; the pty holds 4 KB
+    std::jthread writer([&] { pty.Send(block, 5000); }); // one write of 100000 bytes; the pty holds 4 KB
     ASSERT_TRUE(PumpUntil([&] { return received.size() == block.size(); }, 5000));
     writer.join();
     EXPECT_GT(events, 1);
@@ -279,11 +282,11 @@ TEST_F(ComPty, BytesLeftUnreadRaiseNoFurtherEventUntilMoreArrive)
 {
     TRecorder recorder(port);
     port.OpenPort();
-    ASSERT_TRUE(pty.Write("12"));
+    ASSERT_TRUE(pty.Send("12"));
     ASSERT_TRUE(PumpUntil([&] { return recorder.Count("OnRxChar(2)") == 1; }));
     Pump(100);
     EXPECT_EQ(recorder.Count("OnRxChar(2)"), 1); // no repeat, no spin
-    ASSERT_TRUE(pty.Write("345"));
+    ASSERT_TRUE(pty.Send("345"));
     ASSERT_TRUE(PumpUntil([&] { return recorder.Has("OnRxChar(5)"); }));
 }
 
@@ -297,12 +300,12 @@ TEST_F(ComPty, BytesArrivingWhileABatchIsHandledAreAnnouncedByTheNextOne)
         char buffer[64];
         received.append(buffer, static_cast<std::size_t>(sender.ReceiveBytes(buffer, count)));
         if (++events == 1) {
-            pty.Write("later");
+            pty.Send("later");
             QTest::qSleep(30); // the bytes are queued before the batch ends
         }
     };
     port.OpenPort();
-    ASSERT_TRUE(pty.Write("first"));
+    ASSERT_TRUE(pty.Send("first"));
     ASSERT_TRUE(PumpUntil([&] { return received == "firstlater"; })) << received;
     EXPECT_EQ(events, 2);
 }
@@ -312,7 +315,7 @@ TEST_F(ComPty, LinkWithRxBufferMakesThePortReadAndOnRxCharStaysQuiet)
     TRecorder recorder(port, true);
     port.OpenPort();
     recorder.log.clear();
-    ASSERT_TRUE(pty.Write("frame"));
+    ASSERT_TRUE(pty.Send("frame"));
     ASSERT_TRUE(PumpUntil([&] { return recorder.Has("RxBufNotify"); }));
     EXPECT_EQ(recorder.log, (std::vector<std::string>{"RxNotify(on)", "RxNotify(off)", "OnRxBuf(5)", "RxBufNotify(5)"}));
     EXPECT_EQ(recorder.rxBufBytes, "frame");
@@ -326,7 +329,7 @@ TEST_F(ComPty, RxCharTriggerOffReadsIntoOnRxBuf)
     port.SetRxCharTrigger(false);
     port.OpenPort();
     recorder.log.clear();
-    ASSERT_TRUE(pty.Write("xyz"));
+    ASSERT_TRUE(pty.Send("xyz"));
     ASSERT_TRUE(PumpUntil([&] { return recorder.Has("OnRxBuf"); }));
     Pump(30);
     EXPECT_EQ(recorder.rxBufBytes, "xyz");
@@ -342,7 +345,7 @@ TEST_F(ComPty, EmptyEventsOpensWithoutAThreadAndRaisesNoEvent)
     EXPECT_FALSE(port.EventThreadRunning());
     EXPECT_EQ(port.EventThreadId(), 0);
     recorder.log.clear();
-    ASSERT_TRUE(pty.Write("ignored"));
+    ASSERT_TRUE(pty.Send("ignored"));
     port.SendBytes("x", 1);
     Pump(100);
     EXPECT_EQ(recorder.log, (std::vector<std::string>{"TxNotify(on)", "TxBufNotify(1)"}));
@@ -357,7 +360,7 @@ TEST_F(ComPty, EventsRunOnTheUserInterfaceThreadUnderThreadSyncAndOnTheEventThre
         sender.ReceiveBytes(buffer, std::min(count, 64));
     };
     port.OpenPort();
-    ASSERT_TRUE(pty.Write("a"));
+    ASSERT_TRUE(pty.Send("a"));
     ASSERT_TRUE(PumpUntil([&] { return seenOn != nullptr; }));
     EXPECT_EQ(seenOn, QThread::currentThread());
     port.ClosePort();
@@ -372,7 +375,7 @@ TEST_F(ComPty, EventsRunOnTheUserInterfaceThreadUnderThreadSyncAndOnTheEventThre
     };
     port.SetSyncMethod(smNone);
     port.OpenPort();
-    ASSERT_TRUE(pty.Write("b"));
+    ASSERT_TRUE(pty.Send("b"));
     const auto deadline = steady_clock::now() + seconds(3);
     while (!seen && steady_clock::now() < deadline) // no event loop needed
         QThread::msleep(5);
@@ -389,13 +392,13 @@ TEST_F(ComPty, ExceptionFromAHandlerEndsEventDeliveryAndThePortStaysOpen)
         throw std::runtime_error("handler failed");
     };
     port.OpenPort();
-    ASSERT_TRUE(pty.Write("1"));
+    ASSERT_TRUE(pty.Send("1"));
     ASSERT_TRUE(PumpUntil([&] { return !port.EventThreadRunning(); }));
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(port.Connected());
     ASSERT_TRUE(port.EventThreadError());
     EXPECT_THROW(std::rethrow_exception(port.EventThreadError()), std::runtime_error);
-    ASSERT_TRUE(pty.Write("2"));
+    ASSERT_TRUE(pty.Send("2"));
     Pump(100);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(port.SendBytes("ok", 2), 2); // the port still works
@@ -409,7 +412,7 @@ TEST_F(ComPty, ExceptionFromAHandlerEndsEventDeliveryAndThePortStaysOpen)
         sender.ReceiveBytes(buffer, std::min(count, 64));
     };
     port.OpenPort();
-    ASSERT_TRUE(pty.Write("3"));
+    ASSERT_TRUE(pty.Send("3"));
     ASSERT_TRUE(PumpUntil([&] { return calls == 2; }));
 }
 
@@ -432,9 +435,9 @@ TEST_F(ComPty, WindowSyncReportsAStepErrorAndGoesOn)
         throw std::runtime_error("step failed");
     };
     port.OpenPort();
-    ASSERT_TRUE(pty.Write("1"));
+    ASSERT_TRUE(pty.Send("1"));
     ASSERT_TRUE(PumpUntil([&] { return calls == 1; }));
-    ASSERT_TRUE(pty.Write("2"));
+    ASSERT_TRUE(pty.Send("2"));
     ASSERT_TRUE(PumpUntil([&] { return calls == 2; }));
     EXPECT_EQ(reports, (std::vector<std::string>{"step failed", "step failed"}));
     EXPECT_TRUE(port.EventThreadRunning());
@@ -477,7 +480,7 @@ TEST_F(ComPty, ClosePortInsideAnEventStepDoesNotDeadlock)
 {
     port.OnRxChar = [&](TCustomComPort& sender, int) { sender.ClosePort(); };
     port.OpenPort();
-    ASSERT_TRUE(pty.Write("bye"));
+    ASSERT_TRUE(pty.Send("bye"));
     ASSERT_TRUE(PumpUntil([&] { return !port.Connected(); }));
 }
 
@@ -487,7 +490,7 @@ TEST_F(ComPty, AHandlerThatClosesInsideABatchServedByClosePortClosesOnlyOnce)
     port.OnAfterClose = [&](TCustomComPort&) { ++afterClose; };
     port.OnRxChar = [&](TCustomComPort& sender, int) { sender.ClosePort(); };
     port.OpenPort();
-    ASSERT_TRUE(pty.Write("bye"));
+    ASSERT_TRUE(pty.Send("bye"));
     QTest::qSleep(100); // the event thread queues its batch; nobody serves it yet
     port.ClosePort();   // serves the batch, whose handler closes again
     EXPECT_FALSE(port.Connected());
@@ -509,7 +512,7 @@ TEST_F(ComPty, ClosePortFromALinkBeforeOnRxCharEndsTheStep)
     bool rxChar = false;
     port.OnRxChar = [&](TCustomComPort&, int) { rxChar = true; };
     port.OpenPort();
-    ASSERT_TRUE(pty.Write("x"));
+    ASSERT_TRUE(pty.Send("x"));
     ASSERT_TRUE(PumpUntil([&] { return !port.Connected(); }));
     Pump(20);
     EXPECT_FALSE(rxChar);
@@ -529,7 +532,7 @@ TEST_F(ComPty, ClosePortOnTheEventThreadUnderSmNoneIsRefused)
         }
     };
     port.OpenPort();
-    ASSERT_TRUE(pty.Write("x"));
+    ASSERT_TRUE(pty.Send("x"));
     ASSERT_TRUE(PumpUntil([&] { return refused && !port.EventThreadRunning(); }));
     EXPECT_TRUE(port.Connected());
     port.OnRxChar = nullptr;
@@ -550,7 +553,7 @@ TEST_F(ComPty, HangUpEndsTheThreadQuietlyAndClosePortStillWorks)
     const long tid = port.EventThreadId();
     ASSERT_NE(tid, 0);
     EXPECT_FALSE(port.EndedOnHangUp());
-    pty.CloseMaster(); // the device goes away
+    pty.Close(); // the device goes away
 
     ASSERT_TRUE(PumpUntil([&] { return recorder.Has("OnHangUp"); }));
     EXPECT_EQ(hangUpOn, QThread::currentThread());
@@ -576,7 +579,7 @@ TEST_F(ComPty, ClosePortInsideOnHangUpWorks)
     port.OnHangUp = [](TCustomComPort& sender) { sender.ClosePort(); };
     port.OpenPort();
     SettleThread();
-    pty.CloseMaster();
+    pty.Close();
     ASSERT_TRUE(PumpUntil([&] { return !port.Connected(); }));
     EXPECT_TRUE(port.EndedOnHangUp());
 }
@@ -585,7 +588,7 @@ TEST_F(ComPty, AfterHangUpWritesFailAndReadsReturnNothing)
 {
     port.OpenPort();
     SettleThread();
-    pty.CloseMaster();
+    pty.Close();
     ASSERT_TRUE(PumpUntil([&] { return port.EndedOnHangUp(); }));
     EXPECT_THROW(port.SendBytes("x", 1), EComPort);
     char buffer[16];

@@ -36,7 +36,7 @@ static_assert(smThreadSync == 0 && smWindowSync == 1 && smNone == 2);
 static_assert(TComErrors{ceFrame}.ToBits() == 1 && TComErrors{ceTxFull}.ToBits() == 128);
 static_assert(BaudRateValue(br128000) == 128000 && BaudRateValue(brCustom) == 0);
 
-TEST_F(ComSettings, DefaultsOfPart21)
+TEST_F(ComSettings, DefaultsOfANewPort)
 {
     TComPort fresh;
     EXPECT_EQ(fresh.Port(), "COM1");

@@ -1,14 +1,11 @@
 #pragma once
-// Helpers of the serial tests: a pseudo-terminal as the device, a recorder of every port
-// notification, event pumping, and per-thread CPU and wake-up figures from /proc.
+// Helpers of the serial tests: a recorder of every port notification, event pumping, and
+// per-thread CPU and wake-up figures from /proc. The device side of a pseudo-terminal is
+// TPseudoTerminal (support/pseudo_terminal.h).
 #include <QCoreApplication>
 #include <QTest>
-#include <chrono>
-#include <fcntl.h>
 #include <fstream>
 #include <functional>
-#include <poll.h>
-#include <pty.h>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
@@ -18,77 +15,6 @@
 #include "serial/com_port.h"
 
 namespace r7730::testing {
-
-// A pseudo-terminal: the port opens SlavePath(); the test plays the device on the master side.
-class TPty {
-public:
-    TPty()
-    {
-        int slave = -1;
-        char name[256] = {};
-        if (::openpty(&master_, &slave, name, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty failed");
-        slavePath_ = name;
-        ::close(slave);
-        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    }
-    ~TPty() { CloseMaster(); }
-    TPty(const TPty&) = delete;
-    TPty& operator=(const TPty&) = delete;
-
-    const std::string& SlavePath() const { return slavePath_; }
-    int Master() const { return master_; }
-
-    // Writes every byte (waiting for room), or gives up after timeoutMs.
-    bool Write(const std::string& bytes, int timeoutMs = 2000)
-    {
-        std::size_t done = 0;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (done < bytes.size()) {
-            const ssize_t put = ::write(master_, bytes.data() + done, bytes.size() - done);
-            if (put > 0) {
-                done += static_cast<std::size_t>(put);
-                continue;
-            }
-            if (put < 0 && errno != EAGAIN && errno != EINTR)
-                return false;
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            pollfd fd{master_, POLLOUT, 0};
-            ::poll(&fd, 1, 10);
-        }
-        return true;
-    }
-
-    // Reads until count bytes arrived or timeoutMs passed.
-    std::string Read(std::size_t count, int timeoutMs = 2000)
-    {
-        std::string got;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (got.size() < count && std::chrono::steady_clock::now() < deadline) {
-            char buffer[4096];
-            const ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, count - got.size()));
-            if (n > 0) {
-                got.append(buffer, static_cast<std::size_t>(n));
-                continue;
-            }
-            pollfd fd{master_, POLLIN, 0};
-            ::poll(&fd, 1, 10);
-        }
-        return got;
-    }
-
-    void CloseMaster()
-    {
-        if (master_ >= 0)
-            ::close(master_);
-        master_ = -1;
-    }
-
-private:
-    int master_ = -1;
-    std::string slavePath_;
-};
 
 // Runs the event loop until done() holds or timeoutMs passed.
 inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000)
