@@ -4,11 +4,11 @@
 #include <QDialog>
 #include <QScreen>
 
-#include "app/clock.h"
-#include "app/dialogs.h"
-#include "app/form_info.h"
-#include "app/form_main.h"
-#include "app/program_title.h"
+#include "shell/clock.h"
+#include "window/dialogs.h"
+#include "window/form_info.h"
+#include "window/form_main.h"
+#include "window/program_title.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "tools/launcher.h"

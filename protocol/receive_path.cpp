@@ -73,6 +73,16 @@ TReplyAction TReceivePath::Action() const
     }
 }
 
+std::vector<std::uint8_t> TReceivePath::Frame() const
+{
+    std::vector<std::uint8_t> frame;
+    frame.reserve(static_cast<std::size_t>(RxCount) + 2);
+    frame.push_back(kFrameStart);
+    frame.insert(frame.end(), RxBuffer.begin(), RxBuffer.begin() + RxCount);
+    frame.push_back(kFrameEnd);
+    return frame;
+}
+
 std::string TReceivePath::FrameHexText() const
 {
     std::string text = "7E.";

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <vector>
 
 namespace r7730 {
 
@@ -53,6 +54,8 @@ public:
     std::uint8_t MessageId() const { return RxCount >= 2 ? RxBuffer[1] : 0; }
     TReplyAction Action() const;
 
+    // The held frame as it came on the line: start byte, held bytes, end byte.
+    std::vector<std::uint8_t> Frame() const;
     // "7E." + each held byte as "HH." + "FE.".
     std::string FrameHexText() const;
     // "RX MSG ID:[0x41] LEN:[43]:[7E. ... FE.]" — LEN counts the bytes received.

@@ -2,15 +2,17 @@
 
 #include "protocol/code_page.h"
 #include "protocol/conversion_error.h"
+#include "protocol/frame.h"
 #include "protocol/h_refer_lib.h"
 
 namespace r7730 {
 namespace {
 
-// RxBuffer index of a frame offset.
-std::uint8_t At(const TReceivePath& held, int frameOffset)
+// The byte at a frame offset; a short frame reads as zeros past its end.
+std::uint8_t At(std::span<const std::uint8_t> frame, int frameOffset)
 {
-    return held.RxBuffer[static_cast<std::size_t>(frameOffset - 1)];
+    const auto index = static_cast<std::size_t>(frameOffset);
+    return index < frame.size() ? frame[index] : 0;
 }
 
 std::u16string Wide(const std::string& ansi)
@@ -24,23 +26,23 @@ std::u16string Decimal(int value)
 }
 
 // A byte as a number, the way the device's fields are read: its hex text read back.
-int ByteValue(const TReceivePath& held, int frameOffset)
+int ByteValue(std::span<const std::uint8_t> frame, int frameOffset)
 {
-    return HexToInt(CharToHex(std::string(1, static_cast<char>(At(held, frameOffset)))));
+    return HexToInt(CharToHex(std::string(1, static_cast<char>(At(frame, frameOffset)))));
 }
 
 // Two bytes, high first, joined as hex texts and read back.
-int WordValue(const TReceivePath& held, int frameOffset)
+int WordValue(std::span<const std::uint8_t> frame, int frameOffset)
 {
-    return HexToInt(CharToHex(std::string(1, static_cast<char>(At(held, frameOffset)))) +
-                    CharToHex(std::string(1, static_cast<char>(At(held, frameOffset + 1)))));
+    return HexToInt(CharToHex(std::string(1, static_cast<char>(At(frame, frameOffset)))) +
+                    CharToHex(std::string(1, static_cast<char>(At(frame, frameOffset + 1)))));
 }
 
-std::array<std::u16string, 4> Octets(const TReceivePath& held, int frameOffset)
+std::array<std::u16string, 4> Octets(std::span<const std::uint8_t> frame, int frameOffset)
 {
     std::array<std::u16string, 4> octets;
     for (int i = 0; i < 4; ++i)
-        octets[static_cast<std::size_t>(i)] = Decimal(ByteValue(held, frameOffset + i));
+        octets[static_cast<std::size_t>(i)] = Decimal(ByteValue(frame, frameOffset + i));
     return octets;
 }
 
@@ -84,53 +86,49 @@ int RssiToQuality(int rssi)
     return 2 * (rssi + 100);
 }
 
-std::string PayloadText(const TReceivePath& held)
+std::string PayloadText(std::span<const std::uint8_t> frame)
 {
     std::string text;
-    for (int i = 3; i < held.RxCount; ++i) {
-        const std::uint8_t byte = held.RxBuffer[static_cast<std::size_t>(i)];
-        if (byte == 0)
-            break;
-        text.push_back(static_cast<char>(byte));
-    }
+    for (std::size_t i = 4; i < frame.size() && frame[i] != 0 && frame[i] != kFrameEnd; ++i)
+        text.push_back(static_cast<char>(frame[i]));
     return text;
 }
 
-TStatusReply DecodeStatusReply(const TReceivePath& held)
+TStatusReply DecodeStatusReply(std::span<const std::uint8_t> frame)
 {
     TStatusReply reply;
-    switch (At(held, 4)) {
+    switch (At(frame, 4)) {
     case 1: reply.deviceName = u"Q7760LX"; break;
     case 2: reply.deviceName = u"R7730LX"; break;
     default: reply.deviceName = u"ETC"; break;
     }
-    reply.version = Decimal(ByteValue(held, 5)) + u"." + Wide(PadLeft(std::to_string(ByteValue(held, 6)), 2, '0'));
+    reply.version = Decimal(ByteValue(frame, 5)) + u"." + Wide(PadLeft(std::to_string(ByteValue(frame, 6)), 2, '0'));
     for (int i = 0; i < 6; ++i) {
         if (i > 0)
             reply.macAddress += u":";
-        reply.macAddress += Wide(ByteToHex(At(held, 7 + i)));
+        reply.macAddress += Wide(ByteToHex(At(frame, 7 + i)));
     }
-    reply.ip = Octets(held, 13);
-    reply.gateway = Octets(held, 17);
-    reply.subnetMask = Octets(held, 21);
-    reply.listenPort = Decimal(WordValue(held, 25));
-    reply.expiryTime = Decimal(ByteValue(held, 27));
+    reply.ip = Octets(frame, 13);
+    reply.gateway = Octets(frame, 17);
+    reply.subnetMask = Octets(frame, 21);
+    reply.listenPort = Decimal(WordValue(frame, 25));
+    reply.expiryTime = Decimal(ByteValue(frame, 27));
     try {
         for (int i = 0; i < 5; ++i)
-            reply.serialIndexes.push_back(StrToInt(std::string(1, static_cast<char>(At(held, 28 + i)))));
+            reply.serialIndexes.push_back(StrToInt(std::string(1, static_cast<char>(At(frame, 28 + i)))));
     } catch (const EConvertError&) {
         return reply; // a serial index that is no digit: the later fields keep their values
     }
-    reply.tcpModeIndex = At(held, 33) == 'S' ? 0 : 1;
-    reply.targetPort = Decimal(WordValue(held, 34));
-    reply.targetIp = Octets(held, 36);
+    reply.tcpModeIndex = At(frame, 33) == 'S' ? 0 : 1;
+    reply.targetPort = Decimal(WordValue(frame, 34));
+    reply.targetIp = Octets(frame, 36);
     return reply;
 }
 
-TScanReply DecodeScanReply(const TReceivePath& held)
+TScanReply DecodeScanReply(std::span<const std::uint8_t> frame)
 {
     TScanReply reply;
-    const std::string payload = PayloadText(held);
+    const std::string payload = PayloadText(frame);
     const std::u16string wide = Wide(payload);
     reply.logLine = ResLogLine(wide);
 
@@ -162,20 +160,20 @@ TScanReply DecodeScanReply(const TReceivePath& held)
     return reply;
 }
 
-TCurrentApReply DecodeCurrentApReply(const TReceivePath& held)
+TCurrentApReply DecodeCurrentApReply(std::span<const std::uint8_t> frame)
 {
     TCurrentApReply reply;
-    const std::u16string wide = Wide(PayloadText(held));
+    const std::u16string wide = Wide(PayloadText(frame));
     reply.logLine = ResLogLine(wide);
     reply.ssid = TrimWide(CopyWide(wide, 1, 32));
     reply.password = TrimWide(CopyWide(wide, 33, 16));
     return reply;
 }
 
-TSignalReply DecodeSignalReply(const TReceivePath& held)
+TSignalReply DecodeSignalReply(std::span<const std::uint8_t> frame)
 {
     TSignalReply reply;
-    const std::string payload = PayloadText(held);
+    const std::string payload = PayloadText(frame);
     reply.logLine = ResLogLine(Wide(payload));
     reply.ssid = Field(payload, 1, 32);
     const std::string rssiText = Trim(CopyMbcs(payload, 33, 6, true));

@@ -1,18 +1,18 @@
 #pragma once
 // Decoding the four replies that carry data the window shows.
 //
-// Each decoder reads the held frame (RxBuffer: frame offset - 1; offsets 1 and 3 are never
-// read) and returns the values in the order the window writes them. A value that does not
+// Each decoder takes the whole frame, start byte to end byte, so frame[7] is the byte at frame
+// offset 7 (offsets 1 and 3 are never read; a byte past the end reads as 0), and returns the
+// values in the order the window writes them. A value that does not
 // convert ends decoding at that point, exactly where writing the controls would stop: what
 // was decoded before it is kept, everything after it is absent. Texts are returned as UTF-16,
 // ready for the window.
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
-
-#include "protocol/receive_path.h"
 
 namespace r7730 {
 
@@ -63,12 +63,13 @@ struct TSignalReply {
     std::optional<int> quality;        // absent when the RSSI was not a number (or NOINFO)
 };
 
-TStatusReply DecodeStatusReply(const TReceivePath& held);
-TScanReply DecodeScanReply(const TReceivePath& held);
-TCurrentApReply DecodeCurrentApReply(const TReceivePath& held);
-TSignalReply DecodeSignalReply(const TReceivePath& held);
+TStatusReply DecodeStatusReply(std::span<const std::uint8_t> frame);
+TScanReply DecodeScanReply(std::span<const std::uint8_t> frame);
+TCurrentApReply DecodeCurrentApReply(std::span<const std::uint8_t> frame);
+TSignalReply DecodeSignalReply(std::span<const std::uint8_t> frame);
 
-// The payload text of a text reply: held bytes from frame offset 4 up to the first zero byte.
-std::string PayloadText(const TReceivePath& held);
+// The payload text of a text reply: the bytes from frame offset 4 up to the first zero byte or
+// the end byte.
+std::string PayloadText(std::span<const std::uint8_t> frame);
 
 } // namespace r7730

@@ -13,6 +13,6 @@ cmake --build "$build" --target window_screenshots
 mkdir -p docs
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
-"$build/tests/window/window_screenshots" docs
+"$build/screenshots/window_screenshots" docs
 mv docs/main-tab1.png docs/screenshot-main.png
 echo "docs/screenshot-main.png, docs/main-tab2.png, docs/main-tab3.png"

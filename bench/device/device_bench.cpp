@@ -20,11 +20,12 @@
 #include <memory>
 #include <vector>
 
-#include "app/form_main.h"
-#include "simulator_process.h"
+#include "support/device_frames.h"
+#include "window/form_main.h"
+#include "support/simulator_process.h"
 #include "support/fake_services.h"
 #include "support/pseudo_terminal.h"
-#include "ui_form_main.h"
+#include "support/controls.h"
 
 using namespace r7730;
 using namespace r7730::testing;
@@ -33,9 +34,8 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 const QByteArray kStatusRead("\x7E\x05\x41\x50\xFE", 5);
-const QByteArray kStatusReply("\x7E\x2B\x41\x50\x02\x01\x03\x00\x1A\x2B\x3C\x4D\x5E\xC0\xA8\x00\x0A\xC0\xA8\x00\x01"
-                              "\xFF\xFF\xFF\x00\x1F\x90\x0A\x37\x33\x30\x30\x31\x53\x00\x50\xC0\xA8\x00\x64\x00\x00\xFE",
-                              43);
+const QByteArray kStatusFrame(reinterpret_cast<const char*>(r7730::testing::kStatusReply.data()),
+                              static_cast<qsizetype>(r7730::testing::kStatusReply.size()));
 
 double Median(std::vector<double> values)
 {
@@ -59,10 +59,10 @@ std::vector<double> WindowRoundTrips(TForm_main& form, int rounds)
 {
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i) {
-        form.ui->Panel_DevName->clear();
+        Ctl<QLineEdit>(form, "Panel_DevName")->clear();
         const auto start = Clock::now();
-        form.ui->Btn_CurrentStatus->click();
-        while (form.ui->Panel_DevName->text().isEmpty())
+        Ctl<QPushButton>(form, "Btn_CurrentStatus")->click();
+        while (Ctl<QLineEdit>(form, "Panel_DevName")->text().isEmpty())
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         times.push_back(MicrosecondsSince(start));
     }
@@ -106,11 +106,11 @@ std::vector<double> RawRoundTrips(const QString& path, int rounds)
 double ReceiveFramesPerSecond(TForm_main& form, int frames)
 {
     TPseudoTerminal device;
-    form.ComPortEnvBoard->SetPort(device.SlavePath().toStdString());
-    form.ui->ButtonStart->click();
+    form.DeviceLink().Port().SetPort(device.SlavePath().toStdString());
+    Ctl<QPushButton>(form, "ButtonStart")->click();
     QByteArray burst;
     for (int i = 0; i < frames; ++i)
-        burst += kStatusReply;
+        burst += kStatusFrame;
     burst += QByteArray("\x7E\x05\x5A\x50\xFE", 5);
 
     const auto start = Clock::now();
@@ -124,7 +124,7 @@ double ReceiveFramesPerSecond(TForm_main& form, int frames)
     const double seconds = MicrosecondsSince(start) / 1e6;
     writer->wait();
     delete writer;
-    form.ui->ButtonStop->click();
+    Ctl<QPushButton>(form, "ButtonStop")->click();
     return frames / seconds;
 }
 
@@ -144,13 +144,13 @@ int main(int argc, char** argv)
     TForm_main form({services.dialogs, services.clock, services.launcher});
     form.show();
 
-    auto simulator = std::make_unique<simtest::SimulatorProcess>(std::vector<std::string>{"--quiet"});
+    auto simulator = std::make_unique<r7730::testing::SimulatorProcess>(std::vector<std::string>{"--quiet"});
     const QString link = QString::fromStdString(simulator->linkPath());
-    form.ComPortEnvBoard->SetPort(link.toStdString());
-    form.ui->ButtonStart->click();
+    form.DeviceLink().Port().SetPort(link.toStdString());
+    Ctl<QPushButton>(form, "ButtonStart")->click();
     WindowRoundTrips(form, 20); // warm up
     const std::vector<double> window = WindowRoundTrips(form, rounds);
-    form.ui->ButtonStop->click();
+    Ctl<QPushButton>(form, "ButtonStop")->click();
     const std::vector<double> raw = RawRoundTrips(link, rounds);
     simulator.reset();
 

@@ -12,12 +12,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "app/dialogs.h"
-#include "app/form_info.h"
-#include "app/form_main.h"
+#include "window/dialogs.h"
+#include "window/form_info.h"
+#include "window/form_main.h"
 #include "support/fake_services.h"
 #include "support/temp_folder.h"
-#include "ui_form_main.h"
+#include "support/controls.h"
 
 using namespace r7730;
 using namespace r7730::testing;
@@ -66,11 +66,11 @@ protected:
 
 TEST_F(Shell, CreationLogsTheStartLineSelectsTheFirstTabAndSetsTheVersion)
 {
-    EXPECT_EQ(form.ui->Memo->toPlainText().split('\n').first(), "[14:03:27]  Start R7730LX Serial Setup Program...");
-    EXPECT_EQ(form.StatusReceived, 0);
-    EXPECT_EQ(form.ui->PageControl1->currentIndex(), 0);
-    EXPECT_EQ(form.ui->Lb_PGVersion->text(), "v1.00");
-    EXPECT_FALSE(form.ui->Lb_PGVersion->isVisibleTo(&form));
+    EXPECT_EQ(Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().split('\n').first(), "[14:03:27]  Start R7730LX Serial Setup Program...");
+    EXPECT_FALSE(form.DeviceLink().StatusReceived());
+    EXPECT_EQ(Ctl<r7730::TPageControl>(form, "PageControl1")->currentIndex(), 0);
+    EXPECT_EQ(Ctl<QLabel>(form, "Lb_PGVersion")->text(), "v1.00");
+    EXPECT_FALSE(Ctl<QLabel>(form, "Lb_PGVersion")->isVisibleTo(&form));
     EXPECT_EQ(form.windowTitle(), "Kavlor R7730LX Serial Setup Program");
 }
 
@@ -78,21 +78,21 @@ TEST_F(Shell, ExitAnsweredNoLeavesEverythingAsItWas)
 {
     form.show();
     services.dialogs.answers = {TConfirmAnswer::No};
-    form.ui->BtnExit->click();
+    Ctl<QPushButton>(form, "BtnExit")->click();
     EXPECT_EQ(services.dialogs.confirmations, QStringList{QStringLiteral("프로그램을 종료하시겠습니까? ")});
     EXPECT_TRUE(form.isVisible());
-    EXPECT_FALSE(form.ui->Memo->toPlainText().contains("Exit"));
+    EXPECT_FALSE(Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().contains("Exit"));
 
     services.dialogs.answers = {TConfirmAnswer::Closed};
-    form.ui->BtnExit->click();
+    Ctl<QPushButton>(form, "BtnExit")->click();
     EXPECT_TRUE(form.isVisible());
 }
 
 TEST_F(Shell, ExitAnsweredYesLogsTheExitLineAndCloses)
 {
     form.show();
-    form.ui->BtnExit->click();
-    EXPECT_TRUE(form.ui->Memo->toPlainText().endsWith("[14:03:27]  Kavlor R7730LX Serial Setup Program Exit... "));
+    Ctl<QPushButton>(form, "BtnExit")->click();
+    EXPECT_TRUE(Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().endsWith("[14:03:27]  Kavlor R7730LX Serial Setup Program Exit... "));
     EXPECT_FALSE(form.isVisible());
 }
 
@@ -101,7 +101,7 @@ TEST_F(Shell, ClosingByTheFrameAsksNothingAndLogsNoExitLine)
     form.show();
     EXPECT_TRUE(form.close());
     EXPECT_TRUE(services.dialogs.confirmations.isEmpty());
-    EXPECT_FALSE(form.ui->Memo->toPlainText().contains("Exit"));
+    EXPECT_FALSE(Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().contains("Exit"));
 }
 
 TEST_F(Shell, AboutBoxShowsTheVersionAndOpensTheWebPageFromLogoAndText)
@@ -133,7 +133,7 @@ TEST_F(Shell, AboutBoxShowsTheVersionAndOpensTheWebPageFromLogoAndText)
     form.SetInfoForm(&info);
     for (int i = 0; i < 2; ++i) {
         QTimer::singleShot(0, &info, [&info] { info.Btn_OK->click(); });
-        form.ui->Btn_ViewInfo->click();
+        Ctl<QPushButton>(form, "Btn_ViewInfo")->click();
         EXPECT_FALSE(info.isVisible());
         EXPECT_EQ(info.Lb_VersionInfo->text(), "v1.00");
     }

@@ -2,13 +2,14 @@
 #include <stdexcept>
 #include <vector>
 
+#include "support/device_frames.h"
 #include "protocol/receive_path.h"
 
 using namespace r7730;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using r7730::testing::Bytes;
 
 // Records every finished frame as the receive path shows it to the window.
 struct TRecordingSink : IReceiveSink {
@@ -37,9 +38,7 @@ protected:
     TRecordingSink sink{path};
 };
 
-const Bytes kStatusReply = {0x7E, 0x2B, 0x41, 0x50, 0x02, 0x01, 0x03, 0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0xC0, 0xA8,
-                            0x00, 0x0A, 0xC0, 0xA8, 0x00, 0x01, 0xFF, 0xFF, 0xFF, 0x00, 0x1F, 0x90, 0x0A, 0x37, 0x33,
-                            0x30, 0x30, 0x31, 0x53, 0x00, 0x50, 0xC0, 0xA8, 0x00, 0x64, 0x00, 0x00, 0xFE};
+const Bytes kStatusReply = r7730::testing::kStatusReply;
 const char* const kStatusLine =
     "RX MSG ID:[0x41] LEN:[43]:[7E.2B.41.50.02.01.03.00.1A.2B.3C.4D.5E.C0.A8.00.0A.C0.A8.00.01.FF.FF.FF.00.1F.90.0A."
     "37.33.30.30.31.53.00.50.C0.A8.00.64.00.00.FE.]";

@@ -1,38 +1,31 @@
 #include <gtest/gtest.h>
 #include <string>
 
+#include "support/device_frames.h"
 #include "protocol/reply_decoders.h"
 
 using namespace r7730;
 
 namespace {
 
-// Feeds a whole frame (start and end bytes included) and keeps it held for decoding.
-struct THeld : IReceiveSink {
-    explicit THeld(const std::string& frame)
-    {
-        path.Feed(reinterpret_cast<const std::uint8_t*>(frame.data()), static_cast<int>(frame.size()), *this);
-    }
-    void FrameCompleted() override { held = path; }
-    void FrameOverflowed(int) override {}
-    TReceivePath path;
-    TReceivePath held;
-};
+// A frame written as a byte string, start and end bytes included.
+std::vector<std::uint8_t> Frame(const std::string& frame)
+{
+    return {frame.begin(), frame.end()};
+}
 
 std::string Blanks(int n)
 {
     return std::string(static_cast<std::size_t>(n), ' ');
 }
 
-const std::string kStatusReply("\x7E\x2B\x41\x50\x02\x01\x03\x00\x1A\x2B\x3C\x4D\x5E\xC0\xA8\x00\x0A\xC0\xA8\x00\x01"
-                               "\xFF\xFF\xFF\x00\x1F\x90\x0A\x37\x33\x30\x30\x31\x53\x00\x50\xC0\xA8\x00\x64\x00\x00\xFE",
-                               43);
+const std::string kStatusReply(r7730::testing::kStatusReply.begin(), r7730::testing::kStatusReply.end());
 
 } // namespace
 
 TEST(StatusReply, EveryFieldDecodes)
 {
-    TStatusReply reply = DecodeStatusReply(THeld(kStatusReply).held);
+    TStatusReply reply = DecodeStatusReply(Frame(kStatusReply));
     EXPECT_EQ(reply.deviceName, u"R7730LX");
     EXPECT_EQ(reply.version, u"1.03");
     EXPECT_EQ(reply.macAddress, u"00:1A:2B:3C:4D:5E");
@@ -53,7 +46,7 @@ TEST(StatusReply, ModelCodesVersionPaddingAndClientMode)
     frame[4] = '\x01';
     frame[6] = '\x05';
     frame[33] = 'C';
-    TStatusReply reply = DecodeStatusReply(THeld(frame).held);
+    TStatusReply reply = DecodeStatusReply(Frame(frame));
     EXPECT_EQ(reply.deviceName, u"Q7760LX");
     EXPECT_EQ(reply.version, u"1.05");
     EXPECT_EQ(reply.tcpModeIndex, 1);
@@ -61,18 +54,18 @@ TEST(StatusReply, ModelCodesVersionPaddingAndClientMode)
     frame[4] = '\x03';
     frame[5] = '\x02';
     frame[6] = '\x7B'; // 123: two digits kept
-    reply = DecodeStatusReply(THeld(frame).held);
+    reply = DecodeStatusReply(Frame(frame));
     EXPECT_EQ(reply.deviceName, u"ETC");
     EXPECT_EQ(reply.version, u"2.12");
     frame[4] = '\x00';
-    EXPECT_EQ(DecodeStatusReply(THeld(frame).held).deviceName, u"ETC");
+    EXPECT_EQ(DecodeStatusReply(Frame(frame)).deviceName, u"ETC");
 }
 
 TEST(StatusReply, ASerialIndexThatIsNoDigitStopsDecodingThere)
 {
     std::string frame = kStatusReply;
     frame[30] = 'x'; // stop bits
-    TStatusReply reply = DecodeStatusReply(THeld(frame).held);
+    TStatusReply reply = DecodeStatusReply(Frame(frame));
     EXPECT_EQ(reply.listenPort, u"8080");
     EXPECT_EQ(reply.serialIndexes, (std::vector<int>{7, 3}));
     EXPECT_FALSE(reply.tcpModeIndex.has_value());
@@ -85,7 +78,7 @@ TEST(ScanReply, TwoRecordsWithALogLineOfTheWholePayload)
     const std::string record1 = Blanks(28) + "Home" + "   6" + " -65" + "    WPA2_PSK";
     const std::string record2 = Blanks(27) + "Lab-2" + "  11" + "-100" + "        OPEN";
     const std::string frame = std::string("\x7E\x6E\x48\x50") + "2" + record1 + record2 + "\xFE";
-    TScanReply reply = DecodeScanReply(THeld(frame).held);
+    TScanReply reply = DecodeScanReply(Frame(frame));
 
     EXPECT_EQ(reply.logLine, u"res[105] = [2" + std::u16string(28, u' ') + u"Home   6 -65    WPA2_PSK" +
                                  std::u16string(27, u' ') + u"Lab-2  11-100        OPEN]");
@@ -110,7 +103,7 @@ TEST(ScanReply, KoreanSsidCutInTheMiddleOfACharacterLosesOnlyTheHalfCharacter)
     const std::string korean = Blanks(24) + "\xC7\xD1\xB1\xDB\xB3\xD7\xC6\xAE"; // 한글네트
     const std::string frame = std::string("\x7E\x6E\x48\x50") + "2" + ssid + "  11" + " -70" + "    WPA2_PSK" + korean +
                               "   1" + " -40" + "         WEP" + "\xFE";
-    TScanReply reply = DecodeScanReply(THeld(frame).held);
+    TScanReply reply = DecodeScanReply(Frame(frame));
     ASSERT_EQ(reply.rows.size(), 2u);
     EXPECT_EQ(reply.rows[0].ssid, u"A가가가가가가가가가가가가가가가");
     EXPECT_EQ(reply.rows[0].channel, u"11");
@@ -122,14 +115,14 @@ TEST(ScanReply, KoreanSsidCutInTheMiddleOfACharacterLosesOnlyTheHalfCharacter)
 TEST(ScanReply, BadCountOrRssiStopsWhereTheValueFails)
 {
     std::string frame = std::string("\x7E\x06\x48\x50") + "x" + "\xFE";
-    EXPECT_TRUE(DecodeScanReply(THeld(frame).held).rows.empty());
+    EXPECT_TRUE(DecodeScanReply(Frame(frame)).rows.empty());
     frame = std::string("\x7E\x06\x48\x50") + "0" + "\xFE";
-    EXPECT_TRUE(DecodeScanReply(THeld(frame).held).rows.empty());
+    EXPECT_TRUE(DecodeScanReply(Frame(frame)).rows.empty());
 
     const std::string good = Blanks(28) + "Home" + "   6" + " -65" + "    WPA2_PSK";
     const std::string blankRssi = Blanks(28) + "Next" + "   9" + "    " + "    WPA2_PSK";
     frame = std::string("\x7E\xA2\x48\x50") + "3" + good + blankRssi + good + "\xFE";
-    TScanReply reply = DecodeScanReply(THeld(frame).held);
+    TScanReply reply = DecodeScanReply(Frame(frame));
     ASSERT_EQ(reply.rows.size(), 2u);
     EXPECT_TRUE(reply.rows[0].authMode.has_value());
     EXPECT_EQ(reply.rows[1].ssid, u"Next");
@@ -141,7 +134,7 @@ TEST(ScanReply, BadCountOrRssiStopsWhereTheValueFails)
 TEST(CurrentApReply, FieldsAreTrimmedOfTheirPadding)
 {
     const std::string frame = std::string("\x7E\x35\x49\x50") + Blanks(30) + "ab" + Blanks(8) + "pass1234" + "\xFE";
-    TCurrentApReply reply = DecodeCurrentApReply(THeld(frame).held);
+    TCurrentApReply reply = DecodeCurrentApReply(Frame(frame));
     EXPECT_EQ(reply.ssid, u"ab");
     EXPECT_EQ(reply.password, u"pass1234");
     EXPECT_EQ(reply.logLine.substr(0, 12), u"res[48] = [ ");
@@ -150,20 +143,20 @@ TEST(CurrentApReply, FieldsAreTrimmedOfTheirPadding)
 TEST(SignalReply, RssiNoInfoAndText)
 {
     std::string frame = std::string("\x7E\x2B\x4A\x50") + Blanks(28) + "Home" + "  -65 " + "\xFE";
-    TSignalReply reply = DecodeSignalReply(THeld(frame).held);
+    TSignalReply reply = DecodeSignalReply(Frame(frame));
     EXPECT_EQ(reply.ssid, u"Home");
     EXPECT_EQ(reply.rssiText, u"-65");
     EXPECT_EQ(reply.quality, 70);
     EXPECT_FALSE(reply.noInfo);
 
     frame = std::string("\x7E\x2B\x4A\x50") + Blanks(32) + "NOINFO" + "\xFE";
-    reply = DecodeSignalReply(THeld(frame).held);
+    reply = DecodeSignalReply(Frame(frame));
     EXPECT_TRUE(reply.noInfo);
     EXPECT_EQ(reply.ssid, u"");
     EXPECT_FALSE(reply.quality.has_value());
 
     frame = std::string("\x7E\x2B\x4A\x50") + Blanks(28) + "Home" + " weak " + "\xFE";
-    reply = DecodeSignalReply(THeld(frame).held);
+    reply = DecodeSignalReply(Frame(frame));
     EXPECT_EQ(reply.rssiText, u"weak");
     EXPECT_FALSE(reply.quality.has_value());
 }

@@ -1,11 +1,11 @@
 // The simulated device's command handling, without a pseudo-terminal.
 #include "device_model.h"
-#include "test_bytes.h"
+#include "support/device_frames.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 
-using namespace simtest;
+using namespace r7730::testing;
 using sim::CommandOutcome;
 using sim::DeviceModel;
 using sim::DeviceState;

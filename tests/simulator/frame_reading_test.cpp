@@ -1,11 +1,11 @@
 // The simulator's own frame reader and reply shaping: commands are cut by their length byte.
 #include "frame_codec.h"
 #include "reply_shaping.h"
-#include "test_bytes.h"
+#include "support/device_frames.h"
 
 #include <gtest/gtest.h>
 
-using namespace simtest;
+using namespace r7730::testing;
 using sim::CommandReader;
 using sim::ReaderEvent;
 

@@ -1,10 +1,10 @@
 // The real Simulator binary, spoken to over its pseudo-terminal with literal command frames.
-#include "simulator_process.h"
+#include "support/simulator_process.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
 
-using namespace simtest;
+using namespace r7730::testing;
 
 TEST(SimulatorOverPty, AnswersTheCatalogueCommands)
 {

@@ -1,11 +1,11 @@
 // The state file and the command line of the simulator.
 #include "device_state.h"
 #include "options.h"
-#include "test_bytes.h"
+#include "support/device_frames.h"
 
 #include <gtest/gtest.h>
 
-using namespace simtest;
+using namespace r7730::testing;
 
 TEST(SimulatorStateFile, WritesReadableTextAndReadsItBack)
 {

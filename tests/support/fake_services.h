@@ -6,9 +6,9 @@
 #include <deque>
 #include <vector>
 
-#include "app/clock.h"
+#include "shell/clock.h"
 #include "support/qt_printers.h"
-#include "app/dialogs.h"
+#include "window/dialogs.h"
 #include "tools/launcher.h"
 
 namespace r7730::testing {

@@ -17,8 +17,8 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include "app/fonts.h"
-#include "app/form_main_layout.h"
+#include "window/fonts.h"
+#include "window/form_main_look.h"
 #include "window_fixture.h"
 
 using namespace r7730;
@@ -455,10 +455,10 @@ TEST_F(WindowTest, ScanGridIsLaidOutForItsFirstUseWithItsHeaderRow)
 
 TEST_F(WindowTest, SignalPollingTimerIsOwnedStoppedAndSetToThreeSeconds)
 {
-    ASSERT_NE(form->Timer_AutoQryRSSI, nullptr);
-    EXPECT_EQ(form->Timer_AutoQryRSSI->parent(), form.get());
-    EXPECT_FALSE(form->Timer_AutoQryRSSI->isActive());
-    EXPECT_EQ(form->Timer_AutoQryRSSI->interval(), 3000);
+    ASSERT_NE(Find<QTimer>("Timer_AutoQryRSSI"), nullptr);
+    EXPECT_EQ(Find<QTimer>("Timer_AutoQryRSSI")->parent(), form.get());
+    EXPECT_FALSE(Find<QTimer>("Timer_AutoQryRSSI")->isActive());
+    EXPECT_EQ(Find<QTimer>("Timer_AutoQryRSSI")->interval(), 3000);
 }
 
 TEST(KoreanFonts, CaptionAndDefaultFacesCarryHangul)

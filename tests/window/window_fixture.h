@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "app/form_main.h"
+#include "window/form_main.h"
 #include "support/fake_services.h"
 #include "support/temp_folder.h"
 

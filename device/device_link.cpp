@@ -1,0 +1,191 @@
+#include "device/device_link.h"
+
+#include <QStringList>
+#include <QTimer>
+#include <algorithm>
+#include <array>
+
+#include "device/port_defaults.h"
+
+namespace r7730 {
+namespace {
+
+const QString kCheckSerialPort = QStringLiteral("단말기의 Serial Port 상태를 확인하십시오.");
+
+QString LineErrorNames(TComErrors errors)
+{
+    static const std::pair<TComError, const char*> names[] = {
+        {ceFrame, "framing"},  {ceRxParity, "parity"}, {ceOverrun, "overrun"},          {ceBreak, "break"},
+        {ceIO, "I/O"},         {ceMode, "mode"},       {ceRxOver, "receive overflow"}, {ceTxFull, "transmit buffer full"},
+    };
+    QStringList found;
+    for (const auto& [flag, name] : names)
+        if (errors.Contains(flag))
+            found << QString::fromLatin1(name);
+    return found.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+// Hands the receive path's finished frames back to the link.
+class TDeviceLink::TFrameDispatch : public IReceiveSink {
+public:
+    explicit TFrameDispatch(TDeviceLink& link) : link_(link) {}
+    void FrameCompleted() override { link_.DispatchCompletedFrame(); }
+    void FrameOverflowed(int droppedBytes) override { link_.ReportOverflowedFrame(droppedBytes); }
+
+private:
+    TDeviceLink& link_;
+};
+
+TDeviceLink::TDeviceLink(IDeviceListener& listener) : listener_(listener)
+{
+    port_.setObjectName(QStringLiteral("ComPortEnvBoard"));
+    ApplyPortDefaults(port_);
+}
+
+TDeviceLink::~TDeviceLink()
+{
+    Shutdown();
+}
+
+void TDeviceLink::Shutdown()
+{
+    try {
+        port_.ClosePort();
+    } catch (const std::exception&) {
+        // The program is ending: nothing is left to tell.
+    }
+    // A port that failed to close still serves its last events on the way out, without us.
+    port_.OnRxChar = nullptr;
+    port_.OnError = nullptr;
+    port_.OnHangUp = nullptr;
+}
+
+void TDeviceLink::Log(const QString& line)
+{
+    listener_.LogLine(line);
+}
+
+void TDeviceLink::Log(const std::string& line)
+{
+    listener_.LogLine(QString::fromStdString(line));
+}
+
+void TDeviceLink::Log(const std::u16string& line)
+{
+    listener_.LogLine(QString::fromStdU16String(line));
+}
+
+void TDeviceLink::SendCommandFrame(const TFrame& frame, const QString& idText, const QString& tail)
+{
+    try {
+        if (!port_.Connected()) {
+            listener_.SendRefused(kCheckSerialPort);
+            Log(kCheckSerialPort);
+            return;
+        }
+        Log(TransmitLogLine(idText.toStdString(), frame, tail.toStdString()));
+        port_.SendBytes(frame.data(), static_cast<int>(frame.size()));
+    } catch (const std::exception&) {
+        Log(QStringLiteral("Serial Port ERROR!!"));
+    }
+}
+
+void TDeviceLink::ReadCurrentStatus()
+{
+    Log(QStringLiteral("Send Current Status Read Command to Kavlor R7730LX... "));
+    SendCommandFrame(BuildFrame(static_cast<std::uint8_t>(TMessageId::CurrentStatusRead)), QStringLiteral("41"),
+                     QStringLiteral("]"));
+}
+
+void TDeviceLink::ReadAvailable(int count)
+{
+    std::array<std::uint8_t, kRxBufferSize> bytes{};
+    int received = 0;
+    try {
+        received = port_.ReceiveBytes(bytes.data(), std::min(count, kRxBufferSize));
+    } catch (const EComPort& error) {
+        // Most often the device has just gone away; the port reports that on its own.
+        Log(QStringLiteral("Serial port read failed: %1").arg(QString::fromUtf8(error.what())));
+        return;
+    }
+    try {
+        TFrameDispatch dispatch(*this);
+        rxPath_.Feed(bytes.data(), received, dispatch);
+    } catch (const std::exception& error) {
+        // Never let a failing step end the port's event delivery: note it and go on.
+        Log(QStringLiteral("Receive error: %1").arg(QString::fromUtf8(error.what())));
+    }
+}
+
+void TDeviceLink::DispatchCompletedFrame()
+{
+    Log(QStringLiteral("[EOT]"));
+    const TReplyAction action = rxPath_.Action();
+    if (action == TReplyAction::AcceptSilently)
+        return;
+    if (action == TReplyAction::Unregistered)
+        Log(rxPath_.UnregisteredLogLine());
+    Log(rxPath_.ReceiveLogLine());
+
+    const std::vector<std::uint8_t> frame = rxPath_.Frame();
+    switch (action) {
+    case TReplyAction::ShowStatus:
+        statusReceived_ = true;
+        listener_.StatusReplied(DecodeStatusReply(frame));
+        break;
+    case TReplyAction::FillScanGrid: {
+        const TScanReply reply = DecodeScanReply(frame);
+        Log(reply.logLine);
+        listener_.ScanReplied(reply);
+        break;
+    }
+    case TReplyAction::ShowCurrentAp: {
+        const TCurrentApReply reply = DecodeCurrentApReply(frame);
+        Log(reply.logLine);
+        listener_.CurrentApReplied(reply);
+        break;
+    }
+    case TReplyAction::ShowSignal: {
+        const TSignalReply reply = DecodeSignalReply(frame);
+        Log(reply.logLine);
+        listener_.SignalReplied(reply);
+        break;
+    }
+    case TReplyAction::Unregistered:
+        ReadCurrentStatus();
+        break;
+    case TReplyAction::AcceptSilently:
+    case TReplyAction::DropWrongLength:
+        break;
+    }
+}
+
+void TDeviceLink::ReportOverflowedFrame(int droppedBytes)
+{
+    Log(QStringLiteral("Frame dropped: %1 bytes without an end byte exceed the receive buffer of %2 bytes; "
+                       "the rest of it is skipped up to its end byte")
+            .arg(droppedBytes)
+            .arg(kRxBufferSize));
+}
+
+void TDeviceLink::ReportLineErrors(TComErrors errors)
+{
+    const QString names = LineErrorNames(errors);
+    Log(names.isEmpty() ? QStringLiteral("Serial Port OnError Occured!!")
+                        : QStringLiteral("Serial Port OnError Occured!! [%1]").arg(names));
+}
+
+void TDeviceLink::ReportHangUp()
+{
+    QTimer::singleShot(0, &port_, [this] {
+        if (!port_.Connected())
+            return;
+        Log(QStringLiteral("Serial port lost: the device on Port[%1] hung up (cable or adapter removed?).")
+                .arg(PortName()));
+        listener_.DeviceLost();
+    });
+}
+
+} // namespace r7730

@@ -1,0 +1,88 @@
+#pragma once
+// The link to the device, without a window.
+//
+// The link owns the serial port, the receive path and the flag "a status reply has been
+// received". Every command frame leaves through SendCommandFrame, which logs the transmit line
+// and writes the bytes; on a closed port it refuses instead. Received bytes are fed to the
+// receive path as the port announces them; every finished frame is logged as hex text and
+// dispatched by its ID: the replies that carry data reach the listener decoded, as values, and
+// an unregistered ID is answered with a status read.
+//
+// The link never shows anything itself: log lines, replies, refusals and the loss of the device
+// all go to its listener (the window, or a command-line front end). The caller connects the
+// port's three events to ReadAvailable, ReportLineErrors and ReportHangUp, inside whatever
+// guard it keeps; they run on the caller's thread, handed over by the port's event thread.
+#include <QString>
+
+#include "protocol/frame.h"
+#include "protocol/receive_path.h"
+#include "protocol/reply_decoders.h"
+#include "serial/com_port.h"
+
+namespace r7730 {
+
+class IDeviceListener {
+public:
+    virtual ~IDeviceListener() = default;
+    // One line for the log, without its time stamp.
+    virtual void LogLine(const QString& line) = 0;
+    // A command was refused because the port is closed. The refusal's log line follows once
+    // this returns, so a box showing it comes before the line.
+    virtual void SendRefused(const QString& text) = 0;
+    virtual void StatusReplied(const TStatusReply& reply) = 0;
+    virtual void ScanReplied(const TScanReply& reply) = 0;
+    virtual void CurrentApReplied(const TCurrentApReply& reply) = 0;
+    virtual void SignalReplied(const TSignalReply& reply) = 0;
+    // The port went away under an open connection (cable or adapter pulled). The link has
+    // logged it; the port is still open, for the listener to close.
+    virtual void DeviceLost() = 0;
+};
+
+class TDeviceLink {
+public:
+    // The port starts closed, with the default line (see port_defaults.h).
+    explicit TDeviceLink(IDeviceListener& listener);
+    ~TDeviceLink();
+    TDeviceLink(const TDeviceLink&) = delete;
+    TDeviceLink& operator=(const TDeviceLink&) = delete;
+
+    // The port itself, for the settings file, the port setup dialog and the lamps.
+    TComPort& Port() { return port_; }
+    const TComPort& Port() const { return port_; }
+    QString PortName() const { return QString::fromStdString(port_.Port()); }
+
+    // Set by the first complete status reply and never cleared: the save commands need it.
+    bool StatusReceived() const { return statusReceived_; }
+
+    // Logs the transmit line and writes the frame. A closed port refuses with a notice and a
+    // log line; a failing write logs "Serial Port ERROR!!". Nothing escapes.
+    void SendCommandFrame(const TFrame& frame, const QString& idText, const QString& tail);
+    // The status read: its announcement, then the frame 7E 05 41 50 FE.
+    void ReadCurrentStatus();
+
+    // The port's events.
+    void ReadAvailable(int count);
+    void ReportLineErrors(TComErrors errors);
+    // Runs after the event step that reported it, since the port cannot be closed from inside
+    // one: logs the loss and tells the listener, unless the port was closed meanwhile.
+    void ReportHangUp();
+
+    // The program is ending: closes the port (a failure is not reported, nobody is left to see
+    // it) and stops its events.
+    void Shutdown();
+
+private:
+    class TFrameDispatch;
+    void Log(const QString& line);
+    void Log(const std::string& line);
+    void Log(const std::u16string& line);
+    void DispatchCompletedFrame();
+    void ReportOverflowedFrame(int droppedBytes);
+
+    IDeviceListener& listener_;
+    TComPort port_;
+    TReceivePath rxPath_;
+    bool statusReceived_ = false;
+};
+
+} // namespace r7730

@@ -1,0 +1,82 @@
+#include "shell/event_log_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace r7730 {
+namespace {
+
+std::string TwoDigits(int value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d", value);
+    return text;
+}
+
+[[noreturn]] void RaiseInOutError(const std::string& path, int error)
+{
+    throw EInOutError(path + ": " + std::strerror(error), error);
+}
+
+} // namespace
+
+std::string FormatLogLine(const TLocalTime& time, const std::string& message)
+{
+    return "[" + TwoDigits(time.hour) + ":" + TwoDigits(time.minute) + ":" + TwoDigits(time.second) + "]  " + message;
+}
+
+std::string DailyLogFileName(const TLocalTime& date)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "Log/R7730Setup_%04d%02d%02d.log", date.year, date.month, date.day);
+    return name;
+}
+
+void AppendLineToFile(const std::string& path, const std::string& line)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        RaiseInOutError(path, errno);
+    std::string record = line + "\r\n";
+    const char* data = record.data();
+    std::size_t left = record.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, data, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            int error = errno;
+            ::close(fd);
+            RaiseInOutError(path, error);
+        }
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0)
+        RaiseInOutError(path, errno);
+}
+
+std::optional<std::string> TEventLogFile::Append(const TLocalTime& date, const std::string& ansiLine)
+{
+    const std::string path = DailyLogFileName(date);
+    try {
+        AppendLineToFile(path, ansiLine);
+        failing_ = false;
+        return std::nullopt;
+    } catch (const EInOutError& error) {
+        if (failing_)
+            return std::nullopt;
+        failing_ = true;
+        std::string notice = "Log file not written: ";
+        notice += error.what();
+        if (error.ErrorCode() == ENOENT)
+            notice += " (create a folder named Log in the working folder, or uncheck Save Log File)";
+        notice += ". Lines stay in this view.";
+        return notice;
+    }
+}
+
+} // namespace r7730

@@ -1,0 +1,215 @@
+#include "shell/profile_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace r7730 {
+namespace {
+
+struct TProfileLine {
+    std::string text;   // without its line ending
+    std::string ending; // "\r\n", "\n" or "" for a last line without one
+};
+
+std::vector<TProfileLine> ReadLines(const std::string& path, bool& exists)
+{
+    std::vector<TProfileLine> lines;
+    std::ifstream file(path, std::ios::binary);
+    exists = static_cast<bool>(file);
+    if (!exists)
+        return lines;
+    std::stringstream content;
+    content << file.rdbuf();
+    const std::string all = content.str();
+    std::size_t start = 0;
+    while (start < all.size()) {
+        std::size_t newline = all.find('\n', start);
+        if (newline == std::string::npos) {
+            lines.push_back({all.substr(start), ""});
+            break;
+        }
+        std::size_t end = newline;
+        std::string ending = "\n";
+        if (end > start && all[end - 1] == '\r') {
+            --end;
+            ending = "\r\n";
+        }
+        lines.push_back({all.substr(start, end - start), ending});
+        start = newline + 1;
+    }
+    return lines;
+}
+
+std::string TrimBlanks(const std::string& text)
+{
+    std::size_t begin = text.find_first_not_of(" \t");
+    if (begin == std::string::npos)
+        return {};
+    std::size_t end = text.find_last_not_of(" \t");
+    return text.substr(begin, end - begin + 1);
+}
+
+bool SameName(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<char>(y - 'a' + 'A');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// The section named on this line, if it is a section line.
+bool SectionName(const std::string& line, std::string& name)
+{
+    std::string trimmed = TrimBlanks(line);
+    if (trimmed.size() < 2 || trimmed.front() != '[')
+        return false;
+    std::size_t close = trimmed.find(']');
+    if (close == std::string::npos)
+        return false;
+    name = TrimBlanks(trimmed.substr(1, close - 1));
+    return true;
+}
+
+// The key and value of a "key=value" line.
+bool KeyValue(const std::string& line, std::string& key, std::string& value)
+{
+    std::size_t equals = line.find('=');
+    if (equals == std::string::npos)
+        return false;
+    key = TrimBlanks(line.substr(0, equals));
+    value = TrimBlanks(line.substr(equals + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return true;
+}
+
+struct TLocation {
+    int sectionLine = -1;  // index of the "[Section]" line
+    int keyLine = -1;      // index of the key's line
+    int lastEntryLine = -1; // last non-blank line of the section
+};
+
+TLocation Locate(const std::vector<TProfileLine>& lines, const std::string& section, const std::string& key)
+{
+    TLocation where;
+    bool inSection = false;
+    for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
+        std::string name, k, v;
+        if (SectionName(lines[static_cast<std::size_t>(i)].text, name)) {
+            if (inSection)
+                break;
+            inSection = SameName(name, section);
+            if (inSection) {
+                where.sectionLine = i;
+                where.lastEntryLine = i;
+            }
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (!TrimBlanks(lines[static_cast<std::size_t>(i)].text).empty())
+            where.lastEntryLine = i;
+        if (where.keyLine < 0 && KeyValue(lines[static_cast<std::size_t>(i)].text, k, v) && SameName(k, key))
+            where.keyLine = i;
+    }
+    return where;
+}
+
+} // namespace
+
+std::string ReadProfileString(const std::string& path, const std::string& section, const std::string& key,
+                              const std::string& defaultValue)
+{
+    bool exists = false;
+    const std::vector<TProfileLine> lines = ReadLines(path, exists);
+    TLocation where = Locate(lines, section, key);
+    if (where.keyLine < 0)
+        return defaultValue;
+    std::string k, value;
+    KeyValue(lines[static_cast<std::size_t>(where.keyLine)].text, k, value);
+    return value;
+}
+
+bool WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value)
+{
+    bool exists = false;
+    std::vector<TProfileLine> lines = ReadLines(path, exists);
+
+    // New lines follow the file's own line ending; a new file gets CR LF.
+    std::string ending = "\r\n";
+    for (const TProfileLine& line : lines)
+        if (!line.ending.empty()) {
+            ending = line.ending;
+            break;
+        }
+
+    TLocation where = Locate(lines, section, key);
+    const TProfileLine entry{key + "=" + value, ending};
+    if (where.keyLine >= 0) {
+        lines[static_cast<std::size_t>(where.keyLine)].text = entry.text;
+    } else if (where.sectionLine >= 0) {
+        auto& before = lines[static_cast<std::size_t>(where.lastEntryLine)];
+        if (before.ending.empty())
+            before.ending = ending;
+        lines.insert(lines.begin() + where.lastEntryLine + 1, entry);
+    } else {
+        if (!lines.empty() && lines.back().ending.empty())
+            lines.back().ending = ending;
+        lines.push_back({"[" + section + "]", ending});
+        lines.push_back(entry);
+    }
+
+    std::string content;
+    for (const TProfileLine& line : lines)
+        content += line.text + line.ending;
+
+    // Check that the file itself may be written before replacing it.
+    int probe = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (probe < 0)
+        return false;
+    struct stat status {};
+    const mode_t mode = ::fstat(probe, &status) == 0 ? (status.st_mode & 07777) : 0644;
+    ::close(probe);
+
+    const std::string temporary = path + ".new";
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (fd < 0)
+        return false;
+    const char* data = content.data();
+    std::size_t left = content.size();
+    bool ok = true;
+    while (left > 0) {
+        ssize_t n = ::write(fd, data, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ok = false;
+            break;
+        }
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    ok = (::fsync(fd) == 0) && ok;
+    ok = (::close(fd) == 0) && ok;
+    if (ok)
+        ok = ::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok)
+        ::unlink(temporary.c_str());
+    return ok;
+}
+
+} // namespace r7730

@@ -1,0 +1,63 @@
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include "shell/profile_file.h"
+#include "support/temp_folder.h"
+
+using namespace r7730;
+using namespace r7730::testing;
+
+namespace {
+
+void Write(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+} // namespace
+
+TEST(ProfileFile, MissingFileSectionOrKeyGivesTheDefaultAndAnEmptyValueStaysEmpty)
+{
+    TTempWorkingFolder folder;
+    EXPECT_EQ(ReadProfileString("cfg/SETUP.INI", "EnvBoard", "ComPort", "COM1"), "COM1");
+    folder.MakeFolder("cfg");
+    Write(folder.File("cfg/SETUP.INI"), "[HTTPServer]\r\nPort=\r\n HomeDir = ./fw \r\n[envboard]\r\ncomport=/dev/ttyUSB0\r\n");
+    EXPECT_EQ(ReadProfileString("cfg/SETUP.INI", "HTTPServer", "Port", "8070"), "");
+    EXPECT_EQ(ReadProfileString("cfg/SETUP.INI", "HTTPServer", "HomeDir", "./KavlorFW"), "./fw");
+    EXPECT_EQ(ReadProfileString("cfg/SETUP.INI", "EnvBoard", "ComPort", "COM1"), "/dev/ttyUSB0");
+    EXPECT_EQ(ReadProfileString("cfg/SETUP.INI", "EnvBoard", "BaudRate", "115200"), "115200");
+    EXPECT_EQ(ReadProfileString("cfg/SETUP.INI", "Download_WEB", "IP1", "127"), "127");
+}
+
+TEST(ProfileFile, WritingOneKeyKeepsEveryOtherLineCommentAndOrder)
+{
+    TTempWorkingFolder folder;
+    folder.MakeFolder("cfg");
+    Write(folder.File("cfg/SETUP.INI"),
+          "; written by hand\n[EnvBoard]\nComPort=COM1\nBaudRate=9600\n\n[Mine]\nforeign=kept\n");
+    ASSERT_TRUE(WriteProfileString("cfg/SETUP.INI", "EnvBoard", "BaudRate", "115200"));
+    ASSERT_TRUE(WriteProfileString("cfg/SETUP.INI", "EnvBoard", "Parity", "None"));
+    ASSERT_TRUE(WriteProfileString("cfg/SETUP.INI", "HTTPServer", "Port", "8070"));
+    EXPECT_EQ(ReadWholeFile(folder.File("cfg/SETUP.INI")),
+              QByteArray("; written by hand\n[EnvBoard]\nComPort=COM1\nBaudRate=115200\nParity=None\n\n"
+                         "[Mine]\nforeign=kept\n[HTTPServer]\nPort=8070\n"));
+}
+
+TEST(ProfileFile, ANewFileIsCreatedWithCrLfAndCp949TextSurvives)
+{
+    TTempWorkingFolder folder;
+    folder.MakeFolder("cfg");
+    ASSERT_TRUE(WriteProfileString("cfg/SETUP.INI", "Download_WEB", "File", "/\xC6\xDF\xBF\xFE.bin"));
+    ASSERT_TRUE(WriteProfileString("cfg/SETUP.INI", "Download_WEB", "Port", "8070"));
+    EXPECT_EQ(ReadWholeFile(folder.File("cfg/SETUP.INI")), QByteArray("[Download_WEB]\r\nFile=/\xC6\xDF\xBF\xFE.bin\r\nPort=8070\r\n"));
+    EXPECT_EQ(ReadProfileString("cfg/SETUP.INI", "Download_WEB", "File", ""), "/\xC6\xDF\xBF\xFE.bin");
+}
+
+TEST(ProfileFile, AMissingFolderFailsTheWriteAndCreatesNothing)
+{
+    TTempWorkingFolder folder;
+    EXPECT_FALSE(WriteProfileString("cfg/SETUP.INI", "EnvBoard", "ComPort", "COM1"));
+    EXPECT_FALSE(QFile::exists(folder.File("cfg")));
+}

@@ -1,0 +1,99 @@
+// The settings file through the window: read at the first activation, written at close.
+#include <QFile>
+#include <QLineEdit>
+#include <gtest/gtest.h>
+
+#include "window/form_main.h"
+#include "window/settings_keys.h"
+#include "window/connection_controls.h"
+#include "support/fake_services.h"
+#include "support/temp_folder.h"
+#include "support/controls.h"
+
+using namespace r7730;
+using namespace r7730::testing;
+
+namespace {
+
+class Settings : public ::testing::Test {
+protected:
+    TTempWorkingFolder folder;
+    TFakeServices services;
+};
+
+} // namespace
+
+TEST_F(Settings, WithoutAFileEveryValueTakesItsDefault)
+{
+    TForm_main form({services.dialogs, services.clock, services.launcher});
+    form.show();
+    EXPECT_EQ(form.DeviceLink().Port().Port(), "COM1");
+    EXPECT_EQ(form.DeviceLink().Port().BaudRate(), br115200);
+    EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_HttpSvr_Port")->text(), "8070");
+    EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_HomeDir")->text(), "./KavlorFW");
+    EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_DL_IP1")->text(), "127");
+    EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_DL_IP4")->text(), "1");
+    EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_DL_File")->text(), "/R7730LX_v1.0.bin");
+    EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_DL_Tcp_IP3")->text(), "88");
+    EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_DL_Tcp_Port")->text(), "8071");
+}
+
+TEST_F(Settings, HandEditedValuesAreLoadedAndASaveKeepsCommentsAndForeignKeys)
+{
+    ASSERT_TRUE(folder.MakeFolder("cfg"));
+    {
+        QFile file(folder.File("cfg/SETUP.INI"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("; site notes\r\n[EnvBoard]\r\nComPort=/dev/ttyUSB3\r\nBaudRate=9600\r\n"
+                   "[HTTPServer]\r\nPort=\r\n[Site]\r\nTechnician=kim\r\n");
+    }
+    TForm_main form({services.dialogs, services.clock, services.launcher});
+    form.show();
+    EXPECT_EQ(form.DeviceLink().Port().Port(), "/dev/ttyUSB3");
+    EXPECT_EQ(form.DeviceLink().Port().BaudRate(), br9600);
+    EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_HttpSvr_Port")->text(), "");
+
+    Ctl<QLineEdit>(form, "Edit_DL_File")->setText(QStringLiteral("/펌웨어.bin"));
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(services.dialogs.errors.isEmpty());
+    EXPECT_EQ(ReadWholeFile(folder.File("cfg/SETUP.INI")),
+              QByteArray("; site notes\r\n[EnvBoard]\r\nComPort=/dev/ttyUSB3\r\nBaudRate=115200\r\nDataBits=8\r\n"
+                         "StopBits=1\r\nParity=None\r\n[HTTPServer]\r\nPort=\r\nHomeDir=./KavlorFW\r\n[Site]\r\n"
+                         "Technician=kim\r\n[Download_WEB]\r\nIP1=127\r\nIP2=0\r\nIP3=0\r\nIP4=1\r\nPort=8070\r\n"
+                         "File=/\xC6\xDF\xBF\xFE\xBE\xEE.bin\r\n[Download_TCP]\r\nIP1=192\r\nIP2=168\r\nIP3=88\r\nIP4=101\r\n"
+                         "Port=8071\r\n"));
+}
+
+TEST_F(Settings, EveryEditBoxTheFileNamesExists)
+{
+    TForm_main form({services.dialogs, services.clock, services.launcher});
+    for (const TEditBoxSetting& setting : kEditBoxSettings)
+        EXPECT_NE(form.findChild<QLineEdit*>(setting.editBox), nullptr) << setting.editBox;
+    for (const TConnectionControl& control : kConnectionControls)
+        EXPECT_NE(form.findChild<QWidget*>(control.objectName), nullptr) << control.objectName;
+}
+
+TEST_F(Settings, AValueLongerThanItsBoxIsWrittenBackAsItWasRead)
+{
+    ASSERT_TRUE(folder.MakeFolder("cfg"));
+    {
+        QFile file(folder.File("cfg/SETUP.INI"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Download_WEB]\r\nFile=/firmware/R7730LX_v1.0_release_build.bin\r\n");
+    }
+    TForm_main form({services.dialogs, services.clock, services.launcher});
+    form.show();
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(ReadWholeFile(folder.File("cfg/SETUP.INI"))
+                    .contains("File=/firmware/R7730LX_v1.0_release_build.bin\r\n"));
+}
+
+TEST_F(Settings, AMissingCfgFolderIsReportedAndTheWindowStillCloses)
+{
+    TForm_main form({services.dialogs, services.clock, services.launcher});
+    form.show();
+    EXPECT_TRUE(form.close());
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(services.dialogs.errors, QStringList{"Unable to write to ./cfg/SETUP.INI."});
+    EXPECT_FALSE(QFile::exists(folder.File("cfg")));
+}

@@ -1,0 +1,156 @@
+#pragma once
+// TForm_main: the program's one working window.
+//
+// The window owns every control and the device link (device/device_link.h), which owns the
+// serial port. Its methods are the event handlers of the controls, named after control and
+// event; each group below is defined in the file of window/ named in its heading. A handler
+// reads controls, calls the device link, writes controls. Every handler runs inside
+// RunGuarded, so no exception reaches Qt's event loop. Tests find the controls by their
+// object names.
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "device/device_link.h"
+#include "shell/event_log_file.h"
+
+class QAbstractButton;
+class QPainter;
+class QRect;
+class QTimer;
+
+namespace Ui {
+class TForm_main;
+}
+
+namespace r7730 {
+
+class IClock;
+class IDialogs;
+class ILauncher;
+class TForm_Info;
+
+// What the window is handed: message boxes, the clock and program launches.
+struct TFormServices {
+    IDialogs& dialogs;
+    const IClock& clock;
+    ILauncher& launcher;
+};
+
+class TForm_main : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TForm_main(const TFormServices& services, QWidget* parent = nullptr);
+    ~TForm_main() override;
+
+    // The link to the device and its port.
+    TDeviceLink& DeviceLink() { return link_; }
+
+    // Runs one handler; an escaped exception goes to the error report and the program goes on.
+    void RunGuarded(const std::function<void()>& handler);
+
+    // --- form_main_shell.cpp: start-up, shutdown, about box -----------------------------
+    void FormCreate();
+    void FormActivate();
+    void FormClose();
+    void FormDestroy();
+    void BtnExitClick();
+    void Btn_ViewInfoClick();
+    void SetInfoForm(TForm_Info* infoForm) { infoForm_ = infoForm; }
+    QString VersionText() const;
+
+    // --- form_main_log.cpp: the event log -----------------------------------------------
+    void AddLogLine(const QString& message);
+    void Btn_ClearClick();
+    int LogViewRowCount() const { return memoRows_; }
+
+    // --- form_main_settings.cpp: the settings file --------------------------------------
+    void LoadSettings();
+    void SaveSettings();
+
+    // --- form_main_admin.cpp: tabs and the admin view -----------------------------------
+    void PageControl1DrawTab(QPainter& painter, int tabIndex, const QRect& rect, bool active);
+    void SetAdminView(bool visible);
+    void Btn_ViewAdminClick();
+    void EditViewAdminPWKeyDown(int key);
+
+    // --- form_main_connect.cpp: connect, disconnect, the status query -------------------
+    void ButtonStartClick();
+    void ButtonStopClick();
+    void Btn_CurrentStatusClick();
+
+    // --- form_main_scan_grid.cpp: the scan grid's two shapes ----------------------------
+    void LayOutScanGridFirstUse();
+    void Btn_InitGridClick();
+
+    // --- form_main_receive.cpp: the port's events and what the device link hands back ---
+    void ComPortEnvBoardRxChar(int count);
+    void ComPortEnvBoardError(TComErrors errors);
+    void ComPortEnvBoardHangUp();
+
+    // --- form_main_replies.cpp: reply handlers ------------------------------------------
+    void ShowStatusReply(const TStatusReply& reply);
+    void UpdateTcpModeView();
+    void FillScanGrid(const TScanReply& reply);
+    void ShowCurrentApReply(const TCurrentApReply& reply);
+    void ShowRssiReply(const TSignalReply& reply);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The window's side of the device link: every call runs inside the guard.
+    class TLinkListener : public IDeviceListener {
+    public:
+        explicit TLinkListener(TForm_main& form) : form_(form) {}
+        void LogLine(const QString& line) override;
+        void SendRefused(const QString& text) override;
+        void StatusReplied(const TStatusReply& reply) override;
+        void ScanReplied(const TScanReply& reply) override;
+        void CurrentApReplied(const TCurrentApReply& reply) override;
+        void SignalReplied(const TSignalReply& reply) override;
+        void DeviceLost() override;
+
+    private:
+        TForm_main& form_;
+    };
+
+    // Wiring, one function per area: each connects its controls' signals to their handlers.
+    void Wire(QAbstractButton* button, void (TForm_main::*handler)());
+    void WireShell();
+    void WireAdminPasswordKeys();
+    void WireDeviceLink();
+    void CreateSignalPollingTimer();
+    void SetUpPageControl();
+
+    int DisplayedRows(const QString& line, qreal width) const;
+    qreal LogViewTextWidth() const;
+    void AppendToLogView(const QString& line);
+    void RecountLogViewRows();
+    void SwitchConnectionControls(bool connected);
+    void ReportOpenFailure(const EComPort& error);
+    void ReportDeviceLost();
+
+    Ui::TForm_main* ui;
+    TFormServices services_;
+    TLinkListener linkListener_{*this};
+    TDeviceLink link_{linkListener_};
+    // The signal-polling timer: disabled, 3000 ms at start.
+    QTimer* Timer_AutoQryRSSI = nullptr;
+    TForm_Info* infoForm_ = nullptr;
+    TEventLogFile logFile_;
+    // Displayed rows of each line in the log view, counted at memoWidth_.
+    std::vector<int> memoLineRows_;
+    int memoRows_ = 0;
+    qreal memoWidth_ = 0;
+    bool activated_ = false;
+    // Settings texts as read from the file, by edit box: a box holds at most its length
+    // limit, so a longer value is written back as it was read unless the user changed it.
+    std::map<QString, QString> loadedSettingTexts_;
+};
+
+} // namespace r7730

@@ -1,0 +1,131 @@
+// Connect and disconnect, and the status query.
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTimer>
+#include <cerrno>
+#include <cstring>
+
+#include "window/connection_controls.h"
+#include "window/dialogs.h"
+#include "window/form_main.h"
+#include "ui_form_main.h"
+
+namespace r7730 {
+namespace {
+
+// What a technician can do about the usual reasons a port does not open.
+QString OpenFailureHint(int error)
+{
+    switch (error) {
+    case ENOENT:
+        return QStringLiteral("The port does not exist: check that the device is plugged in and that COM Setup names "
+                              "the right port.");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("No permission: add your user to the dialout group (sudo usermod -aG dialout $USER), "
+                              "then log in again.");
+    case EBUSY:
+    case EWOULDBLOCK:
+        return QStringLiteral("Another program holds the port (often ModemManager or brltty): close it and try again.");
+    case ENXIO:
+    case EIO:
+        return QStringLiteral("No hardware answers behind this port.");
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+void TForm_main::WireDeviceLink()
+{
+    Wire(ui->ButtonStart, &TForm_main::ButtonStartClick);
+    Wire(ui->ButtonStop, &TForm_main::ButtonStopClick);
+    Wire(ui->Btn_CurrentStatus, &TForm_main::Btn_CurrentStatusClick);
+    // Port events run on this thread inside the port's hand-over; the guard keeps an
+    // exception from ending the port's event delivery.
+    TComPort& port = link_.Port();
+    port.OnRxChar = [this](TCustomComPort&, int count) { RunGuarded([=, this] { ComPortEnvBoardRxChar(count); }); };
+    port.OnError = [this](TCustomComPort&, TComErrors errors) { RunGuarded([=, this] { ComPortEnvBoardError(errors); }); };
+    port.OnHangUp = [this](TCustomComPort&) { RunGuarded([this] { ComPortEnvBoardHangUp(); }); };
+}
+
+void TForm_main::ButtonStartClick()
+{
+    Btn_InitGridClick();
+    ui->ButtonStop->setEnabled(false);
+    ui->BtnExit->setEnabled(false);
+    AddLogLine(QStringLiteral("Trying Kavlor R7730LX Comport Open... "));
+    TComPort& port = link_.Port();
+    if (!port.Connected()) {
+        // A failed attempt leaves the program usable: the exit button comes back.
+        try {
+            port.OpenPort();
+        } catch (const EComPort& error) {
+            ui->BtnExit->setEnabled(true);
+            ReportOpenFailure(error);
+            return;
+        } catch (...) {
+            ui->BtnExit->setEnabled(true);
+            throw;
+        }
+    }
+    if (!port.Connected()) {
+        ui->BtnExit->setEnabled(true);
+        return;
+    }
+    AddLogLine(QStringLiteral("Connection Success with Kavlor R7730LX on Port[%1]").arg(link_.PortName()));
+    SwitchConnectionControls(true);
+}
+
+void TForm_main::ReportOpenFailure(const EComPort& error)
+{
+    QString text = QString::fromUtf8(error.what());
+    if (error.SystemErrorCode() > 0) {
+        text += QStringLiteral("\n%1: %2").arg(link_.PortName(), QString::fromLocal8Bit(std::strerror(error.SystemErrorCode())));
+        const QString hint = OpenFailureHint(error.SystemErrorCode());
+        if (!hint.isEmpty())
+            text += QLatin1Char('\n') + hint;
+    }
+    services_.dialogs.ErrorReport(text);
+}
+
+void TForm_main::ButtonStopClick()
+{
+    TComPort& port = link_.Port();
+    if (port.Connected()) {
+        AddLogLine(QStringLiteral("Connection Close from Kavlor R7730LX."));
+        port.ClosePort();
+    }
+    if (port.Connected())
+        return;
+    SwitchConnectionControls(false);
+}
+
+void TForm_main::SwitchConnectionControls(bool connected)
+{
+    if (!connected) {
+        // Unchecking automatic polling stops its timer before the box is disabled.
+        ui->CB_RSSI_AutoChk->setChecked(false);
+        Timer_AutoQryRSSI->stop();
+    }
+    for (const TConnectionControl& control : kConnectionControls) {
+        if (QWidget* widget = findChild<QWidget*>(QString::fromLatin1(control.objectName)))
+            widget->setEnabled(connected ? control.enabledWhenConnected : control.enabledWhenDisconnected);
+    }
+}
+
+void TForm_main::ReportDeviceLost()
+{
+    ButtonStopClick();
+    services_.dialogs.Notice(
+        QStringLiteral("The serial port %1 went away. Check the cable or adapter, then press Connect again.")
+            .arg(link_.PortName()));
+}
+
+void TForm_main::Btn_CurrentStatusClick()
+{
+    link_.ReadCurrentStatus();
+}
+
+} // namespace r7730

@@ -1,0 +1,26 @@
+#pragma once
+// What the main window's form file cannot say by itself: the type faces and colours of the
+// controls by their role. The geometry, texts, item lists, start states, hints and accessible
+// names all live in form_main.ui.
+//
+// Buttons that carry a message ID keep it in the dynamic property "hint" (never a tooltip):
+//     button->property("hint").toString() == "41"
+class QGroupBox;
+
+namespace Ui {
+class TForm_main;
+}
+
+namespace r7730 {
+
+// Fonts and colours of a freshly set-up window; called once from the constructor, before
+// the window is first laid out.
+void ApplyMainWindowLook(Ui::TForm_main& ui);
+
+// A group box of radio buttons used as one choice: the index of the checked button among
+// the box's own radio buttons in creation order, or -1 when none is checked.
+int RadioGroupIndex(const QGroupBox* group);
+// Checks the button at index; -1 (or any index out of range) unchecks them all.
+void SetRadioGroupIndex(QGroupBox* group, int index);
+
+} // namespace r7730

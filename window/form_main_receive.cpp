@@ -1,0 +1,65 @@
+// The port's events, passed to the device link, and what the link hands back: log lines,
+// decoded replies written into the controls, the closed-port refusal and the lost device.
+#include <QTableWidget>
+
+#include "window/dialogs.h"
+#include "window/form_main.h"
+#include "ui_form_main.h"
+
+namespace r7730 {
+
+void TForm_main::ComPortEnvBoardRxChar(int count)
+{
+    link_.ReadAvailable(count);
+}
+
+void TForm_main::ComPortEnvBoardError(TComErrors errors)
+{
+    link_.ReportLineErrors(errors);
+}
+
+void TForm_main::ComPortEnvBoardHangUp()
+{
+    link_.ReportHangUp();
+}
+
+void TForm_main::TLinkListener::LogLine(const QString& line)
+{
+    form_.AddLogLine(line);
+}
+
+void TForm_main::TLinkListener::SendRefused(const QString& text)
+{
+    form_.services_.dialogs.Notice(text);
+}
+
+void TForm_main::TLinkListener::StatusReplied(const TStatusReply& reply)
+{
+    form_.ShowStatusReply(reply);
+    Ui::TForm_main& ui = *form_.ui;
+    for (QWidget* panel : {ui.Panel_Info_Default, ui.Panel_Info_Wan, ui.Panel_Info_Server, ui.Panel_Info_Serial})
+        panel->setEnabled(true);
+}
+
+void TForm_main::TLinkListener::ScanReplied(const TScanReply& reply)
+{
+    form_.FillScanGrid(reply);
+    form_.ui->APList_Grid->setEnabled(true);
+}
+
+void TForm_main::TLinkListener::CurrentApReplied(const TCurrentApReply& reply)
+{
+    form_.ShowCurrentApReply(reply);
+}
+
+void TForm_main::TLinkListener::SignalReplied(const TSignalReply& reply)
+{
+    form_.ShowRssiReply(reply);
+}
+
+void TForm_main::TLinkListener::DeviceLost()
+{
+    form_.RunGuarded([this] { form_.ReportDeviceLost(); });
+}
+
+} // namespace r7730

@@ -1,0 +1,129 @@
+// Reply handlers: the decoded values of a reply written into the window's controls. Decoding
+// stops at the first value that does not convert, so a bad reply updates the controls up to
+// that value and leaves the rest as they were; no handler shows a message. The reply's log
+// line has been written by the device link.
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTableWidget>
+
+#include "window/form_main.h"
+#include "window/form_main_look.h"
+#include "ui_form_main.h"
+
+namespace r7730 {
+namespace {
+
+QString Text(const std::u16string& text)
+{
+    return QString::fromStdU16String(text);
+}
+
+void SetOctets(const std::array<QLineEdit*, 4>& boxes, const std::array<std::u16string, 4>& octets)
+{
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        boxes[i]->setText(Text(octets[i]));
+}
+
+// A grid cell by row and column; the grid grows to show every row a reply lists.
+void SetCell(QTableWidget* grid, int row, int column, const QString& text)
+{
+    if (row >= grid->rowCount())
+        grid->setRowCount(row + 1);
+    QTableWidgetItem* item = grid->item(row, column);
+    if (!item) {
+        item = new QTableWidgetItem;
+        grid->setItem(row, column, item);
+    }
+    item->setText(text);
+}
+
+// A combo box's item index; an index past the end of its list leaves no selection.
+void SelectIndex(QComboBox* box, int index)
+{
+    box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
+}
+
+} // namespace
+
+void TForm_main::ShowStatusReply(const TStatusReply& reply)
+{
+    ui->Panel_DevName->setText(Text(reply.deviceName));
+    ui->Panel_Version->setText(Text(reply.version));
+    ui->PanelMacAddr->setText(Text(reply.macAddress));
+    SetOctets({ui->Edit_IP1, ui->Edit_IP2, ui->Edit_IP3, ui->Edit_IP4}, reply.ip);
+    SetOctets({ui->Edit_GW1, ui->Edit_GW2, ui->Edit_GW3, ui->Edit_GW4}, reply.gateway);
+    SetOctets({ui->Edit_SM1, ui->Edit_SM2, ui->Edit_SM3, ui->Edit_SM4}, reply.subnetMask);
+    ui->Edit_Server_Port->setText(Text(reply.listenPort));
+    ui->CB_Server_ExpTime->setEditText(Text(reply.expiryTime));
+    QComboBox* const serialBoxes[] = {ui->CB_Baudrate, ui->CB_Databits, ui->CB_Stopbits, ui->CB_Parity, ui->CB_Flow};
+    for (std::size_t i = 0; i < reply.serialIndexes.size(); ++i)
+        SelectIndex(serialBoxes[i], reply.serialIndexes[i]);
+    if (!reply.tcpModeIndex)
+        return;
+    SetRadioGroupIndex(ui->RG_TCP_Mode, *reply.tcpModeIndex);
+    UpdateTcpModeView();
+    ui->Edit_SvrPort_app->setText(Text(*reply.targetPort));
+    SetOctets({ui->Edit_SvrIP1, ui->Edit_SvrIP2, ui->Edit_SvrIP3, ui->Edit_SvrIP4}, *reply.targetIp);
+}
+
+void TForm_main::UpdateTcpModeView()
+{
+    const bool server = RadioGroupIndex(ui->RG_TCP_Mode) == 0;
+    ui->GB_Server->setEnabled(server);
+    ui->GB_Client->setEnabled(!server);
+    // The fields of the role not taken are drawn on the button face, so they look greyed.
+    const QPalette::ColorRole serverRole = server ? QPalette::Base : QPalette::Button;
+    const QPalette::ColorRole clientRole = server ? QPalette::Button : QPalette::Base;
+    auto paint = [](QWidget* field, QPalette::ColorRole role) {
+        QPalette palette = field->palette();
+        palette.setColor(QPalette::Base, QApplication::palette().color(role));
+        field->setPalette(palette);
+    };
+    for (QWidget* field : std::initializer_list<QWidget*>{ui->Edit_Server_Port, ui->CB_Server_ExpTime})
+        paint(field, serverRole);
+    for (QWidget* field : std::initializer_list<QWidget*>{ui->Edit_SvrIP1, ui->Edit_SvrIP2, ui->Edit_SvrIP3,
+                                                          ui->Edit_SvrIP4, ui->Edit_SvrPort_app})
+        paint(field, clientRole);
+}
+
+void TForm_main::FillScanGrid(const TScanReply& reply)
+{
+    QTableWidget* grid = ui->APList_Grid;
+    for (const TScanRow& row : reply.rows) {
+        SetCell(grid, row.number, 0, QString::number(row.number));
+        SetCell(grid, row.number, 1, Text(row.ssid));
+        SetCell(grid, row.number, 2, Text(row.channel));
+        if (!row.rssi)
+            break;
+        SetCell(grid, row.number, 3, Text(*row.rssi));
+        SetCell(grid, row.number, 4, Text(*row.quality));
+        SetCell(grid, row.number, 5, Text(*row.authMode));
+    }
+}
+
+void TForm_main::ShowCurrentApReply(const TCurrentApReply& reply)
+{
+    ui->Edit_Current_SSID->setText(Text(reply.ssid));
+    ui->Edit_Current_Pw->setText(Text(reply.password));
+}
+
+void TForm_main::ShowRssiReply(const TSignalReply& reply)
+{
+    ui->Edit_Current_SSID->setText(Text(reply.ssid));
+    ui->Edit_Current_RSSI->setText(Text(reply.rssiText));
+    if (reply.noInfo) {
+        ui->Edit_Quality->setText(QStringLiteral("Disconnected"));
+        return;
+    }
+    if (!reply.quality)
+        return;
+    ui->Edit_Quality->setText(QString::number(*reply.quality));
+    ui->Panel_Quality->setText(QStringLiteral("%1%").arg(*reply.quality));
+    ui->PB_SignalQuality->setValue(*reply.quality);
+}
+
+} // namespace r7730
