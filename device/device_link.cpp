@@ -92,13 +92,6 @@ void TDeviceLink::SendCommandFrame(const TFrame& frame, const QString& idText, c
     }
 }
 
-void TDeviceLink::ReadCurrentStatus()
-{
-    Log(QStringLiteral("Send Current Status Read Command to Kavlor R7730LX... "));
-    SendCommandFrame(BuildFrame(static_cast<std::uint8_t>(TMessageId::CurrentStatusRead)), QStringLiteral("41"),
-                     QStringLiteral("]"));
-}
-
 void TDeviceLink::ReadAvailable(int count)
 {
     std::array<std::uint8_t, kRxBufferSize> bytes{};

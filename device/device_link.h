@@ -14,6 +14,7 @@
 // guard it keeps; they run on the caller's thread, handed over by the port's event thread.
 #include <QString>
 
+#include "protocol/command_frames.h"
 #include "protocol/frame.h"
 #include "protocol/receive_path.h"
 #include "protocol/reply_decoders.h"
@@ -57,8 +58,21 @@ public:
     // Logs the transmit line and writes the frame. A closed port refuses with a notice and a
     // log line; a failing write logs "Serial Port ERROR!!". Nothing escapes.
     void SendCommandFrame(const TFrame& frame, const QString& idText, const QString& tail);
-    // The status read: its announcement, then the frame 7E 05 41 50 FE.
+
+    // --- device_commands.cpp: every command, from checked values. Each logs what goes before
+    // its frame (an announcement, the padded texts), then sends the frame. An ID text is two
+    // hex digits, as the buttons carry it ("4A").
     void ReadCurrentStatus();
+    void ReadRequest(const QString& idText);
+    void SaveWanSettings(const TWanSettings& settings);
+    void SaveTcpSettings(const TTcpSettings& settings);
+    void SaveSerialSettings(const TSerialSettings& settings);
+    void SetAccessPoint(const TAccessPoint& accessPoint);
+    void FactoryReset(const QString& idText);
+    void SystemReboot();
+    void FlashErase(const QString& idText);
+    void FlashSave(const TFlashSaveSettings& settings);
+    void DownloadFirmware(const TFirmwareDownload& download);
 
     // The port's events.
     void ReadAvailable(int count);

@@ -7,10 +7,14 @@
 // given as its device path ("/dev/ttyUSB0"), which Port accepts as it is; the list is sorted
 // with a case-insensitive text order. A folder that cannot be read raises EComPort row 23
 // "Registry error" with the error number appended.
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace r7730 {
+
+// A source of port names with the signature of ListComPorts (the setup dialog is handed one).
+using TPortLister = std::function<void(std::vector<std::string>& names)>;
 
 void ListComPorts(std::vector<std::string>& names);
 

@@ -11,6 +11,7 @@
 #include "window/form_info.h"
 #include "window/form_main_look.h"
 #include "window/page_control.h"
+#include "window/typing_limit.h"
 #include "window/program_title.h"
 #include "ui_form_main.h"
 
@@ -25,6 +26,7 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent)
     : QWidget(parent), ui(new Ui::TForm_main), services_(services)
 {
     ui->setupUi(this);
+    LimitTypingOnly(this);
     setWindowTitle(kProgramTitle);
     setFont(DefaultFont(11));
     ui->Memo->setFont(LogFont(12));
@@ -38,6 +40,11 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent)
     WireShell();
     WireAdminPasswordKeys();
     WireDeviceLink();
+    WireDeviceCommands();
+    WireNumericFields();
+    WireScanGrid();
+    WirePortSetup();
+    WireLocalTools();
     RunGuarded([this] { FormCreate(); });
 }
 

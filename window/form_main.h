@@ -9,10 +9,11 @@
 // object names.
 #include <QWidget>
 #include <functional>
-#include <map>
 #include <vector>
 
+#include "device/command_checks.h"
 #include "device/device_link.h"
+#include "serial/com_ports_list.h"
 #include "shell/event_log_file.h"
 
 class QAbstractButton;
@@ -30,6 +31,7 @@ class IClock;
 class IDialogs;
 class ILauncher;
 class TForm_Info;
+struct TLaunchRequest;
 
 // What the window is handed: message boxes, the clock and program launches.
 struct TFormServices {
@@ -81,9 +83,39 @@ public:
     void ButtonStopClick();
     void Btn_CurrentStatusClick();
 
-    // --- form_main_scan_grid.cpp: the scan grid's two shapes ----------------------------
+    // --- form_main_settings_saves.cpp: WAN, TCP and serial settings ---------------------
+    void Btn_Save_Config_WanClick();
+    void Btn_Save_Config_ServerClick();
+    void Btn_Save_Config_SerialClick();
+    void RG_TCP_ModeClick();
+
+    // --- form_main_numeric_fields.cpp: the key filter and field advance of number boxes -
+    // True when the typed character may enter the box.
+    bool Edit_IP1KeyPress(QChar key);
+    void Edit_IP1KeyDown(int key);
+
+    // --- form_main_access_point.cpp: access point commands ------------------------------
+    void Btn_Get_CurrentAPClick(QObject* sender);
+    void Btn_Set_CurrentAPClick();
+    void CB_Manual_set_APClick();
+
+    // --- form_main_scan_grid.cpp: the scan grid's shapes, drawing and double click ------
     void LayOutScanGridFirstUse();
     void Btn_InitGridClick();
+    void APList_GridDrawCell(QPainter& painter, int row, int column, const QRect& rect, const QString& text);
+    void APList_GridDblClick();
+
+    // --- form_main_signal_polling.cpp: signal polling ------------------------------------
+    void CB_RSSI_AutoChkClick();
+    void CB_Chk_RSSI_IntervalChange();
+    void Timer_AutoQryRSSITimer();
+
+    // --- form_main_maintenance.cpp: maintenance commands --------------------------------
+    void Btn_FactoryResetClick();
+    void Btn_SystemRebootClick();
+    void Btn_FlashEraseClick();
+    void Btn_FlashSaveIntClick();
+    void Btn_FW_DLClick();
 
     // --- form_main_receive.cpp: the port's events and what the device link hands back ---
     void ComPortEnvBoardRxChar(int count);
@@ -96,6 +128,17 @@ public:
     void FillScanGrid(const TScanReply& reply);
     void ShowCurrentApReply(const TCurrentApReply& reply);
     void ShowRssiReply(const TSignalReply& reply);
+
+    // --- form_main_port_setup.cpp: port setup and status lamps ---------------------------
+    void Btn_ComSetupClick();
+    // Where the setup dialog's port list comes from: the system's serial ports unless set.
+    void SetPortLister(TPortLister lister) { portLister_ = std::move(lister); }
+
+    // --- form_main_tools.cpp: local tools -------------------------------------------------
+    void Btn_StartSvrClick();
+    void Btn_TestHttpServerClick();
+    void Btn_pingClick();
+    void Btn_simulatorClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -124,6 +167,13 @@ private:
     void WireShell();
     void WireAdminPasswordKeys();
     void WireDeviceLink();
+    void WireDeviceCommands();
+    void WireNumericFields();
+    void WireScanGrid();
+    void WirePortSetup();
+    void WireLocalTools();
+    // Starts a local tool; when it cannot start, the reason goes to the log. True when started.
+    bool LaunchTool(const TLaunchRequest& request);
     void CreateSignalPollingTimer();
     void SetUpPageControl();
 
@@ -134,6 +184,10 @@ private:
     void SwitchConnectionControls(bool connected);
     void ReportOpenFailure(const EComPort& error);
     void ReportDeviceLost();
+    // Shows a refused input (its message, then the focus to its field); false for none.
+    bool ShowRefusal(const TRefusal* refusal);
+    // A device command's question box: only No cancels.
+    bool Confirmed(const QString& question);
 
     Ui::TForm_main* ui;
     TFormServices services_;
@@ -148,9 +202,7 @@ private:
     int memoRows_ = 0;
     qreal memoWidth_ = 0;
     bool activated_ = false;
-    // Settings texts as read from the file, by edit box: a box holds at most its length
-    // limit, so a longer value is written back as it was read unless the user changed it.
-    std::map<QString, QString> loadedSettingTexts_;
+    TPortLister portLister_;
 };
 
 } // namespace r7730

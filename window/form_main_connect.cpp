@@ -1,6 +1,8 @@
-// Connect and disconnect, and the status query.
+// Connect and disconnect, the status query, and the wiring of every device command.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
@@ -48,6 +50,34 @@ void TForm_main::WireDeviceLink()
     port.OnRxChar = [this](TCustomComPort&, int count) { RunGuarded([=, this] { ComPortEnvBoardRxChar(count); }); };
     port.OnError = [this](TCustomComPort&, TComErrors errors) { RunGuarded([=, this] { ComPortEnvBoardError(errors); }); };
     port.OnHangUp = [this](TCustomComPort&) { RunGuarded([this] { ComPortEnvBoardHangUp(); }); };
+}
+
+void TForm_main::WireDeviceCommands()
+{
+    // The hidden test panel's two buttons send the status read too.
+    for (QPushButton* button : {ui->Btn_SockClose, ui->Btn_DnsTest})
+        Wire(button, &TForm_main::Btn_CurrentStatusClick);
+    Wire(ui->Btn_Save_Config_Wan, &TForm_main::Btn_Save_Config_WanClick);
+    Wire(ui->Btn_Save_Config_Server, &TForm_main::Btn_Save_Config_ServerClick);
+    Wire(ui->Btn_Save_Config_Serial, &TForm_main::Btn_Save_Config_SerialClick);
+    for (QRadioButton* role : {ui->RG_TCP_Mode_Server, ui->RG_TCP_Mode_Client})
+        Wire(role, &TForm_main::RG_TCP_ModeClick);
+
+    for (QPushButton* button : {ui->Btn_Get_CurrentAP, ui->Btn_Search_AP, ui->Btn_Get_CurrentAP_RSSI})
+        connect(button, &QAbstractButton::clicked, this,
+                [this, button] { RunGuarded([this, button] { Btn_Get_CurrentAPClick(button); }); });
+    Wire(ui->Btn_Set_CurrentAP, &TForm_main::Btn_Set_CurrentAPClick);
+    Wire(ui->CB_Manual_set_AP, &TForm_main::CB_Manual_set_APClick);
+    Wire(ui->CB_RSSI_AutoChk, &TForm_main::CB_RSSI_AutoChkClick);
+    connect(ui->CB_Chk_RSSI_Interval, &QComboBox::currentIndexChanged, this,
+            [this] { RunGuarded([this] { CB_Chk_RSSI_IntervalChange(); }); });
+    connect(Timer_AutoQryRSSI, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_AutoQryRSSITimer(); }); });
+
+    Wire(ui->Btn_FactoryReset, &TForm_main::Btn_FactoryResetClick);
+    Wire(ui->Btn_SystemReboot, &TForm_main::Btn_SystemRebootClick);
+    Wire(ui->Btn_FlashErase, &TForm_main::Btn_FlashEraseClick);
+    Wire(ui->Btn_FlashSaveInt, &TForm_main::Btn_FlashSaveIntClick);
+    Wire(ui->Btn_FW_DL, &TForm_main::Btn_FW_DLClick);
 }
 
 void TForm_main::ButtonStartClick()

@@ -1,7 +1,15 @@
-// The access point scan grid's two shapes. It is first shown with five columns; every connect
-// gives it six and a title row above four data rows. Qt's own headers stay hidden: row 0 is the
-// title row, as in a string grid with one fixed row. The cells keep their text.
+// The access point scan grid: its two shapes, its cell drawing and the double click that copies
+// an SSID into the manual setting.
+//
+// It is first shown with five columns; every connect gives it six and a title row above four data
+// rows. Qt's own headers stay hidden: row 0 is the title row, as in a string grid with one fixed
+// row. The cells keep their text, and rows a scan added beyond the fourth stay (the grid scrolls).
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <algorithm>
 #include <span>
 
 #include "window/form_main.h"
@@ -26,7 +34,7 @@ constexpr TGridColumn kConnectedColumns[] = {
 void ShapeGrid(QTableWidget* grid, std::span<const TGridColumn> columns)
 {
     grid->setColumnCount(static_cast<int>(columns.size()));
-    grid->setRowCount(5);
+    grid->setRowCount(std::max(5, grid->rowCount()));
     for (int column = 0; column < grid->columnCount(); ++column) {
         QTableWidgetItem* title = grid->item(0, column);
         if (!title) {
@@ -38,7 +46,76 @@ void ShapeGrid(QTableWidget* grid, std::span<const TGridColumn> columns)
     }
 }
 
+// Column 0, the title row and the numbers of columns 2 to 4 are drawn by the window; the SSID
+// and the authentication mode keep the grid's own left-aligned text.
+bool DrawnByTheWindow(int row, int column)
+{
+    return row == 0 || column == 0 || (column >= 2 && column <= 4);
+}
+
+class TScanGridCells : public QStyledItemDelegate {
+public:
+    TScanGridCells(TForm_main& form, QObject* parent) : QStyledItemDelegate(parent), form_(form) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        if (!DrawnByTheWindow(index.row(), index.column())) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem cell(option);
+        initStyleOption(&cell, index);
+        const QString text = cell.text;
+        cell.text.clear();
+        const QWidget* grid = option.widget;
+        grid->style()->drawControl(QStyle::CE_ItemViewItem, &cell, painter, grid);
+        form_.RunGuarded([&] { form_.APList_GridDrawCell(*painter, index.row(), index.column(), option.rect, text); });
+    }
+
+private:
+    TForm_main& form_;
+};
+
 } // namespace
+
+void TForm_main::WireScanGrid()
+{
+    ui->APList_Grid->setItemDelegate(new TScanGridCells(*this, ui->APList_Grid));
+    connect(ui->APList_Grid, &QTableWidget::cellDoubleClicked, this, [this] { RunGuarded([this] { APList_GridDblClick(); }); });
+    Wire(ui->Btn_InitGrid, &TForm_main::Btn_InitGridClick);
+}
+
+void TForm_main::APList_GridDrawCell(QPainter& painter, int row, int column, const QRect& rect, const QString& text)
+{
+    painter.save();
+    painter.setClipRect(rect);
+    QFont font = ui->APList_Grid->font();
+    font.setBold(font.bold() || row == 0);
+    painter.setFont(font);
+    painter.setPen(ui->APList_Grid->palette().color(QPalette::Text));
+    const QRect below = rect.adjusted(0, 2, 0, 0);
+    if (row > 0 && column >= 2 && column <= 4) {
+        painter.drawText(below.adjusted(0, 0, -2, 0), Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine, text);
+    } else {
+        // Centred on the cell's middle, the way it is measured from its two edges.
+        const int middle = (rect.left() + rect.left() + rect.width()) / 2;
+        const int half = rect.width();
+        painter.drawText(QRect(middle - half, below.top(), 2 * half, below.height()),
+                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, text);
+    }
+    painter.restore();
+}
+
+void TForm_main::APList_GridDblClick()
+{
+    QTableWidget* grid = ui->APList_Grid;
+    if (!ui->CB_Manual_set_AP->isChecked() || grid->currentColumn() != 1)
+        return;
+    const QTableWidgetItem* cell = grid->currentItem();
+    ui->Edit_Current_SSID->setText(cell ? cell->text() : QString());
+    ui->Edit_Current_Pw->clear();
+    ui->Edit_Current_Pw->setFocus();
+}
 
 void TForm_main::LayOutScanGridFirstUse()
 {

@@ -38,9 +38,8 @@ void TForm_main::LoadSettings()
     port.Parity().SetBits(ParityFromText(Read("EnvBoard", "Parity", defaults.parity)));
     for (const TEditBoxSetting& setting : kEditBoxSettings) {
         const QString text = QString::fromStdString(Read(setting.section, setting.key, setting.defaultValue));
-        QLineEdit* box = findChild<QLineEdit*>(QString::fromLatin1(setting.editBox));
-        box->setText(text);
-        loadedSettingTexts_[box->objectName()] = text;
+        // The box keeps the whole text, even one longer than can be typed into it.
+        findChild<QLineEdit*>(QString::fromLatin1(setting.editBox))->setText(text);
     }
 }
 
@@ -54,11 +53,7 @@ void TForm_main::SaveSettings()
     Write("EnvBoard", "StopBits", QString::fromLatin1(defaults.stopBits));
     Write("EnvBoard", "Parity", QString::fromLatin1(defaults.parity));
     for (const TEditBoxSetting& setting : kEditBoxSettings) {
-        const QLineEdit* box = findChild<QLineEdit*>(QString::fromLatin1(setting.editBox));
-        const auto loaded = loadedSettingTexts_.find(box->objectName());
-        const bool asLoaded = loaded != loadedSettingTexts_.end() && !box->isModified() &&
-                              box->text() == loaded->second.left(box->maxLength());
-        Write(setting.section, setting.key, asLoaded ? loaded->second : box->text());
+        Write(setting.section, setting.key, findChild<QLineEdit*>(QString::fromLatin1(setting.editBox))->text());
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <string>
 #include <vector>
 
 #include "shell/clock.h"
@@ -41,12 +42,13 @@ public:
 
 class TRecordingLauncher : public ILauncher {
 public:
-    bool Launch(const TLaunchRequest& request) override
+    TLaunchResult Launch(const TLaunchRequest& request) override
     {
         launches.push_back(request);
-        return true;
+        return failure.empty() ? TLaunchResult::Started() : TLaunchResult::Failed(failure);
     }
     std::vector<TLaunchRequest> launches;
+    std::string failure; // when set, every launch answers that nothing started, with this reason
 };
 
 struct TFakeServices {

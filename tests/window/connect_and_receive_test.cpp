@@ -47,7 +47,7 @@ QByteArray ClientModeStatusReply()
     return reply;
 }
 
-class DeviceLink : public ::testing::Test {
+class WindowOnPty : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -86,7 +86,7 @@ protected:
 
 } // namespace
 
-TEST_F(DeviceLink, ConnectSwitchesTheWindowAndSendsNothing)
+TEST_F(WindowOnPty, ConnectSwitchesTheWindowAndSendsNothing)
 {
     Connect();
     EXPECT_TRUE(Log().contains("[14:03:27]  Trying Kavlor R7730LX Comport Open... \n"
@@ -112,7 +112,7 @@ TEST_F(DeviceLink, ConnectSwitchesTheWindowAndSendsNothing)
     EXPECT_FALSE(Ctl<QCheckBox>(form, "CB_RSSI_AutoChk")->isChecked());
 }
 
-TEST_F(DeviceLink, StatusQueryRoundTripFillsTheFirstTab)
+TEST_F(WindowOnPty, StatusQueryRoundTripFillsTheFirstTab)
 {
     Connect();
     Ctl<QPushButton>(form, "Btn_CurrentStatus")->click();
@@ -156,7 +156,7 @@ TEST_F(DeviceLink, StatusQueryRoundTripFillsTheFirstTab)
         EXPECT_TRUE(panel->isEnabled()) << panel->objectName().toStdString();
 }
 
-TEST_F(DeviceLink, EveryDecodedValueLandsInItsOwnBox)
+TEST_F(WindowOnPty, EveryDecodedValueLandsInItsOwnBox)
 {
     Connect();
     device.Write(ClientModeStatusReply());
@@ -176,7 +176,7 @@ TEST_F(DeviceLink, EveryDecodedValueLandsInItsOwnBox)
     EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_SM1")->text() + "." + Ctl<QLineEdit>(form, "Edit_SM4")->text(), "255.0");
 }
 
-TEST_F(DeviceLink, TwoRepliesInOneEventAndStrayBytes)
+TEST_F(WindowOnPty, TwoRepliesInOneEventAndStrayBytes)
 {
     Connect();
     // A reboot acknowledgement and an unregistered reply in one write.
@@ -199,7 +199,7 @@ TEST_F(DeviceLink, TwoRepliesInOneEventAndStrayBytes)
     ASSERT_TRUE(WaitForLog("RX MSG ID:[0x34] LEN:[8]:[7E.33.34.7E.05.47.50.FE.]"));
 }
 
-TEST_F(DeviceLink, ALoneEndByteIsAnUnregisteredFrameAnsweredWithAStatusRead)
+TEST_F(WindowOnPty, ALoneEndByteIsAnUnregisteredFrameAnsweredWithAStatusRead)
 {
     Connect();
     device.Write(QByteArray("\xFE", 1));
@@ -209,7 +209,7 @@ TEST_F(DeviceLink, ALoneEndByteIsAnUnregisteredFrameAnsweredWithAStatusRead)
     EXPECT_EQ(device.ReadAvailable(2000), kStatusRead);
 }
 
-TEST_F(DeviceLink, ScanSignalAndCurrentApRepliesFillTheSecondTab)
+TEST_F(WindowOnPty, ScanSignalAndCurrentApRepliesFillTheSecondTab)
 {
     Connect();
     // Two access points: a Korean SSID (한글네트) and one cut in the middle of a character.
@@ -252,7 +252,7 @@ TEST_F(DeviceLink, ScanSignalAndCurrentApRepliesFillTheSecondTab)
     EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_Current_SSID")->text(), "ab");
 }
 
-TEST_F(DeviceLink, AStatusReplyWithABadSerialIndexUpdatesTheFieldsBeforeIt)
+TEST_F(WindowOnPty, AStatusReplyWithABadSerialIndexUpdatesTheFieldsBeforeIt)
 {
     Connect();
     Ctl<QComboBox>(form, "CB_Stopbits")->setCurrentIndex(1);
@@ -272,7 +272,7 @@ TEST_F(DeviceLink, AStatusReplyWithABadSerialIndexUpdatesTheFieldsBeforeIt)
     EXPECT_TRUE(services.dialogs.errors.isEmpty());
 }
 
-TEST_F(DeviceLink, AFrameLongerThanTheBufferIsDroppedAndReceptionGoesOn)
+TEST_F(WindowOnPty, AFrameLongerThanTheBufferIsDroppedAndReceptionGoesOn)
 {
     Connect();
     // In pieces the pseudo-terminal can hold, letting the window read in between.
@@ -288,7 +288,7 @@ TEST_F(DeviceLink, AFrameLongerThanTheBufferIsDroppedAndReceptionGoesOn)
     EXPECT_EQ(Log().count("[EOT]"), 1);
 }
 
-TEST_F(DeviceLink, CommandsWhileDisconnectedAreRefusedWithANotice)
+TEST_F(WindowOnPty, CommandsWhileDisconnectedAreRefusedWithANotice)
 {
     Ctl<QPushButton>(form, "Btn_CurrentStatus")->click();
     EXPECT_EQ(services.dialogs.notices, QStringList{QStringLiteral("단말기의 Serial Port 상태를 확인하십시오.")});
@@ -296,7 +296,7 @@ TEST_F(DeviceLink, CommandsWhileDisconnectedAreRefusedWithANotice)
     EXPECT_FALSE(Log().contains("TX 0x41"));
 }
 
-TEST_F(DeviceLink, DisconnectWhenAlreadyClosedLogsNothingButSwitchesControls)
+TEST_F(WindowOnPty, DisconnectWhenAlreadyClosedLogsNothingButSwitchesControls)
 {
     Ctl<QPushButton>(form, "ButtonStop")->setEnabled(true);
     Ctl<QPushButton>(form, "ButtonStop")->click();
@@ -305,7 +305,7 @@ TEST_F(DeviceLink, DisconnectWhenAlreadyClosedLogsNothingButSwitchesControls)
     EXPECT_FALSE(Ctl<QPushButton>(form, "Btn_CurrentStatus")->isEnabled());
 }
 
-TEST_F(DeviceLink, HangUpIsToldOnceAndTheWindowCanConnectAgain)
+TEST_F(WindowOnPty, HangUpIsToldOnceAndTheWindowCanConnectAgain)
 {
     const QString link = folder.File("R7730LX");
     ASSERT_TRUE(QFile::link(device.SlavePath(), link));
@@ -330,7 +330,7 @@ TEST_F(DeviceLink, HangUpIsToldOnceAndTheWindowCanConnectAgain)
     EXPECT_EQ(again.ReadAvailable(2000), kStatusRead);
 }
 
-TEST_F(DeviceLink, ConnectToAMissingPortReportsWhyAndKeepsTheProgramUsable)
+TEST_F(WindowOnPty, ConnectToAMissingPortReportsWhyAndKeepsTheProgramUsable)
 {
     form.DeviceLink().Port().SetPort(folder.File("no-such-port").toStdString());
     Ctl<QPushButton>(form, "ButtonStart")->click();

@@ -73,16 +73,20 @@ TEST_F(Settings, EveryEditBoxTheFileNamesExists)
         EXPECT_NE(form.findChild<QWidget*>(control.objectName), nullptr) << control.objectName;
 }
 
-TEST_F(Settings, AValueLongerThanItsBoxIsWrittenBackAsItWasRead)
+TEST_F(Settings, AValueLongerThanItsBoxIsShownWholeAndWrittenBackAsItWasRead)
 {
     ASSERT_TRUE(folder.MakeFolder("cfg"));
     {
         QFile file(folder.File("cfg/SETUP.INI"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("[Download_WEB]\r\nFile=/firmware/R7730LX_v1.0_release_build.bin\r\n");
+        file.write("[HTTPServer]\r\nPort=123456\r\n[Download_WEB]\r\nIP1=1234\r\n"
+                   "File=/firmware/R7730LX_v1.0_release_build.bin\r\n");
     }
     TForm_main form({services.dialogs, services.clock, services.launcher});
     form.show();
+    // The box holds what the file says, so a check refuses the value rather than a cut one.
+    EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_HttpSvr_Port")->text(), "123456");
+    EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_DL_IP1")->text(), "1234");
     EXPECT_TRUE(form.close());
     EXPECT_TRUE(ReadWholeFile(folder.File("cfg/SETUP.INI"))
                     .contains("File=/firmware/R7730LX_v1.0_release_build.bin\r\n"));

@@ -83,3 +83,28 @@ TEST_F(WithSimulator, TheSimulatorHangingUpIsToldOnceAndConnectWorksWhenItIsBack
     EXPECT_TRUE(form.DeviceLink().Port().Connected()) << services.dialogs.errors.join("\n").toStdString();
     EXPECT_EQ(services.dialogs.notices.size(), 1);
 }
+
+TEST_F(WithSimulator, SettingsSavedThroughTheWindowComeBackInTheNextStatusQuery)
+{
+    r7730::testing::SimulatorProcess simulator;
+    form.show();
+    form.DeviceLink().Port().SetPort(simulator.linkPath());
+    Ctl<QPushButton>(form, "ButtonStart")->click();
+    Ctl<QPushButton>(form, "Btn_CurrentStatus")->click();
+    ASSERT_TRUE(WaitFor([&] { return form.DeviceLink().StatusReceived(); })) << Log().toStdString();
+
+    Ctl<QLineEdit>(form, "Edit_IP4")->setText("77");
+    Ctl<QLineEdit>(form, "Edit_Server_Port")->setText("9001");
+    Ctl<QPushButton>(form, "Btn_Save_Config_Wan")->click();
+    ASSERT_TRUE(simulator.logContains("7E.11.43.50.C0.A8.00.4D."));
+    QTest::qWait(400); // the simulator reboots after a save
+    Ctl<QPushButton>(form, "Btn_Save_Config_Server")->click();
+    ASSERT_TRUE(simulator.logContains("7E.0F.44.50.23.29."));
+    QTest::qWait(400);
+
+    for (const char* box : {"Edit_IP4", "Edit_Server_Port"})
+        Ctl<QLineEdit>(form, box)->clear();
+    Ctl<QPushButton>(form, "Btn_CurrentStatus")->click();
+    EXPECT_TRUE(WaitFor([&] { return Ctl<QLineEdit>(form, "Edit_Server_Port")->text() == "9001"; })) << Log().toStdString();
+    EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_IP4")->text(), "77");
+}

@@ -1,0 +1,94 @@
+// The device's commands: what each logs before its frame, and the frame, sent through
+// SendCommandFrame. The values have passed their checks (command_checks.h).
+#include "device/device_link.h"
+#include "protocol/code_page.h"
+#include "protocol/h_refer_lib.h"
+
+namespace r7730 {
+namespace {
+
+const QString kTail = QStringLiteral("]");
+
+std::uint8_t IdOf(const QString& idText)
+{
+    return HexPairToByte(idText.toStdString());
+}
+
+// "tmpSSIDName : [32][<the padded SSID>]": the label, the field's width and the field.
+QString PaddedFieldLine(const char* label, const std::string& text, int width)
+{
+    const std::string field = FixedWidthField(text, width);
+    return QStringLiteral("%1 : [%2][%3]")
+        .arg(QString::fromLatin1(label))
+        .arg(field.size())
+        .arg(QString::fromStdU16String(AnsiToWide(field)));
+}
+
+} // namespace
+
+void TDeviceLink::ReadCurrentStatus()
+{
+    Log(QStringLiteral("Send Current Status Read Command to Kavlor R7730LX... "));
+    SendCommandFrame(BuildReadRequest(static_cast<std::uint8_t>(TMessageId::CurrentStatusRead)), QStringLiteral("41"),
+                     kTail);
+}
+
+void TDeviceLink::ReadRequest(const QString& idText)
+{
+    SendCommandFrame(BuildReadRequest(IdOf(idText)), idText, kTail);
+}
+
+void TDeviceLink::SaveWanSettings(const TWanSettings& settings)
+{
+    SendCommandFrame(BuildSaveWan(settings), QStringLiteral("43"), kTail);
+}
+
+void TDeviceLink::SaveTcpSettings(const TTcpSettings& settings)
+{
+    SendCommandFrame(BuildSaveTcp(settings), QStringLiteral("44"), kTail);
+}
+
+void TDeviceLink::SaveSerialSettings(const TSerialSettings& settings)
+{
+    SendCommandFrame(BuildSaveSerial(settings), QStringLiteral("45"), kTail);
+}
+
+void TDeviceLink::SetAccessPoint(const TAccessPoint& accessPoint)
+{
+    // The password is logged in clear text, as the device's setup has always shown it.
+    Log(PaddedFieldLine("tmpSSIDName", accessPoint.ssid, kSsidWidth));
+    Log(PaddedFieldLine("tmpSSIDPW  ", accessPoint.password, kApPasswordWidth));
+    SendCommandFrame(BuildSetAccessPoint(accessPoint), QStringLiteral("42"), kTail);
+}
+
+void TDeviceLink::FactoryReset(const QString& idText)
+{
+    Log(QStringLiteral("Send Command to Kavlor R7730LX... "));
+    SendCommandFrame(BuildFactoryReset(IdOf(idText)), idText, kTail);
+}
+
+void TDeviceLink::SystemReboot()
+{
+    Log(QStringLiteral("Send Reboot Command to Kavlor R7730LX... "));
+    SendCommandFrame(BuildSystemReboot(), QStringLiteral("47"), QStringLiteral("] : System reboot Command"));
+}
+
+void TDeviceLink::FlashErase(const QString& idText)
+{
+    Log(QStringLiteral("Send Command to Kavlor R7730LX... "));
+    SendCommandFrame(BuildFlashErase(IdOf(idText)), idText, kTail);
+}
+
+void TDeviceLink::FlashSave(const TFlashSaveSettings& settings)
+{
+    Log(QStringLiteral("[%1]").arg(settings.interval, 4, 16, QLatin1Char('0')).toUpper());
+    SendCommandFrame(BuildFlashSave(settings), QStringLiteral("53"), kTail);
+}
+
+void TDeviceLink::DownloadFirmware(const TFirmwareDownload& download)
+{
+    Log(PaddedFieldLine("tmpFileName", download.fileName, kFirmwareFileWidth));
+    SendCommandFrame(BuildFirmwareDownload(download), QStringLiteral("55"), kTail);
+}
+
+} // namespace r7730

@@ -1,0 +1,230 @@
+#include "window/com_combo_box.h"
+
+#include <QtGlobal>
+
+#include "serial/com_port.h"
+#include "serial/com_ports_list.h"
+#include "serial/com_text.h"
+
+namespace r7730 {
+namespace {
+
+template <typename E>
+void AddMemberTexts(std::vector<std::string>& texts, int count, std::string (*text)(E))
+{
+    for (int member = 0; member < count; ++member)
+        texts.push_back(text(static_cast<E>(member)));
+}
+
+} // namespace
+
+// --- TComSelect ----------------------------------------------------------------------------
+
+std::vector<std::string> TComSelect::ItemTexts(const TPortLister& lister) const
+{
+    std::vector<std::string> texts;
+    switch (kind_) {
+    case cpNone:
+        break;
+    case cpPort:
+        if (lister)
+            lister(texts);
+        else
+            ListComPorts(texts);
+        break;
+    case cpBaudRate:
+        AddMemberTexts<TBaudRate>(texts, kBaudRateCount, BaudRateText);
+        break;
+    case cpDataBits:
+        AddMemberTexts<TDataBits>(texts, dbEight + 1, DataBitsText);
+        break;
+    case cpStopBits:
+        AddMemberTexts<TStopBits>(texts, sbTwoStopBits + 1, StopBitsText);
+        break;
+    case cpParity:
+        AddMemberTexts<TParityBits>(texts, prSpace + 1, ParityText);
+        break;
+    case cpFlowControl:
+        AddMemberTexts<TFlowControl>(texts, fcCustom + 1, FlowControlText);
+        break;
+    }
+    return texts;
+}
+
+std::string TComSelect::PortValueText() const
+{
+    if (!port_)
+        return {};
+    switch (kind_) {
+    case cpNone:
+        return {};
+    case cpPort:
+        return port_->Port();
+    case cpBaudRate:
+        return BaudRateText(port_->BaudRate());
+    case cpDataBits:
+        return DataBitsText(port_->DataBits());
+    case cpStopBits:
+        return StopBitsText(port_->StopBits());
+    case cpParity:
+        return ParityText(port_->Parity().Bits());
+    case cpFlowControl:
+        return FlowControlText(port_->FlowControl().FlowControl());
+    }
+    return {};
+}
+
+void TComSelect::Choose(const std::string& text)
+{
+    switch (kind_) {
+    case cpNone:
+        break;
+    case cpPort:
+        pendingPort_ = text;
+        break;
+    case cpBaudRate:
+        pendingBaudRate_ = BaudRateFromText(text);
+        break;
+    case cpDataBits:
+        pendingDataBits_ = DataBitsFromText(text);
+        break;
+    case cpStopBits:
+        pendingStopBits_ = StopBitsFromText(text);
+        break;
+    case cpParity:
+        pendingParity_ = ParityFromText(text);
+        break;
+    case cpFlowControl:
+        pendingFlowControl_ = FlowControlFromText(text);
+        break;
+    }
+}
+
+void TComSelect::Apply() const
+{
+    if (!port_)
+        return;
+    switch (kind_) {
+    case cpNone:
+        break;
+    case cpPort:
+        port_->SetPort(pendingPort_);
+        break;
+    case cpBaudRate:
+        port_->SetBaudRate(pendingBaudRate_);
+        break;
+    case cpDataBits:
+        port_->SetDataBits(pendingDataBits_);
+        break;
+    case cpStopBits:
+        port_->SetStopBits(pendingStopBits_);
+        break;
+    case cpParity:
+        port_->Parity().SetBits(pendingParity_);
+        break;
+    case cpFlowControl:
+        port_->FlowControl().SetFlowControl(pendingFlowControl_);
+        break;
+    }
+}
+
+// --- TComComboBox --------------------------------------------------------------------------
+
+TComComboBox::TComComboBox(QWidget* parent) : QComboBox(parent)
+{
+    setEditable(false);
+    connect(this, &QComboBox::activated, this, [this](int index) { ItemPicked(index); });
+}
+
+TComComboBox::~TComComboBox()
+{
+    QObject::disconnect(portDestroyed_);
+}
+
+void TComComboBox::SetComProperty(TComProperty kind)
+{
+    select_.SetKind(kind);
+    offeredName_.clear();
+    clear();
+    for (const std::string& text : select_.ItemTexts(lister_))
+        addItem(QString::fromStdString(text));
+    if (select_.Port())
+        ShowPortSettings();
+    else if (count() > 0)
+        setCurrentIndex(0);
+}
+
+void TComComboBox::SetComPort(TCustomComPort* port)
+{
+    if (port == select_.Port())
+        return;
+    QObject::disconnect(portDestroyed_);
+    select_.SetPort(port);
+    if (!port)
+        return;
+    portDestroyed_ = connect(port, &QObject::destroyed, this, [this] { PortDestroyed(); });
+    ShowPortSettings();
+}
+
+void TComComboBox::PortDestroyed()
+{
+    select_.SetPort(nullptr);
+    if (count() > 0)
+        setCurrentIndex(0);
+}
+
+QString TComComboBox::Text() const
+{
+    return currentIndex() < 0 ? QString() : itemText(currentIndex());
+}
+
+void TComComboBox::SetText(const QString& text)
+{
+    const int index = findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        setCurrentIndex(index);
+}
+
+void TComComboBox::ShowPortSettings()
+{
+    if (!select_.Port() || select_.Kind() == cpNone)
+        return;
+    const QString current = QString::fromStdString(select_.PortValueText());
+    int index = findText(current, Qt::MatchFixedString); // exact text, case ignored
+    if (index < 0 && select_.Kind() == cpPort && !current.isEmpty()) {
+        // The port's own name, missing from the list, is offered as it stands: OK then keeps it.
+        const int previous = offeredName_.isEmpty() ? -1 : findText(offeredName_, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (previous >= 0)
+            removeItem(previous);
+        insertItem(0, current);
+        offeredName_ = current;
+        index = 0;
+    }
+    setCurrentIndex(index);
+    if (index >= 0)
+        select_.Choose(itemText(index).toStdString());
+}
+
+void TComComboBox::ApplyChoice()
+{
+    select_.Apply();
+}
+
+void TComComboBox::ItemPicked(int index)
+{
+    if (index < 0)
+        return;
+    select_.Choose(itemText(index).toStdString());
+    if (!select_.AutoApply())
+        return;
+    try {
+        ApplyChoice();
+    } catch (...) {
+        if (OnApplyError)
+            OnApplyError(std::current_exception());
+        else
+            qWarning("%s: the setting could not be applied", qPrintable(objectName()));
+    }
+}
+
+} // namespace r7730

@@ -1,0 +1,110 @@
+#pragma once
+// TComComboBox: a drop-down list (no typing) of the possible values of one port setting, which
+// writes the chosen value back into the port; TComSelect: its selection state, free of widgets.
+//
+// Principles of operation. ComProperty fills the list: the port names for cpPort, the text of
+// every member of the setting's enumeration for the others (serial/com_text.h). Bound to a port,
+// the box shows the port's current value (ShowPortSettings), which becomes the pending value;
+// a pick by the user converts the picked text into the pending value; ApplyChoice writes it into
+// the port, at once when AutoApply is on. A port name that the list does not hold (the default
+// "COM1", a link to a pseudo-terminal) is offered in the list as it stands and selected, so a
+// box left alone writes the same name back. A port that is destroyed unbinds itself.
+#include <QComboBox>
+#include <QMetaObject>
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "serial/com_ports_list.h"
+#include "serial/com_types.h"
+
+namespace r7730 {
+
+class TCustomComPort;
+
+enum TComProperty { cpNone, cpPort, cpBaudRate, cpDataBits, cpStopBits, cpParity, cpFlowControl };
+
+class TComSelect {
+public:
+    TCustomComPort* Port() const { return port_; }
+    void SetPort(TCustomComPort* port) { port_ = port; }
+    TComProperty Kind() const { return kind_; }
+    void SetKind(TComProperty kind) { kind_ = kind; }
+    bool AutoApply() const { return autoApply_; }
+    void SetAutoApply(bool value) { autoApply_ = value; }
+
+    // The texts the list offers for the kind, in order (the port names through lister).
+    std::vector<std::string> ItemTexts(const TPortLister& lister) const;
+    // The bound port's current value of the kind as text ("" without a port or a kind).
+    std::string PortValueText() const;
+    // Makes the text, converted for the kind, the pending value.
+    void Choose(const std::string& text);
+    // Writes the pending value of the kind into the bound port; nothing without one.
+    void Apply() const;
+
+    // The pending values, one per kind.
+    const std::string& PendingPort() const { return pendingPort_; }
+    TBaudRate PendingBaudRate() const { return pendingBaudRate_; }
+    TDataBits PendingDataBits() const { return pendingDataBits_; }
+    TStopBits PendingStopBits() const { return pendingStopBits_; }
+    TParityBits PendingParity() const { return pendingParity_; }
+    TFlowControl PendingFlowControl() const { return pendingFlowControl_; }
+
+private:
+    TCustomComPort* port_ = nullptr;
+    TComProperty kind_ = cpNone;
+    bool autoApply_ = false;
+    // Until a value is shown or picked: an empty name and each enumeration's first member.
+    std::string pendingPort_;
+    TBaudRate pendingBaudRate_ = brCustom;
+    TDataBits pendingDataBits_ = dbFive;
+    TStopBits pendingStopBits_ = sbOneStopBit;
+    TParityBits pendingParity_ = prNone;
+    TFlowControl pendingFlowControl_ = fcHardware;
+};
+
+class TComComboBox : public QComboBox {
+    Q_OBJECT
+
+public:
+    explicit TComComboBox(QWidget* parent = nullptr);
+    ~TComComboBox() override;
+
+    TCustomComPort* ComPort() const { return select_.Port(); }
+    void SetComPort(TCustomComPort* port);
+    TComProperty ComProperty() const { return select_.Kind(); }
+    // Fills the list; listing the port names may raise EComPort row 23 ("Registry error").
+    void SetComProperty(TComProperty kind);
+    bool AutoApply() const { return select_.AutoApply(); }
+    void SetAutoApply(bool value) { select_.SetAutoApply(value); }
+    // Where the port names come from (ListComPorts when empty); set before ComProperty.
+    void SetPortLister(TPortLister lister) { lister_ = std::move(lister); }
+
+    // The selected item's text, "" when nothing is selected. Setting it selects the item with
+    // that text, if there is one; otherwise nothing changes.
+    QString Text() const;
+    void SetText(const QString& text);
+
+    // Selects the item that matches the bound port's current value (case ignored).
+    void ShowPortSettings();
+    // Writes the pending value into the bound port.
+    void ApplyChoice();
+
+    const TComSelect& Selection() const { return select_; }
+
+    // An exception of an automatic apply (the user's pick runs straight from the event loop)
+    // goes here; unbound, it is written with qWarning.
+    std::function<void(std::exception_ptr error)> OnApplyError;
+
+private:
+    void ItemPicked(int index);
+    void PortDestroyed();
+
+    TComSelect select_;
+    TPortLister lister_;
+    QMetaObject::Connection portDestroyed_;
+    QString offeredName_; // the port's own name, added to the list because the list lacked it
+};
+
+} // namespace r7730

@@ -1,0 +1,40 @@
+// The access point commands of the second tab: the three reads (current access point, scan,
+// signal strength), the manual setting and its switch.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVariant>
+
+#include "protocol/code_page.h"
+#include "window/form_main.h"
+#include "ui_form_main.h"
+
+namespace r7730 {
+
+void TForm_main::Btn_Get_CurrentAPClick(QObject* sender)
+{
+    if (!Confirmed(QStringLiteral("Network 환경에 따라 응답시간이 길어질수 있습니다.  잠시만 기다려 주십시오.")))
+        return;
+    // The button carries the message ID of its request as two hex digits.
+    link_.ReadRequest(sender->property("hint").toString());
+}
+
+void TForm_main::Btn_Set_CurrentAPClick()
+{
+    const TAccessPoint accessPoint{WideToAnsi(ui->Edit_Current_SSID->text().toStdU16String()),
+                                   WideToAnsi(ui->Edit_Current_Pw->text().toStdU16String())};
+    const auto checked = CheckAccessPoint(accessPoint);
+    if (ShowRefusal(std::get_if<TRefusal>(&checked)) ||
+        !Confirmed(QStringLiteral("AP 설정이 변경 저장되고 시스템이 Rebooting됩니다. 진행하시겠습니까?? ")))
+        return;
+    link_.SetAccessPoint(std::get<TAccessPoint>(checked));
+}
+
+void TForm_main::CB_Manual_set_APClick()
+{
+    const bool manual = ui->CB_Manual_set_AP->isChecked();
+    for (QWidget* control : std::initializer_list<QWidget*>{ui->Btn_Set_CurrentAP, ui->Edit_Current_SSID, ui->Edit_Current_Pw})
+        control->setEnabled(manual);
+}
+
+} // namespace r7730

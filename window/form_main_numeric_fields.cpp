@@ -1,0 +1,95 @@
+// The number boxes: a key filter that lets only digits, the blank and backspace in, and in the
+// address boxes a blank that moves on to the next box, so an address can be typed as four
+// numbers separated by blanks. The blank does not stay in the box it leaves.
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include "window/dialogs.h"
+#include "window/form_main.h"
+#include "ui_form_main.h"
+
+namespace r7730 {
+namespace {
+
+// Keys that move or edit without typing a character pass untouched.
+bool TypesACharacter(const QKeyEvent& event)
+{
+    switch (event.key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Delete:
+        return false;
+    default:
+        return !event.text().isEmpty();
+    }
+}
+
+// Runs the window's key handlers for one box; the event stops here when they say so.
+class TNumericFieldKeys : public QObject {
+public:
+    TNumericFieldKeys(TForm_main& form, bool advancesOnBlank)
+        : QObject(&form), form_(form), advancesOnBlank_(advancesOnBlank)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return QObject::eventFilter(watched, event);
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        bool swallow = false;
+        form_.RunGuarded([&] {
+            if (advancesOnBlank_ && key.key() == Qt::Key_Space) {
+                form_.Edit_IP1KeyDown(key.key());
+                swallow = true;
+            } else if (TypesACharacter(key)) {
+                swallow = !form_.Edit_IP1KeyPress(key.text().front());
+            }
+        });
+        return swallow;
+    }
+
+private:
+    TForm_main& form_;
+    bool advancesOnBlank_;
+};
+
+} // namespace
+
+bool TForm_main::Edit_IP1KeyPress(QChar key)
+{
+    if (key == QChar(8) || key == QChar(' ') || (key >= QChar('0') && key <= QChar('9')))
+        return true;
+    services_.dialogs.Notice(QStringLiteral("숫자만 입력 가능합니다"));
+    return false;
+}
+
+void TForm_main::Edit_IP1KeyDown(int key)
+{
+    if (key == Qt::Key_Space)
+        focusNextChild();
+}
+
+void TForm_main::WireNumericFields()
+{
+    const std::initializer_list<QLineEdit*> addressBoxes = {
+        ui->Edit_IP1,    ui->Edit_IP2,    ui->Edit_IP3,    ui->Edit_IP4,    ui->Edit_GW1,        ui->Edit_GW2,
+        ui->Edit_GW3,    ui->Edit_GW4,    ui->Edit_SM1,    ui->Edit_SM2,    ui->Edit_SM3,        ui->Edit_SM4,
+        ui->Edit_SvrIP1, ui->Edit_SvrIP2, ui->Edit_SvrIP3, ui->Edit_SvrIP4, ui->Edit_DL_IP1,     ui->Edit_DL_IP2,
+        ui->Edit_DL_IP3, ui->Edit_DL_IP4, ui->Edit_DL_Tcp_IP1, ui->Edit_DL_Tcp_IP2, ui->Edit_DL_Tcp_IP3, ui->Edit_DL_Tcp_IP4,
+    };
+    const std::initializer_list<QWidget*> otherNumberBoxes = {
+        ui->CB_Server_ExpTime->lineEdit(), ui->Edit_Server_Port, ui->Edit_SvrPort_app,   ui->Edit_FlashSaveInt,
+        ui->Edit_DL_Port,                  ui->Edit_DL_Tcp_Port, ui->Edit_HttpSvr_Port,
+    };
+    auto* addressKeys = new TNumericFieldKeys(*this, true);
+    for (QLineEdit* box : addressBoxes)
+        box->installEventFilter(addressKeys);
+    auto* numberKeys = new TNumericFieldKeys(*this, false);
+    for (QWidget* box : otherNumberBoxes)
+        box->installEventFilter(numberKeys);
+}
+
+} // namespace r7730

@@ -1,0 +1,99 @@
+// The three saves of the first tab (WAN addressing, TCP role, the device's serial line), the
+// TCP role switch, and the window's way of showing a refused input. The rules live in
+// device/command_checks.h; these handlers read the boxes, ask, and hand the values on.
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "window/dialogs.h"
+#include "window/form_main.h"
+#include "window/form_main_look.h"
+#include "ui_form_main.h"
+
+namespace r7730 {
+namespace {
+
+std::string Text(const QLineEdit* box)
+{
+    return box->text().toStdString();
+}
+
+TAddressTexts Texts(const QLineEdit* first, const QLineEdit* second, const QLineEdit* third, const QLineEdit* fourth)
+{
+    return {Text(first), Text(second), Text(third), Text(fourth)};
+}
+
+} // namespace
+
+bool TForm_main::ShowRefusal(const TRefusal* refusal)
+{
+    if (!refusal)
+        return false;
+    services_.dialogs.Notice(QString::fromUtf8(WindowMessage(refusal->rule)));
+    QWidget* field = nullptr;
+    switch (refusal->field) {
+    case TCheckedField::ListenPort: field = ui->Edit_Server_Port; break;
+    case TCheckedField::TargetPort: field = ui->Edit_SvrPort_app; break;
+    case TCheckedField::ExpiryTime: field = ui->CB_Server_ExpTime; break;
+    case TCheckedField::Ssid: field = ui->Edit_Current_SSID; break;
+    case TCheckedField::FileName: field = ui->Edit_DL_File; break;
+    case TCheckedField::None: break;
+    }
+    // A field of the role not taken is disabled: the focus then stays where it is.
+    if (field && field->isEnabled())
+        field->setFocus();
+    return true;
+}
+
+bool TForm_main::Confirmed(const QString& question)
+{
+    return services_.dialogs.Confirm(question) != TConfirmAnswer::No;
+}
+
+void TForm_main::Btn_Save_Config_WanClick()
+{
+    const TWanTexts texts{Texts(ui->Edit_IP1, ui->Edit_IP2, ui->Edit_IP3, ui->Edit_IP4),
+                          Texts(ui->Edit_GW1, ui->Edit_GW2, ui->Edit_GW3, ui->Edit_GW4),
+                          Texts(ui->Edit_SM1, ui->Edit_SM2, ui->Edit_SM3, ui->Edit_SM4)};
+    const auto checked = CheckWanSettings(link_.StatusReceived(), texts);
+    if (ShowRefusal(std::get_if<TRefusal>(&checked)) ||
+        !Confirmed(QStringLiteral("WAN 설정값을 저장한 후, 시스템이 Rebooting됩니다. 진행하시겠습니까?? ")))
+        return;
+    link_.SaveWanSettings(std::get<TWanSettings>(checked));
+}
+
+void TForm_main::Btn_Save_Config_ServerClick()
+{
+    TTcpTexts texts;
+    texts.listenPort = Text(ui->Edit_Server_Port);
+    texts.expiryTime = ui->CB_Server_ExpTime->currentText().toStdString();
+    texts.mode = RadioGroupIndex(ui->RG_TCP_Mode) == 0 ? TTcpMode::Server : TTcpMode::Client;
+    texts.targetPort = Text(ui->Edit_SvrPort_app);
+    texts.targetIp = Texts(ui->Edit_SvrIP1, ui->Edit_SvrIP2, ui->Edit_SvrIP3, ui->Edit_SvrIP4);
+    const auto checked = CheckTcpSettings(link_.StatusReceived(), texts);
+    if (ShowRefusal(std::get_if<TRefusal>(&checked)) ||
+        !Confirmed(QStringLiteral("TCP 설정값을 저장한 후, 시스템이 Rebooting됩니다. 진행하시겠습니까?? ")))
+        return;
+    link_.SaveTcpSettings(std::get<TTcpSettings>(checked));
+}
+
+void TForm_main::Btn_Save_Config_SerialClick()
+{
+    const TSerialSettings settings{ui->CB_Baudrate->currentIndex(), ui->CB_Databits->currentIndex(),
+                                   ui->CB_Stopbits->currentIndex(), ui->CB_Parity->currentIndex(),
+                                   ui->CB_Flow->currentIndex()};
+    const auto checked = CheckSerialSettings(link_.StatusReceived(), settings);
+    if (ShowRefusal(std::get_if<TRefusal>(&checked)) ||
+        !Confirmed(QStringLiteral("Serial 설정 변경 저장 후, 시스템이 Rebooting됩니다. 진행하시겠습니까?? ")))
+        return;
+    link_.SaveSerialSettings(std::get<TSerialSettings>(checked));
+}
+
+void TForm_main::RG_TCP_ModeClick()
+{
+    UpdateTcpModeView();
+}
+
+} // namespace r7730

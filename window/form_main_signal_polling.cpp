@@ -1,0 +1,32 @@
+// Polling the signal strength on a timer. A tick sends the signal request without the question
+// box of the button: a box coming back every few seconds would pile up.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QVariant>
+
+#include "window/form_main.h"
+#include "ui_form_main.h"
+
+namespace r7730 {
+
+void TForm_main::CB_RSSI_AutoChkClick()
+{
+    if (ui->CB_RSSI_AutoChk->isChecked())
+        Timer_AutoQryRSSI->start();
+    else
+        Timer_AutoQryRSSI->stop();
+}
+
+void TForm_main::CB_Chk_RSSI_IntervalChange()
+{
+    Timer_AutoQryRSSI->setInterval(ui->CB_Chk_RSSI_Interval->currentText().toInt() * 1000);
+}
+
+void TForm_main::Timer_AutoQryRSSITimer()
+{
+    link_.ReadRequest(ui->Btn_Get_CurrentAP_RSSI->property("hint").toString());
+}
+
+} // namespace r7730
