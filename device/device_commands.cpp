@@ -33,6 +33,12 @@ void TDeviceLink::ReadCurrentStatus()
                      kTail);
 }
 
+void TDeviceLink::SendAutomaticStatusRead()
+{
+    Log(QStringLiteral("Send Current Status Read Command to Kavlor R7730LX... "));
+    Transmit(BuildReadRequest(static_cast<std::uint8_t>(TMessageId::CurrentStatusRead)), QStringLiteral("41"), kTail);
+}
+
 void TDeviceLink::ReadRequest(const QString& idText)
 {
     SendCommandFrame(BuildReadRequest(IdOf(idText)), idText, kTail);

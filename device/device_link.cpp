@@ -38,7 +38,8 @@ private:
     TDeviceLink& link_;
 };
 
-TDeviceLink::TDeviceLink(IDeviceListener& listener) : listener_(listener)
+TDeviceLink::TDeviceLink(IDeviceListener& listener)
+    : listener_(listener), automaticReads_([this] { SendAutomaticStatusRead(); }, [this](const QString& line) { Log(line); })
 {
     port_.setObjectName(QStringLiteral("ComPortEnvBoard"));
     ApplyPortDefaults(port_);
@@ -79,6 +80,12 @@ void TDeviceLink::Log(const std::u16string& line)
 
 void TDeviceLink::SendCommandFrame(const TFrame& frame, const QString& idText, const QString& tail)
 {
+    automaticReads_.EndEpisode();
+    Transmit(frame, idText, tail);
+}
+
+void TDeviceLink::Transmit(const TFrame& frame, const QString& idText, const QString& tail)
+{
     try {
         if (!port_.Connected()) {
             listener_.SendRefused(kCheckSerialPort);
@@ -116,6 +123,9 @@ void TDeviceLink::DispatchCompletedFrame()
 {
     Log(QStringLiteral("[EOT]"));
     const TReplyAction action = rxPath_.Action();
+    // A frame the program shows or accepts ends a run of unknown IDs; a cut status reply does not.
+    if (action != TReplyAction::Unregistered && action != TReplyAction::DropWrongLength)
+        automaticReads_.EndEpisode();
     if (action == TReplyAction::AcceptSilently)
         return;
     if (action == TReplyAction::Unregistered)
@@ -147,7 +157,7 @@ void TDeviceLink::DispatchCompletedFrame()
         break;
     }
     case TReplyAction::Unregistered:
-        ReadCurrentStatus();
+        automaticReads_.UnregisteredFrameArrived();
         break;
     case TReplyAction::AcceptSilently:
     case TReplyAction::DropWrongLength:

@@ -6,7 +6,8 @@
 // and writes the bytes; on a closed port it refuses instead. Received bytes are fed to the
 // receive path as the port announces them; every finished frame is logged as hex text and
 // dispatched by its ID: the replies that carry data reach the listener decoded, as values, and
-// an unregistered ID is answered with a status read.
+// an unregistered ID is answered with a status read (paced when it keeps coming, see
+// automatic_status_reads.h).
 //
 // The link never shows anything itself: log lines, replies, refusals and the loss of the device
 // all go to its listener (the window, or a command-line front end). The caller connects the
@@ -14,6 +15,7 @@
 // guard it keeps; they run on the caller's thread, handed over by the port's event thread.
 #include <QString>
 
+#include "device/automatic_status_reads.h"
 #include "protocol/command_frames.h"
 #include "protocol/frame.h"
 #include "protocol/receive_path.h"
@@ -55,8 +57,8 @@ public:
     // Set by the first complete status reply and never cleared: the save commands need it.
     bool StatusReceived() const { return statusReceived_; }
 
-    // Logs the transmit line and writes the frame. A closed port refuses with a notice and a
-    // log line; a failing write logs "Serial Port ERROR!!". Nothing escapes.
+    // A command of the user: logs the transmit line and writes the frame. A closed port refuses
+    // with a notice and a log line; a failing write logs "Serial Port ERROR!!". Nothing escapes.
     void SendCommandFrame(const TFrame& frame, const QString& idText, const QString& tail);
 
     // --- device_commands.cpp: every command, from checked values. Each logs what goes before
@@ -90,6 +92,8 @@ private:
     void Log(const QString& line);
     void Log(const std::string& line);
     void Log(const std::u16string& line);
+    void Transmit(const TFrame& frame, const QString& idText, const QString& tail);
+    void SendAutomaticStatusRead();
     void DispatchCompletedFrame();
     void ReportOverflowedFrame(int droppedBytes);
 
@@ -97,6 +101,7 @@ private:
     TComPort port_;
     TReceivePath rxPath_;
     bool statusReceived_ = false;
+    TAutomaticStatusReads automaticReads_;
 };
 
 } // namespace r7730

@@ -87,3 +87,24 @@ TEST_F(DeviceLinkAlone, AHangUpIsReportedOnceAndAClosedPortRefusesToSend)
     EXPECT_EQ(listener.log.mid(listener.log.size() - 2),
               (QStringList{"refused: 단말기의 Serial Port 상태를 확인하십시오.", "단말기의 Serial Port 상태를 확인하십시오."}));
 }
+
+TEST_F(DeviceLinkAlone, ReadsThatKeepMeetingUnknownIdsArePacedUntilTheUserSendsACommand)
+{
+    // CR LF before every reply makes each one an unregistered frame, answered with a status read.
+    Connect({"--quiet", "--garbage", "0D.0A"});
+    const QString note = "the device keeps answering with unknown message IDs; status reads paced to one a second";
+    const QString read = "TX 0x41 : [5][7E.05.41.50.FE.]";
+    link.ReadCurrentStatus();
+    ASSERT_TRUE(WaitFor([&] { return listener.log.contains(note); })) << Log();
+    EXPECT_EQ(listener.log.count(read), 101) << "the user's read and 100 answers at once";
+    QTest::qWait(500);
+    EXPECT_LE(listener.log.count(read), 102);
+    EXPECT_EQ(listener.log.count(note), 1);
+    EXPECT_TRUE(listener.statuses.empty());
+
+    // A command of the user starts a fresh episode: answers at once again, then one note.
+    const int before = static_cast<int>(listener.log.count(read));
+    link.ReadCurrentStatus();
+    ASSERT_TRUE(WaitFor([&] { return listener.log.count(note) == 2; })) << Log();
+    EXPECT_GE(listener.log.count(read), before + 101);
+}
