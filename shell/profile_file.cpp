@@ -1,6 +1,7 @@
 #include "shell/profile_file.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -143,11 +144,117 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
     return value;
 }
 
+namespace {
+
+// The file a write goes to: the path itself, or the regular file a link at the path points to.
+// Empty when the path is a link to nothing, or to something other than a regular file, or is
+// not a regular file itself.
+std::string WriteTarget(const std::string& path)
+{
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0)
+        return errno == ENOENT ? path : std::string();
+    if (S_ISREG(status.st_mode))
+        return path;
+    if (!S_ISLNK(status.st_mode))
+        return {};
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return {};
+    std::string target = resolved;
+    std::free(resolved);
+    if (::lstat(target.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return {};
+    return target;
+}
+
+bool WriteAll(int fd, const std::string& content)
+{
+    const char* data = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The new text in a fresh file beside the target, then renamed over it: a failure never leaves
+// a half-written file. The fresh file is made with O_EXCL and O_NOFOLLOW, so nothing planted
+// under its name is ever opened.
+bool ReplaceByRename(const std::string& target, const std::string& content, mode_t mode)
+{
+    const std::string::size_type slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string temporary = folder + "/." + name + "." + std::to_string(::getpid()) + "." + std::to_string(attempt);
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return false;
+        }
+        bool ok = WriteAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+        ok = ::close(fd) == 0 && ok;
+        ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+        if (!ok)
+            ::unlink(temporary.c_str());
+        return ok;
+    }
+    return false;
+}
+
+// For a folder that cannot take a new file while the file itself is writable.
+bool RewriteInPlace(const std::string& target, const std::string& content)
+{
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = ::ftruncate(fd, 0) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    return ok;
+}
+
+void SetEntry(std::vector<TProfileLine>& lines, const TProfileEntry& entry, const std::string& ending)
+{
+    TLocation where = Locate(lines, entry.section, entry.key);
+    const TProfileLine line{entry.key + "=" + entry.value, ending};
+    if (where.keyLine >= 0) {
+        lines[static_cast<std::size_t>(where.keyLine)].text = line.text;
+    } else if (where.sectionLine >= 0) {
+        auto& before = lines[static_cast<std::size_t>(where.lastEntryLine)];
+        if (before.ending.empty())
+            before.ending = ending;
+        lines.insert(lines.begin() + where.lastEntryLine + 1, line);
+    } else {
+        if (!lines.empty() && lines.back().ending.empty())
+            lines.back().ending = ending;
+        lines.push_back({"[" + entry.section + "]", ending});
+        lines.push_back(line);
+    }
+}
+
+} // namespace
+
 bool WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value)
 {
+    return WriteProfileStrings(path, {{section, key, value}});
+}
+
+bool WriteProfileStrings(const std::string& path, const std::vector<TProfileEntry>& entries)
+{
+    const std::string target = WriteTarget(path);
+    if (target.empty())
+        return false;
     bool exists = false;
-    std::vector<TProfileLine> lines = ReadLines(path, exists);
+    std::vector<TProfileLine> lines = ReadLines(target, exists);
 
     // New lines follow the file's own line ending; a new file gets CR LF.
     std::string ending = "\r\n";
@@ -156,60 +263,20 @@ bool WriteProfileString(const std::string& path, const std::string& section, con
             ending = line.ending;
             break;
         }
-
-    TLocation where = Locate(lines, section, key);
-    const TProfileLine entry{key + "=" + value, ending};
-    if (where.keyLine >= 0) {
-        lines[static_cast<std::size_t>(where.keyLine)].text = entry.text;
-    } else if (where.sectionLine >= 0) {
-        auto& before = lines[static_cast<std::size_t>(where.lastEntryLine)];
-        if (before.ending.empty())
-            before.ending = ending;
-        lines.insert(lines.begin() + where.lastEntryLine + 1, entry);
-    } else {
-        if (!lines.empty() && lines.back().ending.empty())
-            lines.back().ending = ending;
-        lines.push_back({"[" + section + "]", ending});
-        lines.push_back(entry);
-    }
-
+    for (const TProfileEntry& entry : entries)
+        SetEntry(lines, entry, ending);
     std::string content;
     for (const TProfileLine& line : lines)
         content += line.text + line.ending;
 
-    // Check that the file itself may be written before replacing it.
-    int probe = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (probe < 0)
-        return false;
     struct stat status {};
-    const mode_t mode = ::fstat(probe, &status) == 0 ? (status.st_mode & 07777) : 0644;
-    ::close(probe);
-
-    const std::string temporary = path + ".new";
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0)
+    const bool present = ::stat(target.c_str(), &status) == 0;
+    if (present && ::access(target.c_str(), W_OK) != 0)
         return false;
-    const char* data = content.data();
-    std::size_t left = content.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t n = ::write(fd, data, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ok = false;
-            break;
-        }
-        data += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    ok = (::fsync(fd) == 0) && ok;
-    ok = (::close(fd) == 0) && ok;
-    if (ok)
-        ok = ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok)
-        ::unlink(temporary.c_str());
-    return ok;
+    const mode_t mode = present ? (status.st_mode & 07777) : 0644;
+    if (ReplaceByRename(target, content, mode))
+        return true;
+    return present && (errno == EACCES || errno == EPERM || errno == EROFS) && RewriteInPlace(target, content);
 }
 
 } // namespace r7730

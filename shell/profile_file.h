@@ -9,6 +9,7 @@
 // and key names match without regard to ASCII case; values are trimmed of surrounding blanks.
 // The folder is never created.
 #include <string>
+#include <vector>
 
 namespace r7730 {
 
@@ -16,9 +17,22 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
                               const std::string& defaultValue);
 
 // Returns false when the file cannot be written (missing folder, no permission); the file is
-// then unchanged. The new content replaces the old in one rename, so a failure never leaves a
-// half-written file.
+// then unchanged. The new content goes to a fresh file in the same folder that is renamed over
+// the old one, so a failure never leaves a half-written file; only where the folder takes no new
+// file but the file itself is writable is the file rewritten in place.
+//
+// A path that is a link is written through: the regular file it points to gets the new text and
+// the link stays a link. A link to nothing, or to anything but a regular file, is refused.
 bool WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value);
+
+struct TProfileEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+// Several keys in one replacement of the file, in order, with the same rules.
+bool WriteProfileStrings(const std::string& path, const std::vector<TProfileEntry>& entries);
 
 } // namespace r7730

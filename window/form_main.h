@@ -9,12 +9,14 @@
 // object names.
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "device/command_checks.h"
 #include "device/device_link.h"
 #include "serial/com_ports_list.h"
 #include "shell/event_log_file.h"
+#include "shell/profile_file.h"
 
 class QAbstractButton;
 class QPainter;
@@ -184,6 +186,8 @@ private:
     void SwitchConnectionControls(bool connected);
     void ReportOpenFailure(const EComPort& error);
     void ReportDeviceLost();
+    QString ReadSetting(const char* section, const char* key, const char* defaultValue);
+    TProfileEntry SettingToWrite(const char* section, const char* key, const QString& text) const;
     // Shows a refused input (its message, then the focus to its field); false for none.
     bool ShowRefusal(const TRefusal* refusal);
     // A device command's question box: only No cancels.
@@ -202,6 +206,12 @@ private:
     int memoRows_ = 0;
     qreal memoWidth_ = 0;
     bool activated_ = false;
+    // Settings as read from the file, by "section/key": their bytes and the text shown.
+    struct TLoadedSetting {
+        std::string bytes;
+        QString text;
+    };
+    std::map<std::string, TLoadedSetting> loadedSettings_;
     TPortLister portLister_;
 };
 

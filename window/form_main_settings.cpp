@@ -1,6 +1,7 @@
 // The settings file cfg/SETUP.INI: read once at the first activation, written at close.
 // The port keys default to the program's default line (device/port_defaults.h), and the four
-// line settings are always written back as it.
+// line settings are always written back as it. All keys are written in one replacement of the
+// file; values the user did not change go back byte for byte.
 #include <QLineEdit>
 #include <stdexcept>
 
@@ -14,32 +15,44 @@
 namespace r7730 {
 namespace {
 
-std::string Read(const char* section, const char* key, const char* defaultValue)
+std::string Key(const char* section, const char* key)
 {
-    return AnsiToUtf8(ReadProfileString(kSettingsFile, section, key, defaultValue));
-}
-
-void Write(const char* section, const char* key, const QString& value)
-{
-    if (!WriteProfileString(kSettingsFile, section, key, WideToAnsi(value.toStdU16String())))
-        throw std::runtime_error(std::string("Unable to write to ") + kSettingsFile);
+    return std::string(section) + "/" + key;
 }
 
 } // namespace
+
+QString TForm_main::ReadSetting(const char* section, const char* key, const char* defaultValue)
+{
+    const std::string bytes = ReadProfileString(kSettingsFile, section, key, defaultValue);
+    const QString text = QString::fromStdString(AnsiToUtf8(bytes));
+    loadedSettings_[Key(section, key)] = {bytes, text};
+    return text;
+}
+
+TProfileEntry TForm_main::SettingToWrite(const char* section, const char* key, const QString& text) const
+{
+    // A text the user left as it was goes back as the bytes it was read from, so bytes that
+    // are not CP949 (shown as replacement characters) survive a run.
+    const auto loaded = loadedSettings_.find(Key(section, key));
+    if (loaded != loadedSettings_.end() && loaded->second.text == text)
+        return {section, key, loaded->second.bytes};
+    return {section, key, WideToAnsi(text.toStdU16String())};
+}
 
 void TForm_main::LoadSettings()
 {
     const TPortSettingTexts& defaults = kDefaultPortTexts;
     TComPort& port = link_.Port();
-    port.SetPort(Read("EnvBoard", "ComPort", defaults.port));
-    port.SetBaudRate(BaudRateFromText(Read("EnvBoard", "BaudRate", defaults.baudRate)));
-    port.SetDataBits(DataBitsFromText(Read("EnvBoard", "DataBits", defaults.dataBits)));
-    port.SetStopBits(StopBitsFromText(Read("EnvBoard", "StopBits", defaults.stopBits)));
-    port.Parity().SetBits(ParityFromText(Read("EnvBoard", "Parity", defaults.parity)));
+    port.SetPort(ReadSetting("EnvBoard", "ComPort", defaults.port).toStdString());
+    port.SetBaudRate(BaudRateFromText(ReadSetting("EnvBoard", "BaudRate", defaults.baudRate).toStdString()));
+    port.SetDataBits(DataBitsFromText(ReadSetting("EnvBoard", "DataBits", defaults.dataBits).toStdString()));
+    port.SetStopBits(StopBitsFromText(ReadSetting("EnvBoard", "StopBits", defaults.stopBits).toStdString()));
+    port.Parity().SetBits(ParityFromText(ReadSetting("EnvBoard", "Parity", defaults.parity).toStdString()));
     for (const TEditBoxSetting& setting : kEditBoxSettings) {
-        const QString text = QString::fromStdString(Read(setting.section, setting.key, setting.defaultValue));
         // The box keeps the whole text, even one longer than can be typed into it.
-        findChild<QLineEdit*>(QString::fromLatin1(setting.editBox))->setText(text);
+        findChild<QLineEdit*>(QString::fromLatin1(setting.editBox))
+            ->setText(ReadSetting(setting.section, setting.key, setting.defaultValue));
     }
 }
 
@@ -47,14 +60,18 @@ void TForm_main::SaveSettings()
 {
     // The line itself always goes back to the default, whatever it was set to meanwhile.
     const TPortSettingTexts& defaults = kDefaultPortTexts;
-    Write("EnvBoard", "ComPort", link_.PortName());
-    Write("EnvBoard", "BaudRate", QString::fromLatin1(defaults.baudRate));
-    Write("EnvBoard", "DataBits", QString::fromLatin1(defaults.dataBits));
-    Write("EnvBoard", "StopBits", QString::fromLatin1(defaults.stopBits));
-    Write("EnvBoard", "Parity", QString::fromLatin1(defaults.parity));
-    for (const TEditBoxSetting& setting : kEditBoxSettings) {
-        Write(setting.section, setting.key, findChild<QLineEdit*>(QString::fromLatin1(setting.editBox))->text());
-    }
+    std::vector<TProfileEntry> entries = {
+        SettingToWrite("EnvBoard", "ComPort", link_.PortName()),
+        {"EnvBoard", "BaudRate", defaults.baudRate},
+        {"EnvBoard", "DataBits", defaults.dataBits},
+        {"EnvBoard", "StopBits", defaults.stopBits},
+        {"EnvBoard", "Parity", defaults.parity},
+    };
+    for (const TEditBoxSetting& setting : kEditBoxSettings)
+        entries.push_back(SettingToWrite(setting.section, setting.key,
+                                         findChild<QLineEdit*>(QString::fromLatin1(setting.editBox))->text()));
+    if (!WriteProfileStrings(kSettingsFile, entries))
+        throw std::runtime_error(std::string("Unable to write to ") + kSettingsFile);
 }
 
 } // namespace r7730

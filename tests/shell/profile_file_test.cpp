@@ -1,4 +1,6 @@
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 #include "shell/profile_file.h"
@@ -60,4 +62,33 @@ TEST(ProfileFile, AMissingFolderFailsTheWriteAndCreatesNothing)
     TTempWorkingFolder folder;
     EXPECT_FALSE(WriteProfileString("cfg/SETUP.INI", "EnvBoard", "ComPort", "COM1"));
     EXPECT_FALSE(QFile::exists(folder.File("cfg")));
+}
+
+TEST(ProfileFile, LinksAreWrittenThroughToARegularFileAndRefusedOtherwise)
+{
+    TTempWorkingFolder folder;
+    folder.MakeFolder("cfg");
+    folder.MakeFolder("shared");
+    Write(folder.File("victim.txt"), "keep me\n");
+    Write(folder.File("shared/SETUP.INI"), "[EnvBoard]\r\nComPort=COM1\r\n");
+    const std::string ini = "cfg/SETUP.INI";
+
+    // A link planted where a careless writer would put its new text is never followed.
+    ASSERT_TRUE(QFile::link(folder.File("victim.txt"), folder.File("cfg/SETUP.INI.new")));
+    // A settings file shared between working folders: the target changes, the link stays.
+    ASSERT_TRUE(QFile::link(folder.File("shared/SETUP.INI"), folder.File("cfg/SETUP.INI")));
+    EXPECT_TRUE(WriteProfileString(ini, "EnvBoard", "ComPort", "/dev/ttyUSB0"));
+    EXPECT_EQ(ReadWholeFile(folder.File("shared/SETUP.INI")), "[EnvBoard]\r\nComPort=/dev/ttyUSB0\r\n");
+    EXPECT_TRUE(QFileInfo(folder.File("cfg/SETUP.INI")).isSymLink());
+    EXPECT_EQ(ReadWholeFile(folder.File("victim.txt")), "keep me\n");
+
+    // A link to nothing or to a folder is refused and creates nothing.
+    for (const char* target : {"missing/SETUP.INI", "shared"}) {
+        QFile::remove(folder.File("cfg/SETUP.INI"));
+        ASSERT_TRUE(QFile::link(folder.File(target), folder.File("cfg/SETUP.INI")));
+        EXPECT_FALSE(WriteProfileString(ini, "EnvBoard", "ComPort", "COM2")) << target;
+        EXPECT_FALSE(QFile::exists(folder.File("missing"))) << target;
+    }
+    EXPECT_EQ(QDir(folder.File("cfg")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(), 2)
+        << "no temporary file is left behind";
 }

@@ -101,3 +101,22 @@ TEST_F(Settings, AMissingCfgFolderIsReportedAndTheWindowStillCloses)
     EXPECT_EQ(services.dialogs.errors, QStringList{"Unable to write to ./cfg/SETUP.INI."});
     EXPECT_FALSE(QFile::exists(folder.File("cfg")));
 }
+
+TEST_F(Settings, ValuesTheUserLeftAloneGoBackByteForByte)
+{
+    ASSERT_TRUE(folder.MakeFolder("cfg"));
+    const QByteArray before("[EnvBoard]\r\nComPort=/dev/tty\xFFX\r\nBaudRate=9600\r\n"
+                            "[HTTPServer]\r\nPort=8070\r\nHomeDir=./\xFF\xFE\r\n");
+    {
+        QFile file(folder.File("cfg/SETUP.INI"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(before);
+    }
+    TForm_main form({services.dialogs, services.clock, services.launcher});
+    form.show();
+    Ctl<QLineEdit>(form, "Edit_HttpSvr_Port")->setText("8080");
+    EXPECT_TRUE(form.close());
+    const QByteArray after = ReadWholeFile(folder.File("cfg/SETUP.INI"));
+    EXPECT_TRUE(after.startsWith("[EnvBoard]\r\nComPort=/dev/tty\xFFX\r\nBaudRate=115200\r\n")) << after.toStdString();
+    EXPECT_TRUE(after.contains("[HTTPServer]\r\nPort=8080\r\nHomeDir=./\xFF\xFE\r\n")) << after.toStdString();
+}
