@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace r7730 {
 namespace {
@@ -40,15 +41,21 @@ void AppendLineToFile(const std::string& path, const std::string& line)
     int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         RaiseInOutError(path, errno);
+    // A line that does not fit (a full disk) is taken back out, so the file never holds half a
+    // line with the next one glued to it.
+    const off_t sizeBefore = ::lseek(fd, 0, SEEK_END);
     std::string record = line + "\r\n";
     const char* data = record.data();
     std::size_t left = record.size();
     while (left > 0) {
         ssize_t n = ::write(fd, data, left);
-        if (n < 0) {
-            if (errno == EINTR)
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR)
                 continue;
-            int error = errno;
+            const int error = n < 0 ? errno : ENOSPC;
+            if (sizeBefore >= 0 && ::ftruncate(fd, sizeBefore) != 0) {
+                // Nothing more can be done for this file; the error below tells why.
+            }
             ::close(fd);
             RaiseInOutError(path, error);
         }
@@ -64,9 +71,14 @@ std::optional<std::string> TEventLogFile::Append(const TLocalTime& date, const s
     const std::string path = DailyLogFileName(date);
     try {
         AppendLineToFile(path, ansiLine);
+        if (!failing_)
+            return std::nullopt;
         failing_ = false;
-        return std::nullopt;
+        const int missing = std::exchange(missingLines_, 0);
+        return "Log file written again; " + std::to_string(missing) + (missing == 1 ? " line is" : " lines are") +
+               " missing from it before this one (they are in this view).";
     } catch (const EInOutError& error) {
+        ++missingLines_;
         if (failing_)
             return std::nullopt;
         failing_ = true;

@@ -28,20 +28,23 @@ std::string FormatLogLine(const TLocalTime& time, const std::string& message);
 std::string DailyLogFileName(const TLocalTime& date);
 
 // Appends `line` and CR LF to the file, creating the file (never its folder) when missing.
-// Raises EInOutError with the system's reason on any failure.
+// Raises EInOutError with the system's reason on any failure; a line that could not be written
+// whole is taken back out, leaving the file as it was.
 void AppendLineToFile(const std::string& path, const std::string& line);
 
 // Writes log lines to the daily file and decides when a failure is worth telling the user:
 // the first failure of a run of failures is reported, later ones stay quiet until a write
-// succeeds again. A failure never escapes: the caller's work goes on.
+// succeeds again, which is reported with the number of lines the file misses. A failure never
+// escapes: the caller's work goes on.
 class TEventLogFile {
 public:
     // Appends the CP949 line; returns a notice (UTF-8) for the user when this write failed and
-    // the previous one had not.
+    // the previous one had not, or when it succeeded after failures.
     std::optional<std::string> Append(const TLocalTime& date, const std::string& ansiLine);
 
 private:
     bool failing_ = false;
+    int missingLines_ = 0;
 };
 
 } // namespace r7730
