@@ -24,6 +24,8 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -431,6 +433,16 @@ private:
     int pushedBack_ = -1; // a byte read by ProbeReadable, handed out first by Read
 };
 
+// The slave side of a pseudo-terminal: its device numbers are those of the pts devices.
+bool IsPseudoTerminal(int fd)
+{
+    constexpr unsigned kFirstPtsMajor = 136; // the kernel's UNIX98_PTY_SLAVE_MAJOR
+    constexpr unsigned kPtsMajors = 8;
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 && S_ISCHR(status.st_mode) && major(status.st_rdev) >= kFirstPtsMajor &&
+           major(status.st_rdev) < kFirstPtsMajor + kPtsMajors;
+}
+
 class TLinuxComPlatform : public IComPlatform {
 public:
     TSysResult Open(const std::string& path, std::unique_ptr<IComDevice>& device) override
@@ -439,13 +451,16 @@ public:
         if (fd < 0)
             return LastError("open");
         // Exclusive use: flock keeps out every other opener (root included); TIOCEXCL keeps out
-        // other non-root openers that do not use flock.
+        // other non-root openers that do not use flock. The kernel drops TIOCEXCL at the last
+        // close of a serial device, but a pseudo-terminal lives on while its other end is open,
+        // so a program killed while connected would lock every later user out: there the
+        // flock, which ends with its process, does the work alone.
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const TSysResult result = LastError("flock");
             ::close(fd);
             return result;
         }
-        if (::ioctl(fd, TIOCEXCL) != 0 && !IsUnsupported(errno)) {
+        if (!IsPseudoTerminal(fd) && ::ioctl(fd, TIOCEXCL) != 0 && !IsUnsupported(errno)) {
             const TSysResult result = LastError("ioctl(TIOCEXCL)");
             ::close(fd);
             return result;

@@ -3,9 +3,12 @@
 #include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <poll.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
+#include <unistd.h>
 
 #include "serial/com_port.h"
 #include "serial_test_support.h"
@@ -94,6 +97,33 @@ TEST_F(ComPty, SecondOpenerOfTheSamePortIsRefused)
     port.ClosePort();
     other.OpenPort(); // free again
     EXPECT_TRUE(other.Connected());
+}
+
+TEST_F(ComPty, APortHeldByAKilledProgramOpensAgain)
+{
+    // The other program: it opens the port and is killed while it holds it.
+    IComPlatform& platform = SystemComPlatform();
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        std::unique_ptr<IComDevice> device;
+        const char opened = platform.Open(pty.SlavePath().toStdString(), device).Ok() ? 1 : 0;
+        [[maybe_unused]] const ssize_t told = ::write(ready[1], &opened, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char opened = 0;
+    ASSERT_EQ(::read(ready[0], &opened, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ASSERT_EQ(opened, 1);
+
+    port.OpenPort(); // the pseudo-terminal lives on: only its holder is gone
+    EXPECT_TRUE(port.Connected());
 }
 
 TEST_F(ComPty, LineSettingsReachTheTty)
@@ -498,6 +528,8 @@ TEST_F(ComPty, AHandlerThatClosesInsideABatchServedByClosePortClosesOnlyOnce)
     port.OnRxChar = nullptr;
     port.OpenPort();
     EXPECT_TRUE(port.Connected());
+    // The fixture closes the port again after this test's locals are gone.
+    port.OnAfterClose = nullptr;
 }
 
 TEST_F(ComPty, ClosePortFromALinkBeforeOnRxCharEndsTheStep)
