@@ -8,6 +8,7 @@
 // RunGuarded, so no exception reaches Qt's event loop. Tests find the controls by their
 // object names.
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <vector>
@@ -21,6 +22,7 @@
 class QAbstractButton;
 class QPainter;
 class QRect;
+class QTextBlock;
 class QTimer;
 
 namespace Ui {
@@ -179,12 +181,14 @@ private:
     void CreateSignalPollingTimer();
     void SetUpPageControl();
 
-    int DisplayedRows(const QString& line, qreal width) const;
+    int LogViewRows(const QTextBlock& block) const;
     qreal LogViewTextWidth() const;
     void AppendToLogView(const QString& line);
     void RecountLogViewRows();
+    void HoldLogViewPainting();
+    void RefreshLogView();
     void SwitchConnectionControls(bool connected);
-    void ReportOpenFailure(const EComPort& error);
+    void ReportOpenFailure(const EComPort& error, bool afterOpening);
     void ReportDeviceLost();
     QString ReadSetting(const char* section, const char* key, const char* defaultValue);
     TProfileEntry SettingToWrite(const char* section, const char* key, const QString& text) const;
@@ -205,6 +209,10 @@ private:
     std::vector<int> memoLineRows_;
     int memoRows_ = 0;
     qreal memoWidth_ = 0;
+    bool memoRowsStale_ = false;
+    // Holds the view's painting until one refresh per batch of lines (form_main_log.cpp).
+    QTimer* logViewRefresh_ = nullptr;
+    std::chrono::steady_clock::time_point logViewRefreshedAt_{};
     bool activated_ = false;
     // Settings as read from the file, by "section/key": their bytes and the text shown.
     struct TLoadedSetting {

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "serial/com_platform.h"
 #include "window/connection_controls.h"
 #include "window/dialogs.h"
 #include "window/form_main.h"
@@ -92,8 +93,13 @@ void TForm_main::ButtonStartClick()
         try {
             port.OpenPort();
         } catch (const EComPort& error) {
+            // A failure after the device opened (reading its modem lines) leaves it open:
+            // close it first, so Connect can be tried again.
+            const bool opened = port.Connected();
+            if (opened)
+                port.ClosePort();
             ui->BtnExit->setEnabled(true);
-            ReportOpenFailure(error);
+            ReportOpenFailure(error, opened);
             return;
         } catch (...) {
             ui->BtnExit->setEnabled(true);
@@ -108,12 +114,16 @@ void TForm_main::ButtonStartClick()
     SwitchConnectionControls(true);
 }
 
-void TForm_main::ReportOpenFailure(const EComPort& error)
+void TForm_main::ReportOpenFailure(const EComPort& error, bool afterOpening)
 {
     QString text = QString::fromUtf8(error.what());
     if (error.SystemErrorCode() > 0) {
-        text += QStringLiteral("\n%1: %2").arg(link_.PortName(), QString::fromLocal8Bit(std::strerror(error.SystemErrorCode())));
-        const QString hint = OpenFailureHint(error.SystemErrorCode());
+        // The device tried, which is not always the name configured ("COM1" is /dev/ttyS0).
+        const QString device = QString::fromStdString(ComPortDevicePath(link_.Port().Port()));
+        text += QStringLiteral("\n%1: %2").arg(device, QString::fromLocal8Bit(std::strerror(error.SystemErrorCode())));
+        const QString hint = afterOpening ? QStringLiteral("The port opened, but the adapter refused a request that "
+                                                           "followed; it has been closed again. Try another adapter or driver.")
+                                          : OpenFailureHint(error.SystemErrorCode());
         if (!hint.isEmpty())
             text += QLatin1Char('\n') + hint;
     }

@@ -82,3 +82,14 @@ TEST_F(DeviceFaults, OpenFailuresExplainWhatToDo)
     EXPECT_TRUE(Ctl<QPushButton>(form, "BtnExit")->isEnabled());
     EXPECT_FALSE(Ctl<QPushButton>(form, "ButtonStop")->isEnabled());
 }
+
+TEST_F(DeviceFaults, AnOpenFailureNamesTheDeviceTriedAndAFailureAfterOpeningClosesThePort)
+{
+    platform.AddDevice("/dev/ttyS0")->FailCall("ModemLines", EIO);
+    form.DeviceLink().Port().SetPort("COM1");
+    Ctl<QPushButton>(form, "ButtonStart")->click();
+    ASSERT_EQ(services.dialogs.errors.size(), 1);
+    EXPECT_TRUE(services.dialogs.errors[0].contains("\n/dev/ttyS0: Input/output error\nThe port opened")) << services.dialogs.errors[0].toStdString();
+    EXPECT_FALSE(form.DeviceLink().Port().Connected());
+    EXPECT_TRUE(Ctl<QPushButton>(form, "ButtonStart")->isEnabled());
+}
