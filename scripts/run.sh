@@ -126,10 +126,14 @@ if [[ -z "${XDG_RUNTIME_DIR:-}" ]]; then
   mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 fi
 export R7730_WINDOW="$window" R7730_SCREENSHOT="$run/screenshot.png" R7730_RUN_SECONDS="${R7730_RUN_SECONDS:-}"
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+export R7730_WINDOW_PID="$run/window.pid"
+# The virtual display runs in a session of its own, so Ctrl+C reaches only this script: it asks
+# the window to close (it saves its settings and closes the port), and the display goes after it.
+setsid xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   "$R7730_WINDOW" &
   window_pid=$!
-  trap "kill $window_pid 2>/dev/null" EXIT INT TERM
+  echo $window_pid >"$R7730_WINDOW_PID"
+  trap "kill $window_pid 2>/dev/null" EXIT
   sleep 4
   if ! kill -0 $window_pid 2>/dev/null; then
     echo "The window ended during start-up." >&2
@@ -143,8 +147,21 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   fi
   if [[ -n "$R7730_RUN_SECONDS" ]]; then
     sleep "$R7730_RUN_SECONDS"
+    kill -TERM $window_pid 2>/dev/null
+    wait $window_pid
     exit 0
   fi
   echo "The window keeps running on the virtual display; press Ctrl+C to stop it and the simulator."
   wait $window_pid
-'
+' &
+display_pid=$!
+close_window() {
+  if [[ -s "$R7730_WINDOW_PID" ]]; then
+    kill -TERM "$(cat "$R7730_WINDOW_PID")" 2>/dev/null || true
+  fi
+}
+trap 'close_window' INT TERM
+while kill -0 "$display_pid" 2>/dev/null; do
+  wait "$display_pid" || true
+done
+rm -f "$R7730_WINDOW_PID"
