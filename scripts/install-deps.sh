@@ -9,7 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xterm
   fonts-nanum
-  python3
+  python3 iputils-ping xdg-utils
   imagemagick
 )
 

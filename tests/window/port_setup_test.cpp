@@ -1,0 +1,274 @@
+// "COM Setup": the setup dialog run from the window on the device link's port, operated with
+// the keyboard like a user; the port list read from a sysfs-like folder whose one port is a real
+// pseudo-terminal, so a choice made in the dialog is the port and rate of the next connect.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <termios.h>
+
+#include "serial/com_error.h"
+#include "serial/com_ports_list.h"
+#include "support/controls.h"
+#include "support/fake_services.h"
+#include "support/pseudo_terminal.h"
+#include "support/temp_folder.h"
+#include "window/com_combo_box.h"
+#include "window/com_setup_dialog.h"
+#include "window/form_main.h"
+
+using namespace r7730;
+using namespace r7730::testing;
+
+namespace {
+
+enum class TClosing { OK, Cancel, Escape, Frame };
+
+// Picks the item with that text from the keyboard: Home, then Down until it is selected.
+void Pick(TComComboBox* box, const QString& text)
+{
+    QTest::keyClick(box, Qt::Key_Home);
+    for (int i = 0; i < box->count() && box->currentText() != text; ++i)
+        QTest::keyClick(box, Qt::Key_Down);
+    EXPECT_EQ(box->currentText(), text) << box->objectName().toStdString();
+}
+
+class PortSetup : public ::testing::Test {
+protected:
+    PortSetup()
+    {
+        form.show();
+        // A sysfs-like folder with one USB serial port, whose device node is a link to a
+        // pseudo-terminal.
+        folder.MakeFolder("sys/devices/pci0000:00/usb1/1-1/ttyUSB7/device");
+        folder.MakeFolder("sys/class/tty");
+        folder.MakeFolder("dev");
+        QFile::link(folder.File("sys/devices/pci0000:00/usb1/1-1/ttyUSB7"), folder.File("sys/class/tty/ttyUSB7"));
+        QFile::link(device.SlavePath(), folder.File("dev/ttyUSB7"));
+        listedPort = folder.File("dev/ttyUSB7");
+        const std::string sys = folder.File("sys/class/tty").toStdString();
+        const std::string dev = folder.File("dev").toStdString();
+        form.SetPortLister([sys, dev](std::vector<std::string>& names) { ListComPorts(names, sys, dev); });
+    }
+
+    TComPort& Port() { return form.DeviceLink().Port(); }
+
+    // Clicks "COM Setup"; once the dialog is up, `choose` runs on it, then it is closed so.
+    void RunDialog(const std::function<void(TComSetupFrm&)>& choose, TClosing closing)
+    {
+        bool seen = false;
+        QObject scope;
+        QTimer::singleShot(0, &scope, [&] {
+            auto* dialog = qobject_cast<TComSetupFrm*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            seen = true;
+            choose(*dialog);
+            switch (closing) {
+            case TClosing::OK:
+                dialog->ButtonOK->click();
+                break;
+            case TClosing::Cancel:
+                dialog->ButtonCancel->click();
+                break;
+            case TClosing::Escape:
+                QTest::keyClick(dialog, Qt::Key_Escape);
+                break;
+            case TClosing::Frame:
+                dialog->close();
+                break;
+            }
+        });
+        Ctl<QPushButton>(form, "Btn_ComSetup")->click();
+        EXPECT_TRUE(seen) << "no setup dialog";
+    }
+
+    struct TSettings {
+        std::string port;
+        TBaudRate baudRate;
+        TDataBits dataBits;
+        TStopBits stopBits;
+        TParityBits parity;
+        TFlowControl flowControl;
+        bool operator==(const TSettings&) const = default;
+    };
+    TSettings Settings()
+    {
+        return {Port().Port(), Port().BaudRate(), Port().DataBits(), Port().StopBits(), Port().Parity().Bits(),
+                Port().FlowControl().FlowControl()};
+    }
+
+    TTempWorkingFolder folder;
+    TPseudoTerminal device;
+    TFakeServices services;
+    TForm_main form{{services.dialogs, services.clock, services.launcher}};
+    QString listedPort;
+};
+
+} // namespace
+
+TEST_F(PortSetup, TheDialogHasSixRowsAndOkAsItsDefaultButton)
+{
+    RunDialog(
+        [](TComSetupFrm& dialog) {
+            EXPECT_EQ(dialog.windowTitle(), "Setup");
+            EXPECT_EQ(dialog.GroupSettings->title(), " Settings ");
+            QStringList rows;
+            const QList<QLabel*> labels = dialog.GroupSettings->findChildren<QLabel*>();
+            for (qsizetype i = 0; i < labels.size() && i < 6; ++i) {
+                rows << labels[i]->text();
+                EXPECT_EQ(labels[i]->buddy(), dialog.Boxes()[i]);
+            }
+            EXPECT_EQ(rows, (QStringList{"Port", "Baud rate", "Data bits", "Stop bits", "Parity", "Flow control"}));
+            EXPECT_TRUE(dialog.ButtonOK->isDefault());
+            EXPECT_EQ(dialog.ButtonCancel->text(), "Cancel");
+            EXPECT_EQ(dialog.ComboBaudRate->count(), 16);
+            QStringList rates;
+            for (int i = 0; i < dialog.ComboBaudRate->count(); ++i)
+                rates << dialog.ComboBaudRate->itemText(i);
+            EXPECT_EQ(rates, (QStringList{"Custom", "110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200",
+                                          "38400", "56000", "57600", "115200", "128000", "256000"}));
+        },
+        TClosing::Cancel);
+}
+
+TEST_F(PortSetup, ThePortsOwnNameIsSelectedEvenWhenTheListLacksIt)
+{
+    const QString link = folder.File("R7730LX");
+    QFile::link(device.SlavePath(), link);
+    const struct {
+        QString name;
+        QStringList items;
+    } cases[] = {
+        {"COM1", {"COM1", listedPort}},
+        {link, {link, listedPort}},
+        {listedPort, {listedPort}},
+    };
+    for (const auto& c : cases) {
+        Port().SetPort(c.name.toStdString());
+        RunDialog(
+            [&](TComSetupFrm& dialog) {
+                EXPECT_EQ(dialog.ComboPort->Text(), c.name);
+                QStringList items;
+                for (int i = 0; i < dialog.ComboPort->count(); ++i)
+                    items << dialog.ComboPort->itemText(i);
+                EXPECT_EQ(items, c.items);
+            },
+            TClosing::OK);
+        // OK without a new choice writes the same name back: the next connect still finds it.
+        EXPECT_EQ(Port().Port(), c.name.toStdString());
+    }
+}
+
+TEST_F(PortSetup, CancelEscapeAndTheFrameChangeNothing)
+{
+    Port().SetPort("COM1");
+    const TSettings before = Settings();
+    for (TClosing closing : {TClosing::Cancel, TClosing::Escape, TClosing::Frame}) {
+        RunDialog(
+            [&](TComSetupFrm& dialog) {
+                Pick(dialog.ComboPort, listedPort);
+                Pick(dialog.ComboBaudRate, "9600");
+                Pick(dialog.ComboDataBits, "7");
+                Pick(dialog.ComboStopBits, "2");
+                Pick(dialog.ComboParity, "Even");
+                Pick(dialog.ComboFlowControl, "Hardware");
+            },
+            closing);
+        EXPECT_EQ(Settings(), before) << static_cast<int>(closing);
+    }
+}
+
+TEST_F(PortSetup, OkWritesTheSixChoicesIntoThePort)
+{
+    Port().SetPort("COM1");
+    RunDialog([](TComSetupFrm&) {}, TClosing::OK);
+    EXPECT_EQ(Settings(), (TSettings{"COM1", br115200, dbEight, sbOneStopBit, prNone, fcNone}));
+
+    RunDialog(
+        [&](TComSetupFrm& dialog) {
+            Pick(dialog.ComboPort, listedPort);
+            Pick(dialog.ComboBaudRate, "Custom");
+            Pick(dialog.ComboDataBits, "7");
+            Pick(dialog.ComboStopBits, "1.5");
+            Pick(dialog.ComboParity, "Space");
+            Pick(dialog.ComboFlowControl, "Software");
+        },
+        TClosing::OK);
+    EXPECT_EQ(Settings(), (TSettings{listedPort.toStdString(), brCustom, dbSeven, sbOne5StopBits, prSpace, fcSoftware}));
+    EXPECT_EQ(Port().FlowControl().ControlDTR(), dtrEnable); // the preset leaves DTR alone
+}
+
+TEST_F(PortSetup, TheChosenPortAndRateAreThoseOfTheNextConnect)
+{
+    RunDialog(
+        [&](TComSetupFrm& dialog) {
+            Pick(dialog.ComboPort, listedPort);
+            Pick(dialog.ComboBaudRate, "9600");
+        },
+        TClosing::OK);
+    Ctl<QPushButton>(form, "ButtonStart")->click();
+    ASSERT_TRUE(Port().Connected()) << Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().toStdString();
+    EXPECT_TRUE(Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().endsWith("on Port[" + listedPort + "]"));
+    termios line{};
+    ASSERT_EQ(tcgetattr(device.Master(), &line), 0);
+    EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B9600));
+    Ctl<QPushButton>(form, "Btn_CurrentStatus")->click();
+    EXPECT_EQ(device.ReadAvailable(2000), QByteArray("\x7E\x05\x41\x50\xFE", 5));
+    Ctl<QPushButton>(form, "ButtonStop")->click();
+}
+
+TEST_F(PortSetup, APortListThatCannotBeReadIsReportedAndNoDialogOpens)
+{
+    form.SetPortLister([](std::vector<std::string>& names) { ListComPorts(names, "/nonexistent/sys/class/tty", "/dev"); });
+    Port().SetPort("COM1");
+    bool dialogShown = false;
+    QObject scope;
+    QTimer::singleShot(0, &scope, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            dialogShown = true;
+            dialog->reject();
+        }
+    });
+    Ctl<QPushButton>(form, "Btn_ComSetup")->click();
+    QTest::qWait(0);
+    EXPECT_FALSE(dialogShown);
+    EXPECT_EQ(services.dialogs.errors, QStringList{"Registry error (win error code: 2)"});
+    EXPECT_EQ(Port().Port(), "COM1");
+}
+
+TEST(ComComboBox, APickIsPendingUntilAppliedOrAppliedAtOnceWithAutoApply)
+{
+    TComPort port;
+    TComComboBox parity;
+    parity.SetComProperty(cpParity);
+    EXPECT_EQ(parity.Text(), "None"); // no port: the first item
+    parity.SetComPort(&port);
+    Pick(&parity, "Odd");
+    EXPECT_EQ(port.Parity().Bits(), prNone);
+    EXPECT_EQ(parity.Selection().PendingParity(), prOdd);
+    parity.ApplyChoice();
+    EXPECT_EQ(port.Parity().Bits(), prOdd);
+
+    parity.SetAutoApply(true);
+    Pick(&parity, "Mark");
+    EXPECT_EQ(port.Parity().Bits(), prMark);
+
+    // Text selects only an item that exists, and never writes into the port.
+    parity.SetText("Even");
+    EXPECT_EQ(parity.Text(), "Even");
+    parity.SetText("even");
+    EXPECT_EQ(parity.Text(), "Even");
+    EXPECT_EQ(port.Parity().Bits(), prMark);
+
+    TComComboBox nothing;
+    nothing.SetComProperty(cpNone);
+    EXPECT_EQ(nothing.count(), 0);
+    EXPECT_EQ(nothing.Text(), "");
+}
