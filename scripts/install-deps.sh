@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake g++ ninja-build pkg-config
+  clang libclang-rt-14-dev
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xterm
