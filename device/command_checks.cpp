@@ -29,6 +29,8 @@ constexpr TRuleMessages kMessages[] = {
     {TRefusalRule::TargetIpRange, "Target(Server)IP주소는 0 ~ 255 정수만 입력 가능합니다.",
      "each field of the target address takes a whole number from 0 to 255"},
     {TRefusalRule::SsidTooShort, "SSID를 확인하세요.", "the SSID needs at least 2 bytes"},
+    {TRefusalRule::SsidTooLong, "SSID는 32바이트까지 입력할 수 있습니다.", "the SSID takes at most 32 bytes"},
+    {TRefusalRule::PasswordTooLong, "비밀번호는 16바이트까지 입력할 수 있습니다.", "the password takes at most 16 bytes"},
     {TRefusalRule::FlashIntervalRange, "1 ~ 65535 정수만 가능합니다.",
      "the flash-save interval takes a whole number from 0 to 65535"},
     {TRefusalRule::FlashDelayRange, "Flash save Delay는 0 ~ 255 정수만 가능합니다.",
@@ -165,6 +167,11 @@ TChecked<TAccessPoint> CheckAccessPoint(const TAccessPoint& accessPoint)
 {
     if (accessPoint.ssid.size() < 2)
         return Refuse(TRefusalRule::SsidTooShort, TCheckedField::Ssid);
+    // A longer text would be cut to its field and stored cut.
+    if (accessPoint.ssid.size() > static_cast<std::size_t>(kSsidWidth))
+        return Refuse(TRefusalRule::SsidTooLong, TCheckedField::Ssid);
+    if (accessPoint.password.size() > static_cast<std::size_t>(kApPasswordWidth))
+        return Refuse(TRefusalRule::PasswordTooLong);
     return accessPoint;
 }
 

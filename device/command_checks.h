@@ -27,6 +27,8 @@ enum class TRefusalRule {
     TargetIpBlank,      // an empty target address field
     TargetIpRange,      // a target address field outside 0..255
     SsidTooShort,       // SSID of fewer than 2 bytes
+    SsidTooLong,        // SSID longer than its 32-byte field
+    PasswordTooLong,    // access point password longer than its 16-byte field
     FlashIntervalRange, // flash-save interval empty or outside 0..65535
     FlashDelayRange,    // flash-save delay outside 0..255
     DownloadOctetRange, // a download address field outside 0..255

@@ -7,6 +7,7 @@
 // given as its device path ("/dev/ttyUSB0"), which Port accepts as it is; the list is sorted
 // with a case-insensitive text order. A folder that cannot be read raises EComPort row 23
 // "Registry error" with the error number appended.
+// What each port is and whether this user may open it: com_port_description.h.
 #include <functional>
 #include <string>
 #include <vector>

@@ -242,6 +242,42 @@ void SetEntry(std::vector<TProfileLine>& lines, const TProfileEntry& entry, cons
 
 } // namespace
 
+std::vector<std::string> ReadProfileSections(const std::string& path)
+{
+    bool exists = false;
+    std::vector<std::string> names;
+    for (const TProfileLine& line : ReadLines(path, exists)) {
+        std::string name;
+        if (!SectionName(line.text, name))
+            continue;
+        bool known = false;
+        for (const std::string& seen : names)
+            known = known || SameName(seen, name);
+        if (!known)
+            names.push_back(name);
+    }
+    return names;
+}
+
+std::vector<std::pair<std::string, std::string>> ReadProfileSection(const std::string& path, const std::string& section)
+{
+    bool exists = false;
+    std::vector<std::pair<std::string, std::string>> entries;
+    bool inSection = false;
+    for (const TProfileLine& line : ReadLines(path, exists)) {
+        std::string name, key, value;
+        if (SectionName(line.text, name)) {
+            inSection = SameName(name, section);
+            continue;
+        }
+        const std::string trimmed = TrimBlanks(line.text);
+        if (inSection && !trimmed.empty() && trimmed.front() != ';' && trimmed.front() != '#' &&
+            KeyValue(line.text, key, value))
+            entries.emplace_back(key, value);
+    }
+    return entries;
+}
+
 bool WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value)
 {

@@ -9,12 +9,22 @@
 // and key names match without regard to ASCII case; values are trimmed of surrounding blanks.
 // The folder is never created.
 #include <string>
+#include <utility>
+#include <vector>
 #include <vector>
 
 namespace r7730 {
 
 std::string ReadProfileString(const std::string& path, const std::string& section, const std::string& key,
                               const std::string& defaultValue);
+
+// The names of the file's sections, in file order, each once (matched without regard to case);
+// none for a missing file.
+std::vector<std::string> ReadProfileSections(const std::string& path);
+
+// The "key=value" lines of one section, in file order, values as ReadProfileString gives them;
+// a key written twice comes twice. Lines before the first section belong to none.
+std::vector<std::pair<std::string, std::string>> ReadProfileSection(const std::string& path, const std::string& section);
 
 // Returns false when the file cannot be written (missing folder, no permission); the file is
 // then unchanged. The new content goes to a fresh file in the same folder that is renamed over

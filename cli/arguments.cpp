@@ -1,0 +1,175 @@
+#include "cli/arguments.h"
+
+#include <QCommandLineParser>
+
+#include "cli/failure.h"
+
+namespace r7730::cli {
+namespace {
+
+const QStringList kCommands = {"ports", "status", "wifi",          "scan",   "signal",
+                               "set",   "reboot", "factory-reset", "backup", "restore"};
+
+QList<QCommandLineOption> GlobalOptions()
+{
+    return {
+        QCommandLineOption({"p", "port"}, "The serial port: a device path, a name such as COM1 or ttyUSB0, or a link.", "PORT"),
+        QCommandLineOption("timeout", "How long to wait for one reply, in milliseconds (default 3000).", "MS"),
+        QCommandLineOption("json", "One JSON document on standard output."),
+        QCommandLineOption({"v", "verbose"}, "Every frame as hex text on standard error."),
+        QCommandLineOption({"h", "help"}, "This text."),
+    };
+}
+
+[[noreturn]] void Refuse(const QString& message)
+{
+    throw TCliFailure(kExitRefused, message + QStringLiteral(" (r7730ctl --help lists the commands and options)"));
+}
+
+void Parse(QCommandLineParser& parser, const QStringList& arguments)
+{
+    if (!parser.parse(arguments))
+        Refuse(parser.errorText());
+}
+
+int PositiveNumber(const QString& option, const QString& text, int highest)
+{
+    bool number = false;
+    const int value = text.toInt(&number);
+    if (!number || value < 1 || value > highest)
+        Refuse(QStringLiteral("--%1 takes a whole number from 1 to %2, not \"%3\"").arg(option).arg(highest).arg(text));
+    return value;
+}
+
+// Global options found by either parser; the later one wins.
+void TakeGlobals(const QCommandLineParser& parser, TInvocation& invocation)
+{
+    if (parser.isSet("port"))
+        invocation.portName = parser.value("port");
+    if (parser.isSet("timeout"))
+        invocation.timeoutMs = PositiveNumber("timeout", parser.value("timeout"), 600000);
+    invocation.json = invocation.json || parser.isSet("json");
+    invocation.verbose = invocation.verbose || parser.isSet("verbose");
+    invocation.help = invocation.help || parser.isSet("help");
+}
+
+QList<QCommandLineOption> CommandOptions(const TInvocation& invocation)
+{
+    const QString& command = invocation.command;
+    QList<QCommandLineOption> options;
+    if (command == "signal")
+        options << QCommandLineOption("watch", "Repeat every SECONDS until Ctrl+C.", "SECONDS");
+    if (command == "set")
+        for (const QString& key : SectionKeys(invocation.section))
+            options << QCommandLineOption(key, key, key.toUpper());
+    if (command == "set" || command == "restore")
+        options << QCommandLineOption("no-verify", "Store values that cannot be read back, unverified.");
+    if (command == "factory-reset")
+        options << QCommandLineOption("yes", "Confirm the factory reset.");
+    return options;
+}
+
+} // namespace
+
+TInvocation ParseArguments(const QStringList& arguments)
+{
+    TInvocation invocation;
+    QCommandLineParser global;
+    global.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    global.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    global.addOptions(GlobalOptions());
+    Parse(global, arguments);
+    TakeGlobals(global, invocation);
+
+    QStringList rest = global.positionalArguments();
+    if (rest.isEmpty()) {
+        if (invocation.help)
+            return invocation;
+        Refuse(QStringLiteral("no command given"));
+    }
+    invocation.command = rest.takeFirst();
+    if (!kCommands.contains(invocation.command))
+        Refuse(QStringLiteral("unknown command \"%1\"").arg(invocation.command));
+    if (invocation.command == "set") {
+        const std::optional<TSection> section = rest.isEmpty() ? std::nullopt : SectionNamed(rest.front());
+        if (!section)
+            Refuse(QStringLiteral("set needs what to set first: wan, tcp, serial or ap"));
+        invocation.section = *section;
+        rest.removeFirst();
+    }
+
+    QCommandLineParser command;
+    command.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    command.addOptions(GlobalOptions());
+    command.addOptions(CommandOptions(invocation));
+    Parse(command, QStringList{arguments.value(0)} + rest);
+    TakeGlobals(command, invocation);
+    if (invocation.help)
+        return invocation;
+
+    const QStringList positional = command.positionalArguments();
+    const bool takesFile = invocation.command == "backup" || invocation.command == "restore";
+    if (takesFile && positional.size() != 1)
+        Refuse(QStringLiteral("%1 needs one FILE").arg(invocation.command));
+    if (!takesFile && !positional.isEmpty())
+        Refuse(QStringLiteral("unexpected argument \"%1\"").arg(positional.front()));
+    if (takesFile)
+        invocation.file = positional.front();
+
+    if (invocation.command == "signal" && command.isSet("watch"))
+        invocation.watchSeconds = PositiveNumber("watch", command.value("watch"), 86400);
+    if (invocation.command == "set") {
+        for (const QString& key : SectionKeys(invocation.section))
+            if (command.isSet(key))
+                invocation.given[key] = command.value(key);
+        if (invocation.section == TSection::AccessPoint && !invocation.given.count("ssid"))
+            Refuse(QStringLiteral("set ap needs --ssid"));
+        if (invocation.given.empty())
+            Refuse(QStringLiteral("set %1 needs at least one of --%2")
+                       .arg(SectionName(invocation.section), SectionKeys(invocation.section).join(", --")));
+    }
+    invocation.noVerify = (invocation.command == "set" || invocation.command == "restore") && command.isSet("no-verify");
+    invocation.yes = invocation.command == "factory-reset" && command.isSet("yes");
+    return invocation;
+}
+
+QString UsageText()
+{
+    return QStringLiteral(R"(Usage: r7730ctl [-p|--port PORT] [--timeout MS] [--json] [-v] COMMAND [OPTIONS]
+Reads and changes the settings of an R7730LX serial-to-WiFi device server over a serial port.
+
+Commands:
+  ports                       serial ports: device path, stable link, USB facts, whether you may open it
+  status                      the device's status: model, firmware, MAC, WAN, TCP and serial settings
+  wifi                        the current access point (SSID, password)
+  scan                        the access points the device sees
+  signal [--watch SECONDS]    SSID, RSSI and quality; --watch repeats until Ctrl+C
+  set wan [--ip A.B.C.D] [--gateway A.B.C.D] [--mask A.B.C.D]
+  set tcp [--mode server|client] [--listen PORT] [--expiry SECONDS] [--target A.B.C.D:PORT]
+  set serial [--baud N] [--data 5-8] [--parity none|odd|even] [--stop 1|2] [--flow none|rts/cts]
+  set ap --ssid SSID [--password PW]
+  reboot
+  factory-reset --yes
+  backup FILE                 status and current access point to a profile file (INI text)
+  restore FILE [--no-verify]  apply a profile, wait for the device to come back, read back, compare
+
+A set changes only the options given: the others keep the device's values. After a save the
+device reboots; the command waits for it to answer again and compares what it holds with what
+was sent. --no-verify (set, restore) stores a value with the byte 254 in it (a mask
+255.255.254.0, say), which no reply can carry back, and says which field went unverified.
+
+Options:
+  -p, --port PORT   the serial port (COM1, ttyUSB0, /dev/ttyUSB0, a link); default: ComPort in
+                    [EnvBoard] of ./cfg/SETUP.INI, whose line settings are used as well
+  --timeout MS      how long to wait for one reply (default 3000); a rebooting device is given
+                    ten times that
+  --json            one JSON document on standard output, for scripts
+  -v, --verbose     every frame as hex text on standard error
+  -h, --help        this text
+
+Exit codes: 0 done; 1 port or device failure (no answer within the timeout, hang-up);
+2 bad usage or a refused value (nothing sent); 3 the device holds other values than were sent.
+)");
+}
+
+} // namespace r7730::cli

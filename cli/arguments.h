@@ -1,0 +1,39 @@
+#pragma once
+// The command line of r7730ctl, read with QCommandLineParser:
+//
+//   r7730ctl [-p|--port PORT] [--timeout MS] [--json] [-v] COMMAND [OPTIONS]
+//
+// The global options stand before the command, and may also follow it. The options of `set`
+// are the keys of its section (settings_fields.h), so `set wan` takes --ip, --gateway, --mask.
+// A wrong command line raises TCliFailure with exit 2, naming what is wrong.
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "cli/settings_fields.h"
+
+namespace r7730::cli {
+
+struct TInvocation {
+    bool help = false;
+    QString portName; // -p; empty: the settings file's
+    int timeoutMs = 3000;
+    bool json = false;
+    bool verbose = false;
+
+    QString command; // "ports", "status", "wifi", "scan", "signal", "set", "reboot", "factory-reset", "backup", "restore"
+    TSection section = TSection::Wan; // set
+    TTexts given;                     // set: the section's options given, by key
+    QString file;                     // backup, restore
+    bool noVerify = false;            // set, restore
+    bool yes = false;                 // factory-reset
+    std::optional<int> watchSeconds;  // signal --watch
+};
+
+// arguments: the whole command line, the program's name first.
+TInvocation ParseArguments(const QStringList& arguments);
+
+// The text --help prints.
+QString UsageText();
+
+} // namespace r7730::cli

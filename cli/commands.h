@@ -1,0 +1,37 @@
+#pragma once
+// The commands of r7730ctl. Each writes its result to the output (text, or the JSON document)
+// and returns the exit code of a finished run: 0, or 3 when the device holds other values than
+// were sent. Anything that stops a command raises TCliFailure with its code.
+//
+//   commands_read.cpp    ports, status, wifi, scan, signal: nothing is changed
+//   commands_change.cpp  set, reboot, factory-reset, backup, restore
+#include <memory>
+#include <optional>
+
+#include "cli/arguments.h"
+#include "cli/output.h"
+
+namespace r7730::cli {
+
+class TDeviceSession;
+
+int RunCommand(const TInvocation& invocation, TOutput& output);
+
+// A session on the invocation's port, opened, its waiting notes going to the output.
+std::unique_ptr<TDeviceSession> OpenSession(const TInvocation& invocation, const TOutput& output);
+
+int PortsCommand(TOutput& output);
+int StatusCommand(TDeviceSession& session, TOutput& output);
+int WifiCommand(TDeviceSession& session, TOutput& output);
+int ScanCommand(TDeviceSession& session, TOutput& output);
+int SignalCommand(TDeviceSession& session, TOutput& output, std::optional<int> watchSeconds);
+
+int SetCommand(const TInvocation& invocation, TOutput& output);
+int RebootCommand(TDeviceSession& session, TOutput& output, bool factoryReset);
+int BackupCommand(const TInvocation& invocation, TOutput& output);
+int RestoreCommand(const TInvocation& invocation, TOutput& output);
+
+// The label width of every settings listing, so sections line up under each other.
+inline constexpr int kLabelWidth = 9;
+
+} // namespace r7730::cli

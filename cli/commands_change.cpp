@@ -1,0 +1,231 @@
+// The commands that change the device: set, reboot, factory-reset, backup (to a file) and
+// restore; and the dispatch of every command.
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include "cli/commands.h"
+#include "cli/device_session.h"
+#include "cli/failure.h"
+#include "cli/profile.h"
+#include "cli/read_back.h"
+
+namespace r7730::cli {
+namespace {
+
+QString IdText(TMessageId id)
+{
+    return QStringLiteral("%1").arg(static_cast<int>(id), 2, 16, QLatin1Char('0')).toUpper();
+}
+
+TKeyNamer OptionNamer()
+{
+    return {[](const QString& key, const QString& text) { return QStringLiteral("--%1 %2").arg(key, text); },
+            [](const QString& key) { return QStringLiteral("--%1").arg(key); }};
+}
+
+// The device's present values of a section.
+TTexts Current(TDeviceSession& session, TSection section, const TStatusReply& status)
+{
+    return section == TSection::AccessPoint ? TextsOfAccessPoint(session.ReadCurrentAp()) : TextsOfStatus(section, status);
+}
+
+QString SecondsText(double seconds)
+{
+    return QString::number(seconds, 'f', 1);
+}
+
+// Applies a prepared change (unless the device holds it already) and reports it. Returns
+// whether the device holds what was sent.
+bool ApplyAndReport(TDeviceSession& session, const TPreparedChange& change, TOutput& output, QJsonArray& json)
+{
+    const QString name = SectionName(change.section);
+    QJsonObject result{{"section", name}, {"values", JsonOf(change.sent)}};
+    if (!change.Changes()) {
+        output.Line(QStringLiteral("%1: the device holds these values already; nothing was sent").arg(name));
+        output.Fields(FieldsOf(change.section, change.before), kLabelWidth);
+        result.insert("sent", false);
+        result.insert("holds", JsonOf(change.before));
+        result.insert("verified", true);
+        json.append(result);
+        return true;
+    }
+    output.Progress(QStringLiteral("saving the %1 settings; the device reboots").arg(name));
+    const TChangeReport report = Apply(session, change);
+
+    output.Line(QStringLiteral("%1: saved; the device answered again after %2 s and holds:").arg(name, SecondsText(report.backAfterSeconds)));
+    QList<std::pair<QString, QString>> fields;
+    for (const auto& [key, held] : FieldsOf(change.section, report.after)) {
+        QString value = held;
+        if (change.unverified.contains(key))
+            value = QStringLiteral("%1  (sent %2, not verified: a reply cannot carry the byte 254)").arg(held, change.sent.at(key));
+        else if (report.differs.contains(key))
+            value = QStringLiteral("%1  (sent %2)").arg(held, change.sent.at(key));
+        fields.append({key, value});
+    }
+    output.Fields(fields, kLabelWidth);
+    if (!report.lineNote.isEmpty())
+        output.Line(QStringLiteral("line: %1").arg(report.lineNote));
+    if (!report.differs.isEmpty())
+        output.Line(QStringLiteral("read-back differs: %1").arg(report.differs.join(", ")));
+    else if (!change.unverified.isEmpty())
+        output.Line(QStringLiteral("verified, except %1 (not verified)").arg(change.unverified.join(", ")));
+    else
+        output.Line(QStringLiteral("verified: the device holds what was sent"));
+
+    result.insert("sent", true);
+    result.insert("holds", JsonOf(report.after));
+    result.insert("differs", QJsonArray::fromStringList(report.differs));
+    result.insert("unverified", QJsonArray::fromStringList(change.unverified));
+    result.insert("verified", report.differs.isEmpty());
+    result.insert("back_after_s", report.backAfterSeconds);
+    if (!report.lineNote.isEmpty())
+        result.insert("line", report.lineNote);
+    json.append(result);
+    return report.differs.isEmpty();
+}
+
+} // namespace
+
+std::unique_ptr<TDeviceSession> OpenSession(const TInvocation& invocation, const TOutput& output)
+{
+    TSessionOptions options;
+    options.portName = invocation.portName;
+    options.timeoutMs = invocation.timeoutMs;
+    options.verbose = invocation.verbose;
+    options.progress = [&output](const QString& note) { output.Progress(note); };
+    auto session = std::make_unique<TDeviceSession>(options);
+    session->Open();
+    return session;
+}
+
+int SetCommand(const TInvocation& invocation, TOutput& output)
+{
+    const TKeyNamer namer = OptionNamer();
+    CheckGiven(invocation.section, invocation.given, invocation.noVerify, namer);
+    const auto session = OpenSession(invocation, output);
+    const TStatusReply status = session->ReadStatus();
+    const TPreparedChange change = Prepare(invocation.section, invocation.given, Current(*session, invocation.section, status),
+                                           session->Link().StatusReceived(), namer);
+    QJsonArray results;
+    const bool verified = ApplyAndReport(*session, change, output, results);
+    output.SetDocument(results.first());
+    return verified ? kExitDone : kExitMismatch;
+}
+
+int RebootCommand(TDeviceSession& session, TOutput& output, bool factoryReset)
+{
+    const TStatusReply before = session.ReadStatus();
+    session.ExpectReboot();
+    if (factoryReset)
+        session.Link().FactoryReset(IdText(TMessageId::FactoryReset));
+    else
+        session.Link().SystemReboot();
+    QElapsedTimer clock;
+    clock.start();
+    if (!session.WaitForReturn(session.RebootWaitMs()))
+        throw TCliFailure(kExitDevice, QStringLiteral("the device did not answer again within %1 s after the %2")
+                                           .arg(session.RebootWaitMs() / 1000.0)
+                                           .arg(factoryReset ? "factory reset" : "reboot"));
+    const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
+    output.Line(QStringLiteral("%1 %2: %3; the device answered again after %4 s")
+                    .arg(QString::fromStdU16String(before.deviceName), QString::fromStdU16String(before.macAddress),
+                         factoryReset ? QStringLiteral("factory settings restored") : QStringLiteral("rebooted"),
+                         SecondsText(seconds)));
+    output.SetDocument(QJsonObject{{"done", factoryReset ? "factory-reset" : "reboot"},
+                                   {"mac", QString::fromStdU16String(before.macAddress)},
+                                   {"back_after_s", seconds}});
+    return kExitDone;
+}
+
+int BackupCommand(const TInvocation& invocation, TOutput& output)
+{
+    CheckProfileWritable(invocation.file);
+    const auto session = OpenSession(invocation, output);
+    const TStatusReply status = session->ReadStatus();
+    const TTexts accessPoint = TextsOfAccessPoint(session->ReadCurrentAp());
+
+    std::vector<TProfileSection> sections;
+    QStringList notes;
+    QJsonObject json{{"file", invocation.file},
+                     {"model", QString::fromStdU16String(status.deviceName)},
+                     {"firmware", QString::fromStdU16String(status.version)},
+                     {"mac", QString::fromStdU16String(status.macAddress)}};
+    for (TSection section : {TSection::Wan, TSection::Tcp, TSection::Serial}) {
+        const TTexts texts = TextsOfStatus(section, status);
+        if (texts.size() != static_cast<std::size_t>(SectionKeys(section).size()))
+            throw TCliFailure(kExitDevice, QStringLiteral("the device's status reply did not decode its %1 settings; "
+                                                          "nothing was written")
+                                               .arg(SectionName(section)));
+        sections.push_back({section, texts});
+    }
+    if (accessPoint.at("ssid").isEmpty())
+        notes << QStringLiteral("[ap] is left out: the device had joined no access point.");
+    else
+        sections.push_back({TSection::AccessPoint, accessPoint});
+
+    const TProfileHeader header{QString::fromStdU16String(status.deviceName), QString::fromStdU16String(status.version),
+                                QString::fromStdU16String(status.macAddress), session->PortName()};
+    WriteProfile(invocation.file, header, sections, notes);
+
+    QStringList names;
+    for (const TProfileSection& section : sections) {
+        names << SectionName(section.section);
+        json.insert(SectionName(section.section), JsonOf(section.texts));
+    }
+    output.Line(QStringLiteral("%1 %2: %3 saved to %4").arg(header.model, header.mac, names.join(", "), invocation.file));
+    for (const QString& note : notes)
+        output.Line(note);
+    output.SetDocument(json);
+    return kExitDone;
+}
+
+int RestoreCommand(const TInvocation& invocation, TOutput& output)
+{
+    const std::vector<TProfileSection> sections = ReadProfile(invocation.file, invocation.noVerify);
+    const auto session = OpenSession(invocation, output);
+    const TStatusReply status = session->ReadStatus();
+
+    // Every section is filled and checked before the first one is sent.
+    std::vector<TPreparedChange> changes;
+    for (const TProfileSection& section : sections)
+        changes.push_back(Prepare(section.section, section.texts, Current(*session, section.section, status),
+                                  session->Link().StatusReceived(), ProfileKeyNamer(invocation.file, section.section)));
+    bool verified = true;
+    QJsonArray results;
+    for (const TPreparedChange& change : changes) {
+        verified = ApplyAndReport(*session, change, output, results) && verified;
+        output.Line();
+    }
+    output.Line(verified ? QStringLiteral("restored %1: the device holds what the file says").arg(invocation.file)
+                         : QStringLiteral("restored %1, but the device holds other values than sent (see above)").arg(invocation.file));
+    output.SetDocument(QJsonObject{{"file", invocation.file}, {"verified", verified}, {"sections", results}});
+    return verified ? kExitDone : kExitMismatch;
+}
+
+int RunCommand(const TInvocation& invocation, TOutput& output)
+{
+    const QString& command = invocation.command;
+    if (command == "ports")
+        return PortsCommand(output);
+    if (command == "set")
+        return SetCommand(invocation, output);
+    if (command == "backup")
+        return BackupCommand(invocation, output);
+    if (command == "restore")
+        return RestoreCommand(invocation, output);
+    if (command == "factory-reset" && !invocation.yes)
+        throw TCliFailure(kExitRefused, QStringLiteral("factory-reset returns every setting of the device to its factory "
+                                                       "value: add --yes to go ahead"));
+    const auto session = OpenSession(invocation, output);
+    if (command == "status")
+        return StatusCommand(*session, output);
+    if (command == "wifi")
+        return WifiCommand(*session, output);
+    if (command == "scan")
+        return ScanCommand(*session, output);
+    if (command == "signal")
+        return SignalCommand(*session, output, invocation.watchSeconds);
+    return RebootCommand(*session, output, command == "factory-reset");
+}
+
+} // namespace r7730::cli

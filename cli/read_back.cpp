@@ -1,0 +1,137 @@
+#include "cli/read_back.h"
+
+#include <QElapsedTimer>
+
+#include "cli/device_session.h"
+#include "cli/failure.h"
+#include "device/port_defaults.h"
+
+namespace r7730::cli {
+namespace {
+
+QString Seconds(int ms)
+{
+    return QString::number(ms / 1000.0, 'g', 3);
+}
+
+void Send(TDeviceLink& link, const TSettingsValue& value)
+{
+    if (const auto* wan = std::get_if<TWanSettings>(&value))
+        link.SaveWanSettings(*wan);
+    else if (const auto* tcp = std::get_if<TTcpSettings>(&value))
+        link.SaveTcpSettings(*tcp);
+    else if (const auto* serial = std::get_if<TSerialSettings>(&value))
+        link.SaveSerialSettings(*serial);
+    else
+        link.SetAccessPoint(std::get<TAccessPoint>(value));
+}
+
+} // namespace
+
+void CheckGiven(TSection section, const TTexts& given, bool noVerify, const TKeyNamer& name)
+{
+    for (const QString& key : SectionKeys(section)) {
+        const auto found = given.find(key);
+        if (found == given.end())
+            continue;
+        TSettingsValue value;
+        const QString refusal = RefusalOfKey(section, key, found->second, &value);
+        if (!refusal.isEmpty())
+            throw TCliFailure(kExitRefused, QStringLiteral("%1: %2; nothing was sent").arg(name.given(key, found->second), refusal));
+        if (!noVerify && UnreadableKeys(value).contains(key))
+            throw TCliFailure(kExitRefused,
+                              QStringLiteral("%1: a value with the byte 254 can be stored but never read back (a reply "
+                                             "ends at its first 0xFE); add --no-verify to store it unverified")
+                                  .arg(name.given(key, found->second)));
+    }
+}
+
+TPreparedChange Prepare(TSection section, const TTexts& given, const TTexts& current, bool statusReceived,
+                        const TKeyNamer& name)
+{
+    TPreparedChange change;
+    change.section = section;
+    change.given = given;
+    change.before = current;
+    TTexts complete = current;
+    for (const auto& [key, text] : given)
+        complete[key] = text;
+    for (const QString& key : SectionKeys(section))
+        if (!complete.count(key))
+            throw TCliFailure(kExitDevice,
+                              QStringLiteral("the device reported no %1 (its reply did not decode that far); give %2 "
+                                             "to set one")
+                                  .arg(key, name.toGive(key)));
+
+    const TCheckedTexts checked = CheckTexts(section, complete, statusReceived);
+    if (!checked.value) {
+        // Each given key passed on its own, so a value the device holds is refused: name it.
+        for (const QString& key : SectionKeys(section)) {
+            if (given.count(key))
+                continue;
+            const QString refusal = RefusalOfKey(section, key, current.at(key));
+            if (!refusal.isEmpty())
+                throw TCliFailure(kExitRefused,
+                                  QStringLiteral("the device holds %1 %2, which the checks refuse (%3); nothing was "
+                                                 "sent: give %4 to replace it")
+                                      .arg(key, current.at(key), refusal, name.toGive(key)));
+        }
+        throw TCliFailure(kExitRefused, QStringLiteral("the %1 settings are refused: %2; nothing was sent")
+                                            .arg(SectionName(section), checked.refusal));
+    }
+    change.value = *checked.value;
+    change.sent = TextsOfValue(change.value);
+    change.unverified = UnreadableKeys(change.value);
+    return change;
+}
+
+TChangeReport Apply(TDeviceSession& session, const TPreparedChange& change)
+{
+    TChangeReport report;
+    QElapsedTimer clock;
+    clock.start();
+    session.ExpectReboot();
+    Send(session.Link(), change.value);
+    const int waitMs = session.RebootWaitMs();
+    std::optional<TStatusReply> status = session.WaitForReturn(waitMs);
+
+    if (const auto* serial = std::get_if<TSerialSettings>(&change.value)) {
+        const QString portLine = session.LineText();
+        if (status) {
+            report.lineNote = QStringLiteral("the device answered on the port's line %1").arg(portLine);
+        } else {
+            session.MoveLine(*serial);
+            status = session.TryStatusOnce();
+            if (!status)
+                throw TCliFailure(kExitDevice, QStringLiteral("the device answered neither on the port's line %1 within "
+                                                              "%2 s nor once on its new line %3")
+                                                   .arg(portLine, Seconds(waitMs), session.LineText()));
+            report.lineNote = QStringLiteral("no answer on the port's line %1 within %2 s; the device answered on its "
+                                             "new line %3: the setup link itself moved. Set the port to that line "
+                                             "([EnvBoard] of %4, or the window's port setup) to reach it again")
+                                  .arg(portLine, Seconds(waitMs), session.LineText(),
+                                       QString::fromLatin1(kProgramSettingsFile));
+        }
+    }
+    if (!status) {
+        QString message = QStringLiteral("the device did not answer a status read within %1 s after the %2 save")
+                              .arg(Seconds(waitMs), SectionName(change.section));
+        if (!change.unverified.isEmpty())
+            message += QStringLiteral(" (the unverified %1 may cut its replies short)").arg(change.unverified.join(", "));
+        throw TCliFailure(kExitDevice, message);
+    }
+    report.backAfterSeconds = static_cast<double>(clock.elapsed()) / 1000.0;
+
+    report.after = change.section == TSection::AccessPoint ? TextsOfAccessPoint(session.ReadCurrentAp())
+                                                           : TextsOfStatus(change.section, *status);
+    for (const QString& key : SectionKeys(change.section)) {
+        if (change.unverified.contains(key))
+            continue;
+        const auto held = report.after.find(key);
+        if (held == report.after.end() || held->second != change.sent.at(key))
+            report.differs << key;
+    }
+    return report;
+}
+
+} // namespace r7730::cli

@@ -1,0 +1,65 @@
+#pragma once
+// Changing one section of the device's settings with read-back verification, for `set` and
+// `restore` alike.
+//
+// Principles of operation, in three steps:
+//  1. Before any port is opened, each given text is judged on its own by the device's checks
+//     (CheckGiven); a refusal names the option or file line and ends with exit 2. So does a
+//     value that travels with the byte 0xFE, unless unverified storing was asked for: a reply
+//     ends at its first 0xFE, so the device could store such a value but never report it.
+//  2. With the device's current values read, Prepare fills every key not given from them and
+//     puts the whole set through the same checks as the window. A value the device holds that
+//     the checks refuse (a stored listen port 0) is named with the option that would replace it,
+//     exit 2, and nothing is sent.
+//  3. Apply sends the save, waits for the rebooting device to answer a status read again, reads
+//     the section back and compares it key by key with what was sent. A save of the serial line
+//     that leaves the device silent on the port's line is tried once more on the new line, and
+//     the report says which line answered.
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+#include "cli/settings_fields.h"
+
+namespace r7730::cli {
+
+class TDeviceSession;
+
+// How keys are named to the person, by where they come from.
+struct TKeyNamer {
+    // A given key with its text: "--ip 10.0.0.300", "profile.ini [wan] ip=10.0.0.300".
+    std::function<QString(const QString& key, const QString& text)> given;
+    // How to give a key: "--listen", "a listen= line in [tcp] of profile.ini".
+    std::function<QString(const QString& key)> toGive;
+};
+
+// Step 1. Raises TCliFailure (exit 2) at the first refused key.
+void CheckGiven(TSection section, const TTexts& given, bool noVerify, const TKeyNamer& name);
+
+struct TPreparedChange {
+    TSection section = TSection::Wan;
+    TTexts given;     // the keys asked for
+    TTexts before;    // what the device held
+    TTexts sent;      // the whole set, as checked
+    TSettingsValue value;
+    QStringList unverified; // keys whose value cannot be read back
+    bool Changes() const { return sent != before; }
+};
+
+// Step 2. current: the device's values of the section. Raises TCliFailure (exit 2) when the
+// checks refuse a value the device holds, (exit 1) when the device reported no value for a key.
+TPreparedChange Prepare(TSection section, const TTexts& given, const TTexts& current, bool statusReceived,
+                        const TKeyNamer& name);
+
+struct TChangeReport {
+    TTexts after;        // what the device holds now
+    QStringList differs; // keys whose value differs from what was sent
+    QString lineNote;    // serial line: which line the device answered on
+    double backAfterSeconds = 0;
+};
+
+// Step 3. Raises TCliFailure (exit 1) when the device does not answer again.
+TChangeReport Apply(TDeviceSession& session, const TPreparedChange& change);
+
+} // namespace r7730::cli

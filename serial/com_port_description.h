@@ -1,0 +1,70 @@
+#pragma once
+// What each serial port is, and whether this user may open it, told without opening it.
+//
+// Opening a port raises DTR and RTS, which resets some devices, so nothing here opens one. A
+// port is described by its device path (from ListComPorts); the stable link udev made for it
+// under /dev/serial/by-id, if any; the vendor, product and serial number of the USB device behind
+// it, read from sysfs; and its access: the device file's owner, group and mode weighed against
+// this user's identity and groups, and the programs holding it now (flock locks listed in
+// /proc/locks, open files under /proc/<pid>/fd; other users' files are only visible to root).
+// A reason is plain words a technician can act on. The port setup dialog and the command line
+// both show these descriptions.
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace r7730 {
+
+struct TPortHolder {
+    int pid = 0;
+    std::string program; // /proc/<pid>/comm, "" when unreadable
+};
+
+struct TComPortAccess {
+    bool usable = false;
+    std::string reason;               // why not, when not usable
+    std::vector<TPortHolder> holders; // other processes that hold the port now
+};
+
+struct TComPortDescription {
+    std::string path;       // "/dev/ttyUSB0"
+    std::string stableLink; // "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0", or ""
+    // The USB device behind the port; all empty for a port that is not on USB.
+    std::string usbVendorId;  // "0403"
+    std::string usbProductId; // "6001"
+    std::string usbSerial;
+    std::string manufacturer;
+    std::string product;
+    TComPortAccess access;
+};
+
+// Who is asking: the access of a port depends on it.
+struct TUserIdentity {
+    uid_t uid = 0;
+    std::vector<gid_t> groups; // the effective group and the supplementary groups of the process
+    std::string name;          // login name, to notice a group joined since the last log-in
+    pid_t pid = 0;             // this process, never counted as a holder
+    static TUserIdentity OfThisProcess();
+};
+
+// Where the system's facts are read; tests point these into a scratch folder.
+struct TPortSystemPaths {
+    std::string sysClassTty = "/sys/class/tty";
+    std::string devFolder = "/dev";
+    std::string byIdFolder = "/dev/serial/by-id";
+    std::string procFolder = "/proc";
+};
+
+// Every port ListComPorts finds, described; raises like ListComPorts when sysfs cannot be read.
+std::vector<TComPortDescription> DescribeComPorts();
+std::vector<TComPortDescription> DescribeComPorts(const TPortSystemPaths& paths, const TUserIdentity& user);
+
+// The access of one device file (a link is followed), judged without opening it.
+TComPortAccess ComPortAccess(const std::string& devicePath, const TUserIdentity& user,
+                             const std::string& procFolder = "/proc");
+
+// What to tell a technician after opening a port failed with this error number: the access
+// reason where it explains the failure, otherwise plain words for the error; "" when none fits.
+std::string OpenFailureAdvice(const std::string& devicePath, int error);
+
+} // namespace r7730

@@ -1,0 +1,293 @@
+// Port descriptions on Linux: sysfs for the USB facts, /dev/serial/by-id for the stable link,
+// stat() and the group database for permission, /proc for the holders.
+#include "serial/com_port_description.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <pwd.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include "serial/com_ports_list.h"
+
+namespace r7730 {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string FirstLine(const fs::path& file)
+{
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+        line.pop_back();
+    return line;
+}
+
+fs::path Canonical(const fs::path& path)
+{
+    std::error_code error;
+    const fs::path resolved = fs::canonical(path, error);
+    return error ? fs::path() : resolved;
+}
+
+// The USB device is the first folder above the tty's device that carries idVendor.
+void ReadUsbFacts(const fs::path& ttyEntry, TComPortDescription& port)
+{
+    fs::path folder = Canonical(ttyEntry / "device");
+    for (int depth = 0; depth < 6 && !folder.empty() && folder.has_relative_path(); ++depth) {
+        std::error_code error;
+        if (fs::exists(folder / "idVendor", error)) {
+            port.usbVendorId = FirstLine(folder / "idVendor");
+            port.usbProductId = FirstLine(folder / "idProduct");
+            port.usbSerial = FirstLine(folder / "serial");
+            port.manufacturer = FirstLine(folder / "manufacturer");
+            port.product = FirstLine(folder / "product");
+            return;
+        }
+        folder = folder.parent_path();
+    }
+}
+
+std::string StableLink(const std::string& byIdFolder, const fs::path& device)
+{
+    std::error_code error;
+    fs::directory_iterator it(byIdFolder, error);
+    if (error)
+        return {};
+    std::vector<std::string> links;
+    for (fs::directory_iterator end; it != end; it.increment(error)) {
+        if (Canonical(it->path()) == device)
+            links.push_back(it->path().string());
+        if (error)
+            break;
+    }
+    std::sort(links.begin(), links.end());
+    return links.empty() ? std::string() : links.front();
+}
+
+std::string GroupName(gid_t gid)
+{
+    if (const group* entry = ::getgrgid(gid))
+        return entry->gr_name;
+    return "gid " + std::to_string(gid);
+}
+
+bool ListedInGroup(gid_t gid, const std::string& userName)
+{
+    const group* entry = ::getgrgid(gid);
+    if (!entry || userName.empty())
+        return false;
+    for (char** member = entry->gr_mem; *member; ++member)
+        if (userName == *member)
+            return true;
+    return false;
+}
+
+std::string ModeText(mode_t mode)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+    return text;
+}
+
+std::string OwnerName(uid_t uid)
+{
+    if (const passwd* entry = ::getpwuid(uid))
+        return entry->pw_name;
+    return "uid " + std::to_string(uid);
+}
+
+// Why the mode and group of the device file keep this user out, or "" when they let it in.
+std::string PermissionReason(const std::string& path, const struct stat& file, const TUserIdentity& user)
+{
+    if (user.uid == 0)
+        return {};
+    const mode_t mode = file.st_mode;
+    const bool inGroup = std::find(user.groups.begin(), user.groups.end(), file.st_gid) != user.groups.end();
+    if (file.st_uid == user.uid)
+        return (mode & S_IRUSR) && (mode & S_IWUSR) ? std::string() : "its owner (you) may not read and write it (mode " + ModeText(mode) + ")";
+    const bool groupMay = (mode & S_IRGRP) && (mode & S_IWGRP);
+    if (groupMay && inGroup)
+        return {};
+    if ((mode & S_IROTH) && (mode & S_IWOTH))
+        return {};
+    if (groupMay) {
+        const std::string group = GroupName(file.st_gid);
+        if (ListedInGroup(file.st_gid, user.name))
+            return "you joined the " + group + " group after logging in: log out and in again";
+        return "not in the " + group + " group (sudo usermod -aG " + group + " $USER, then log in again)";
+    }
+    return "the device file " + path + " lets only " + OwnerName(file.st_uid) + " use it (mode " + ModeText(mode) + ")";
+}
+
+std::string ProgramName(const std::string& procFolder, int pid)
+{
+    return FirstLine(fs::path(procFolder) / std::to_string(pid) / "comm");
+}
+
+void AddHolder(std::vector<TPortHolder>& holders, const std::string& procFolder, int pid, const TUserIdentity& user)
+{
+    if (pid <= 0 || pid == user.pid)
+        return;
+    for (const TPortHolder& known : holders)
+        if (known.pid == pid)
+            return;
+    holders.push_back({pid, ProgramName(procFolder, pid)});
+}
+
+// flock and POSIX locks on the file, from /proc/locks ("1: FLOCK ADVISORY WRITE 612 00:05:87 0 EOF").
+void LockHolders(const struct stat& file, const std::string& procFolder, const TUserIdentity& user,
+                 std::vector<TPortHolder>& holders)
+{
+    std::ifstream locks(fs::path(procFolder) / "locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream fields(line);
+        std::string number, kind, advisory, access, where;
+        int pid = 0;
+        if (!(fields >> number >> kind) || kind == "->")
+            continue;
+        if (!(fields >> advisory >> access >> pid >> where))
+            continue;
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        if (std::sscanf(where.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3)
+            continue;
+        if (major == ::major(file.st_dev) && minor == ::minor(file.st_dev) && inode == file.st_ino)
+            AddHolder(holders, procFolder, pid, user);
+    }
+}
+
+// Processes with the file open (only those this user may look into).
+void OpenFileHolders(const fs::path& device, const std::string& procFolder, const TUserIdentity& user,
+                     std::vector<TPortHolder>& holders)
+{
+    std::error_code error;
+    fs::directory_iterator processes(procFolder, error);
+    if (error)
+        return;
+    for (fs::directory_iterator end; processes != end; processes.increment(error)) {
+        if (error)
+            break;
+        const std::string name = processes->path().filename().string();
+        if (name.empty() || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        std::error_code fdError;
+        fs::directory_iterator fds(processes->path() / "fd", fdError);
+        for (fs::directory_iterator fdEnd; !fdError && fds != fdEnd; fds.increment(fdError)) {
+            const fs::path target = fs::read_symlink(fds->path(), fdError);
+            if (!fdError && target == device) {
+                AddHolder(holders, procFolder, std::stoi(name), user);
+                break;
+            }
+        }
+    }
+}
+
+std::string HolderText(const std::vector<TPortHolder>& holders)
+{
+    std::string text;
+    for (const TPortHolder& holder : holders) {
+        if (!text.empty())
+            text += ", ";
+        text += (holder.program.empty() ? std::string("a program") : holder.program) + " (PID " +
+                std::to_string(holder.pid) + ")";
+    }
+    return text;
+}
+
+} // namespace
+
+TUserIdentity TUserIdentity::OfThisProcess()
+{
+    TUserIdentity user;
+    user.uid = ::geteuid();
+    user.pid = ::getpid();
+    user.groups.push_back(::getegid());
+    const int count = ::getgroups(0, nullptr);
+    if (count > 0) {
+        std::vector<gid_t> supplementary(static_cast<std::size_t>(count));
+        if (::getgroups(count, supplementary.data()) == count)
+            user.groups.insert(user.groups.end(), supplementary.begin(), supplementary.end());
+    }
+    if (const passwd* entry = ::getpwuid(user.uid))
+        user.name = entry->pw_name;
+    return user;
+}
+
+TComPortAccess ComPortAccess(const std::string& devicePath, const TUserIdentity& user, const std::string& procFolder)
+{
+    TComPortAccess access;
+    struct stat file {};
+    if (::stat(devicePath.c_str(), &file) != 0) {
+        access.reason = errno == ENOENT ? "no such device file (unplugged, or its name changed)"
+                                        : std::string("its device file cannot be looked at: ") + std::strerror(errno);
+        return access;
+    }
+    const std::string permission = PermissionReason(devicePath, file, user);
+    LockHolders(file, procFolder, user, access.holders);
+    OpenFileHolders(Canonical(devicePath), procFolder, user, access.holders);
+    if (!permission.empty())
+        access.reason = permission;
+    else if (!access.holders.empty())
+        access.reason = "held by another program: " + HolderText(access.holders);
+    access.usable = access.reason.empty();
+    return access;
+}
+
+std::vector<TComPortDescription> DescribeComPorts(const TPortSystemPaths& paths, const TUserIdentity& user)
+{
+    std::vector<std::string> names;
+    ListComPorts(names, paths.sysClassTty, paths.devFolder);
+    std::vector<TComPortDescription> ports;
+    for (const std::string& path : names) {
+        TComPortDescription port;
+        port.path = path;
+        const fs::path entry = fs::path(paths.sysClassTty) / fs::path(path).filename();
+        ReadUsbFacts(entry, port);
+        port.stableLink = StableLink(paths.byIdFolder, Canonical(path));
+        port.access = ComPortAccess(path, user, paths.procFolder);
+        ports.push_back(std::move(port));
+    }
+    return ports;
+}
+
+std::vector<TComPortDescription> DescribeComPorts()
+{
+    return DescribeComPorts(TPortSystemPaths{}, TUserIdentity::OfThisProcess());
+}
+
+std::string OpenFailureAdvice(const std::string& devicePath, int error)
+{
+    const TComPortAccess access = ComPortAccess(devicePath, TUserIdentity::OfThisProcess());
+    switch (error) {
+    case ENOENT:
+        return "no such port: check that the device is plugged in and the port name is right";
+    case EACCES:
+    case EPERM:
+        return access.reason.empty() ? "no permission: add your user to the dialout group (sudo usermod -aG "
+                                       "dialout $USER), then log in again"
+                                     : access.reason;
+    case EBUSY:
+    case EWOULDBLOCK:
+        return access.holders.empty() ? "another program holds the port (often ModemManager or brltty)"
+                                      : "held by another program: " + HolderText(access.holders);
+    case ENXIO:
+    case EIO:
+        return "no hardware answers behind this port";
+    default:
+        return {};
+    }
+}
+
+} // namespace r7730
