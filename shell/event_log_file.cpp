@@ -29,6 +29,30 @@ std::string FormatLogLine(const TLocalTime& time, const std::string& message)
     return "[" + TwoDigits(time.hour) + ":" + TwoDigits(time.minute) + ":" + TwoDigits(time.second) + "]  " + message;
 }
 
+std::u16string VisibleControlCharacters(std::u16string_view message)
+{
+    std::u16string visible;
+    visible.reserve(message.size());
+    for (const char16_t c : message) {
+        if (c >= 0x20) {
+            visible += c;
+            continue;
+        }
+        switch (c) {
+        case u'\r': visible += u"\\r"; break;
+        case u'\n': visible += u"\\n"; break;
+        case u'\t': visible += u"\\t"; break;
+        default: {
+            static const char16_t digits[] = u"0123456789ABCDEF";
+            visible += u"\\x";
+            visible += digits[c >> 4];
+            visible += digits[c & 0xF];
+        }
+        }
+    }
+    return visible;
+}
+
 std::string DailyLogFileName(const TLocalTime& date)
 {
     char name[64];

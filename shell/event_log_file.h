@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "shell/clock.h"
 
@@ -23,6 +24,11 @@ private:
 
 // "[hh:mm:ss]  " + message.
 std::string FormatLogLine(const TLocalTime& time, const std::string& message);
+
+// A message with its control characters made visible (CR as \r, LF as \n, tab as \t, the
+// other codes below 0x20 as \xHH), so one message stays one line in the view and one record in
+// the file, whatever text a device sent.
+std::u16string VisibleControlCharacters(std::u16string_view message);
 
 // "Log/R7730Setup_yyyymmdd.log".
 std::string DailyLogFileName(const TLocalTime& date);

@@ -56,3 +56,14 @@ TEST(EventLogFile, ALineThatDoesNotFitIsTakenBackAndTheGapIsToldLater)
               "Log file written again; 2 lines are missing from it before this one (they are in this view).");
     EXPECT_EQ(ReadWholeFile(path), "first\r\nthird\r\n");
 }
+
+TEST(EventLogFile, ControlCharactersOfAMessageAreWrittenVisibly)
+{
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"res[6] = [Home\r\n]", u"res[6] = [Home\\r\\n]"},
+        {u"a\tb\x01\x1F", u"a\\tb\\x01\\x1F"},
+        {u"홈 AP 1", u"홈 AP 1"},
+    };
+    for (const auto& [message, visible] : cases)
+        EXPECT_TRUE(VisibleControlCharacters(message) == visible);
+}
