@@ -2,14 +2,27 @@
 // daily file. A file that cannot be written never stops the handler that logged.
 //
 // The view is emptied when it holds more than 500 displayed rows; a wrapped line counts once
-// per row. Rows are counted per line when it is added and recounted only when the view's
-// width changes, so a line costs the same however full the view is.
+// per row. The rows of a line are read from the view's own layout of its block, which the view
+// needs for painting anyway, so a line is laid out once and costs the same however full the
+// view is. A change of the view's width recounts every line, at the next line logged.
+//
+// Painting is batched: each line enters the document at once (the view's text is always
+// complete and in order), but the view is held from repainting until a single refresh that
+// scrolls to the last line and repaints the view and its scroll bar once. That refresh comes a
+// few milliseconds after the first held line, and under a flood at most once per screen frame,
+// so a stream of lines costs one repaint per frame instead of one per line, and the fields a
+// reply fills are painted without waiting for the log.
 #include <QCheckBox>
-#include <QEvent>
+#include <QCoreApplication>
+#include <QResizeEvent>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
 
 #include "shell/clock.h"
 #include "window/form_main.h"
@@ -20,6 +33,16 @@ namespace r7730 {
 namespace {
 
 constexpr int kMaxLogViewRows = 500;
+
+// The first held line waits this long for the lines that follow it...
+constexpr int kLogViewBatchMs = 4;
+// ...and refreshes are at least one screen frame (60 Hz) apart.
+constexpr int kLogViewFrameMs = 16;
+
+QPlainTextDocumentLayout& LayoutOf(const QPlainTextEdit& memo)
+{
+    return *static_cast<QPlainTextDocumentLayout*>(memo.document()->documentLayout());
+}
 
 } // namespace
 
@@ -32,54 +55,84 @@ qreal TForm_main::LogViewTextWidth() const
            2 * memo->document()->documentMargin();
 }
 
-int TForm_main::DisplayedRows(const QString& line, qreal width) const
+int TForm_main::LogViewRows(const QTextBlock& block) const
 {
-    if (line.isEmpty() || width <= 0)
-        return 1;
-    QTextLayout layout(line, ui->Memo->font());
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    int rows = 0;
-    for (QTextLine row = layout.createLine(); row.isValid(); row = layout.createLine()) {
-        row.setLineWidth(width);
-        ++rows;
-    }
-    layout.endLayout();
-    return rows > 0 ? rows : 1;
+    // Lays the block out at the view's width unless the view already has (the view keeps
+    // that layout for painting), then reads its rows.
+    LayoutOf(*ui->Memo).blockBoundingRect(block);
+    return std::max(1, block.layout()->lineCount());
 }
 
 void TForm_main::RecountLogViewRows()
 {
+    QPlainTextEdit* memo = ui->Memo;
     memoWidth_ = LogViewTextWidth();
+    // A hidden view sizes its viewport, and lays its text out for that width, only when it is
+    // shown: hand the view and its viewport their pending resizes now, as showing would.
+    if (!memo->isVisible() && memo->viewport()->width() != memoWidth_ + 2 * memo->document()->documentMargin()) {
+        for (QWidget* widget : {static_cast<QWidget*>(memo), memo->viewport()}) {
+            QResizeEvent resize(widget->size(), QSize());
+            QCoreApplication::sendEvent(widget, &resize);
+        }
+    }
     memoLineRows_.clear();
     memoRows_ = 0;
-    if (ui->Memo->document()->isEmpty())
+    if (memo->document()->isEmpty())
         return;
-    for (QTextBlock block = ui->Memo->document()->begin(); block.isValid(); block = block.next()) {
-        memoLineRows_.push_back(DisplayedRows(block.text(), memoWidth_));
+    for (QTextBlock block = memo->document()->begin(); block.isValid(); block = block.next()) {
+        memoLineRows_.push_back(LogViewRows(block));
         memoRows_ += memoLineRows_.back();
     }
 }
 
 bool TForm_main::eventFilter(QObject* watched, QEvent* event)
 {
+    // The view lays its text out again for its new width right after this filter; the rows
+    // are recounted from that layout when the next line comes.
     if (watched == ui->Memo && event->type() == QEvent::Resize && LogViewTextWidth() != memoWidth_)
-        RecountLogViewRows();
+        memoRowsStale_ = true;
     return QWidget::eventFilter(watched, event);
+}
+
+void TForm_main::HoldLogViewPainting()
+{
+    if (!logViewRefresh_) {
+        logViewRefresh_ = new QTimer(this);
+        logViewRefresh_->setObjectName(QStringLiteral("LogViewRefresh"));
+        logViewRefresh_->setSingleShot(true);
+        connect(logViewRefresh_, &QTimer::timeout, this, [this] { RunGuarded([this] { RefreshLogView(); }); });
+    }
+    if (logViewRefresh_->isActive())
+        return;
+    ui->Memo->setUpdatesEnabled(false);
+    const auto sinceRefresh = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - logViewRefreshedAt_);
+    logViewRefresh_->start(std::max<int>(kLogViewBatchMs, kLogViewFrameMs - static_cast<int>(std::min<long long>(
+                                                                                 sinceRefresh.count(), kLogViewFrameMs))));
+}
+
+void TForm_main::RefreshLogView()
+{
+    QPlainTextEdit* memo = ui->Memo;
+    memo->setUpdatesEnabled(true); // repaints the whole view, scroll bar included, once
+    memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
+    logViewRefreshedAt_ = std::chrono::steady_clock::now();
 }
 
 void TForm_main::AppendToLogView(const QString& line)
 {
+    HoldLogViewPainting();
     ui->Memo->appendPlainText(line);
-    memoLineRows_.push_back(DisplayedRows(line, memoWidth_));
+    memoLineRows_.push_back(LogViewRows(ui->Memo->document()->lastBlock()));
     memoRows_ += memoLineRows_.back();
-    ui->Memo->verticalScrollBar()->setValue(ui->Memo->verticalScrollBar()->maximum());
 }
 
 void TForm_main::AddLogLine(const QString& message)
 {
+    if (memoRowsStale_) {
+        memoRowsStale_ = false;
+        RecountLogViewRows();
+    }
     if (memoRows_ > kMaxLogViewRows)
         Btn_ClearClick();
     const QString line = QString::fromStdString(FormatLogLine(services_.clock.Now(), message.toStdString()));
@@ -96,6 +149,7 @@ void TForm_main::AddLogLine(const QString& message)
 
 void TForm_main::Btn_ClearClick()
 {
+    HoldLogViewPainting();
     ui->Memo->clear();
     memoLineRows_.clear();
     memoRows_ = 0;
