@@ -21,8 +21,11 @@
 namespace r7730::cli {
 namespace {
 
-// A rebooting device is asked again this often.
-constexpr int kPollIntervalMs = 500;
+// A rebooting device is asked again every quarter of the timeout, at most every half second.
+int PollIntervalMs(int timeoutMs)
+{
+    return std::clamp(timeoutMs / 4, 50, 500);
+}
 
 std::uint8_t IdByte(TMessageId id)
 {
@@ -188,7 +191,7 @@ std::optional<TStatusReply> TDeviceSession::WaitForReturn(int waitMs)
     QDeadlineTimer deadline(waitMs);
     // The first read goes out a moment after the command, once the device has begun its restart.
     while (!answered() && !interrupted_ && !deadline.hasExpired()) {
-        WaitFor(answered, static_cast<int>(std::min<qint64>(kPollIntervalMs, deadline.remainingTime())));
+        WaitFor(answered, static_cast<int>(std::min<qint64>(PollIntervalMs(options_.timeoutMs), deadline.remainingTime())));
         if (answered() || interrupted_ || deadline.hasExpired())
             break;
         Send(TMessageId::CurrentStatusRead);

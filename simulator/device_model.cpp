@@ -203,10 +203,46 @@ CommandOutcome DeviceModel::handle(std::span<const std::uint8_t> frame)
         outcome.notes.push_back("flash erase requested (settings kept)");
         break;
     }
+    if (outcome.stateChanged)
+        storeWrong(id, outcome);
     // Commands without a reply of their own are acknowledged with a frame of their own ID.
     if (outcome.replies.empty())
         outcome.replies.push_back(acknowledgement(id));
     return outcome;
+}
+
+const std::vector<std::string>& storeWrongKeys()
+{
+    static const std::vector<std::string> keys = {"ip",          "gateway",   "mask",   "listen_port", "expiry", "mode",
+                                                  "target_port", "target_ip", "serial", "ssid",        "password"};
+    return keys;
+}
+
+void DeviceModel::storeWrong(std::uint8_t id, CommandOutcome& outcome)
+{
+    const std::string& key = quirks_.storeWrongKey;
+    auto flipLast = [](auto& octets) { octets.back() ^= 1; };
+    auto flipText = [](Bytes& text) {
+        if (text.empty())
+            text.push_back('?');
+        else
+            text.back() ^= 1;
+    };
+    bool done = true;
+    if (id == 0x43 && key == "ip") flipLast(state_.ip);
+    else if (id == 0x43 && key == "gateway") flipLast(state_.gateway);
+    else if (id == 0x43 && key == "mask") flipLast(state_.mask);
+    else if (id == 0x44 && key == "listen_port") state_.listenPort ^= 1;
+    else if (id == 0x44 && key == "expiry") state_.expirySeconds ^= 1;
+    else if (id == 0x44 && key == "mode") state_.tcpMode = state_.tcpMode == 'S' ? 'C' : 'S';
+    else if (id == 0x44 && key == "target_port") state_.targetPort ^= 1;
+    else if (id == 0x44 && key == "target_ip") flipLast(state_.targetIp);
+    else if (id == 0x45 && key == "serial") state_.baudIndex ^= 1;
+    else if (id == 0x42 && key == "ssid") flipText(state_.ssid);
+    else if (id == 0x42 && key == "password") flipText(state_.password);
+    else done = false;
+    if (done)
+        outcome.notes.push_back("store-wrong: " + key + " stored with its lowest bit flipped, not as received");
 }
 
 bool DeviceModel::applyTcpSettings(std::span<const std::uint8_t> payload, CommandOutcome& outcome)

@@ -30,7 +30,13 @@ struct CommandOutcome {
 struct ModelQuirks {
     // Total length of the status reply when a trial wants it wrong (5 to 255); nullopt: 43.
     std::optional<std::size_t> statusReplyLength;
+    // A setting (a state file key: ip, mask, listen_port, serial, ssid, ...) that a save stores
+    // with its lowest bit flipped, as a failing flash would; empty: every value as received.
+    std::string storeWrongKey;
 };
+
+// The state file keys that a save command can store wrong (ModelQuirks::storeWrongKey).
+const std::vector<std::string>& storeWrongKeys();
 
 class DeviceModel {
 public:
@@ -48,6 +54,7 @@ private:
     Bytes signalReply(std::vector<std::string>& notes) const;
     bool applySerialSettings(std::span<const std::uint8_t> payload, CommandOutcome& outcome);
     bool applyTcpSettings(std::span<const std::uint8_t> payload, CommandOutcome& outcome);
+    void storeWrong(std::uint8_t id, CommandOutcome& outcome);
 
     DeviceState state_;
     ModelQuirks quirks_;

@@ -58,7 +58,7 @@ int runSimulator(const sim::Options& options)
     }
     if (options.modelCode)
         state.modelCode = *options.modelCode;
-    sim::DeviceModel model(state, sim::ModelQuirks{options.statusLength});
+    sim::DeviceModel model(state, sim::ModelQuirks{options.statusLength, options.storeWrongKey});
     sim::FrameLog log(options.quiet ? std::string() : options.logPath);
     installStopSignals();
     sim::Session session(options, model, log, stopPipe[0]);

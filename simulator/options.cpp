@@ -1,5 +1,8 @@
 #include "options.h"
 
+#include "device_model.h"
+
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <map>
@@ -29,6 +32,9 @@ setup program's commands until interrupted (Ctrl+C).
   --state-file PATH    keep the device state in PATH (read at start, written on every change)
   --model N            model code in the status reply (1 Q7760LX, 2 R7730LX; default: from state)
   --reboot-ms N        silence after a save, factory reset or reboot (default 3000)
+  --store-wrong KEY    store KEY differently from what a save sent (its lowest bit flipped, as a
+                       failing flash would): ip, gateway, mask, listen_port, expiry, mode,
+                       target_port, target_ip, serial (the baud rate), ssid or password
   --delay MS           wait MS milliseconds before each reply
   --chunks N[,N...]    write each reply in pieces of these sizes (the last size repeats)
   --chunk-gap MS       pause between pieces (default 20)
@@ -97,6 +103,13 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
              if (error.empty() && modelCode == 0xFE) error = "cannot be 254: 0xFE would end the status reply early";
              if (error.empty()) o.modelCode = static_cast<std::uint8_t>(modelCode);
              return error;
+         }},
+        {"--store-wrong", [&](const std::string& v) -> std::string {
+             const auto& keys = storeWrongKeys();
+             if (std::find(keys.begin(), keys.end(), v) == keys.end())
+                 return "expects a setting such as mask, listen_port or serial";
+             o.storeWrongKey = v;
+             return {};
          }},
         {"--reboot-ms", integerIn(0, 600000, o.rebootMs)},
         {"--delay", integerIn(0, 600000, o.replyDelayMs)},

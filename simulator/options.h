@@ -29,6 +29,7 @@ struct Options {
     int replugDelayMs = 1000;                   // after a hang-up, wait this long, then open a new serial end
     double floodRate = 0;                       // status replies per second, unasked; 0: off
     std::optional<std::uint8_t> modelCode;      // overrides the state's model code
+    std::string storeWrongKey;                  // a setting that saves store wrong (device_model.h)
     int rebootMs = 3000;                        // silence after a save, factory reset or reboot
     std::string logPath = "-";                  // frame log: "-" standard output, else a file
     bool quiet = false;                         // no frame log (notes still go to standard output)

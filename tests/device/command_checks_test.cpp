@@ -67,6 +67,10 @@ TEST(CommandChecks, EachRefusalComesFromItsRuleInOrder)
          TRefusalRule::TargetIpBlank},
         {"target field 256", tcp([](TTcpTexts& t) { t.targetIp[1] = "256"; }), TRefusalRule::TargetIpRange},
         {"one-byte SSID", [] { return RefusalOf(CheckAccessPoint({"a", ""})); }, TRefusalRule::SsidTooShort, TCheckedField::Ssid},
+        {"33-byte SSID", [] { return RefusalOf(CheckAccessPoint({std::string(33, 'a'), ""})); }, TRefusalRule::SsidTooLong,
+         TCheckedField::Ssid},
+        {"17-byte password", [] { return RefusalOf(CheckAccessPoint({"ab", std::string(17, 'p')})); },
+         TRefusalRule::PasswordTooLong},
         {"interval 65536", [] { return RefusalOf(CheckFlashSave({"65536", "0"})); }, TRefusalRule::FlashIntervalRange},
         {"empty interval", [] { return RefusalOf(CheckFlashSave({"", "0"})); }, TRefusalRule::FlashIntervalRange},
         {"delay 300", [] { return RefusalOf(CheckFlashSave({"3000", "300"})); }, TRefusalRule::FlashDelayRange},
@@ -110,5 +114,7 @@ TEST(CommandChecks, AcceptedInputsGiveTheirValues)
     EXPECT_EQ(flash.interval, 0);
     EXPECT_EQ(flash.delay, 255);
     EXPECT_TRUE(std::holds_alternative<TAccessPoint>(CheckAccessPoint({"\xB0\xA1", ""}))) << "one Hangul character is 2 bytes";
+    EXPECT_TRUE(std::holds_alternative<TAccessPoint>(CheckAccessPoint({std::string(32, 's'), std::string(16, 'p')})))
+        << "texts that fill their fields exactly";
     EXPECT_STREQ(WindowMessage(TRefusalRule::ExpiryTimeRange), "Server Expire Time(Sec)은0 ~ 255 정수만 가능합니다.");
 }

@@ -92,3 +92,17 @@ TEST(ProfileFile, LinksAreWrittenThroughToARegularFileAndRefusedOtherwise)
     EXPECT_EQ(QDir(folder.File("cfg")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(), 2)
         << "no temporary file is left behind";
 }
+
+TEST(ProfileFile, SectionsAndTheirKeysAreListedInFileOrder)
+{
+    TTempWorkingFolder folder;
+    Write(folder.File("p.ini"), "; header\nstray=before any section\n[wan]\nip = 10.0.0.5\n; note=not a key\n"
+                                "mask=\"255.255.255.0\"\n\n[TCP]\nlisten=8080\nlisten=8081\n[Wan]\ngateway=10.0.0.1\n");
+    EXPECT_EQ(ReadProfileSections("p.ini"), (std::vector<std::string>{"wan", "TCP"}));
+    using TEntries = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(ReadProfileSection("p.ini", "WAN"),
+              (TEntries{{"ip", "10.0.0.5"}, {"mask", "255.255.255.0"}, {"gateway", "10.0.0.1"}}));
+    EXPECT_EQ(ReadProfileSection("p.ini", "tcp"), (TEntries{{"listen", "8080"}, {"listen", "8081"}}));
+    EXPECT_TRUE(ReadProfileSection("p.ini", "ap").empty());
+    EXPECT_TRUE(ReadProfileSections("missing.ini").empty());
+}

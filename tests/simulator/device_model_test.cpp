@@ -191,11 +191,29 @@ TEST(SimulatorDeviceModel, FactoryResetKeepsTheIdentityOnly)
 
 TEST(SimulatorDeviceModel, StatusReplyOfAWrongLengthForTrials)
 {
-    DeviceModel shorter{DeviceState{}, sim::ModelQuirks{30}};
+    DeviceModel shorter{DeviceState{}, sim::ModelQuirks{30, {}}};
     EXPECT_EQ(onlyReply(shorter.handle(hex("7E 05 41 50 FE"))),
               hex("7E 1E 41 50 02 01 03 00 1A 2B 3C 4D 5E C0 A8 00 0A C0 A8 00 01 FF FF FF 00 1F 90 1E 37 FE"));
-    DeviceModel longer{DeviceState{}, sim::ModelQuirks{45}};
+    DeviceModel longer{DeviceState{}, sim::ModelQuirks{45, {}}};
     const Bytes reply = onlyReply(longer.handle(hex("7E 05 41 50 FE")));
     ASSERT_EQ(reply.size(), 45u);
     EXPECT_EQ(Bytes(reply.end() - 5, reply.end()), hex("00 00 00 00 FE"));
+}
+
+TEST(SimulatorDeviceModel, StoreWrongKeepsOneSettingOffByItsLowestBit)
+{
+    // The WAN save stores the mask's last octet with its lowest bit flipped; the rest as sent.
+    DeviceModel wan{DeviceState{}, sim::ModelQuirks{std::nullopt, "mask"}};
+    const CommandOutcome saved = wan.handle(hex("7E 11 43 50 0A 00 00 05 0A 00 00 01 FF FF FF 00 FE"));
+    EXPECT_EQ(onlyReply(saved), hex("7E 05 43 50 FE"));
+    EXPECT_EQ(wan.state().ip, (std::array<std::uint8_t, 4>{10, 0, 0, 5}));
+    EXPECT_EQ(wan.state().mask, (std::array<std::uint8_t, 4>{255, 255, 255, 1}));
+    EXPECT_EQ(saved.notes.back(), "store-wrong: mask stored with its lowest bit flipped, not as received");
+
+    // Another save leaves the key alone.
+    DeviceModel tcp{DeviceState{}, sim::ModelQuirks{std::nullopt, "listen_port"}};
+    tcp.handle(hex("7E 11 43 50 0A 00 00 05 0A 00 00 01 FF FF FF 00 FE"));
+    EXPECT_EQ(tcp.state().mask, (std::array<std::uint8_t, 4>{255, 255, 255, 0}));
+    tcp.handle(hex("7E 0F 44 50 1F 90 1E 53 13 88 C0 A8 00 64 FE"));
+    EXPECT_EQ(tcp.state().listenPort, 8081);
 }

@@ -46,7 +46,7 @@ TEST(SimulatorOptions, ReadsValuesInBothSpellings)
 {
     const sim::ParsedOptions parsed = sim::parseOptions(
         {"--link", "run/dev/R7730LX", "--chunks=1,4,10", "--garbage", "00.13.37", "--merge=2", "--unknown-id", "5A",
-         "--status-length", "30", "--model=1", "--flood", "2.5", "--quiet"});
+         "--status-length", "30", "--model=1", "--flood", "2.5", "--store-wrong", "mask", "--quiet"});
     ASSERT_EQ(parsed.error, "");
     const sim::Options& o = parsed.options;
     EXPECT_EQ(o.linkPath, "run/dev/R7730LX");
@@ -57,6 +57,7 @@ TEST(SimulatorOptions, ReadsValuesInBothSpellings)
     EXPECT_EQ(o.statusLength, std::optional<std::size_t>(30));
     EXPECT_EQ(o.modelCode, std::optional<std::uint8_t>(1));
     EXPECT_DOUBLE_EQ(o.floodRate, 2.5);
+    EXPECT_EQ(o.storeWrongKey, "mask");
     EXPECT_TRUE(o.quiet);
 }
 
@@ -71,6 +72,7 @@ TEST(SimulatorOptions, WrongArgumentsGetAMessageNamingThem)
         {{"--unknown-id", "5A5B"}, "--unknown-id expects one byte in hex, like 5A, not \"5A5B\""},
         {{"--link"}, "--link needs a value"},
         {{"--quiet=yes"}, "--quiet takes no value"},
+        {{"--store-wrong", "colour"}, "--store-wrong expects a setting such as mask, listen_port or serial, not \"colour\""},
         {{"--colour"}, "unknown option --colour"},
     };
     for (const auto& [arguments, message] : cases)

@@ -1,0 +1,141 @@
+// The command line of r7730ctl and its backup profile, in a scratch folder.
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include "cli/arguments.h"
+#include "cli/failure.h"
+#include "cli/profile.h"
+#include "support/qt_printers.h"
+#include "support/temp_folder.h"
+
+using namespace r7730::cli;
+using r7730::testing::ReadWholeFile;
+using r7730::testing::TTempWorkingFolder;
+
+namespace {
+
+TInvocation Parse(const QStringList& arguments)
+{
+    return ParseArguments(QStringList{"r7730ctl"} + arguments);
+}
+
+// The failure a call raises: its exit code and message; code 0 when it raised none.
+template <typename Call>
+std::pair<int, QString> FailureOf(Call call)
+{
+    try {
+        call();
+    } catch (const TCliFailure& failure) {
+        return {failure.Code(), failure.Message()};
+    }
+    return {0, {}};
+}
+
+void Write(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+} // namespace
+
+TEST(CliArguments, GlobalOptionsStandBeforeOrAfterTheCommand)
+{
+    const TInvocation set = Parse({"-p", "/dev/ttyUSB0", "--timeout", "500", "set", "wan", "--mask", "255.255.0.0", "--json"});
+    EXPECT_EQ(set.portName, "/dev/ttyUSB0");
+    EXPECT_EQ(set.timeoutMs, 500);
+    EXPECT_TRUE(set.json);
+    EXPECT_EQ(set.command, "set");
+    EXPECT_EQ(set.section, TSection::Wan);
+    EXPECT_EQ(set.given, (TTexts{{"mask", "255.255.0.0"}}));
+    EXPECT_FALSE(set.noVerify);
+
+    const TInvocation restore = Parse({"restore", "unit.ini", "--no-verify", "-v"});
+    EXPECT_EQ(restore.file, "unit.ini");
+    EXPECT_TRUE(restore.noVerify);
+    EXPECT_TRUE(restore.verbose);
+    EXPECT_EQ(restore.timeoutMs, 3000);
+    EXPECT_EQ(Parse({"signal", "--watch", "5"}).watchSeconds, 5);
+    EXPECT_TRUE(Parse({"factory-reset", "--yes"}).yes);
+    EXPECT_EQ(Parse({"set", "ap", "--ssid", "Office", "--password", ""}).given, (TTexts{{"ssid", "Office"}, {"password", ""}}));
+}
+
+TEST(CliArguments, AWrongCommandLineIsNamedWithExit2)
+{
+    const QString more = " (r7730ctl --help lists the commands and options)";
+    const std::vector<std::pair<QStringList, QString>> cases = {
+        {{}, "no command given"},
+        {{"stat"}, "unknown command \"stat\""},
+        {{"set"}, "set needs what to set first: wan, tcp, serial or ap"},
+        {{"set", "dns", "--ip", "1.1.1.1"}, "set needs what to set first: wan, tcp, serial or ap"},
+        {{"set", "wan"}, "set wan needs at least one of --ip, --gateway, --mask"},
+        {{"set", "wan", "--listen", "80"}, "Unknown option 'listen'."},
+        {{"set", "ap", "--password", "x"}, "set ap needs --ssid"},
+        {{"backup"}, "backup needs one FILE"},
+        {{"status", "extra"}, "unexpected argument \"extra\""},
+        {{"--timeout", "0", "status"}, "--timeout takes a whole number from 1 to 600000, not \"0\""},
+        {{"signal", "--watch", "soon"}, "--watch takes a whole number from 1 to 86400, not \"soon\""},
+        {{"status", "--yes"}, "Unknown option 'yes'."},
+    };
+    for (const auto& [arguments, message] : cases)
+        EXPECT_EQ(FailureOf([&] { Parse(arguments); }), std::make_pair(2, message + more)) << arguments.join(' ').toStdString();
+}
+
+TEST(CliProfile, TheWholeFileIsCheckedBeforeAnythingIsSent)
+{
+    TTempWorkingFolder folder;
+    const std::vector<std::pair<QByteArray, QString>> cases = {
+        {"[wan]\nip=10.0.0.5\n[dns]\nserver=1.1.1.1\n",
+         "p.ini: unknown section [dns] (the sections are wan, tcp, ap, serial); nothing was sent"},
+        {"[tcp]\nlisten=80\nport=81\n", "p.ini [tcp]: unknown key \"port\" (the keys are mode, listen, expiry, target); nothing was sent"},
+        {"[wan]\nip=10.0.0.5\nIP=10.0.0.6\n", "p.ini [wan]: ip is written twice; nothing was sent"},
+        {"[wan]\nip=10.0.0.5\n[serial]\nbaud=14400\n",
+         "p.ini [serial] baud=14400: takes one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800; "
+         "nothing was sent"},
+        {"[ap]\nssid=\n", "p.ini [ap] ssid=: the SSID needs at least 2 bytes; nothing was sent"},
+        {"[wan]\nmask=255.255.254.0\n",
+         "p.ini [wan] mask=255.255.254.0: a value with the byte 254 can be stored but never read back (a reply ends at its "
+         "first 0xFE); add --no-verify to store it unverified"},
+        {"; only a comment\n", "p.ini holds no section to restore (the sections are wan, tcp, ap, serial)"},
+    };
+    for (const auto& [content, message] : cases) {
+        Write("p.ini", content);
+        EXPECT_EQ(FailureOf([] { ReadProfile("p.ini", false); }), std::make_pair(2, message)) << content.toStdString();
+    }
+    EXPECT_EQ(FailureOf([] { ReadProfile("missing.ini", false); }), std::make_pair(2, QString("cannot read the profile missing.ini")));
+    Write("p.ini", "[wan]\nmask=255.255.254.0\n");
+    EXPECT_EQ(ReadProfile("p.ini", true).size(), 1u) << "--no-verify lets an unreadable value through";
+}
+
+TEST(CliProfile, WrittenForItsOwnerAndReadBackInApplyOrder)
+{
+    TTempWorkingFolder folder;
+    const std::vector<TProfileSection> sections = {
+        {TSection::Serial, {{"baud", "9600"}, {"data", "8"}, {"parity", "none"}, {"stop", "1"}, {"flow", "none"}}},
+        {TSection::Wan, {{"ip", "10.0.0.5"}, {"gateway", "10.0.0.1"}, {"mask", "255.255.255.0"}}},
+        {TSection::AccessPoint, {{"ssid", "\"Lab\""}, {"password", "우리집 비밀"}}},
+    };
+    WriteProfile("unit.ini", {"R7730LX", "1.03", "00:1A:2B:3C:4D:5E", "/dev/ttyUSB0"}, sections, {"a note"});
+
+    // Readable by its owner only: it holds the access point's password.
+    EXPECT_EQ(QFile::permissions("unit.ini"),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+    const QString text = QString::fromUtf8(ReadWholeFile("unit.ini"));
+    EXPECT_TRUE(text.startsWith("; r7730ctl backup of a device's settings\n; device: R7730LX, firmware 1.03\n"
+                                "; MAC: 00:1A:2B:3C:4D:5E\n; date: "))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("\n; a note\n\n[serial]\nbaud=9600\ndata=8\nparity=none\nstop=1\nflow=none\n\n[wan]\n"
+                              "ip=10.0.0.5\ngateway=10.0.0.1\nmask=255.255.255.0\n\n[ap]\nssid=\"\"Lab\"\"\n"
+                              "password=우리집 비밀\n"))
+        << text.toStdString();
+
+    const std::vector<TProfileSection> read = ReadProfile("unit.ini", false);
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(read[0].section, TSection::Wan);
+    EXPECT_EQ(read[1].section, TSection::AccessPoint);
+    EXPECT_EQ(read[1].texts, sections[2].texts);
+    EXPECT_EQ(read[2].section, TSection::Serial);
+    EXPECT_EQ(read[2].texts, sections[0].texts);
+    EXPECT_EQ(FailureOf([] { CheckProfileWritable("no-such-folder/unit.ini"); }).first, 2);
+}

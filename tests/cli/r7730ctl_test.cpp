@@ -1,0 +1,239 @@
+// The real r7730ctl against the simulated device (and a pseudo-terminal nobody answers on): what
+// a technician and a script see, and what the device ends up holding.
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "support/pseudo_terminal.h"
+#include "support/qt_printers.h"
+#include "support/simulator_process.h"
+#include "support/temp_folder.h"
+
+using r7730::testing::ReadWholeFile;
+using r7730::testing::SimulatorProcess;
+using r7730::testing::TPseudoTerminal;
+
+namespace {
+
+struct TRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs r7730ctl to its end in the folder.
+TRun RunCtl(const QStringList& arguments, const QString& folder)
+{
+    QProcess process;
+    process.setProgram(QStringLiteral(R7730CTL_BINARY));
+    process.setArguments(arguments);
+    process.setWorkingDirectory(folder);
+    process.start();
+    process.waitForFinished(30000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+class R7730ctl : public ::testing::Test {
+protected:
+    // A simulator keeping its state in the test's folder, started with that state and options.
+    void Start(const QByteArray& state = {}, std::vector<std::string> options = {})
+    {
+        if (!state.isEmpty()) {
+            QFile file(StatePath());
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(state);
+        }
+        options.insert(options.end(), {"--state-file", StatePath().toStdString()});
+        simulator = std::make_unique<SimulatorProcess>(options, folder.path());
+    }
+    TRun Ctl(QStringList arguments)
+    {
+        return RunCtl(QStringList{"-p", QString::fromStdString(simulator->linkPath()), "--timeout", "400"} + arguments,
+                      folder.path());
+    }
+    QString StatePath() const { return folder.filePath("state.txt"); }
+    QString State() const { return QString::fromUtf8(ReadWholeFile(StatePath())); }
+    // The frames the simulator received ("RX 0x43 [17][...]"), in order.
+    QStringList Received() const
+    {
+        QStringList frames;
+        for (const QString& line : QString::fromStdString(simulator->log()).split('\n'))
+            if (const qsizetype at = line.indexOf("RX 0x"); at >= 0)
+                frames << line.mid(at);
+        return frames;
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<SimulatorProcess> simulator;
+};
+
+const char* const kStatusRead = "RX 0x41 [5][7E.05.41.50.FE.]";
+
+} // namespace
+
+TEST_F(R7730ctl, StatusReadsTheDeviceForAPersonAndForAScript)
+{
+    Start();
+    const TRun text = Ctl({"status"});
+    EXPECT_EQ(text.exitCode, 0) << text.err.toStdString();
+    EXPECT_EQ(text.out, "model      R7730LX\nfirmware   1.03\nmac        00:1A:2B:3C:4D:5E\n\n"
+                        "[wan]\nip         192.168.0.10\ngateway    192.168.0.1\nmask       255.255.255.0\n\n"
+                        "[tcp]\nmode       server\nlisten     8080\nexpiry     30\ntarget     192.168.0.100:5000\n\n"
+                        "[serial]\nbaud       115200\ndata       8\nparity     none\nstop       1\nflow       none\n");
+
+    const TRun json = Ctl({"status", "--json"});
+    EXPECT_EQ(json.exitCode, 0);
+    const QJsonObject status = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    EXPECT_EQ(status["model"], "R7730LX");
+    EXPECT_EQ(status["mac"], "00:1A:2B:3C:4D:5E");
+    EXPECT_EQ(status["wan"]["ip"], "192.168.0.10");
+    EXPECT_EQ(status["tcp"]["listen"], 8080);
+    EXPECT_EQ(status["tcp"]["target"], "192.168.0.100:5000");
+    EXPECT_EQ(status["serial"]["baud"], 115200);
+    EXPECT_EQ(status["serial"]["parity"], "none");
+
+    const QJsonArray scan = QJsonDocument::fromJson(Ctl({"--json", "scan"}).out.toUtf8()).array();
+    ASSERT_EQ(scan.size(), 5);
+    EXPECT_EQ(scan[1]["ssid"], "우리집_WiFi");
+    EXPECT_EQ(scan[1]["rssi"], -65);
+    EXPECT_EQ(scan[1]["quality"], 70);
+
+    // -v: the frames as the window logs them, on standard error.
+    EXPECT_TRUE(Ctl({"-v", "wifi"}).err.contains("TX 0x49 : [5][7E.05.49.50.FE.]"));
+}
+
+TEST_F(R7730ctl, SetChangesOnlyTheOptionGivenAndReadsItBack)
+{
+    Start();
+    const TRun run = Ctl({"set", "wan", "--ip", "10.0.0.5"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.endsWith("ip         10.0.0.5\ngateway    192.168.0.1\nmask       255.255.255.0\n"
+                                 "verified: the device holds what was sent\n"))
+        << run.out.toStdString();
+    EXPECT_EQ(Received().mid(0, 2), (QStringList{kStatusRead, "RX 0x43 [17][7E.11.43.50.0A.00.00.05.C0.A8.00.01.FF.FF.FF.00.FE.]"}));
+    EXPECT_TRUE(State().contains("ip = 10.0.0.5\ngateway = 192.168.0.1\nmask = 255.255.255.0\n")) << State().toStdString();
+}
+
+TEST_F(R7730ctl, BackupFactoryResetRestoreLeavesTheDeviceAsItWas)
+{
+    // Every setting away from its factory value, written as the simulator writes its state.
+    const QByteArray before = "# Simulated device state: one setting a line; texts as hex bytes (CP949).\n"
+                              "model = 2\nfirmware = 1.3\nmac = 00:1A:2B:3C:4D:5E\nip = 10.1.2.3\ngateway = 10.1.2.1\n"
+                              "mask = 255.255.0.0\nlisten_port = 502\nexpiry = 60\nserial = 3,3,1,2,0\nmode = C\n"
+                              "target_port = 9000\ntarget_ip = 10.1.2.200\nssid = 4C.61.62.2D.31.\n"
+                              "password = 70.61.73.73.77.6F.72.64.\nflash_save_interval = 0\nflash_save_delay = 0\n";
+    Start(before);
+    EXPECT_EQ(Ctl({"backup", "unit.ini"}).exitCode, 0);
+    EXPECT_TRUE(QString::fromUtf8(ReadWholeFile(folder.filePath("unit.ini")))
+                    .contains("[tcp]\nmode=client\nlisten=502\nexpiry=60\ntarget=10.1.2.200:9000\n\n[serial]\nbaud=9600\n"
+                              "data=8\nparity=even\nstop=2\nflow=rts/cts\n\n[ap]\nssid=Lab-1\npassword=password\n"));
+
+    EXPECT_EQ(Ctl({"factory-reset"}).exitCode, 2) << "a factory reset needs --yes";
+    const TRun reset = Ctl({"factory-reset", "--yes"});
+    EXPECT_EQ(reset.exitCode, 0) << reset.err.toStdString();
+    EXPECT_NE(State(), QString::fromUtf8(before));
+
+    const TRun restore = Ctl({"restore", "unit.ini"});
+    EXPECT_EQ(restore.exitCode, 0) << restore.err.toStdString();
+    EXPECT_TRUE(restore.out.endsWith("restored unit.ini: the device holds what the file says\n")) << restore.out.toStdString();
+    EXPECT_EQ(State(), QString::fromUtf8(before));
+    // The saves in a safe order: the serial line last.
+    QStringList saves;
+    for (const QString& frame : Received())
+        if (QStringList{"RX 0x42", "RX 0x43", "RX 0x44", "RX 0x45"}.contains(frame.left(7)))
+            saves << frame.left(7);
+    EXPECT_EQ(saves, (QStringList{"RX 0x43", "RX 0x44", "RX 0x42", "RX 0x45"}));
+}
+
+TEST_F(R7730ctl, ARefusedValueSendsNothing)
+{
+    Start();
+    const TRun given = Ctl({"set", "wan", "--ip", "10.0.0.300"});
+    EXPECT_EQ(given.exitCode, 2);
+    EXPECT_EQ(given.err, "r7730ctl: --ip 10.0.0.300: each address field takes a whole number from 0 to 255; nothing was sent\n");
+    const TRun unreadable = Ctl({"set", "wan", "--mask", "255.255.254.0"});
+    EXPECT_EQ(unreadable.exitCode, 2);
+    EXPECT_TRUE(Received().isEmpty()) << "no port is opened for a refused option";
+
+    // Given --no-verify, the value is stored and the output says it went unverified.
+    const TRun unverified = Ctl({"set", "wan", "--mask", "255.255.254.0", "--no-verify"});
+    EXPECT_EQ(unverified.exitCode, 0) << unverified.err.toStdString();
+    EXPECT_TRUE(unverified.out.contains("mask       255.255.253.0  (sent 255.255.254.0, not verified: a reply cannot carry "
+                                        "the byte 254)\nverified, except mask (not verified)\n"))
+        << unverified.out.toStdString();
+    EXPECT_TRUE(State().contains("mask = 255.255.254.0\n"));
+}
+
+TEST_F(R7730ctl, AValueTheDeviceHoldsThatTheChecksRefuseIsNamed)
+{
+    Start("listen_port = 0\n");
+    const TRun run = Ctl({"set", "tcp", "--expiry", "10"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, "r7730ctl: the device holds listen 0, which the checks refuse (the listen port takes a whole number "
+                       "from 1 to 65535); nothing was sent: give --listen to replace it\n");
+    EXPECT_EQ(Received(), QStringList{kStatusRead});
+}
+
+TEST_F(R7730ctl, AReadBackThatDiffersExits3)
+{
+    Start({}, {"--store-wrong", "mask"});
+    const TRun run = Ctl({"set", "wan", "--mask", "255.255.0.0"});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.out.endsWith("mask       255.255.0.1  (sent 255.255.0.0)\nread-back differs: mask\n")) << run.out.toStdString();
+    const QJsonObject json = QJsonDocument::fromJson(Ctl({"--json", "set", "wan", "--mask", "255.255.0.0"}).out.toUtf8()).object();
+    EXPECT_EQ(json["differs"], QJsonArray{"mask"});
+    EXPECT_EQ(json["verified"], false);
+}
+
+TEST_F(R7730ctl, TheDevicesOwnStatusReadIsNotTakenForTheReadBack)
+{
+    // An unregistered reply makes the link send a status read of its own, answered after the
+    // save was sent but with the settings from before it.
+    Start({}, {"--unknown-id", "5A"});
+    const TRun run = Ctl({"-v", "set", "wan", "--ip", "10.0.0.7"});
+    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("Message ID:[0x5A] is Unregistered."));
+}
+
+TEST_F(R7730ctl, FailuresOfThePortAndTheDeviceExit1)
+{
+    // Nobody answers on this pseudo-terminal: one status read, then exit 1 after the timeout.
+    TPseudoTerminal silent;
+    const TRun run = RunCtl({"-p", silent.SlavePath(), "--timeout", "300", "status"}, folder.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.startsWith("r7730ctl: no answer to the status read within 300 ms on " + silent.SlavePath()))
+        << run.err.toStdString();
+    EXPECT_EQ(silent.ReadAvailable(), QByteArray::fromHex("7E054150FE"));
+
+    const TRun missing = RunCtl({"-p", folder.filePath("nothing"), "status"}, folder.path());
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains(": No such file or directory; no such port")) << missing.err.toStdString();
+
+    // The device goes away after answering the status read: the save finds the port hung up.
+    Start({}, {"--hangup-after", "1", "--replug-ms", "60000"});
+    const TRun lost = Ctl({"set", "wan", "--ip", "10.0.0.9"});
+    EXPECT_EQ(lost.exitCode, 1);
+    EXPECT_TRUE(lost.err.contains("hung up")) << lost.err.toStdString();
+}
+
+TEST_F(R7730ctl, ThePortComesFromTheSettingsFileWhenNoneIsGiven)
+{
+    Start();
+    const TRun unnamed = RunCtl({"status"}, folder.path());
+    EXPECT_EQ(unnamed.exitCode, 2);
+    EXPECT_TRUE(unnamed.err.startsWith("r7730ctl: no port named: give one with -p PORT")) << unnamed.err.toStdString();
+
+    ASSERT_TRUE(QDir(folder.path()).mkpath("cfg"));
+    QFile settings(folder.filePath("cfg/SETUP.INI"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[EnvBoard]\r\nComPort=dev/R7730LX\r\nBaudRate=115200\r\n");
+    settings.close();
+    const TRun named = RunCtl({"--json", "status"}, folder.path());
+    EXPECT_EQ(named.exitCode, 0) << named.err.toStdString();
+    EXPECT_EQ(QDir(folder.path()).filePath("dev/R7730LX"), QJsonDocument::fromJson(named.out.toUtf8())["port"].toString());
+}

@@ -1,0 +1,105 @@
+// The command line's names for the device's settings: texts judged by the device's checks, the
+// canonical texts of values and status replies, and the values no reply can carry back.
+#include <gtest/gtest.h>
+
+#include "cli/settings_fields.h"
+#include "support/device_frames.h"
+#include "support/qt_printers.h"
+
+using namespace r7730;
+using namespace r7730::cli;
+using r7730::testing::hex;
+
+TEST(CliSettingsFields, AKeyIsJudgedOnItsOwnByTheDevicesChecks)
+{
+    struct TCase {
+        TSection section;
+        const char* key;
+        QString text;
+        QString refusal; // "" when accepted
+    };
+    const std::vector<TCase> cases = {
+        {TSection::Wan, "ip", "10.0.0.300", "each address field takes a whole number from 0 to 255"},
+        {TSection::Wan, "ip", "10.0.0", "expects an address like 192.168.0.10"},
+        {TSection::Wan, "gateway", "10.0..1", "an address field is empty"},
+        {TSection::Wan, "mask", "255.x.0.0", "'x' is not a valid integer value"},
+        {TSection::Wan, "mask", "255.255.254.0", ""},
+        {TSection::Tcp, "listen", "0", "the listen port takes a whole number from 1 to 65535"},
+        {TSection::Tcp, "expiry", "256", "the expiry time takes a whole number of seconds from 0 to 255"},
+        {TSection::Tcp, "target", "10.0.0.1", "expects an address and port like 192.168.0.100:5000"},
+        {TSection::Tcp, "target", "10.0.0.1:70000", "the target port takes a whole number from 1 to 65535"},
+        {TSection::Tcp, "mode", "relay", "expects server or client"},
+        {TSection::Tcp, "mode", "CLIENT", ""},
+        {TSection::Serial, "baud", "300", "takes one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800"},
+        {TSection::Serial, "flow", "xon/xoff", "takes one of rts/cts, none"},
+        {TSection::Serial, "parity", "Even", ""},
+        {TSection::AccessPoint, "ssid", "a", "the SSID needs at least 2 bytes"},
+        {TSection::AccessPoint, "ssid", QString(33, 'a'), "the SSID takes at most 32 bytes"},
+        {TSection::AccessPoint, "ssid", "우리집😀", "has characters the device's code page (CP949) cannot hold"},
+        {TSection::AccessPoint, "password", QString(17, 'p'), "the password takes at most 16 bytes"},
+        {TSection::AccessPoint, "ssid", "우리집_WiFi", ""},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(RefusalOfKey(c.section, c.key, c.text), c.refusal) << c.key << " " << c.text.toStdString();
+}
+
+TEST(CliSettingsFields, CheckedValuesComeBackInOneForm)
+{
+    const TCheckedTexts tcp = CheckTexts(
+        TSection::Tcp, {{"mode", "Client"}, {"listen", " 8080"}, {"expiry", "010"}, {"target", "192.168.000.001:0502"}}, true);
+    ASSERT_TRUE(tcp.value) << tcp.refusal.toStdString();
+    EXPECT_EQ(TextsOfValue(*tcp.value),
+              (TTexts{{"mode", "client"}, {"listen", "8080"}, {"expiry", "10"}, {"target", "192.168.0.1:502"}}));
+
+    const TCheckedTexts serial = CheckTexts(
+        TSection::Serial, {{"baud", "9600"}, {"data", "8"}, {"parity", "EVEN"}, {"stop", "2"}, {"flow", "RTS/CTS"}}, true);
+    ASSERT_TRUE(serial.value);
+    EXPECT_EQ(TextsOfValue(*serial.value),
+              (TTexts{{"baud", "9600"}, {"data", "8"}, {"parity", "even"}, {"stop", "2"}, {"flow", "rts/cts"}}));
+
+    // The saves need the device's settings read first, as in the window.
+    const TCheckedTexts unread = CheckTexts(TSection::Wan, {{"ip", "1.2.3.4"}, {"gateway", "1.2.3.1"}, {"mask", "0.0.0.0"}}, false);
+    EXPECT_FALSE(unread.value);
+    EXPECT_EQ(unread.refusal, "read the device's settings first (status)");
+}
+
+TEST(CliSettingsFields, AStatusReplyGivesTheTextsOfEachSection)
+{
+    // WAN 10.0.0.5 via 10.0.0.1 mask 255.255.0.0, client, listen 502, expiry 60, serial codes
+    // '3' '3' '1' '2' '0' (baud, data, stop, parity, flow), target 192.168.0.100:5000.
+    const TStatusReply reply = DecodeStatusReply(hex("7E 2B 41 50 02 01 03 00 1A 2B 3C 4D 5E 0A 00 00 05 0A 00 00 01 FF FF 00"
+                                                     " 00 01 F6 3C 33 33 31 32 30 43 13 88 C0 A8 00 64 00 00 FE"));
+    EXPECT_EQ(TextsOfStatus(TSection::Wan, reply), (TTexts{{"ip", "10.0.0.5"}, {"gateway", "10.0.0.1"}, {"mask", "255.255.0.0"}}));
+    EXPECT_EQ(TextsOfStatus(TSection::Tcp, reply),
+              (TTexts{{"mode", "client"}, {"listen", "502"}, {"expiry", "60"}, {"target", "192.168.0.100:5000"}}));
+    EXPECT_EQ(TextsOfStatus(TSection::Serial, reply),
+              (TTexts{{"baud", "9600"}, {"data", "8"}, {"stop", "2"}, {"parity", "even"}, {"flow", "rts/cts"}}));
+
+    // A serial code that is no digit ends decoding: those keys and the TCP role are missing.
+    const TStatusReply cut = DecodeStatusReply(hex("7E 2B 41 50 02 01 03 00 1A 2B 3C 4D 5E 0A 00 00 05 0A 00 00 01 FF FF 00"
+                                                   " 00 01 F6 3C 33 33 58 32 30 43 13 88 C0 A8 00 64 00 00 FE"));
+    EXPECT_EQ(TextsOfStatus(TSection::Serial, cut), (TTexts{{"baud", "9600"}, {"data", "8"}}));
+    EXPECT_EQ(TextsOfStatus(TSection::Tcp, cut), (TTexts{{"listen", "502"}, {"expiry", "60"}}));
+}
+
+TEST(CliSettingsFields, ValuesTravellingWithTheByte254CannotBeReadBack)
+{
+    struct TCase {
+        TSection section;
+        TTexts texts;
+        QStringList unreadable;
+    };
+    const std::vector<TCase> cases = {
+        {TSection::Wan, {{"ip", "10.0.0.5"}, {"gateway", "10.0.0.1"}, {"mask", "255.255.254.0"}}, {"mask"}},
+        {TSection::Wan, {{"ip", "10.0.254.5"}, {"gateway", "10.0.0.1"}, {"mask", "255.255.255.0"}}, {"ip"}},
+        {TSection::Tcp, {{"mode", "server"}, {"listen", "510"}, {"expiry", "254"}, {"target", "10.0.0.1:80"}}, {"listen", "expiry"}},
+        {TSection::Tcp, {{"mode", "server"}, {"listen", "8080"}, {"expiry", "30"}, {"target", "10.0.0.1:65024"}}, {"target"}},
+        {TSection::Tcp, {{"mode", "server"}, {"listen", "8080"}, {"expiry", "30"}, {"target", "10.0.0.1:5000"}}, {}},
+        {TSection::AccessPoint, {{"ssid", "괆괆"}, {"password", "pass1234"}}, {"ssid"}},
+    };
+    for (const TCase& c : cases) {
+        const TCheckedTexts checked = CheckTexts(c.section, c.texts, true);
+        ASSERT_TRUE(checked.value) << checked.refusal.toStdString();
+        EXPECT_EQ(UnreadableKeys(*checked.value), c.unreadable) << SectionName(c.section).toStdString();
+    }
+}
