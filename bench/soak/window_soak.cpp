@@ -54,6 +54,7 @@ int main(int argc, char** argv)
     QTemporaryDir folder;
     QDir::setCurrent(folder.path());
     QDir().mkpath("Log");
+    QDir().mkpath("cfg");
 
     SimulatorProcess simulator({"--quiet"});
     TRecordingDialogs dialogs;
@@ -113,6 +114,8 @@ int main(int argc, char** argv)
                 firstMinutePeak, peak, peak - firstMinutePeak);
     std::printf("  error lines in the log: %d; error reports: %lld; notices: %lld\n", errors,
                 static_cast<long long>(dialogs.errors.size()), static_cast<long long>(dialogs.notices.size()));
+    for (const QString& error : dialogs.errors)
+        std::printf("  error report: %s\n", error.toLocal8Bit().constData());
     form.reset();
     return 0;
 }
