@@ -115,7 +115,6 @@ int SetCommand(const TInvocation& invocation, TOutput& output)
 int RebootCommand(TDeviceSession& session, TOutput& output, bool factoryReset)
 {
     const TStatusReply before = session.ReadStatus();
-    session.ExpectReboot();
     if (factoryReset)
         session.Link().FactoryReset(IdText(TMessageId::FactoryReset));
     else

@@ -140,10 +140,10 @@ void TDeviceSession::Send(TMessageId id)
 template <typename TReply>
 TReply TDeviceSession::Read(TMessageId id, const std::optional<TReply>& newest, const char* what)
 {
-    TReplies& replies = replies_[IdByte(id)];
-    replies.answersFrom = replies.readsSent;
+    const int& received = received_[IdByte(id)];
+    const int before = received;
     Send(id);
-    if (!WaitFor([&replies] { return replies.received > replies.answersFrom; }, options_.timeoutMs)) {
+    if (!WaitFor([&received, before] { return received > before; }, options_.timeoutMs)) {
         if (interrupted_)
             throw TCliFailure(kExitDevice, QStringLiteral("interrupted"));
         throw TCliFailure(kExitDevice,
@@ -176,25 +176,24 @@ TSignalReply TDeviceSession::ReadSignal()
     return Read(TMessageId::ReadSignalStrength, signal_, "signal strength");
 }
 
-void TDeviceSession::ExpectReboot()
-{
-    TReplies& replies = replies_[IdByte(TMessageId::CurrentStatusRead)];
-    replies.answersFrom = replies.readsSent;
-}
-
 std::optional<TStatusReply> TDeviceSession::WaitForReturn(int waitMs)
 {
-    TReplies& replies = replies_[IdByte(TMessageId::CurrentStatusRead)];
-    auto answered = [&replies] { return replies.received > replies.answersFrom; };
     if (options_.progress)
         options_.progress(QStringLiteral("waiting for the device to answer again (up to %1 s)...").arg(waitMs / 1000.0));
-    QDeadlineTimer deadline(waitMs);
-    // The first read goes out a moment after the command, once the device has begun its restart.
+    const QDeadlineTimer deadline(waitMs);
+    const int interval = PollIntervalMs(options_.timeoutMs);
+    auto untilNextPoll = [&] { return static_cast<int>(std::min<qint64>(interval, deadline.remainingTime())); };
+    // A status reply in this first moment answers a read sent before the command (the link's
+    // own, after an unregistered reply, say) and tells the settings from before it: only
+    // replies that come after the first poll count. The device answers in order, so the
+    // answer to an earlier read never comes after the answer to a later one.
+    Pause(untilNextPoll());
+    const int& received = received_[IdByte(TMessageId::CurrentStatusRead)];
+    const int before = received;
+    auto answered = [&received, before] { return received > before; };
     while (!answered() && !interrupted_ && !deadline.hasExpired()) {
-        WaitFor(answered, static_cast<int>(std::min<qint64>(PollIntervalMs(options_.timeoutMs), deadline.remainingTime())));
-        if (answered() || interrupted_ || deadline.hasExpired())
-            break;
         Send(TMessageId::CurrentStatusRead);
+        WaitFor(answered, untilNextPoll());
     }
     if (!answered())
         return std::nullopt;
@@ -203,10 +202,10 @@ std::optional<TStatusReply> TDeviceSession::WaitForReturn(int waitMs)
 
 std::optional<TStatusReply> TDeviceSession::TryStatusOnce()
 {
-    TReplies& replies = replies_[IdByte(TMessageId::CurrentStatusRead)];
-    replies.answersFrom = replies.readsSent;
+    const int& received = received_[IdByte(TMessageId::CurrentStatusRead)];
+    const int before = received;
     Send(TMessageId::CurrentStatusRead);
-    if (!WaitFor([&replies] { return replies.received > replies.answersFrom; }, options_.timeoutMs))
+    if (!WaitFor([&received, before] { return received > before; }, options_.timeoutMs))
         return std::nullopt;
     return status_;
 }
@@ -288,28 +287,28 @@ void TDeviceSession::SendRefused(const QString& text)
 void TDeviceSession::StatusReplied(const TStatusReply& reply)
 {
     status_ = reply;
-    ++replies_[IdByte(TMessageId::CurrentStatusRead)].received;
+    ++received_[IdByte(TMessageId::CurrentStatusRead)];
     Wake();
 }
 
 void TDeviceSession::ScanReplied(const TScanReply& reply)
 {
     scan_ = reply;
-    ++replies_[IdByte(TMessageId::ScanAccessPoints)].received;
+    ++received_[IdByte(TMessageId::ScanAccessPoints)];
     Wake();
 }
 
 void TDeviceSession::CurrentApReplied(const TCurrentApReply& reply)
 {
     currentAp_ = reply;
-    ++replies_[IdByte(TMessageId::ReadCurrentAp)].received;
+    ++received_[IdByte(TMessageId::ReadCurrentAp)];
     Wake();
 }
 
 void TDeviceSession::SignalReplied(const TSignalReply& reply)
 {
     signal_ = reply;
-    ++replies_[IdByte(TMessageId::ReadSignalStrength)].received;
+    ++received_[IdByte(TMessageId::ReadSignalStrength)];
     Wake();
 }
 
@@ -317,11 +316,6 @@ void TDeviceSession::DeviceLost()
 {
     lost_ = true;
     Wake();
-}
-
-void TDeviceSession::FrameSent(std::uint8_t messageId)
-{
-    ++replies_[messageId].readsSent;
 }
 
 } // namespace r7730::cli

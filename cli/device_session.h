@@ -2,12 +2,13 @@
 // The device link driven from the command line: one port, one listener, and waits.
 //
 // Principles of operation. The link sends fire-and-forget and hands replies to its listener;
-// this session is that listener. It keeps the last reply of each kind with a running count of
-// the replies and of the reads it has sent, and waits for a reply in a local event loop that
-// any reply, a hang-up or an interruption (Ctrl+C) wakes, with the command's timeout as the
-// limit. A reply counts as the answer to a read only when more replies of its kind have arrived
-// than reads had been sent before it: the link also sends a status read of its own after an
-// unregistered reply, and the answer to that one must not pass for ours (or for a read-back).
+// this session is that listener. It keeps the last reply of each kind with a count of them, and
+// waits for a reply in a local event loop that any reply, a hang-up or an interruption (Ctrl+C)
+// wakes, with the command's timeout as the limit; a read is answered by the next reply of its
+// kind. After a save the device reboots and drops what it is sent meanwhile, so its return is
+// polled; the link also sends a status read of its own after an unregistered reply, and the
+// answer to such a read, sent before the save, must not pass for the read-back (WaitForReturn).
+// Bytes waiting in the port when it opens are not this run's and are dropped.
 //
 // The port and its line come from the settings file (cfg/SETUP.INI) as the window takes them;
 // a port named on the command line replaces the file's. -v copies every log line (the TX and RX
@@ -53,11 +54,8 @@ public:
     TScanReply Scan();
     TSignalReply ReadSignal();
 
-    // The device is about to reboot (a save, reset or reboot follows): only status replies to
-    // reads sent from now on count as its return.
-    void ExpectReboot();
-    // Polls the status until the rebooted device answers, at most waitMs; nothing when it did
-    // not answer in time (or an interruption came).
+    // Right after a save, reset or reboot: polls the status until the rebooted device answers,
+    // at most waitMs; nothing when it did not answer in time (or an interruption came).
     std::optional<TStatusReply> WaitForReturn(int waitMs);
     // One status read on the port's present line, answered within the timeout or not.
     std::optional<TStatusReply> TryStatusOnce();
@@ -78,15 +76,8 @@ public:
     void CurrentApReplied(const TCurrentApReply& reply) override;
     void SignalReplied(const TSignalReply& reply) override;
     void DeviceLost() override;
-    void FrameSent(std::uint8_t messageId) override;
 
 private:
-    // Replies of one kind, counted, with the newest kept.
-    struct TReplies {
-        int readsSent = 0;
-        int received = 0;
-        int answersFrom = 0; // a reply numbered above this answers the read being waited for
-    };
     template <typename TReply>
     TReply Read(TMessageId id, const std::optional<TReply>& newest, const char* what);
     // Runs the event loop until done() holds, the time is up, the port hung up (raises) or an
@@ -98,7 +89,7 @@ private:
 
     TSessionOptions options_;
     TDeviceLink link_{*this};
-    std::map<std::uint8_t, TReplies> replies_;
+    std::map<std::uint8_t, int> received_; // replies of each kind so far
     std::optional<TStatusReply> status_;
     std::optional<TCurrentApReply> currentAp_;
     std::optional<TScanReply> scan_;

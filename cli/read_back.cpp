@@ -90,7 +90,6 @@ TChangeReport Apply(TDeviceSession& session, const TPreparedChange& change)
     TChangeReport report;
     QElapsedTimer clock;
     clock.start();
-    session.ExpectReboot();
     Send(session.Link(), change.value);
     const int waitMs = session.RebootWaitMs();
     std::optional<TStatusReply> status = session.WaitForReturn(waitMs);

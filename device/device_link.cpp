@@ -94,7 +94,6 @@ void TDeviceLink::Transmit(const TFrame& frame, const QString& idText, const QSt
         }
         Log(TransmitLogLine(idText.toStdString(), frame, tail.toStdString()));
         port_.SendBytes(frame.data(), static_cast<int>(frame.size()));
-        listener_.FrameSent(frame.size() > 2 ? frame[2] : 0);
     } catch (const std::exception&) {
         Log(QStringLiteral("Serial Port ERROR!!"));
     }

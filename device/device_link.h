@@ -39,9 +39,6 @@ public:
     // The port went away under an open connection (cable or adapter pulled). The link has
     // logged it; the port is still open, for the listener to close.
     virtual void DeviceLost() = 0;
-    // A command frame has been written, the link's own status reads after an unregistered reply
-    // included: a front end that waits for replies counts what it has asked for with this.
-    virtual void FrameSent(std::uint8_t /*messageId*/) {}
 };
 
 class TDeviceLink {

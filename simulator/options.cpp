@@ -35,6 +35,9 @@ setup program's commands until interrupted (Ctrl+C).
   --store-wrong KEY    store KEY differently from what a save sent (its lowest bit flipped, as a
                        failing flash would): ip, gateway, mask, listen_port, expiry, mode,
                        target_port, target_ip, serial (the baud rate), ssid or password
+  --line-follows-serial  understand the program only while its end of the line runs at the
+                       device's own serial baud rate, as a device set up over its serial line:
+                       after a serial save the program must move to the new rate
   --delay MS           wait MS milliseconds before each reply
   --chunks N[,N...]    write each reply in pieces of these sizes (the last size repeats)
   --chunk-gap MS       pause between pieces (default 20)
@@ -152,7 +155,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
          }},
     };
     const std::map<std::string, bool*> flags = {
-        {"--quiet", &o.quiet}, {"--no-terminal", &o.noTerminal}, {"--help", &o.help}, {"-h", &o.help}};
+        {"--quiet", &o.quiet}, {"--no-terminal", &o.noTerminal},
+        {"--line-follows-serial", &o.lineFollowsSerial}, {"--help", &o.help}, {"-h", &o.help}};
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string name = arguments[i];

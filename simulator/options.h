@@ -34,6 +34,7 @@ struct Options {
     std::string logPath = "-";                  // frame log: "-" standard output, else a file
     bool quiet = false;                         // no frame log (notes still go to standard output)
     bool noTerminal = false;                    // never re-launch inside a terminal window
+    bool lineFollowsSerial = false;             // understand the program only at the device's own baud rate
     bool help = false;
 };
 

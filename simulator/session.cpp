@@ -11,6 +11,7 @@
 #include <deque>
 #include <optional>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace sim {
@@ -24,6 +25,12 @@ using Milliseconds = std::chrono::milliseconds;
 constexpr Milliseconds kClosedPortRecheck{250};
 constexpr Milliseconds kUnfinishedFrameTimeout{1000};
 constexpr std::size_t kFloodQueueLimit = 64 * 1024;
+
+// The rates of the device's serial setting, by index, and the pseudo-terminal's speed codes.
+constexpr std::pair<unsigned, speed_t> kBaudRates[] = {
+    {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},
+    {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800},
+};
 
 struct PendingWrite {
     TimePoint due;
@@ -214,6 +221,8 @@ struct Session::Impl {
                      hexText(std::span(buffer, static_cast<std::size_t>(count))));
             return;
         }
+        if (options.lineFollowsSerial && !atDeviceRate(count))
+            return;
         lastByteAt = now;
         for (const ReaderEvent& event : reader.feed(std::span(buffer, static_cast<std::size_t>(count)))) {
             if (event.kind != ReaderEvent::Kind::Frame) {
@@ -228,6 +237,26 @@ struct Session::Impl {
                 return;
             }
         }
+    }
+
+    // With --line-follows-serial: whether the program's end of the line runs at the device's own
+    // baud rate (the master side reads the serial end's settings); bytes at another are noise.
+    bool atDeviceRate(ssize_t count)
+    {
+        termios line{};
+        if (tcgetattr(port->masterFd(), &line) != 0)
+            return true;
+        const auto& [deviceRate, deviceSpeed] = kBaudRates[std::min<std::size_t>(model.state().baudIndex, 9)];
+        const speed_t speed = cfgetospeed(&line);
+        if (speed == deviceSpeed)
+            return true;
+        std::string lineRate = "another rate";
+        for (const auto& [rate, code] : kBaudRates)
+            if (code == speed)
+                lineRate = std::to_string(rate) + " baud";
+        log.note("the program's line runs at " + lineRate + ", the device's at " + std::to_string(deviceRate) +
+                 " baud: " + std::to_string(count) + " bytes not understood");
+        return false;
     }
 
     void performDueWrites(TimePoint now)

@@ -237,3 +237,28 @@ TEST_F(R7730ctl, ThePortComesFromTheSettingsFileWhenNoneIsGiven)
     EXPECT_EQ(named.exitCode, 0) << named.err.toStdString();
     EXPECT_EQ(QDir(folder.path()).filePath("dev/R7730LX"), QJsonDocument::fromJson(named.out.toUtf8())["port"].toString());
 }
+
+TEST_F(R7730ctl, ASerialSaveTellsWhichLineTheDeviceAnswersOn)
+{
+    // This device is set up over its own serial line: it understands the port only at its rate.
+    Start({}, {"--line-follows-serial"});
+    auto ctl = [this](const QStringList& arguments) {
+        return RunCtl(QStringList{"-p", QString::fromStdString(simulator->linkPath()), "--timeout", "150"} + arguments,
+                      folder.path());
+    };
+    const TRun same = ctl({"set", "serial", "--data", "7"});
+    EXPECT_EQ(same.exitCode, 0) << same.err.toStdString();
+    EXPECT_TRUE(same.out.contains("\nline: the device answered on the port's line 115200 8N1\n")) << same.out.toStdString();
+
+    const TRun moved = ctl({"set", "serial", "--baud", "9600"});
+    EXPECT_EQ(moved.exitCode, 0) << moved.err.toStdString();
+    EXPECT_TRUE(moved.out.contains("baud       9600\ndata       7\n")) << moved.out.toStdString();
+    EXPECT_TRUE(moved.out.contains("\nline: no answer on the port's line 115200 8N1 within 1.5 s; the device answered on "
+                                   "its new line 9600 7N1: the setup link itself moved."))
+        << moved.out.toStdString();
+    EXPECT_TRUE(State().contains("serial = 3,2,0,0,1\n")) << State().toStdString();
+
+    const TRun lost = ctl({"status"});
+    EXPECT_EQ(lost.exitCode, 1);
+    EXPECT_TRUE(lost.err.contains("(line 115200 8N1)")) << lost.err.toStdString();
+}

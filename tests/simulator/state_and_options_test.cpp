@@ -46,7 +46,7 @@ TEST(SimulatorOptions, ReadsValuesInBothSpellings)
 {
     const sim::ParsedOptions parsed = sim::parseOptions(
         {"--link", "run/dev/R7730LX", "--chunks=1,4,10", "--garbage", "00.13.37", "--merge=2", "--unknown-id", "5A",
-         "--status-length", "30", "--model=1", "--flood", "2.5", "--store-wrong", "mask", "--quiet"});
+         "--status-length", "30", "--model=1", "--flood", "2.5", "--store-wrong", "mask", "--line-follows-serial", "--quiet"});
     ASSERT_EQ(parsed.error, "");
     const sim::Options& o = parsed.options;
     EXPECT_EQ(o.linkPath, "run/dev/R7730LX");
@@ -58,6 +58,7 @@ TEST(SimulatorOptions, ReadsValuesInBothSpellings)
     EXPECT_EQ(o.modelCode, std::optional<std::uint8_t>(1));
     EXPECT_DOUBLE_EQ(o.floodRate, 2.5);
     EXPECT_EQ(o.storeWrongKey, "mask");
+    EXPECT_TRUE(o.lineFollowsSerial);
     EXPECT_TRUE(o.quiet);
 }
 
