@@ -1,3 +1,4 @@
+// The command line read with QCommandLineParser, and the help text (see arguments.h).
 #include "cli/arguments.h"
 
 #include <QCommandLineParser>

@@ -186,7 +186,10 @@ int StatusCommand(TDeviceSession& session, TOutput& output)
 int WifiCommand(TDeviceSession& session, TOutput& output)
 {
     const TTexts texts = TextsOfAccessPoint(session.ReadCurrentAp());
-    output.Fields(FieldsOf(TSection::AccessPoint, texts), kLabelWidth);
+    if (texts.at("ssid").isEmpty())
+        output.Line(QStringLiteral("the device has joined no access point"));
+    else
+        output.Fields(FieldsOf(TSection::AccessPoint, texts), kLabelWidth);
     output.SetDocument(JsonOf(texts));
     return kExitDone;
 }

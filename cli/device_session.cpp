@@ -1,3 +1,5 @@
+// The command line's device session: the port from the settings file or -p, reads with their
+// waits, the polling of a rebooting device (see device_session.h).
 #include "cli/device_session.h"
 
 #include <QDeadlineTimer>

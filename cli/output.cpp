@@ -1,3 +1,4 @@
+// Text and JSON output of r7730ctl, and its notes on standard error (see output.h).
 #include "cli/output.h"
 
 #include <QJsonArray>

@@ -1,3 +1,4 @@
+// The backup profile file, written and read through the INI layer (see profile.h).
 #include "cli/profile.h"
 
 #include <QDateTime>

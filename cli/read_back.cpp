@@ -1,3 +1,5 @@
+// One section's change: checked, filled from the device, sent, waited for, read back and
+// compared (see read_back.h).
 #include "cli/read_back.h"
 
 #include <QElapsedTimer>

@@ -1,3 +1,5 @@
+// Settings texts to command values through the device's checks, and values and replies back
+// to texts (see settings_fields.h).
 #include "cli/settings_fields.h"
 
 #include "device/command_checks.h"
@@ -9,7 +11,7 @@
 namespace r7730::cli {
 namespace {
 
-struct TSectionSpec {
+struct TSectionKeys {
     TSection section;
     const char* name;
     QStringList keys;
@@ -17,9 +19,9 @@ struct TSectionSpec {
     TTexts neutral;
 };
 
-const std::array<TSectionSpec, 4>& Specs()
+const std::array<TSectionKeys, 4>& AllSections()
 {
-    static const std::array<TSectionSpec, 4> specs = {{
+    static const std::array<TSectionKeys, 4> sections = {{
         {TSection::Wan, "wan", {"ip", "gateway", "mask"}, {{"ip", "0.0.0.0"}, {"gateway", "0.0.0.0"}, {"mask", "0.0.0.0"}}},
         {TSection::Tcp,
          "tcp",
@@ -31,15 +33,15 @@ const std::array<TSectionSpec, 4>& Specs()
          {{"baud", "9600"}, {"data", "8"}, {"parity", "none"}, {"stop", "1"}, {"flow", "none"}}},
         {TSection::AccessPoint, "ap", {"ssid", "password"}, {{"ssid", "ap"}, {"password", ""}}},
     }};
-    return specs;
+    return sections;
 }
 
-const TSectionSpec& SpecOf(TSection section)
+const TSectionKeys& KeysOf(TSection section)
 {
-    for (const TSectionSpec& spec : Specs())
-        if (spec.section == section)
-            return spec;
-    return Specs()[0];
+    for (const TSectionKeys& entry : AllSections())
+        if (entry.section == section)
+            return entry;
+    return AllSections()[0];
 }
 
 // A refused text: carries its English wording out of the parsing below.
@@ -188,20 +190,20 @@ bool HasFrameEnd(const std::string& text)
 
 QString SectionName(TSection section)
 {
-    return QString::fromLatin1(SpecOf(section).name);
+    return QString::fromLatin1(KeysOf(section).name);
 }
 
 std::optional<TSection> SectionNamed(const QString& name)
 {
-    for (const TSectionSpec& spec : Specs())
-        if (name.compare(QLatin1String(spec.name), Qt::CaseInsensitive) == 0)
-            return spec.section;
+    for (const TSectionKeys& entry : AllSections())
+        if (name.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0)
+            return entry.section;
     return std::nullopt;
 }
 
 const QStringList& SectionKeys(TSection section)
 {
-    return SpecOf(section).keys;
+    return KeysOf(section).keys;
 }
 
 bool IsNumberKey(const QString& key)
@@ -229,7 +231,7 @@ TCheckedTexts CheckTexts(TSection section, const TTexts& texts, bool statusRecei
 
 QString RefusalOfKey(TSection section, const QString& key, const QString& text, TSettingsValue* value)
 {
-    TTexts texts = SpecOf(section).neutral;
+    TTexts texts = KeysOf(section).neutral;
     texts[key] = text;
     const TCheckedTexts checked = CheckTexts(section, texts, true);
     if (value && checked.value)

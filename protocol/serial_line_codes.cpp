@@ -1,3 +1,4 @@
+// Looking up a setting of the device's serial line among its choices.
 #include "protocol/serial_line_codes.h"
 
 namespace r7730 {
