@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xterm
+  libx11-dev libxdamage-dev
   fonts-nanum
   python3 iputils-ping xdg-utils
   imagemagick

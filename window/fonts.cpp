@@ -32,9 +32,14 @@ QFont DefaultFont(int pixelSize)
 
 QFont LogFont(int pixelSize)
 {
-    return MakeFont({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono"),
-                     QStringLiteral("NanumGothicCoding"), QStringLiteral("NanumGothic")},
-                    pixelSize, false);
+    QFont font = MakeFont({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono"),
+                           QStringLiteral("NanumGothicCoding"), QStringLiteral("NanumGothic")},
+                          pixelSize, false);
+    // A monospaced face has no kerning or ligatures to apply, so Latin text is laid out without
+    // the shaper and looks the same; Hangul is still shaped. Laying out each log line is the
+    // largest cost of a flood of replies.
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    return font;
 }
 
 } // namespace r7730

@@ -1,5 +1,6 @@
 // Figures of the serial component on pseudo-terminals, printed, never asserted:
-//   1. bytes per second delivered through OnRxChar while a pty peer writes as fast as it can
+//   1. bytes per second delivered through OnRxChar while a pty peer writes as fast as it can,
+//      beside plain read() calls on the same kind of pty
 //      (the handler reads like the program's receive path: ReceiveBytes into 8192 bytes);
 //   2. latency from a 43-byte write on the peer to OnRxChar on the user-interface thread;
 //   3. CPU time and wake-ups of the event thread of an open, idle port (target: none).
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <poll.h>
 #include <string>
 #include <thread>
@@ -79,6 +81,39 @@ void Throughput(int seconds, TSyncMethod method)
                 batches ? static_cast<double>(bytes) / static_cast<double>(batches) : 0.0, cpu / (elapsed * 10.0));
 }
 
+// The anchor: the same peer and pty, read with plain read() calls into the same 8192 bytes.
+void RawThroughput(int seconds)
+{
+    TPseudoTerminal peer;
+    const int fd = ::open(peer.SlavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        const std::string chunk(65536, 'U');
+        while (!stop) {
+            if (::write(peer.Master(), chunk.data(), chunk.size()) < 0) {
+                pollfd out{peer.Master(), POLLOUT, 0};
+                ::poll(&out, 1, 10);
+            }
+        }
+    });
+    long long bytes = 0;
+    const auto start = Clock::now();
+    char buffer[8192];
+    while (std::chrono::duration<double>(Clock::now() - start).count() < seconds) {
+        pollfd in{fd, POLLIN, 0};
+        if (::poll(&in, 1, 100) <= 0)
+            continue;
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0)
+            bytes += n;
+    }
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    stop = true;
+    writer.join();
+    ::close(fd);
+    std::printf("  %-13s %8.2f MB/s  (anchor: plain read() on the same kind of pty)\n", "raw pty", bytes / elapsed / 1e6);
+}
+
 void Latency(int rounds)
 {
     TPseudoTerminal peer;
@@ -139,6 +174,7 @@ int main(int argc, char** argv)
     std::printf("Receive throughput through OnRxChar (peer writes as fast as it can, %d s each):\n", throughputSeconds);
     Throughput(throughputSeconds, smThreadSync);
     Throughput(throughputSeconds, smNone);
+    RawThroughput(throughputSeconds);
     std::printf("Receive latency:\n");
     Latency(2000);
     std::printf("Idle:\n");
