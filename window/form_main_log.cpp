@@ -135,7 +135,9 @@ void TForm_main::AddLogLine(const QString& message)
     }
     if (memoRows_ > kMaxLogViewRows)
         Btn_ClearClick();
-    const QString line = QString::fromStdString(FormatLogLine(services_.clock.Now(), message.toStdString()));
+    // Control characters from a device's text are made visible: one message, one line.
+    const QString visible = QString::fromStdU16String(VisibleControlCharacters(message.toStdU16String()));
+    const QString line = QString::fromStdString(FormatLogLine(services_.clock.Now(), visible.toStdString()));
     AppendToLogView(line);
 
     if (!ui->CB_SaveLogFile->isChecked())

@@ -52,11 +52,14 @@ TEST_F(EventLog, LinesGoToTheViewAndTheDailyFileInCp949)
     ASSERT_TRUE(folder.MakeFolder("Log"));
     TForm_main form({services.dialogs, services.clock, services.launcher});
     form.AddLogLine(QStringLiteral("단말기"));
+    form.AddLogLine(QStringLiteral("res[6] = [AP\r\n\x01]")); // a device's text with control characters
 
-    EXPECT_EQ(ViewLines(form), (QStringList{"[14:03:27]  Start R7730LX Serial Setup Program...", "[14:03:27]  단말기"}));
+    EXPECT_EQ(ViewLines(form), (QStringList{"[14:03:27]  Start R7730LX Serial Setup Program...", "[14:03:27]  단말기",
+                                            "[14:03:27]  res[6] = [AP\\r\\n\\x01]"}));
     EXPECT_EQ(ReadWholeFile(folder.File("Log/R7730Setup_20210305.log")),
               QByteArray("[14:03:27]  Start R7730LX Serial Setup Program...\r\n"
-                         "[14:03:27]  \xB4\xDC\xB8\xBB\xB1\xE2\r\n"));
+                         "[14:03:27]  \xB4\xDC\xB8\xBB\xB1\xE2\r\n"
+                         "[14:03:27]  res[6] = [AP\\r\\n\\x01]\r\n"));
     EXPECT_TRUE(services.dialogs.errors.isEmpty());
 }
 
