@@ -56,9 +56,12 @@ Bytes trimmedField(std::span<const std::uint8_t> field)
     return first < last ? Bytes(first, last) : Bytes{};
 }
 
-// A 0xFE inside a reply would end it early on the receiving side: send 0xFD instead.
-Bytes frameWithoutEarlyEnd(std::uint8_t id, Bytes payload, std::vector<std::string>* notes)
+// A 0xFE inside a reply would end it early on the receiving side: send 0xFD instead, unless a
+// trial wants it as it is.
+Bytes frameWithoutEarlyEnd(std::uint8_t id, Bytes payload, std::vector<std::string>* notes, bool asIs = false)
 {
+    if (asIs)
+        return buildFrame(id, payload);
     int replaced = 0;
     for (std::uint8_t& byte : payload)
         if (byte == kFrameEnd) {
@@ -325,7 +328,7 @@ Bytes DeviceModel::statusReply(std::vector<std::string>* notes) const
     payload.push_back(0x00);
     if (quirks_.statusReplyLength) // a trial of a wrong length: cut, or pad with zeros
         payload.resize(*quirks_.statusReplyLength - kShortestFrame, 0x00);
-    return frameWithoutEarlyEnd(0x41, std::move(payload), notes);
+    return frameWithoutEarlyEnd(0x41, std::move(payload), notes, quirks_.sendEndBytesAsIs);
 }
 
 Bytes DeviceModel::scanReply(std::vector<std::string>& notes) const
@@ -339,7 +342,7 @@ Bytes DeviceModel::scanReply(std::vector<std::string>& notes) const
         appendPaddedLeft(payload, rssiText(point.rssi), 4);
         appendPaddedLeft(payload, point.authMode, 12);
     }
-    return frameWithoutEarlyEnd(0x48, std::move(payload), &notes);
+    return frameWithoutEarlyEnd(0x48, std::move(payload), &notes, quirks_.sendEndBytesAsIs);
 }
 
 Bytes DeviceModel::currentAccessPointReply(std::vector<std::string>& notes) const
@@ -347,7 +350,7 @@ Bytes DeviceModel::currentAccessPointReply(std::vector<std::string>& notes) cons
     Bytes payload;
     appendPaddedLeft(payload, state_.ssid, 32);
     appendPaddedLeft(payload, state_.password, 16);
-    return frameWithoutEarlyEnd(0x49, std::move(payload), &notes);
+    return frameWithoutEarlyEnd(0x49, std::move(payload), &notes, quirks_.sendEndBytesAsIs);
 }
 
 Bytes DeviceModel::signalReply(std::vector<std::string>& notes) const
@@ -358,7 +361,7 @@ Bytes DeviceModel::signalReply(std::vector<std::string>& notes) const
         appendPaddedLeft(payload, std::string("NOINFO"), 6);
     else // "  -65 ": the number right-aligned in five places, then a blank
         appendPaddedLeft(payload, rssiText(rssiOf(state_.ssid)) + " ", 6);
-    return frameWithoutEarlyEnd(0x4A, std::move(payload), &notes);
+    return frameWithoutEarlyEnd(0x4A, std::move(payload), &notes, quirks_.sendEndBytesAsIs);
 }
 
 } // namespace sim

@@ -33,6 +33,9 @@ struct ModelQuirks {
     // A setting (a state file key: ip, mask, listen_port, serial, ssid, ...) that a save stores
     // with its lowest bit flipped, as a failing flash would; empty: every value as received.
     std::string storeWrongKey;
+    // A stored 254 sent as it is (0xFE), which ends the reply early on the program's side;
+    // false: sent as 253 (0xFD) with a note.
+    bool sendEndBytesAsIs = false;
 };
 
 // The state file keys that a save command can store wrong (ModelQuirks::storeWrongKey).

@@ -33,7 +33,7 @@ std::string idOf(const Bytes& frame)
 
 } // namespace
 
-FrameLog::FrameLog(const std::string& path)
+FrameLog::FrameLog(const std::string& path, bool notes) : notes_(notes)
 {
     if (path == "-") {
         log_ = stdout;
@@ -71,6 +71,8 @@ void FrameLog::wrote(const Bytes& bytes)
 
 void FrameLog::note(const std::string& text)
 {
+    if (!notes_)
+        return;
     line(stdout, "note: " + text);
     if (log_ && log_ != stdout)
         line(log_, "note: " + text);

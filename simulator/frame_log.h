@@ -16,8 +16,9 @@ namespace sim {
 
 class FrameLog {
 public:
-    // path "-": standard output; empty: no frame log. Throws std::runtime_error if the file cannot be opened.
-    explicit FrameLog(const std::string& path);
+    // path "-": standard output; empty: no frame log. Notes go to standard output (and the log)
+    // unless `notes` is false. Throws std::runtime_error if the file cannot be opened.
+    explicit FrameLog(const std::string& path, bool notes = true);
     ~FrameLog();
     FrameLog(const FrameLog&) = delete;
     FrameLog& operator=(const FrameLog&) = delete;
@@ -31,6 +32,7 @@ private:
     void line(std::FILE* to, const std::string& text);
     std::FILE* log_ = nullptr;
     bool ownsLog_ = false;
+    bool notes_ = true;
 };
 
 } // namespace sim

@@ -58,8 +58,8 @@ int runSimulator(const sim::Options& options)
     }
     if (options.modelCode)
         state.modelCode = *options.modelCode;
-    sim::DeviceModel model(state, sim::ModelQuirks{options.statusLength, options.storeWrongKey});
-    sim::FrameLog log(options.quiet ? std::string() : options.logPath);
+    sim::DeviceModel model(state, sim::ModelQuirks{options.statusLength, options.storeWrongKey, options.sendEndBytesAsIs});
+    sim::FrameLog log(options.quiet ? std::string() : options.logPath, !options.quiet);
     installStopSignals();
     sim::Session session(options, model, log, stopPipe[0]);
     session.run();

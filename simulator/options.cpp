@@ -44,12 +44,14 @@ setup program's commands until interrupted (Ctrl+C).
   --merge N            hold replies and write N of them at once (or after --merge-wait MS, default 500)
   --garbage HEX        write these bytes before every reply, e.g. --garbage 00.13.37
   --status-length N    send the status reply with N bytes in total instead of 43 (5 to 255)
+  --send-254           send a stored 254 (0xFE) in a reply as it is, although the program
+                       takes it for the end of the frame (a mask of 255.255.254.0, say)
   --unknown-id HEX     after each open of the port, send one frame with this message ID first
   --hangup-after N     close the serial end after N frames (the port vanishes), then open a new
                        one after --replug-ms MS (default 1000) and move the link to it
   --flood RATE         send status replies unasked, RATE per second, while the port is open
   --log PATH           frame log as hex text to PATH ("-": standard output, the default)
-  --quiet              no frame log
+  --quiet              no frame log and no notes
   --no-terminal        never re-open inside a terminal window (see below)
   --help               this text
 
@@ -156,7 +158,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
     };
     const std::map<std::string, bool*> flags = {
         {"--quiet", &o.quiet}, {"--no-terminal", &o.noTerminal},
-        {"--line-follows-serial", &o.lineFollowsSerial}, {"--help", &o.help}, {"-h", &o.help}};
+        {"--line-follows-serial", &o.lineFollowsSerial}, {"--send-254", &o.sendEndBytesAsIs}, {"--help", &o.help}, {"-h", &o.help}};
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string name = arguments[i];

@@ -32,8 +32,9 @@ struct Options {
     std::string storeWrongKey;                  // a setting that saves store wrong (device_model.h)
     int rebootMs = 3000;                        // silence after a save, factory reset or reboot
     std::string logPath = "-";                  // frame log: "-" standard output, else a file
-    bool quiet = false;                         // no frame log (notes still go to standard output)
+    bool quiet = false;                         // no frame log and no notes
     bool noTerminal = false;                    // never re-launch inside a terminal window
+    bool sendEndBytesAsIs = false;              // a stored 254 goes out as 0xFE, cutting the reply
     bool lineFollowsSerial = false;             // understand the program only at the device's own baud rate
     bool help = false;
 };

@@ -24,6 +24,7 @@ using Milliseconds = std::chrono::milliseconds;
 
 constexpr Milliseconds kClosedPortRecheck{250};
 constexpr Milliseconds kUnfinishedFrameTimeout{1000};
+constexpr Milliseconds kDroppedRunQuiet{100};
 constexpr std::size_t kFloodQueueLimit = 64 * 1024;
 
 // The rates of the device's serial setting, by index, and the pseudo-terminal's speed codes.
@@ -51,6 +52,11 @@ struct Session::Impl {
     std::optional<TimePoint> replugAt;     // after a hang-up: when the new serial end appears
     CommandReader reader;
     TimePoint lastByteAt{};
+    struct DroppedRun {
+        ReaderEvent first{};
+        int pieces = 0;
+        std::size_t bytes = 0;
+    } dropped;
     int framesSinceReplug = 0;
     std::optional<TimePoint> rebootUntil;
     bool unknownIdSent = false;
@@ -127,12 +133,32 @@ struct Session::Impl {
                  " ms");
     }
 
+    // Bytes that made no frame are told once per run, not once per piece: a line full of noise
+    // would otherwise write a note for nearly every byte.
     void reportDropped(const ReaderEvent& event)
     {
-        if (event.kind == ReaderEvent::Kind::Skipped)
-            log.note("skipped " + std::to_string(event.bytes.size()) + " bytes outside a frame: " + hexText(event.bytes));
-        else
-            log.note("malformed frame ignored (" + event.reason + "): " + hexText(event.bytes));
+        if (dropped.pieces == 0)
+            dropped.first = event;
+        ++dropped.pieces;
+        dropped.bytes += event.bytes.size();
+    }
+
+    void tellDropped()
+    {
+        if (dropped.pieces == 1) {
+            const ReaderEvent& event = dropped.first;
+            if (event.kind == ReaderEvent::Kind::Skipped)
+                log.note("skipped " + std::to_string(event.bytes.size()) + " bytes outside a frame: " + hexText(event.bytes));
+            else
+                log.note("malformed frame ignored (" + event.reason + "): " + hexText(event.bytes));
+        } else if (dropped.pieces > 1) {
+            const Bytes& first = dropped.first.bytes;
+            const Bytes shown(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(first.size(), 16)));
+            log.note("skipped " + std::to_string(dropped.bytes) + " bytes in " + std::to_string(dropped.pieces) +
+                     " pieces that made no frame (the first: " + dropped.first.reason + "): " + hexText(shown) +
+                     (first.size() > shown.size() ? " ..." : ""));
+        }
+        dropped = {};
     }
 
     void scheduleBlock(const Bytes& block, TimePoint now)
@@ -229,6 +255,7 @@ struct Session::Impl {
                 reportDropped(event);
                 continue;
             }
+            tellDropped();
             handleFrame(event.bytes, now);
             ++framesSinceReplug;
             if (options.hangupAfterFrames > 0 && framesSinceReplug >= options.hangupAfterFrames) {
@@ -357,6 +384,13 @@ struct Session::Impl {
                 flushHeld(now);
             else
                 consider(flushAt);
+        }
+        // A run of dropped bytes is told once the line has been quiet for a moment.
+        if (dropped.pieces > 0) {
+            if (now - lastByteAt >= kDroppedRunQuiet)
+                tellDropped();
+            else
+                consider(lastByteAt + kDroppedRunQuiet);
         }
         if (reader.hasPartial()) {
             if (now - lastByteAt >= kUnfinishedFrameTimeout) {

@@ -108,3 +108,18 @@ TEST_F(DeviceLinkAlone, ReadsThatKeepMeetingUnknownIdsArePacedUntilTheUserSendsA
     ASSERT_TRUE(WaitFor([&] { return listener.log.count(note) == 2; })) << Log();
     EXPECT_GE(listener.log.count(read), before + 101);
 }
+
+TEST_F(DeviceLinkAlone, AStatusReplyCutByA254InsideIsPacedToo)
+{
+    // A mask of 255.255.254.0 sent as it is: the reply ends at its 254, and its rest is read as a
+    // frame of an unknown ID, answered with a status read, whose reply is cut again.
+    Connect({"--quiet", "--send-254"});
+    link.SaveWanSettings({{192, 168, 0, 10}, {192, 168, 0, 1}, {255, 255, 254, 0}});
+    QTest::qWait(600); // the simulator reboots after a save
+    link.ReadCurrentStatus();
+    ASSERT_TRUE(WaitFor([&] {
+        return listener.log.contains("the device keeps answering with unknown message IDs; status reads paced to one a second");
+    })) << Log();
+    EXPECT_TRUE(listener.log.join('\n').contains("RX MSG ID:[0x41] LEN:[24]")) << "the cut reply";
+    EXPECT_TRUE(listener.statuses.empty());
+}

@@ -45,8 +45,16 @@ TEST(SimulatorOverPty, IgnoresFramesWhileRebootingAndReportsUnparsableBytes)
 
     simulator.send(hex("13 37 7E 03 41 7E 05 41 50 FE"));
     EXPECT_EQ(simulator.receive(43), kFactoryStatusReply);
-    EXPECT_TRUE(simulator.outputContains("skipped 2 bytes outside a frame: 13.37."));
+    // Two pieces in a row make one note.
+    EXPECT_TRUE(simulator.outputContains("skipped 5 bytes in 2 pieces that made no frame (the first: bytes outside a "
+                                         "frame): 13.37."));
+    simulator.send(hex("7E 03 41 50 FE"));
     EXPECT_TRUE(simulator.outputContains("malformed frame ignored (length byte 3 is not a command length (5 to 53)): 7E.03.41."));
+
+    // A flood of noise is one note, not one per byte.
+    simulator.send(Bytes(4000, 0x7E));
+    EXPECT_TRUE(simulator.outputContains("skipped 3999 bytes in 3999 pieces")); // the last may still start a frame
+    EXPECT_LT(simulator.output().size(), 4000u);
 }
 
 TEST(SimulatorOverPty, SavedSettingsSurviveARestartWithAStateFile)
