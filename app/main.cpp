@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QScreen>
+#include <QTimer>
+#include <functional>
 
 #include "shell/clock.h"
 #include "window/dialogs.h"
@@ -12,6 +14,32 @@
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "tools/launcher.h"
+
+namespace {
+
+// Runs `then` once, in the pass of the event loop that follows the first paint of `window`.
+void AfterFirstPaint(QWidget& window, std::function<void()> then)
+{
+    class TFirstPaint : public QObject {
+    public:
+        explicit TFirstPaint(std::function<void()> then) : then_(std::move(then)) {}
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) {
+                watched->removeEventFilter(this);
+                QTimer::singleShot(0, watched, then_);
+                deleteLater();
+            }
+            return false;
+        }
+
+    private:
+        std::function<void()> then_;
+    };
+    window.installEventFilter(new TFirstPaint(std::move(then)));
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -42,8 +70,9 @@ int main(int argc, char* argv[])
     mainForm = new TForm_main({dialogs, clock, launcher});
     mainForm->setAttribute(Qt::WA_DeleteOnClose, false);
     dialogs.SetParent(mainForm);
-    // Owned by the main window, which destroys it with itself.
-    mainForm->SetInfoForm(new TForm_Info(*mainForm, launcher, mainForm));
+    // The about box is built in the pass after the window's first paint: nothing of it is seen
+    // before, and the window comes up sooner. Owned by the main window, which destroys it.
+    AfterFirstPaint(*mainForm, [&launcher, &mainForm] { mainForm->SetInfoForm(new TForm_Info(*mainForm, launcher, mainForm)); });
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = mainForm->frameGeometry();

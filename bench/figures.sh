@@ -39,7 +39,7 @@ if [[ -z "${DISPLAY:-}" ]]; then
   done
 fi
 
-echo "R7730 figures: $(git log -1 --format='%h %s' | cut -c1-70)"
+echo "R7730 figures: $(git log -1 --format="%h %s" 2>/dev/null | cut -c1-70)"
 echo "$(date -u '+%F %T UTC'), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), display $DISPLAY"
 echo
 echo "Serial port on a pty (serial_bench):"

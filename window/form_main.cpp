@@ -25,10 +25,12 @@ constexpr int kSignalPollingMs = 3000;
 TForm_main::TForm_main(const TFormServices& services, QWidget* parent)
     : QWidget(parent), ui(new Ui::TForm_main), services_(services)
 {
+    // The window's font first, so the controls take it as they are made instead of all being
+    // told again afterwards.
+    setFont(DefaultFont(11));
     ui->setupUi(this);
     LimitTypingOnly(this);
     setWindowTitle(kProgramTitle);
-    setFont(DefaultFont(11));
     ui->Memo->setFont(LogFont(12));
     ApplyMainWindowLook(*ui);
     SetUpPageControl();
