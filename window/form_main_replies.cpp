@@ -81,6 +81,10 @@ void TForm_main::UpdateTcpModeView()
     auto paint = [](QWidget* field, QPalette::ColorRole role) {
         QPalette palette = field->palette();
         palette.setColor(QPalette::Base, QApplication::palette().color(role));
+        // Every status reply comes here: a field already drawn so is left alone, which spares
+        // re-polishing it once per reply under a stream of replies.
+        if (palette == field->palette() && palette.resolveMask() == field->palette().resolveMask())
+            return;
         field->setPalette(palette);
     };
     for (QWidget* field : std::initializer_list<QWidget*>{ui->Edit_Server_Port, ui->CB_Server_ExpTime})

@@ -1,5 +1,6 @@
 // The window against a device on a real pseudo-terminal: connect, the send step, the receive
 // path and the reply handlers, end to end through the serial port and its event thread.
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -174,6 +175,31 @@ TEST_F(WindowOnPty, EveryDecodedValueLandsInItsOwnBox)
     EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_SvrPort_app")->text(), "9000");
     EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_GW1")->text() + "." + Ctl<QLineEdit>(form, "Edit_GW4")->text(), "192.1");
     EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_SM1")->text() + "." + Ctl<QLineEdit>(form, "Edit_SM4")->text(), "255.0");
+}
+
+// The fields of the TCP role not taken sit on the button face; replies that switch the role
+// switch them, and replies that repeat it leave them so.
+TEST_F(WindowOnPty, TheRoleNotTakenIsDrawnOnTheButtonFaceReplyAfterReply)
+{
+    const QColor face = QApplication::palette().color(QPalette::Button);
+    const QColor base = QApplication::palette().color(QPalette::Base);
+    auto fieldsOn = [&](const QColor& serverColour, const QColor& clientColour) {
+        for (const char* name : {"Edit_Server_Port", "CB_Server_ExpTime"})
+            EXPECT_EQ(Ctl<QWidget>(form, name)->palette().color(QPalette::Base), serverColour) << name;
+        for (const char* name : {"Edit_SvrIP1", "Edit_SvrIP4", "Edit_SvrPort_app"})
+            EXPECT_EQ(Ctl<QWidget>(form, name)->palette().color(QPalette::Base), clientColour) << name;
+    };
+    Connect();
+    for (const bool client : {true, true, false, false, true}) {
+        const int before = Log().count("RX MSG ID:[0x41]");
+        device.Write(client ? ClientModeStatusReply() : kStatusFrame);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Log().count("RX MSG ID:[0x41]") > before; }));
+        SCOPED_TRACE(client ? "client" : "server");
+        if (client)
+            fieldsOn(face, base);
+        else
+            fieldsOn(base, face);
+    }
 }
 
 TEST_F(WindowOnPty, TwoRepliesInOneEventAndStrayBytes)
