@@ -13,6 +13,7 @@ PACKAGES=(
   fonts-nanum
   python3 iputils-ping xdg-utils
   imagemagick
+  help2man desktop-file-utils librsvg2-bin dpkg-dev
 )
 
 missing=()
