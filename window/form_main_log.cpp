@@ -35,9 +35,9 @@ namespace {
 constexpr int kMaxLogViewRows = 500;
 
 // The first held line waits this long for the lines that follow it...
-constexpr int kLogViewBatchMs = 4;
+constexpr std::chrono::milliseconds kLogViewBatch(4);
 // ...and refreshes are at least one screen frame (60 Hz) apart.
-constexpr int kLogViewFrameMs = 16;
+constexpr std::chrono::milliseconds kLogViewFrame(16);
 
 QPlainTextDocumentLayout& LayoutOf(const QPlainTextEdit& memo)
 {
@@ -105,10 +105,11 @@ void TForm_main::HoldLogViewPainting()
     if (logViewRefresh_->isActive())
         return;
     ui->Memo->setUpdatesEnabled(false);
-    const auto sinceRefresh = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - logViewRefreshedAt_);
-    logViewRefresh_->start(std::max<int>(kLogViewBatchMs, kLogViewFrameMs - static_cast<int>(std::min<long long>(
-                                                                                 sinceRefresh.count(), kLogViewFrameMs))));
+    const auto sinceRefresh = std::chrono::steady_clock::now() - logViewRefreshedAt_;
+    const auto frameLeft = sinceRefresh < kLogViewFrame
+                               ? std::chrono::ceil<std::chrono::milliseconds>(kLogViewFrame - sinceRefresh)
+                               : std::chrono::milliseconds(0);
+    logViewRefresh_->start(std::max(kLogViewBatch, frameLeft));
 }
 
 void TForm_main::RefreshLogView()
