@@ -15,6 +15,7 @@
 
 #include "device/command_checks.h"
 #include "device/device_link.h"
+#include "serial/com_port_watch.h"
 #include "serial/com_ports_list.h"
 #include "shell/event_log_file.h"
 #include "shell/profile_file.h"
@@ -190,6 +191,8 @@ private:
     void SwitchConnectionControls(bool connected);
     void ReportOpenFailure(const EComPort& error, bool afterOpening);
     void ReportDeviceLost();
+    // After a lost device: its port came back (form_main_connect.cpp); asks once to connect again.
+    void PortCameBack();
     QString ReadSetting(const char* section, const char* key, const char* defaultValue);
     TProfileEntry SettingToWrite(const char* section, const char* key, const QString& text) const;
     // Shows a refused input (its message, then the focus to its field); false for none.
@@ -221,6 +224,10 @@ private:
     };
     std::map<std::string, TLoadedSetting> loadedSettings_;
     TPortLister portLister_;
+    // Follows the lost device's port until it is back, the user connects, or the window closes.
+    TPortReturnWatch portReturn_{[this] { RunGuarded([this] { PortCameBack(); }); }};
+    bool deviceLostNoticeOpen_ = false;
+    bool portBackDuringNotice_ = false;
 };
 
 } // namespace r7730

@@ -110,6 +110,8 @@ void TForm_main::ButtonStartClick()
         ui->BtnExit->setEnabled(true);
         return;
     }
+    // Connected: a port lost before is no longer waited for.
+    portReturn_.Stop();
     AddLogLine(QStringLiteral("Connection Success with Kavlor R7730LX on Port[%1]").arg(link_.PortName()));
     SwitchConnectionControls(true);
 }
@@ -158,9 +160,40 @@ void TForm_main::SwitchConnectionControls(bool connected)
 void TForm_main::ReportDeviceLost()
 {
     ButtonStopClick();
-    services_.dialogs.Notice(
-        QStringLiteral("The serial port %1 went away. Check the cable or adapter, then press Connect again.")
-            .arg(link_.PortName()));
+    // Followed from now on, so a return while the notice is up counts; the question waits for
+    // the notice to be closed.
+    portReturn_.Start(link_.Port().Port());
+    deviceLostNoticeOpen_ = true;
+    portBackDuringNotice_ = false;
+    try {
+        services_.dialogs.Notice(
+            QStringLiteral("The serial port %1 went away. Check the cable or adapter; when it is back, you are "
+                           "asked whether to connect again.")
+                .arg(link_.PortName()));
+    } catch (...) {
+        deviceLostNoticeOpen_ = false;
+        throw;
+    }
+    deviceLostNoticeOpen_ = false;
+    if (portBackDuringNotice_)
+        PortCameBack();
+}
+
+void TForm_main::PortCameBack()
+{
+    if (deviceLostNoticeOpen_) {
+        portBackDuringNotice_ = true;
+        return;
+    }
+    portBackDuringNotice_ = false;
+    // Only the port that was lost, and only while nothing else has been connected or chosen.
+    TComPort& port = link_.Port();
+    if (port.Connected() || port.Port() != portReturn_.PortName())
+        return;
+    AddLogLine(QStringLiteral("Serial port %1 is back.").arg(link_.PortName()));
+    if (services_.dialogs.Confirm(QStringLiteral("The serial port %1 is back. Connect again?").arg(link_.PortName())) ==
+        TConfirmAnswer::Yes)
+        ButtonStartClick();
 }
 
 void TForm_main::Btn_CurrentStatusClick()
