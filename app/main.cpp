@@ -22,7 +22,9 @@ void AfterFirstPaint(QWidget& window, std::function<void()> then)
 {
     class TFirstPaint : public QObject {
     public:
-        explicit TFirstPaint(std::function<void()> then) : then_(std::move(then)) {}
+        // A child of the window, so it goes with the window when no paint ever comes (a
+        // termination signal right at start-up).
+        TFirstPaint(std::function<void()> then, QObject* window) : QObject(window), then_(std::move(then)) {}
         bool eventFilter(QObject* watched, QEvent* event) override
         {
             if (event->type() == QEvent::Paint) {
@@ -36,7 +38,7 @@ void AfterFirstPaint(QWidget& window, std::function<void()> then)
     private:
         std::function<void()> then_;
     };
-    window.installEventFilter(new TFirstPaint(std::move(then)));
+    window.installEventFilter(new TFirstPaint(std::move(then), &window));
 }
 
 } // namespace

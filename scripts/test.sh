@@ -1,8 +1,23 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test. Needs no display: tests use Qt's offscreen platform.
+# Builds everything and runs every test, then the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then a short run of each fuzz target. Needs no display: tests use
+# Qt's offscreen platform. Extra arguments go to ctest.
+#   R7730_QUICK=1 bash scripts/test.sh       the ordinary build and tests only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
-cd build
-ctest --output-on-failure --timeout 300 "$@"
+(cd build && ctest --output-on-failure --timeout 300 "$@")
+[[ -n "${R7730_QUICK:-}" ]] && exit 0
+
+echo "== the tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DR7730_BUILD_BENCH=OFF \
+  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all" \
+  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+cmake --build build-asan
+export ASAN_OPTIONS="detect_stack_use_after_return=1:abort_on_error=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+(cd build-asan && ctest --output-on-failure --timeout 600 "$@")
+
+echo "== fuzz targets, a few seconds each"
+bash scripts/fuzz.sh 5

@@ -447,7 +447,16 @@ class TLinuxComPlatform : public IComPlatform {
 public:
     TSysResult Open(const std::string& path, std::unique_ptr<IComDevice>& device) override
     {
-        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        // A tty whose last close is still being finished answers an open with EAGAIN for a
+        // moment (a pseudo-terminal opened and closed by its maker just before, say): try again
+        // briefly before giving up.
+        int fd = -1;
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0 || errno != EAGAIN)
+                break;
+            ::usleep(2000);
+        }
         if (fd < 0)
             return LastError("open");
         // Exclusive use: flock keeps out every other opener (root included); TIOCEXCL keeps out

@@ -1,5 +1,7 @@
 // The device link without a window, against the simulated device: what a command-line front end
 // sees through its listener.
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -113,9 +115,14 @@ TEST_F(DeviceLinkAlone, AStatusReplyCutByA254InsideIsPacedToo)
 {
     // A mask of 255.255.254.0 sent as it is: the reply ends at its 254, and its rest is read as a
     // frame of an unknown ID, answered with a status read, whose reply is cut again.
-    Connect({"--quiet", "--send-254"});
-    link.SaveWanSettings({{192, 168, 0, 10}, {192, 168, 0, 1}, {255, 255, 254, 0}});
-    QTest::qWait(600); // the simulator reboots after a save
+    QTemporaryDir folder;
+    const QString state = folder.filePath("state.txt");
+    {
+        QFile file(state);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("mask = 255.255.254.0\n");
+    }
+    Connect({"--quiet", "--send-254", "--state-file", state.toStdString()});
     link.ReadCurrentStatus();
     ASSERT_TRUE(WaitFor([&] {
         return listener.log.contains("the device keeps answering with unknown message IDs; status reads paced to one a second");
