@@ -43,19 +43,6 @@ QJsonValue NumberOrNull(const std::u16string& text)
     return NumberOrNull(std::optional<std::u16string>(text));
 }
 
-QString UsbText(const TComPortDescription& port)
-{
-    if (port.usbVendorId.empty())
-        return {};
-    QStringList parts = {Text(port.usbVendorId + ":" + port.usbProductId)};
-    const QString name = Text(port.manufacturer + (port.manufacturer.empty() ? "" : " ") + port.product).trimmed();
-    if (!name.isEmpty())
-        parts << name;
-    if (!port.usbSerial.empty())
-        parts << QStringLiteral("serial %1").arg(Text(port.usbSerial));
-    return parts.join(QStringLiteral(", "));
-}
-
 // Ctrl+C (or SIGTERM) ends the waits of a session instead of the process, for as long as this
 // lives: the handler only writes a byte to a pipe, the event loop reads it.
 class TInterruptOnSignals {
@@ -141,7 +128,7 @@ int PortsCommand(TOutput& output)
     if (ports.empty())
         output.Line(QStringLiteral("no serial ports found"));
     for (const TComPortDescription& port : ports) {
-        const QString usb = UsbText(port);
+        const QString usb = Text(UsbSummary(port));
         const QString access = port.access.usable ? QStringLiteral("yes") : QStringLiteral("no: %1").arg(Text(port.access.reason));
         output.Line(Text(port.path));
         output.Fields({{QStringLiteral("  link"), port.stableLink.empty() ? QStringLiteral("-") : Text(port.stableLink)},

@@ -2,9 +2,14 @@
 // admin panels shown: main-tab1.png, main-tab2.png, main-tab3.png in the folder given as the
 // only argument. Runs offscreen with stand-in services, in a temporary working folder, with
 // the window connected to the simulated device and showing its status, as a technician sees
-// it after "Connect" and "현재 설정 확인".
+// it after "Connect" and "현재 설정 확인". Beside them, setup-ports.png: the port setup dialog
+// with its port list open, the ports described from a made-up system folder (a USB adapter and
+// a UART of the machine).
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QPainter>
 #include <QTabWidget>
 #include <cstdio>
 #include <cstdlib>
@@ -12,11 +17,53 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "window/com_setup_dialog.h"
 #include "window/form_main.h"
 #include "support/simulator_process.h"
 #include "support/fake_services.h"
 #include "support/temp_folder.h"
 #include "support/controls.h"
+
+namespace {
+
+bool SaveSetupDialogWithPortsOpen(const r7730::testing::TTempWorkingFolder& folder, const QString& file)
+{
+    const QString usb = QStringLiteral("sys/devices/pci0000:00/usb1/1-1");
+    for (const QString& made : {usb + "/ttyUSB0/device", QStringLiteral("sys/devices/pnp0/00:05/ttyS0/device"),
+                                QStringLiteral("sys/class/tty"), QStringLiteral("dev/serial/by-id")})
+        folder.MakeFolder(made);
+    QFile::link(folder.File(usb + "/ttyUSB0"), folder.File("sys/class/tty/ttyUSB0"));
+    QFile::link(folder.File("sys/devices/pnp0/00:05/ttyS0"), folder.File("sys/class/tty/ttyS0"));
+    for (const auto& [name, value] : {std::pair{"idVendor", "0403"}, {"idProduct", "6001"}, {"serial", "A1B2C3"},
+                                      {"manufacturer", "FTDI"}, {"product", "FT232R USB UART"}}) {
+        QFile attribute(folder.File(usb + "/" + name));
+        if (attribute.open(QIODevice::WriteOnly))
+            attribute.write(QByteArray(value) + "\n");
+    }
+    for (const char* node : {"ttyUSB0", "ttyS0"}) {
+        QFile device(folder.File(QStringLiteral("dev/") + node));
+        if (device.open(QIODevice::WriteOnly))
+            device.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther);
+    }
+    const r7730::TPortSystemPaths paths{folder.File("sys/class/tty").toStdString(), folder.File("dev").toStdString(),
+                                        folder.File("dev/serial/by-id").toStdString(), "/proc"};
+    r7730::TComSetupFrm dialog({[paths] { return r7730::DescribeComPorts(paths, r7730::TUserIdentity::OfThisProcess()); },
+                                paths.devFolder});
+    dialog.show();
+    dialog.ComboPort->showPopup();
+    QApplication::processEvents();
+    QWidget* popup = dialog.ComboPort->view()->window();
+    const QRect area = dialog.frameGeometry().united(popup->geometry());
+    QImage picture(area.size(), QImage::Format_ARGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.drawPixmap(dialog.geometry().topLeft() - area.topLeft(), dialog.grab());
+    painter.drawPixmap(popup->geometry().topLeft() - area.topLeft(), popup->grab());
+    painter.end();
+    return picture.save(file);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -55,5 +102,12 @@ int main(int argc, char** argv)
         std::printf("%s\n", qPrintable(file));
     }
     r7730::testing::Ctl<QPushButton>(form, "ButtonStop")->click();
+
+    const QString setup = output.filePath(QStringLiteral("setup-ports.png"));
+    if (!SaveSetupDialogWithPortsOpen(folder, setup)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(setup));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(setup));
     return 0;
 }

@@ -9,6 +9,7 @@
 // /proc/locks, open files under /proc/<pid>/fd; other users' files are only visible to root).
 // A reason is plain words a technician can act on. The port setup dialog and the command line
 // both show these descriptions.
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -58,6 +59,16 @@ struct TPortSystemPaths {
 // Every port ListComPorts finds, described; raises like ListComPorts when sysfs cannot be read.
 std::vector<TComPortDescription> DescribeComPorts();
 std::vector<TComPortDescription> DescribeComPorts(const TPortSystemPaths& paths, const TUserIdentity& user);
+
+// A source of described ports with the shape of DescribeComPorts (the setup dialog is handed one).
+using TPortDescriber = std::function<std::vector<TComPortDescription>()>;
+
+// The USB device in one line: "0403:6001, FTDI FT232R USB UART, serial A1B2C3"; "" off USB.
+std::string UsbSummary(const TComPortDescription& port);
+
+// What the port is, for a list of ports: the USB summary, or "on-board" for a port that is not
+// on USB (a UART of the machine itself); a port this user cannot open adds why.
+std::string PortSummary(const TComPortDescription& port);
 
 // The access of one device file (a link is followed), judged without opening it.
 TComPortAccess ComPortAccess(const std::string& devicePath, const TUserIdentity& user,

@@ -267,6 +267,29 @@ std::vector<TComPortDescription> DescribeComPorts()
     return DescribeComPorts(TPortSystemPaths{}, TUserIdentity::OfThisProcess());
 }
 
+std::string UsbSummary(const TComPortDescription& port)
+{
+    if (port.usbVendorId.empty())
+        return {};
+    std::string text = port.usbVendorId + ":" + port.usbProductId;
+    std::string name = port.manufacturer;
+    if (!port.product.empty())
+        name += (name.empty() ? "" : " ") + port.product;
+    if (!name.empty())
+        text += ", " + name;
+    if (!port.usbSerial.empty())
+        text += ", serial " + port.usbSerial;
+    return text;
+}
+
+std::string PortSummary(const TComPortDescription& port)
+{
+    std::string text = port.usbVendorId.empty() ? std::string("on-board") : UsbSummary(port);
+    if (!port.access.usable && !port.access.reason.empty())
+        text += " (cannot open: " + port.access.reason + ")";
+    return text;
+}
+
 std::string OpenFailureAdvice(const std::string& devicePath, int error)
 {
     const TComPortAccess access = ComPortAccess(devicePath, TUserIdentity::OfThisProcess());

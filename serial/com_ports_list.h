@@ -8,14 +8,10 @@
 // with a case-insensitive text order. A folder that cannot be read raises EComPort row 23
 // "Registry error" with the error number appended.
 // What each port is and whether this user may open it: com_port_description.h.
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace r7730 {
-
-// A source of port names with the signature of ListComPorts (the setup dialog is handed one).
-using TPortLister = std::function<void(std::vector<std::string>& names)>;
 
 void ListComPorts(std::vector<std::string>& names);
 

@@ -1,13 +1,56 @@
 #include "window/com_combo_box.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <algorithm>
 #include <QtGlobal>
 
 #include "serial/com_port.h"
-#include "serial/com_ports_list.h"
 #include "serial/com_text.h"
 
 namespace r7730 {
 namespace {
+
+// A port item's description, drawn after its name in the open list, in the muted text colour.
+constexpr int kSummaryRole = Qt::UserRole + 1;
+const QString kSummaryGap = QStringLiteral("    ");
+
+class TPortItemDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        const QString summary = index.data(kSummaryRole).toString();
+        if (summary.isEmpty())
+            return;
+        QStyleOptionViewItem item(option);
+        initStyleOption(&item, index);
+        const QStyle* style = item.widget ? item.widget->style() : QApplication::style();
+        const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &item, item.widget);
+        const int left = text.left() + item.fontMetrics.horizontalAdvance(item.text + kSummaryGap);
+        painter->save();
+        painter->setPen(item.palette.color(QPalette::Normal, (item.state & QStyle::State_Selected) ? QPalette::HighlightedText
+                                                                                                  : QPalette::PlaceholderText));
+        painter->drawText(QRect(left, text.top(), std::max(0, text.right() - left), text.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter, summary);
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        const QString summary = index.data(kSummaryRole).toString();
+        if (!summary.isEmpty())
+            size.rwidth() += option.fontMetrics.horizontalAdvance(kSummaryGap + summary);
+        return size;
+    }
+};
 
 template <typename E>
 void AddMemberTexts(std::vector<std::string>& texts, int count, std::string (*text)(E))
@@ -20,17 +63,12 @@ void AddMemberTexts(std::vector<std::string>& texts, int count, std::string (*te
 
 // --- TComSelect ----------------------------------------------------------------------------
 
-std::vector<std::string> TComSelect::ItemTexts(const TPortLister& lister) const
+std::vector<std::string> TComSelect::ItemTexts() const
 {
     std::vector<std::string> texts;
     switch (kind_) {
     case cpNone:
-        break;
     case cpPort:
-        if (lister)
-            lister(texts);
-        else
-            ListComPorts(texts);
         break;
     case cpBaudRate:
         AddMemberTexts<TBaudRate>(texts, kBaudRateCount, BaudRateText);
@@ -146,12 +184,65 @@ void TComComboBox::SetComProperty(TComProperty kind)
     select_.SetKind(kind);
     offeredName_.clear();
     clear();
-    for (const std::string& text : select_.ItemTexts(lister_))
+    if (kind == cpPort) {
+        setItemDelegate(new TPortItemDelegate(this));
+        FillPortItems(describer_ ? describer_() : DescribeComPorts());
+    }
+    for (const std::string& text : select_.ItemTexts())
         addItem(QString::fromStdString(text));
     if (select_.Port())
         ShowPortSettings();
     else if (count() > 0)
         setCurrentIndex(0);
+}
+
+void TComComboBox::RefreshPorts()
+{
+    if (select_.Kind() != cpPort)
+        return;
+    const QString shown = Text();
+    // Listed first, so a listing that fails leaves the list as it was.
+    const std::vector<TComPortDescription> ports = describer_ ? describer_() : DescribeComPorts();
+    const QSignalBlocker quiet(this); // the choice stays; only the list under it changes
+    clear();
+    offeredName_.clear();
+    FillPortItems(ports);
+    if (!shown.isEmpty())
+        SelectPortName(shown);
+    else if (count() > 0)
+        setCurrentIndex(0);
+}
+
+void TComComboBox::FillPortItems(const std::vector<TComPortDescription>& ports)
+{
+    int widest = 0;
+    for (const TComPortDescription& port : ports) {
+        const QString name = QString::fromStdString(port.path);
+        const QString summary = QString::fromStdString(PortSummary(port));
+        addItem(name);
+        const int index = count() - 1;
+        setItemData(index, summary, kSummaryRole);
+        setItemData(index, port.stableLink.empty() ? summary : summary + '\n' + QString::fromStdString(port.stableLink),
+                    Qt::ToolTipRole);
+        widest = std::max(widest, fontMetrics().horizontalAdvance(name + kSummaryGap + summary));
+    }
+    // The open list is as wide as its widest line, wider than the box itself when need be.
+    view()->setMinimumWidth(widest + 2 * style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+}
+
+void TComComboBox::SelectPortName(const QString& name)
+{
+    int index = findText(name, Qt::MatchFixedString); // exact text, case ignored
+    if (index < 0) {
+        // A name missing from the list is offered as it stands: OK then keeps it.
+        const int previous = offeredName_.isEmpty() ? -1 : findText(offeredName_, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (previous >= 0)
+            removeItem(previous);
+        insertItem(0, name);
+        offeredName_ = name;
+        index = 0;
+    }
+    setCurrentIndex(index);
 }
 
 void TComComboBox::SetComPort(TCustomComPort* port)
@@ -190,19 +281,12 @@ void TComComboBox::ShowPortSettings()
     if (!select_.Port() || select_.Kind() == cpNone)
         return;
     const QString current = QString::fromStdString(select_.PortValueText());
-    int index = findText(current, Qt::MatchFixedString); // exact text, case ignored
-    if (index < 0 && select_.Kind() == cpPort && !current.isEmpty()) {
-        // The port's own name, missing from the list, is offered as it stands: OK then keeps it.
-        const int previous = offeredName_.isEmpty() ? -1 : findText(offeredName_, Qt::MatchExactly | Qt::MatchCaseSensitive);
-        if (previous >= 0)
-            removeItem(previous);
-        insertItem(0, current);
-        offeredName_ = current;
-        index = 0;
-    }
-    setCurrentIndex(index);
-    if (index >= 0)
-        select_.Choose(itemText(index).toStdString());
+    if (select_.Kind() == cpPort && !current.isEmpty())
+        SelectPortName(current); // the port's own name, offered when the list lacks it
+    else
+        setCurrentIndex(findText(current, Qt::MatchFixedString)); // exact text, case ignored
+    if (currentIndex() >= 0)
+        select_.Choose(itemText(currentIndex()).toStdString());
 }
 
 void TComComboBox::ApplyChoice()

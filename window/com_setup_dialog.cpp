@@ -5,8 +5,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include "serial/com_port.h"
+#include "serial/com_port_watch.h"
 #include "window/fonts.h"
 
 namespace r7730 {
@@ -16,10 +18,12 @@ constexpr int kClientWidth = 231;
 constexpr int kClientHeight = 216;
 constexpr int kRowTop = 22;
 constexpr int kRowStep = 23;
+// A plug makes the device node first and its by-id link a moment later: one listing for both.
+constexpr int kRefreshDelayMs = 150;
 
 } // namespace
 
-TComSetupFrm::TComSetupFrm(const TPortLister& portLister, QWidget* parent)
+TComSetupFrm::TComSetupFrm(const TPortSource& ports, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("ComSetupFrm"));
@@ -55,7 +59,7 @@ TComSetupFrm::TComSetupFrm(const TPortLister& portLister, QWidget* parent)
         box->setGeometry(88, top, 117, 21);
         box->setAccessibleName(label->text());
         label->setBuddy(box);
-        box->SetPortLister(portLister);
+        box->SetPortDescriber(ports.describe);
         box->SetAutoApply(false);
         box->SetComProperty(row.property);
         *row.box = box;
@@ -73,10 +77,31 @@ TComSetupFrm::TComSetupFrm(const TPortLister& portLister, QWidget* parent)
     ButtonCancel->setGeometry(148, 180, 75, 25);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    refreshDelay_ = new QTimer(this);
+    refreshDelay_->setSingleShot(true);
+    refreshDelay_->setInterval(kRefreshDelayMs);
+    connect(refreshDelay_, &QTimer::timeout, this, [this] { RefreshPorts(); });
+    portListWatch_ = std::make_unique<TPortListWatch>([this] { refreshDelay_->start(); }, ports.devFolder);
+
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
+    }
+}
+
+TComSetupFrm::~TComSetupFrm() = default;
+
+// Runs from the event loop: a listing that fails keeps the list as it was (the next change
+// tries again), and nothing escapes.
+void TComSetupFrm::RefreshPorts()
+{
+    try {
+        ComboPort->RefreshPorts();
+    } catch (const std::exception& error) {
+        qWarning("the port list could not be made again: %s", error.what());
+    } catch (...) {
+        qWarning("the port list could not be made again");
     }
 }
 
@@ -85,9 +110,9 @@ std::array<TComComboBox*, 6> TComSetupFrm::Boxes() const
     return {ComboPort, ComboBaudRate, ComboDataBits, ComboStopBits, ComboParity, ComboFlowControl};
 }
 
-bool RunSetupDialog(TCustomComPort& port, const TPortLister& portLister)
+bool RunSetupDialog(TCustomComPort& port, const TPortSource& ports)
 {
-    TComSetupFrm dialog(portLister);
+    TComSetupFrm dialog(ports);
     // Binding selects the port's current values.
     for (TComComboBox* box : dialog.Boxes())
         box->SetComPort(&port);

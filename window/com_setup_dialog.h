@@ -6,25 +6,40 @@
 // show the port's current values, and OK writes all six choices into the port between
 // BeginSettingsUpdate and EndSettingsUpdate (an open port takes them in one go). Cancel,
 // Escape or closing the dialog by its frame changes nothing.
+//
+// While it is open, the port list follows adapters plugged and pulled: the device folder is
+// watched (inotify underneath, no polling) and the list is made again shortly after a change,
+// with the user's pending choice kept.
 #include <QDialog>
 #include <array>
+#include <memory>
+#include <string>
 
 #include "window/com_combo_box.h"
 
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace r7730 {
 
 class TCustomComPort;
+class TPortListWatch;
+
+// Where the dialog's ports come from, and where they come and go.
+struct TPortSource {
+    TPortDescriber describe;        // DescribeComPorts when empty
+    std::string devFolder = "/dev"; // watched with its serial/ and serial/by-id/ folders
+};
 
 class TComSetupFrm : public QDialog {
     Q_OBJECT
 
 public:
-    // Fills the six lists; listing the port names may raise EComPort row 23.
-    explicit TComSetupFrm(const TPortLister& portLister = {}, QWidget* parent = nullptr);
+    // Fills the six lists; listing the ports may raise EComPort row 23.
+    explicit TComSetupFrm(const TPortSource& ports = {}, QWidget* parent = nullptr);
+    ~TComSetupFrm() override;
 
     // The six boxes in row order: Port, Baud rate, Data bits, Stop bits, Parity, Flow control.
     std::array<TComComboBox*, 6> Boxes() const;
@@ -38,11 +53,17 @@ public:
     TComComboBox* ComboFlowControl = nullptr;
     QPushButton* ButtonOK = nullptr;
     QPushButton* ButtonCancel = nullptr;
+
+private:
+    void RefreshPorts();
+
+    QTimer* refreshDelay_ = nullptr;
+    std::unique_ptr<TPortListWatch> portListWatch_;
 };
 
 // Runs the setup dialog for port, modally. True when it closed with OK and the six choices
-// were written into the port. Port names come from portLister (the system's ports when empty);
-// a failure to list them raises EComPort row 23 before anything is shown.
-bool RunSetupDialog(TCustomComPort& port, const TPortLister& portLister = {});
+// were written into the port. A failure to list the ports raises EComPort row 23 before anything
+// is shown.
+bool RunSetupDialog(TCustomComPort& port, const TPortSource& ports = {});
 
 } // namespace r7730

@@ -16,9 +16,9 @@
 #include "device/command_checks.h"
 #include "device/device_link.h"
 #include "serial/com_port_watch.h"
-#include "serial/com_ports_list.h"
 #include "shell/event_log_file.h"
 #include "shell/profile_file.h"
+#include "window/com_setup_dialog.h"
 
 class QAbstractButton;
 class QPainter;
@@ -137,7 +137,7 @@ public:
     // --- form_main_port_setup.cpp: port setup and status lamps ---------------------------
     void Btn_ComSetupClick();
     // Where the setup dialog's port list comes from: the system's serial ports unless set.
-    void SetPortLister(TPortLister lister) { portLister_ = std::move(lister); }
+    void SetPortSource(TPortSource source) { portSource_ = std::move(source); }
 
     // --- form_main_tools.cpp: local tools -------------------------------------------------
     void Btn_StartSvrClick();
@@ -223,7 +223,7 @@ private:
         QString text;
     };
     std::map<std::string, TLoadedSetting> loadedSettings_;
-    TPortLister portLister_;
+    TPortSource portSource_;
     // Follows the lost device's port until it is back, the user connects, or the window closes.
     TPortReturnWatch portReturn_{[this] { RunGuarded([this] { PortCameBack(); }); }};
     bool deviceLostNoticeOpen_ = false;

@@ -38,7 +38,7 @@ void TForm_main::WirePortSetup()
 // take effect at the next connect.
 void TForm_main::Btn_ComSetupClick()
 {
-    RunSetupDialog(link_.Port(), portLister_);
+    RunSetupDialog(link_.Port(), portSource_);
 }
 
 } // namespace r7730

@@ -94,6 +94,18 @@ TEST(ComPortDescription, UsbFactsAndTheStableLinkOfEachPort)
     EXPECT_EQ(usb.manufacturer, "FTDI");
     EXPECT_EQ(usb.product, "FT232R USB UART");
     EXPECT_TRUE(usb.access.usable) << usb.access.reason;
+
+    // The one line a port list shows for each.
+    EXPECT_EQ(PortSummary(ports[0]), "on-board");
+    EXPECT_EQ(PortSummary(usb), "0403:6001, FTDI FT232R USB UART, serial A1B2C3");
+    TComPortDescription held = usb;
+    held.access = {false, "held by another program: minicom (PID 77)", {}};
+    EXPECT_EQ(PortSummary(held), "0403:6001, FTDI FT232R USB UART, serial A1B2C3 (cannot open: held by another "
+                                 "program: minicom (PID 77))");
+    TComPortDescription bare;
+    bare.usbVendorId = "1a86";
+    bare.usbProductId = "7523";
+    EXPECT_EQ(PortSummary(bare), "1a86:7523");
 }
 
 TEST(ComPortDescription, AccessFromModeAndGroupInPlainWords)

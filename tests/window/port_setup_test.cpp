@@ -1,6 +1,7 @@
 // "COM Setup": the setup dialog run from the window on the device link's port, operated with
 // the keyboard like a user; the port list read from a sysfs-like folder whose one port is a real
 // pseudo-terminal, so a choice made in the dialog is the port and rate of the next connect.
+// Ports plugged and pulled in that folder while the dialog is open change its list.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -14,7 +15,7 @@
 #include <termios.h>
 
 #include "serial/com_error.h"
-#include "serial/com_ports_list.h"
+#include "serial/com_port_description.h"
 #include "support/controls.h"
 #include "support/fake_services.h"
 #include "support/pseudo_terminal.h"
@@ -52,9 +53,23 @@ protected:
         QFile::link(folder.File("sys/devices/pci0000:00/usb1/1-1/ttyUSB7"), folder.File("sys/class/tty/ttyUSB7"));
         QFile::link(device.SlavePath(), folder.File("dev/ttyUSB7"));
         listedPort = folder.File("dev/ttyUSB7");
-        const std::string sys = folder.File("sys/class/tty").toStdString();
-        const std::string dev = folder.File("dev").toStdString();
-        form.SetPortLister([sys, dev](std::vector<std::string>& names) { ListComPorts(names, sys, dev); });
+        const TPortSystemPaths paths{folder.File("sys/class/tty").toStdString(), folder.File("dev").toStdString(),
+                                     folder.File("dev/serial/by-id").toStdString(), "/proc"};
+        form.SetPortSource({[paths] { return DescribeComPorts(paths, TUserIdentity::OfThisProcess()); }, paths.devFolder});
+    }
+
+    // A port appears in the sysfs-like folder under devices/<parent>, its device file in dev/.
+    void Plug(const QString& name, const QString& parent)
+    {
+        folder.MakeFolder("sys/devices/" + parent + "/" + name + "/device");
+        QFile::link(folder.File("sys/devices/" + parent + "/" + name), folder.File("sys/class/tty/" + name));
+        QFile file(folder.File("dev/" + name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    void Pull(const QString& name)
+    {
+        QFile::remove(folder.File("sys/class/tty/" + name));
+        QFile::remove(folder.File("dev/" + name));
     }
 
     TComPort& Port() { return form.DeviceLink().Port(); }
@@ -166,6 +181,43 @@ TEST_F(PortSetup, ThePortsOwnNameIsSelectedEvenWhenTheListLacksIt)
     }
 }
 
+TEST_F(PortSetup, EachPortSaysWhatItIsAndTheListFollowsPlugsKeepingTheChoice)
+{
+    for (const auto& [attribute, value] : {std::pair{"idVendor", "0403"}, {"idProduct", "6001"}, {"serial", "A1B2C3"},
+                                           {"manufacturer", "FTDI"}, {"product", "FT232R USB UART"}}) {
+        QFile file(folder.File(QStringLiteral("sys/devices/pci0000:00/usb1/1-1/") + attribute));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(value) + "\n");
+    }
+    Plug("ttyS0", "pnp0/00:05");
+    const QString onBoard = folder.File("dev/ttyS0"), plugged = folder.File("dev/ttyUSB8");
+    auto items = [](TComComboBox* box) {
+        QStringList lines;
+        for (int i = 0; i < box->count(); ++i)
+            lines << box->itemText(i) + " | " + box->itemData(i, Qt::ToolTipRole).toString();
+        return lines;
+    };
+    Port().SetPort(listedPort.toStdString());
+    RunDialog(
+        [&](TComSetupFrm& dialog) {
+            EXPECT_EQ(items(dialog.ComboPort), (QStringList{onBoard + " | on-board",
+                                                            listedPort + " | 0403:6001, FTDI FT232R USB UART, serial A1B2C3"}));
+            Pick(dialog.ComboPort, onBoard);
+            Plug("ttyUSB8", "pci0000:00/usb1/1-2");
+            ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.ComboPort->count() == 3; }, 5000)) << "no refresh on a plug";
+            EXPECT_EQ(dialog.ComboPort->itemText(2), plugged);
+            EXPECT_EQ(dialog.ComboPort->Text(), onBoard);
+            // The chosen port pulled: it stays chosen, offered as it stands.
+            Pull("ttyS0");
+            ASSERT_TRUE(QTest::qWaitFor([&] { return items(dialog.ComboPort).front() == onBoard + " | "; }, 5000))
+                << "no refresh on a pull";
+            EXPECT_EQ(dialog.ComboPort->count(), 3);
+            EXPECT_EQ(dialog.ComboPort->Text(), onBoard);
+        },
+        TClosing::OK);
+    EXPECT_EQ(Port().Port(), onBoard.toStdString());
+}
+
 TEST_F(PortSetup, CancelEscapeAndTheFrameChangeNothing)
 {
     Port().SetPort("COM1");
@@ -226,7 +278,9 @@ TEST_F(PortSetup, TheChosenPortAndRateAreThoseOfTheNextConnect)
 
 TEST_F(PortSetup, APortListThatCannotBeReadIsReportedAndNoDialogOpens)
 {
-    form.SetPortLister([](std::vector<std::string>& names) { ListComPorts(names, "/nonexistent/sys/class/tty", "/dev"); });
+    form.SetPortSource({[] {
+        return DescribeComPorts({"/nonexistent/sys/class/tty", "/dev", "/dev/serial/by-id", "/proc"}, TUserIdentity::OfThisProcess());
+    }});
     Port().SetPort("COM1");
     bool dialogShown = false;
     QObject scope;
