@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test, then the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then a short run of each fuzz target. Needs no display: tests use
+# Builds everything and runs every test, then packs that build as a .deb and checks the package,
+# then the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, then a short run of
+# each fuzz target. Needs no display: tests use
 # Qt's offscreen platform. Extra arguments go to ctest.
 #   R7730_QUICK=1 bash scripts/test.sh       the ordinary build and tests only
 set -euo pipefail
@@ -9,6 +10,9 @@ bash scripts/build.sh
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 (cd build && ctest --output-on-failure --timeout 300 "$@")
 [[ -n "${R7730_QUICK:-}" ]] && exit 0
+
+echo "== the Debian package of this build"
+bash scripts/package.sh build
 
 echo "== the tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DR7730_BUILD_BENCH=OFF \
