@@ -5,14 +5,14 @@
 # private Xvfb when none is set) and asserts nothing. About three minutes.
 #   bash bench/figures.sh
 #   R7730_FIGURES_SECONDS=N   length of the flood and idle figures (default 30)
-#   R7730_BUILD_DIR=DIR       the Release tree to build and use (default build-release)
+#   R7730_BUILD_DIR=DIR       the Release tree to build and use (default build-figures; the package has its own)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 bash scripts/install-deps.sh
-build=${R7730_BUILD_DIR:-build-release}
+build=${R7730_BUILD_DIR:-build-figures}
 seconds=${R7730_FIGURES_SECONDS:-30}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DR7730_BUILD_TESTS=ON -DR7730_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" --target serial_bench window_figures bare_window first_paint R7730Setup Simulator >/dev/null
 bin="$root/$build"
 
