@@ -20,6 +20,9 @@ namespace {
 // Every built-in picture is 21 by 21 pixels on screen, so it sits inside a 25 by 25 lamp with
 // two pixels to spare on each side.
 constexpr int kPictureSize = 21;
+// A change from the port waits this long to be painted: the port operation and the work that
+// follows it (a reply's fields) are done by then, and it is still well within a screen frame.
+constexpr int kPaintDelayMs = 8;
 
 QColor Mix(const QColor& a, const QColor& b, qreal share)
 {
@@ -169,6 +172,12 @@ TComLed::TComLed(QWidget* parent) : QWidget(parent)
     ringTimer_.setSingleShot(true);
     ringTimer_.setInterval(ringDuration_);
     connect(&ringTimer_, &QTimer::timeout, this, [this] { RingTimerFired(); });
+    paintDelay_.setSingleShot(true);
+    paintDelay_.setInterval(kPaintDelayMs);
+    connect(&paintDelay_, &QTimer::timeout, this, [this] { update(); });
+    holdLit_.setSingleShot(true);
+    holdLit_.setInterval(kShortestFlashMs);
+    connect(&holdLit_, &QTimer::timeout, this, [this] { HoldEnded(); });
     BindSignalSlot();
     LoadKindPictures();
 }
@@ -307,17 +316,42 @@ void TComLed::SetState(TLedState state)
     AssignState(state, false);
 }
 
-// redrawNow: paint the lamp before returning (it is told inside a port operation, and the
-// event loop may not run again until that operation ends); otherwise at the next paint.
-void TComLed::AssignState(TLedState state, bool redrawNow)
+// fromPort: told by the port, perhaps inside a port operation; nothing is painted here.
+void TComLed::AssignState(TLedState state, bool fromPort)
 {
     state_ = state;
     if (OnChange)
         OnChange(*this, state);
-    if (redrawNow)
-        repaint();
-    else
-        update();
+    if (fromPort) {
+        ShowLitFromPort(state == lsOn);
+        return;
+    }
+    holdLit_.stop();
+    paintDelay_.stop();
+    shownLit_ = state == lsOn;
+    update();
+}
+
+void TComLed::ShowLitFromPort(bool on)
+{
+    if (on && !shownLit_) {
+        shownLit_ = true;
+        holdLit_.start();
+    } else if (!on && shownLit_ && !holdLit_.isActive()) {
+        shownLit_ = false;
+    } else {
+        return; // a flash still held, or no change to what is drawn
+    }
+    if (!paintDelay_.isActive())
+        paintDelay_.start();
+}
+
+void TComLed::HoldEnded()
+{
+    if (state_ == lsOn)
+        return;
+    shownLit_ = false;
+    update();
 }
 
 void TComLed::SetRingDuration(int milliseconds)
@@ -366,7 +400,7 @@ void TComLed::paintEvent(QPaintEvent*)
     if (glyphOn_.isNull() || glyphOff_.isNull() ||
         (kind_ != lkCustom && !qFuzzyCompare(glyphOn_.devicePixelRatio(), devicePixelRatioF())))
         LoadKindPictures();
-    const QPixmap& picture = state_ == lsOn && isEnabled() ? glyphOn_ : glyphOff_;
+    const QPixmap& picture = shownLit_ && isEnabled() ? glyphOn_ : glyphOff_;
     if (picture.isNull())
         return;
     const QSize size = picture.deviceIndependentSize().toSize();

@@ -4,10 +4,14 @@
 // Principles of operation. The lamp owns one TComLink and binds the single slot that carries its
 // LedSignal; the port calls it on the user-interface thread, inside the port's event hand-over
 // or inside the port operation that caused it (a write, a read, open, close). The lamp then
-// takes the new state, raises OnChange and repaints itself at once, synchronously, without
-// running any other queued work: a click or a timer tick never runs in the middle of a port
-// operation because of a lamp. A ring lights the lamp for RingDuration milliseconds from the
-// first ring. A port that is destroyed unbinds itself from its lamps.
+// takes the new state and raises OnChange at once, but paints a few milliseconds later, from a
+// timer: painting inside the port operation would hold it up (a status round trip would pay
+// for four paints before its fields are filled), and running queued work there would let a click
+// or a timer tick run in the middle of it. A flash from the port is shown lit for at least
+// kShortestFlashMs, however short it was: a frame sent or received in a millisecond is still
+// seen. A state set by hand is painted at the next paint, as it is. A ring lights the lamp for
+// RingDuration milliseconds from the first ring. A port that is destroyed unbinds itself from its
+// lamps.
 //
 // The pictures: one pair (on, off) per Kind, drawn here at the screen's pixel density, or the
 // user's own pair for lkCustom. The picture is centred in the lamp; a disabled lamp shows its
@@ -33,6 +37,7 @@ class TComLed : public QWidget {
 
 public:
     static constexpr int kDefaultRingDuration = 1000;
+    static constexpr int kShortestFlashMs = 60;
 
     explicit TComLed(QWidget* parent = nullptr);
     ~TComLed() override;
@@ -63,6 +68,10 @@ public:
     int RingDuration() const { return ringDuration_; }
     void SetRingDuration(int milliseconds);
 
+    // Whether the lamp is drawn lit now (a short flash from the port stays lit a while after
+    // State is off again).
+    bool ShownLit() const { return shownLit_; }
+
     // Raised on every state assignment, with the new state.
     std::function<void(TComLed& sender, TLedState state)> OnChange;
 
@@ -78,7 +87,9 @@ private:
     void SignalNotified(bool on);
     void RingNotified();
     void RingTimerFired();
-    void AssignState(TLedState state, bool redrawNow);
+    void AssignState(TLedState state, bool fromPort);
+    void ShowLitFromPort(bool on);
+    void HoldEnded();
     void LoadKindPictures();
     void PortDestroyed();
 
@@ -90,6 +101,9 @@ private:
     TLedState state_ = lsOff;
     int ringDuration_ = kDefaultRingDuration;
     QTimer ringTimer_;
+    bool shownLit_ = false;
+    QTimer paintDelay_; // a change from the port is painted when this fires
+    QTimer holdLit_;    // a flash from the port stays drawn lit until this fires
     QPixmap glyphOn_;
     QPixmap glyphOff_;
 };

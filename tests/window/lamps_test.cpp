@@ -133,8 +133,8 @@ TEST_F(WindowLamps, ReceiveLampIsOnWhileBytesWaitAndOffOnceTheyAreRead)
     Port().OnRxChar = windowHandler;
 }
 
-// A lamp is redrawn at once, inside the write, without running queued work: a click queued
-// while the frame is written is handled after the write has finished.
+// A lamp never runs queued work inside a port operation: a click queued while the frame is
+// written is handled after the write has finished.
 TEST_F(WindowLamps, AClickQueuedDuringAWriteRunsAfterTheWrite)
 {
     Connect();
@@ -158,6 +158,40 @@ TEST_F(WindowLamps, AClickQueuedDuringAWriteRunsAfterTheWrite)
     ASSERT_TRUE(QTest::qWaitFor([&] { return order.size() == 3; }, 5000));
     EXPECT_EQ(order.back(), "click");
     Port().DetachLink(&watcher);
+}
+
+// The frame's write and the reply's read take a millisecond or so; the lamps still show each
+// lit, painted after the operation rather than inside it, then off.
+TEST_F(WindowLamps, AShortFlashFromThePortIsPaintedLitThenOff)
+{
+    struct TPaintLog : QObject {
+        std::vector<bool> litAtPaint;
+        bool eventFilter(QObject* lamp, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                litAtPaint.push_back(static_cast<TComLed*>(lamp)->ShownLit());
+            return false;
+        }
+    } tx, rx;
+    Connect();
+    const QImage unlit = Picture(*Lamp("BCRTx1"));
+    QTest::qWait(20); // the paints that connecting asked for
+    Lamp("BCRTx1")->installEventFilter(&tx);
+    Lamp("BCRRx1")->installEventFilter(&rx);
+    Ctl<QPushButton>(form, "Btn_CurrentStatus")->click();
+    EXPECT_TRUE(tx.litAtPaint.empty()) << "painted inside the write";
+    EXPECT_EQ(device.ReadAvailable(2000), kStatusRead);
+    device.Write(QByteArray(reinterpret_cast<const char*>(kStatusReply.data()), static_cast<qsizetype>(kStatusReply.size())));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.DeviceLink().StatusReceived(); }, 5000));
+    for (const auto& lamp : {std::pair{"BCRTx1", &tx}, {"BCRRx1", &rx}}) {
+        const char* name = lamp.first;
+        TPaintLog* log = lamp.second;
+        EXPECT_EQ(Lamp(name)->State(), lsOff) << name;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !log->litAtPaint.empty() && !log->litAtPaint.back(); }, 3000)) << name;
+        EXPECT_EQ(log->litAtPaint.front(), true) << name;
+        Lamp(name)->removeEventFilter(log);
+    }
+    EXPECT_EQ(Picture(*Lamp("BCRTx1")), unlit);
 }
 
 TEST(Lamp, ADisabledLampShowsItsOffPictureWhateverItsState)
