@@ -1,5 +1,7 @@
 #include "protocol/code_page.h"
 
+#include <algorithm>
+
 #include <cerrno>
 #include <iconv.h>
 #include <stdexcept>
@@ -187,6 +189,9 @@ std::u16string AnsiToWide(std::string_view ansi)
 
 std::string WideToAnsi(std::u16string_view wide)
 {
+    // The code page keeps ASCII as it is; most log lines are nothing else.
+    if (std::all_of(wide.begin(), wide.end(), [](char16_t c) { return c < 0x80; }))
+        return std::string(wide.begin(), wide.end());
     std::string ansi;
     ansi.reserve(wide.size() * 2);
     std::size_t i = 0;

@@ -7,6 +7,7 @@
 // reads controls, calls the device link, writes controls. Every handler runs inside
 // RunGuarded, so no exception reaches Qt's event loop. Tests find the controls by their
 // object names.
+#include <QTextCursor>
 #include <QWidget>
 #include <chrono>
 #include <functional>
@@ -216,6 +217,7 @@ private:
     // Holds the view's painting until one refresh per batch of lines (form_main_log.cpp).
     QTimer* logViewRefresh_ = nullptr;
     std::chrono::steady_clock::time_point logViewRefreshedAt_{};
+    QTextCursor logEnd_; // kept at the end of the view's document, where lines are added
     bool activated_ = false;
     // Settings as read from the file, by "section/key": their bytes and the text shown.
     struct TLoadedSetting {

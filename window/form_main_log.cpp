@@ -8,17 +8,23 @@
 //
 // Painting is batched: each line enters the document at once (the view's text is always
 // complete and in order), but the view is held from repainting until a single refresh that
-// scrolls to the last line and repaints the view and its scroll bar once. That refresh comes a
+// scrolls to the last line and repaints the view and its scroll bar once. While a line goes in,
+// the view is not told of it (its layout's signals are held): the view would lay the line before
+// out again and move its scroll bar for each line, where the refresh does both once. That refresh comes a
 // few milliseconds after the first held line, and under a flood at most once per screen frame,
 // so a stream of lines costs one repaint per frame instead of one per line, and the fields a
 // reply fills are painted without waiting for the log.
+#include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QResizeEvent>
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
+#include <QResizeEvent>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QTimer>
 #include <algorithm>
@@ -115,6 +121,9 @@ void TForm_main::HoldLogViewPainting()
 void TForm_main::RefreshLogView()
 {
     QPlainTextEdit* memo = ui->Memo;
+    // What the held signals would have told the view, once: the document's new size.
+    QAbstractTextDocumentLayout* layout = memo->document()->documentLayout();
+    emit layout->documentSizeChanged(layout->documentSize());
     memo->setUpdatesEnabled(true); // repaints the whole view, scroll bar included, once
     memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
     logViewRefreshedAt_ = std::chrono::steady_clock::now();
@@ -123,8 +132,18 @@ void TForm_main::RefreshLogView()
 void TForm_main::AppendToLogView(const QString& line)
 {
     HoldLogViewPainting();
-    ui->Memo->appendPlainText(line);
-    memoLineRows_.push_back(LogViewRows(ui->Memo->document()->lastBlock()));
+    QTextDocument* document = ui->Memo->document();
+    // One cursor stays at the end: making one per line and moving it there costs more than the
+    // line itself.
+    if (logEnd_.isNull() || logEnd_.document() != document || !logEnd_.atEnd()) {
+        logEnd_ = QTextCursor(document);
+        logEnd_.movePosition(QTextCursor::End);
+    }
+    {
+        const QSignalBlocker quiet(document->documentLayout());
+        logEnd_.insertText(document->isEmpty() ? line : QChar(QChar::ParagraphSeparator) + line);
+    }
+    memoLineRows_.push_back(LogViewRows(document->lastBlock()));
     memoRows_ += memoLineRows_.back();
 }
 
@@ -138,15 +157,17 @@ void TForm_main::AddLogLine(const QString& message)
         Btn_ClearClick();
     // Control characters from a device's text are made visible: one message, one line.
     const QString visible = QString::fromStdU16String(VisibleControlCharacters(message.toStdU16String()));
-    const QString line = QString::fromStdString(FormatLogLine(services_.clock.Now(), visible.toStdString()));
+    // One moment for the line's time and the daily file it goes to, even across midnight.
+    const TLocalTime now = services_.clock.Now();
+    const QString line = QString::fromStdString(FormatLogLine(now, visible.toStdString()));
     AppendToLogView(line);
 
     if (!ui->CB_SaveLogFile->isChecked())
         return;
     const std::string ansiLine = WideToAnsi(line.toStdU16String());
-    if (auto notice = logFile_.Append(services_.clock.Now(), ansiLine)) {
+    if (auto notice = logFile_.Append(now, ansiLine)) {
         // The notice goes to the view only: the file is what failed.
-        AppendToLogView(QString::fromStdString(FormatLogLine(services_.clock.Now(), *notice)));
+        AppendToLogView(QString::fromStdString(FormatLogLine(now, *notice)));
     }
 }
 

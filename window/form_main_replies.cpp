@@ -22,10 +22,19 @@ QString Text(const std::u16string& text)
     return QString::fromStdU16String(text);
 }
 
+// A reply that repeats what a field shows leaves the field alone: no new layout of its text, and
+// the cursor of a user in the field stays where it is. Status polling repeats most fields.
+template <typename TField>
+void ShowText(TField* field, const QString& text)
+{
+    if (field->text() != text)
+        field->setText(text);
+}
+
 void SetOctets(const std::array<QLineEdit*, 4>& boxes, const std::array<std::u16string, 4>& octets)
 {
     for (std::size_t i = 0; i < boxes.size(); ++i)
-        boxes[i]->setText(Text(octets[i]));
+        ShowText(boxes[i], Text(octets[i]));
 }
 
 // A grid cell by row and column; the grid grows to show every row a reply lists.
@@ -51,13 +60,13 @@ void SelectIndex(QComboBox* box, int index)
 
 void TForm_main::ShowStatusReply(const TStatusReply& reply)
 {
-    ui->Panel_DevName->setText(Text(reply.deviceName));
-    ui->Panel_Version->setText(Text(reply.version));
-    ui->PanelMacAddr->setText(Text(reply.macAddress));
+    ShowText(ui->Panel_DevName, Text(reply.deviceName));
+    ShowText(ui->Panel_Version, Text(reply.version));
+    ShowText(ui->PanelMacAddr, Text(reply.macAddress));
     SetOctets({ui->Edit_IP1, ui->Edit_IP2, ui->Edit_IP3, ui->Edit_IP4}, reply.ip);
     SetOctets({ui->Edit_GW1, ui->Edit_GW2, ui->Edit_GW3, ui->Edit_GW4}, reply.gateway);
     SetOctets({ui->Edit_SM1, ui->Edit_SM2, ui->Edit_SM3, ui->Edit_SM4}, reply.subnetMask);
-    ui->Edit_Server_Port->setText(Text(reply.listenPort));
+    ShowText(ui->Edit_Server_Port, Text(reply.listenPort));
     ui->CB_Server_ExpTime->setEditText(Text(reply.expiryTime));
     QComboBox* const serialBoxes[] = {ui->CB_Baudrate, ui->CB_Databits, ui->CB_Stopbits, ui->CB_Parity, ui->CB_Flow};
     for (std::size_t i = 0; i < reply.serialIndexes.size(); ++i)
@@ -66,7 +75,7 @@ void TForm_main::ShowStatusReply(const TStatusReply& reply)
         return;
     SetRadioGroupIndex(ui->RG_TCP_Mode, *reply.tcpModeIndex);
     UpdateTcpModeView();
-    ui->Edit_SvrPort_app->setText(Text(*reply.targetPort));
+    ShowText(ui->Edit_SvrPort_app, Text(*reply.targetPort));
     SetOctets({ui->Edit_SvrIP1, ui->Edit_SvrIP2, ui->Edit_SvrIP3, ui->Edit_SvrIP4}, *reply.targetIp);
 }
 
@@ -111,22 +120,22 @@ void TForm_main::FillScanGrid(const TScanReply& reply)
 
 void TForm_main::ShowCurrentApReply(const TCurrentApReply& reply)
 {
-    ui->Edit_Current_SSID->setText(Text(reply.ssid));
-    ui->Edit_Current_Pw->setText(Text(reply.password));
+    ShowText(ui->Edit_Current_SSID, Text(reply.ssid));
+    ShowText(ui->Edit_Current_Pw, Text(reply.password));
 }
 
 void TForm_main::ShowRssiReply(const TSignalReply& reply)
 {
-    ui->Edit_Current_SSID->setText(Text(reply.ssid));
-    ui->Edit_Current_RSSI->setText(Text(reply.rssiText));
+    ShowText(ui->Edit_Current_SSID, Text(reply.ssid));
+    ShowText(ui->Edit_Current_RSSI, Text(reply.rssiText));
     if (reply.noInfo) {
-        ui->Edit_Quality->setText(QStringLiteral("Disconnected"));
+        ShowText(ui->Edit_Quality, QStringLiteral("Disconnected"));
         return;
     }
     if (!reply.quality)
         return;
-    ui->Edit_Quality->setText(QString::number(*reply.quality));
-    ui->Panel_Quality->setText(QStringLiteral("%1%").arg(*reply.quality));
+    ShowText(ui->Edit_Quality, QString::number(*reply.quality));
+    ShowText(ui->Panel_Quality, QStringLiteral("%1%").arg(*reply.quality));
     ui->PB_SignalQuality->setValue(*reply.quality);
 }
 

@@ -268,6 +268,9 @@ TEST_F(EventLog, LinesOfManyPassesArePaintedTogetherAndKeepTheirOrderInTheViewAn
     QTest::qWait(30);
     EXPECT_EQ(paints, 1);
     EXPECT_EQ(memo.verticalScrollBar()->value(), memo.verticalScrollBar()->maximum());
+    const QPoint bottomLeft(4, memo.viewport()->height() - 4);
+    EXPECT_EQ(memo.cursorForPosition(bottomLeft).block().blockNumber(), memo.document()->lastBlock().blockNumber())
+        << "the last line is not at the bottom of the view";
     EXPECT_LT(expected.size(), kLines) << "the batch never reached the row limit";
     EXPECT_EQ(ViewLines(form), expected);
 }
