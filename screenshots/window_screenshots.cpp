@@ -90,6 +90,7 @@ int main(int argc, char** argv)
     r7730::testing::Ctl<QPushButton>(form, "Btn_CurrentStatus")->click();
     if (!QTest::qWaitFor([&] { return form.DeviceLink().StatusReceived(); }, 5000))
         std::fprintf(stderr, "the simulated device did not answer; the pictures show the window unconnected\n");
+    QTest::qWait(200); // the log view's refresh and the lamps' flashes are over
 
     for (int tab = 0; tab < r7730::testing::Ctl<r7730::TPageControl>(form, "PageControl1")->count(); ++tab) {
         r7730::testing::Ctl<r7730::TPageControl>(form, "PageControl1")->setCurrentIndex(tab);
