@@ -4,7 +4,6 @@
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -39,15 +38,6 @@ QString IdText(TMessageId id)
     return QStringLiteral("%1").arg(IdByte(id), 2, 16, QLatin1Char('0')).toUpper();
 }
 
-// A relative path to a file that exists here (a link made beside the working folder, say) is
-// taken as that file; every other name goes to the port as the window would pass it.
-QString ResolvedPortName(const QString& name)
-{
-    if (name.contains(QLatin1Char('/')) && !name.startsWith(QLatin1Char('/')) && QFileInfo::exists(name))
-        return QFileInfo(name).absoluteFilePath();
-    return name;
-}
-
 std::string ChoiceString(std::span<const std::string_view> choices, int index)
 {
     return std::string(choices[static_cast<std::size_t>(std::clamp(index, 0, static_cast<int>(choices.size()) - 1))]);
@@ -60,15 +50,13 @@ TDeviceSession::TDeviceSession(TSessionOptions options) : options_(std::move(opt
     TComPort& port = link_.Port();
     const bool named = LoadPortSettings(port);
     if (!options_.portName.isEmpty())
-        port.SetPort(ResolvedPortName(options_.portName).toStdString());
+        port.SetPort(options_.portName.toStdString());
     else if (!named)
         throw TCliFailure(kExitRefused,
                           QStringLiteral("no port named: give one with -p PORT (a device path such as /dev/ttyUSB0, "
                                          "a name such as COM1 or ttyUSB0, or a link to the port), or set ComPort in the "
                                          "[EnvBoard] section of %1; `r7730ctl ports` lists the serial ports")
                               .arg(QString::fromLatin1(kProgramSettingsFile)));
-    else
-        port.SetPort(ResolvedPortName(QString::fromStdString(port.Port())).toStdString());
     // The port's events run on this thread, handed over by its event thread.
     port.OnRxChar = [this](TCustomComPort&, int count) { link_.ReadAvailable(count); };
     port.OnError = [this](TCustomComPort&, TComErrors errors) { link_.ReportLineErrors(errors); };

@@ -34,6 +34,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 
 namespace r7730 {
@@ -499,6 +500,13 @@ std::string ComPortDevicePath(const std::string& portName)
 {
     if (portName.empty() || portName[0] == '/')
         return portName;
+    // A relative path to a file that is there (a link made in the working folder, say) is that
+    // file; "serial/by-id/..." with nothing of that name here is under /dev.
+    if (portName.find('/') != std::string::npos) {
+        std::error_code error;
+        if (std::filesystem::exists(portName, error))
+            return std::filesystem::absolute(portName, error).lexically_normal().string();
+    }
     if (portName.size() > 3 && EqualsIgnoringCase(portName, 3, "COM") && portName[3] != '0' &&
         portName.size() <= 12) {
         bool digits = true;

@@ -235,7 +235,8 @@ TEST_F(R7730ctl, ThePortComesFromTheSettingsFileWhenNoneIsGiven)
     settings.close();
     const TRun named = RunCtl({"--json", "status"}, folder.path());
     EXPECT_EQ(named.exitCode, 0) << named.err.toStdString();
-    EXPECT_EQ(QDir(folder.path()).filePath("dev/R7730LX"), QJsonDocument::fromJson(named.out.toUtf8())["port"].toString());
+    // A relative link of the working folder, named as the settings file names it.
+    EXPECT_EQ(QJsonDocument::fromJson(named.out.toUtf8())["port"].toString(), "dev/R7730LX");
 }
 
 TEST_F(R7730ctl, ASerialSaveTellsWhichLineTheDeviceAnswersOn)

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
+#include "support/temp_folder.h"
+
 #include "serial/com_error.h"
 #include "serial/com_platform.h"
 #include "serial/com_ports_list.h"
@@ -89,6 +91,13 @@ TEST(ComPortNames, MapToDevicePaths)
     EXPECT_EQ(ComPortDevicePath("/dev/pts/7"), "/dev/pts/7");
     EXPECT_EQ(ComPortDevicePath("/tmp/my-link"), "/tmp/my-link");
     EXPECT_EQ(ComPortDevicePath(""), "");
+
+    // A relative path is a file of the working folder when there is one, else under /dev.
+    r7730::testing::TTempWorkingFolder folder;
+    ASSERT_TRUE(folder.MakeFolder("run/dev"));
+    ASSERT_TRUE(QFile::link("/dev/null", folder.File("run/dev/R7730LX")));
+    EXPECT_EQ(ComPortDevicePath("run/dev/R7730LX"), QDir(folder.Path()).canonicalPath().toStdString() + "/run/dev/R7730LX");
+    EXPECT_EQ(ComPortDevicePath("serial/by-id/usb-FTDI-port0"), "/dev/serial/by-id/usb-FTDI-port0");
 }
 
 namespace {
