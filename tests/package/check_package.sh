@@ -42,6 +42,8 @@ for program in r7730-setup r7730ctl r7730-simulator r7730-setup-start; do
   [[ -x $bin/$program ]] || fail "usr/bin/$program missing or not executable"
 done
 [[ ! -e $bin/Simulator && ! -e $bin/R7730Setup ]] || fail "a program kept its build name in usr/bin"
+grep -q "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" \
+  "$root/usr/share/doc/r7730-setup/copyright" 2>/dev/null || fail "no machine-readable usr/share/doc/r7730-setup/copyright"
 file "$bin/r7730-setup" | grep -q "stripped" && ! file "$bin/r7730-setup" | grep -q "not stripped" ||
   fail "the window program is not stripped"
 
