@@ -449,12 +449,14 @@ public:
     TSysResult Open(const std::string& path, std::unique_ptr<IComDevice>& device) override
     {
         // A tty whose last close is still being finished answers an open with EAGAIN for a
-        // moment (a pseudo-terminal opened and closed by its maker just before, say): try again
-        // briefly before giving up.
+        // moment (a pseudo-terminal opened and closed by its maker just before, say; on a busy
+        // machine the kernel may take a good part of a second): try again until a deadline.
+        constexpr auto kClosingTtyWait = std::chrono::milliseconds(750);
+        const auto deadline = std::chrono::steady_clock::now() + kClosingTtyWait;
         int fd = -1;
-        for (int attempt = 0; attempt < 50; ++attempt) {
+        for (;;) {
             fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-            if (fd >= 0 || errno != EAGAIN)
+            if (fd >= 0 || errno != EAGAIN || std::chrono::steady_clock::now() >= deadline)
                 break;
             ::usleep(2000);
         }

@@ -1,5 +1,6 @@
 #include "window/form_info.h"
 
+#include <QCursor>
 #include <QEvent>
 #include <QFont>
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QStyle>
+#include <QToolTip>
 
 #include "window/fonts.h"
 #include "window/form_main.h"
@@ -101,7 +103,15 @@ void TForm_Info::Btn_OKClick()
 
 void TForm_Info::ImgLogoClick()
 {
-    launcher_.Launch({"xdg-open", {kMakerWebPage}, ""});
+    const TLaunchResult result = launcher_.Launch({"xdg-open", {kMakerWebPage}, ""});
+    if (result.started)
+        return;
+    // Told where the user clicked, and kept as the tool tip of what was clicked: a message box
+    // would stack a second modal box on this one, and the window's log is behind it.
+    const QString reason = QString::fromStdString(result.reason);
+    for (QLabel* clicked : {ImgLogo, LbInfo})
+        clicked->setToolTip(reason);
+    QToolTip::showText(QCursor::pos(), reason, this);
 }
 
 bool TForm_Info::eventFilter(QObject* watched, QEvent* event)

@@ -121,6 +121,14 @@ TEST_F(Shell, AboutBoxShowsTheVersionAndOpensTheWebPageFromLogoAndText)
         EXPECT_EQ(launch.program, "xdg-open");
         EXPECT_EQ(launch.arguments, std::vector<std::string>{TForm_Info::kMakerWebPage});
     }
+    // A page that cannot be opened says why, where it was clicked.
+    EXPECT_EQ(info.ImgLogo->toolTip(), "");
+    services.launcher.failure = "xdg-open not found on PATH";
+    QTest::mouseClick(info.LbInfo, Qt::LeftButton);
+    EXPECT_EQ(info.ImgLogo->toolTip(), "xdg-open not found on PATH");
+    EXPECT_EQ(info.LbInfo->toolTip(), "xdg-open not found on PATH");
+    services.launcher.failure.clear();
+    services.launcher.launches.clear();
 
     // Escape does not close it: only OK does.
     QTimer::singleShot(0, &info, [&info] {
