@@ -466,8 +466,15 @@ public:
         // other non-root openers that do not use flock. The kernel drops TIOCEXCL at the last
         // close of a serial device, but a pseudo-terminal lives on while its other end is open,
         // so a program killed while connected would lock every later user out: there the
-        // flock, which ends with its process, does the work alone.
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        // flock, which ends with its process, does the work alone. A holder that is closing the
+        // port lets it go in a moment (a program ending; or a pseudo-terminal's number handed
+        // out again while the last user of the old one still has it open): the lock is tried
+        // again until the same deadline.
+        int locked = -1;
+        while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EWOULDBLOCK &&
+               std::chrono::steady_clock::now() < deadline)
+            ::usleep(2000);
+        if (locked != 0) {
             const TSysResult result = LastError("flock");
             ::close(fd);
             return result;

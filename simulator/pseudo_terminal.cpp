@@ -99,6 +99,11 @@ PortLink::PortLink(std::string linkPath, const std::string& target) : linkPath_(
 
 PortLink::~PortLink()
 {
+    remove();
+}
+
+void PortLink::remove()
+{
     char current[4096];
     const ssize_t length = readlink(linkPath_.c_str(), current, sizeof current - 1);
     if (length > 0 && std::string(current, static_cast<std::size_t>(length)) == target_)
@@ -108,14 +113,16 @@ PortLink::~PortLink()
 void PortLink::pointAt(const std::string& target)
 {
     struct stat info{};
-    if (lstat(linkPath_.c_str(), &info) == 0) {
-        if (!S_ISLNK(info.st_mode))
-            throw std::runtime_error("the link path " + linkPath_ + " exists and is not a symlink; not replacing it");
-        if (unlink(linkPath_.c_str()) != 0)
-            fail("unlink", linkPath_);
+    if (lstat(linkPath_.c_str(), &info) == 0 && !S_ISLNK(info.st_mode))
+        throw std::runtime_error("the link path " + linkPath_ + " exists and is not a symlink; not replacing it");
+    const std::string fresh = linkPath_ + ".new." + std::to_string(getpid());
+    unlink(fresh.c_str());
+    if (symlink(target.c_str(), fresh.c_str()) != 0)
+        fail("symlink", fresh);
+    if (rename(fresh.c_str(), linkPath_.c_str()) != 0) {
+        unlink(fresh.c_str());
+        fail("rename", linkPath_);
     }
-    if (symlink(target.c_str(), linkPath_.c_str()) != 0)
-        fail("symlink", linkPath_);
     target_ = target;
 }
 

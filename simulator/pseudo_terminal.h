@@ -43,7 +43,11 @@ public:
     PortLink(const PortLink&) = delete;
     PortLink& operator=(const PortLink&) = delete;
 
+    // Makes the link lead to target in one step (a new link renamed over the old one), so a
+    // program never finds the path missing or leading to a half-made port.
     void pointAt(const std::string& target);
+    // Takes the link away, as a pulled adapter's name goes; pointAt makes it again.
+    void remove();
     const std::string& path() const { return linkPath_; }
 
 private:

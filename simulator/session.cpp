@@ -125,6 +125,8 @@ struct Session::Impl {
             if (write(port->masterFd(), pending.bytes.data(), pending.bytes.size()) > 0)
                 log.wrote(pending.bytes);
         forgetConnection();
+        if (link)
+            link->remove(); // the name goes with the port, as a pulled adapter's does
         port.reset();
         portOpen = false;
         replugAt = Clock::now() + Milliseconds(options.replugDelayMs);

@@ -183,7 +183,7 @@ TEST_F(R7730ctl, AReadBackThatDiffersExits3)
 {
     Start({}, {"--store-wrong", "mask"});
     const TRun run = Ctl({"set", "wan", "--mask", "255.255.0.0"});
-    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.exitCode, 3) << run.err.toStdString();
     EXPECT_TRUE(run.out.endsWith("mask       255.255.0.1  (sent 255.255.0.0)\nread-back differs: mask\n")) << run.out.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(Ctl({"--json", "set", "wan", "--mask", "255.255.0.0"}).out.toUtf8()).object();
     EXPECT_EQ(json["differs"], QJsonArray{"mask"});
