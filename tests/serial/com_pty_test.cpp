@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <csignal>
 #include <poll.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -96,6 +98,19 @@ TEST_F(ComPty, SecondOpenerOfTheSamePortIsRefused)
     EXPECT_FALSE(other.Connected());
     port.ClosePort();
     other.OpenPort(); // free again
+    EXPECT_TRUE(other.Connected());
+    other.ClosePort();
+
+    // A holder that lets go a moment after the open begins is waited for.
+    const int held = ::open(pty.SlavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    std::thread lettingGo([held] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ::close(held);
+    });
+    other.OpenPort();
+    lettingGo.join();
     EXPECT_TRUE(other.Connected());
 }
 
