@@ -8,12 +8,12 @@
 //
 // Painting is batched: each line enters the document at once (the view's text is always
 // complete and in order), but the view is held from repainting until a single refresh that
-// scrolls to the last line and repaints the view and its scroll bar once. While a line goes in,
-// the view is not told of it (its layout's signals are held): the view would lay the line before
-// out again and move its scroll bar for each line, where the refresh does both once. That refresh comes a
-// few milliseconds after the first held line, and under a flood at most once per screen frame,
-// so a stream of lines costs one repaint per frame instead of one per line, and the fields a
-// reply fills are painted without waiting for the log.
+// scrolls to the last line and repaints the view and its scroll bar once. That refresh comes a
+// few milliseconds after the first held line, and under a stream of lines at most 30 times a
+// second, so a flood costs a repaint per refresh instead of one per line, and the fields a
+// reply fills are painted without waiting for the log. While a line goes in, the view is not
+// told of it (its layout's signals are held): it would lay the line before out again and move
+// its scroll bar for each line, where the refresh tells it the new size once.
 #include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -42,8 +42,9 @@ constexpr int kMaxLogViewRows = 500;
 
 // The first held line waits this long for the lines that follow it...
 constexpr std::chrono::milliseconds kLogViewBatch(4);
-// ...and refreshes are at least one screen frame (60 Hz) apart.
-constexpr std::chrono::milliseconds kLogViewFrame(16);
+// ...and refreshes are at least two screen frames apart (30 a second): nobody reads a flood
+// line by line, and each refresh repaints the whole view.
+constexpr std::chrono::milliseconds kLogViewFrame(33);
 
 QPlainTextDocumentLayout& LayoutOf(const QPlainTextEdit& memo)
 {
