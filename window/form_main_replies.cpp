@@ -67,7 +67,8 @@ void TForm_main::ShowStatusReply(const TStatusReply& reply)
     SetOctets({ui->Edit_GW1, ui->Edit_GW2, ui->Edit_GW3, ui->Edit_GW4}, reply.gateway);
     SetOctets({ui->Edit_SM1, ui->Edit_SM2, ui->Edit_SM3, ui->Edit_SM4}, reply.subnetMask);
     ShowText(ui->Edit_Server_Port, Text(reply.listenPort));
-    ui->CB_Server_ExpTime->setEditText(Text(reply.expiryTime));
+    if (const QString expiry = Text(reply.expiryTime); ui->CB_Server_ExpTime->currentText() != expiry)
+        ui->CB_Server_ExpTime->setEditText(expiry);
     QComboBox* const serialBoxes[] = {ui->CB_Baudrate, ui->CB_Databits, ui->CB_Stopbits, ui->CB_Parity, ui->CB_Flow};
     for (std::size_t i = 0; i < reply.serialIndexes.size(); ++i)
         SelectIndex(serialBoxes[i], reply.serialIndexes[i]);
