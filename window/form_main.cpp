@@ -29,6 +29,7 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent)
     // told again afterwards.
     setFont(DefaultFont(11));
     ui->setupUi(this);
+    FillSerialChoices();
     LimitTypingOnly(this);
     setWindowTitle(kProgramTitle);
     ui->Memo->setFont(LogFont(12));

@@ -181,6 +181,7 @@ private:
     // Starts a local tool; when it cannot start, the reason goes to the log. True when started.
     bool LaunchTool(const TLaunchRequest& request);
     void CreateSignalPollingTimer();
+    void FillSerialChoices();
     void SetUpPageControl();
 
     int LogViewRows(const QTextBlock& block) const;

@@ -1,4 +1,5 @@
-// The main window's look by control role. Positions and start states stay in form_main.ui;
+// The main window's look by control role. Positions and start states stay in form_main.ui (but
+// for the device's serial choices, filled from the protocol's table);
 // this file only adds what a form file cannot hold: font family chains that end in a Hangul
 // face, and palette colours.
 #include "window/form_main_look.h"

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "protocol/serial_line_codes.h"
 #include "window/dialogs.h"
 #include "window/form_main.h"
 #include "window/form_main_look.h"
@@ -25,7 +26,26 @@ TAddressTexts Texts(const QLineEdit* first, const QLineEdit* second, const QLine
     return {Text(first), Text(second), Text(third), Text(fourth)};
 }
 
+void Fill(QComboBox* box, std::span<const std::string_view> choices, std::string_view shown)
+{
+    for (const std::string_view choice : choices)
+        box->addItem(QString::fromLatin1(choice.data(), static_cast<qsizetype>(choice.size())));
+    box->setCurrentIndex(SerialChoiceIndex(choices, shown).value_or(0));
+}
+
 } // namespace
+
+// The device's serial choices are the protocol's own table, the one the save frame's indexes
+// and the status reply's digits are read against. Until a reply says otherwise they show the
+// device's usual line, 115200 8N1 without flow control.
+void TForm_main::FillSerialChoices()
+{
+    Fill(ui->CB_Baudrate, kBaudRateChoices, "115200");
+    Fill(ui->CB_Databits, kDataBitsChoices, "8");
+    Fill(ui->CB_Stopbits, kStopBitsChoices, "1");
+    Fill(ui->CB_Parity, kParityChoices, "None");
+    Fill(ui->CB_Flow, kFlowControlChoices, "None");
+}
 
 bool TForm_main::ShowRefusal(const TRefusal* refusal)
 {
