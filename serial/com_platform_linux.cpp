@@ -444,6 +444,18 @@ bool IsPseudoTerminal(int fd)
            major(status.st_rdev) < kFirstPtsMajor + kPtsMajors;
 }
 
+// Calls attempt (a system call answering -1 with errno) again every 2 ms while it answers
+// EAGAIN (EWOULDBLOCK for a lock) and the deadline has not passed; its last answer.
+template <typename TAttempt>
+int RetryWhileBusy(std::chrono::steady_clock::time_point deadline, TAttempt attempt)
+{
+    int result = -1;
+    while ((result = attempt()) == -1 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+           std::chrono::steady_clock::now() < deadline)
+        ::usleep(2000);
+    return result;
+}
+
 class TLinuxComPlatform : public IComPlatform {
 public:
     TSysResult Open(const std::string& path, std::unique_ptr<IComDevice>& device) override
@@ -453,13 +465,7 @@ public:
         // machine the kernel may take a good part of a second): try again until a deadline.
         constexpr auto kClosingTtyWait = std::chrono::milliseconds(750);
         const auto deadline = std::chrono::steady_clock::now() + kClosingTtyWait;
-        int fd = -1;
-        for (;;) {
-            fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-            if (fd >= 0 || errno != EAGAIN || std::chrono::steady_clock::now() >= deadline)
-                break;
-            ::usleep(2000);
-        }
+        const int fd = RetryWhileBusy(deadline, [&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
         if (fd < 0)
             return LastError("open");
         // Exclusive use: flock keeps out every other opener (root included); TIOCEXCL keeps out
@@ -470,11 +476,7 @@ public:
         // port lets it go in a moment (a program ending; or a pseudo-terminal's number handed
         // out again while the last user of the old one still has it open): the lock is tried
         // again until the same deadline.
-        int locked = -1;
-        while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EWOULDBLOCK &&
-               std::chrono::steady_clock::now() < deadline)
-            ::usleep(2000);
-        if (locked != 0) {
+        if (RetryWhileBusy(deadline, [&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
             const TSysResult result = LastError("flock");
             ::close(fd);
             return result;

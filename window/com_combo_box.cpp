@@ -186,7 +186,7 @@ void TComComboBox::SetComProperty(TComProperty kind)
     clear();
     if (kind == cpPort) {
         setItemDelegate(new TPortItemDelegate(this));
-        FillPortItems(describer_ ? describer_() : DescribeComPorts());
+        FillPortItems(DescribedPorts());
     }
     for (const std::string& text : select_.ItemTexts())
         addItem(QString::fromStdString(text));
@@ -202,7 +202,7 @@ void TComComboBox::RefreshPorts()
         return;
     const QString shown = Text();
     // Listed first, so a listing that fails leaves the list as it was.
-    const std::vector<TComPortDescription> ports = describer_ ? describer_() : DescribeComPorts();
+    const std::vector<TComPortDescription> ports = DescribedPorts();
     const QSignalBlocker quiet(this); // the choice stays; only the list under it changes
     clear();
     offeredName_.clear();
@@ -211,6 +211,11 @@ void TComComboBox::RefreshPorts()
         SelectPortName(shown);
     else if (count() > 0)
         setCurrentIndex(0);
+}
+
+std::vector<TComPortDescription> TComComboBox::DescribedPorts() const
+{
+    return describer_ ? describer_() : DescribeComPorts();
 }
 
 void TComComboBox::FillPortItems(const std::vector<TComPortDescription>& ports)

@@ -107,6 +107,7 @@ public:
 private:
     void ItemPicked(int index);
     void PortDestroyed();
+    std::vector<TComPortDescription> DescribedPorts() const;
     void FillPortItems(const std::vector<TComPortDescription>& ports);
     void SelectPortName(const QString& name);
 

@@ -31,6 +31,13 @@ void ShowText(TField* field, const QString& text)
         field->setText(text);
 }
 
+// The same for the text of an editable box.
+void ShowText(QComboBox* box, const QString& text)
+{
+    if (box->currentText() != text)
+        box->setEditText(text);
+}
+
 void SetOctets(const std::array<QLineEdit*, 4>& boxes, const std::array<std::u16string, 4>& octets)
 {
     for (std::size_t i = 0; i < boxes.size(); ++i)
@@ -67,8 +74,7 @@ void TForm_main::ShowStatusReply(const TStatusReply& reply)
     SetOctets({ui->Edit_GW1, ui->Edit_GW2, ui->Edit_GW3, ui->Edit_GW4}, reply.gateway);
     SetOctets({ui->Edit_SM1, ui->Edit_SM2, ui->Edit_SM3, ui->Edit_SM4}, reply.subnetMask);
     ShowText(ui->Edit_Server_Port, Text(reply.listenPort));
-    if (const QString expiry = Text(reply.expiryTime); ui->CB_Server_ExpTime->currentText() != expiry)
-        ui->CB_Server_ExpTime->setEditText(expiry);
+    ShowText(ui->CB_Server_ExpTime, Text(reply.expiryTime));
     QComboBox* const serialBoxes[] = {ui->CB_Baudrate, ui->CB_Databits, ui->CB_Stopbits, ui->CB_Parity, ui->CB_Flow};
     for (std::size_t i = 0; i < reply.serialIndexes.size(); ++i)
         SelectIndex(serialBoxes[i], reply.serialIndexes[i]);
