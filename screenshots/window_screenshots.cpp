@@ -36,9 +36,7 @@ bool SaveSetupDialogWithPortsOpen(const r7730::testing::TTempWorkingFolder& fold
     QFile::link(folder.File("sys/devices/pnp0/00:05/ttyS0"), folder.File("sys/class/tty/ttyS0"));
     for (const auto& [name, value] : {std::pair{"idVendor", "0403"}, {"idProduct", "6001"}, {"serial", "A1B2C3"},
                                       {"manufacturer", "FTDI"}, {"product", "FT232R USB UART"}}) {
-        QFile attribute(folder.File(usb + "/" + name));
-        if (attribute.open(QIODevice::WriteOnly))
-            attribute.write(QByteArray(value) + "\n");
+        r7730::testing::WriteWholeFile(folder.File(usb + "/" + name), QByteArray(value) + "\n");
     }
     for (const char* node : {"ttyUSB0", "ttyS0"}) {
         QFile device(folder.File(QStringLiteral("dev/") + node));

@@ -11,6 +11,7 @@
 using namespace r7730::cli;
 using r7730::testing::ReadWholeFile;
 using r7730::testing::TTempWorkingFolder;
+using r7730::testing::WriteWholeFile;
 
 namespace {
 
@@ -29,13 +30,6 @@ std::pair<int, QString> FailureOf(Call call)
         return {failure.Code(), failure.Message()};
     }
     return {0, {}};
-}
-
-void Write(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
 }
 
 } // namespace
@@ -100,11 +94,11 @@ TEST(CliProfile, TheWholeFileIsCheckedBeforeAnythingIsSent)
         {"; only a comment\n", "p.ini holds no section to restore (the sections are wan, tcp, ap, serial)"},
     };
     for (const auto& [content, message] : cases) {
-        Write("p.ini", content);
+        ASSERT_TRUE(WriteWholeFile("p.ini", content));
         EXPECT_EQ(FailureOf([] { ReadProfile("p.ini", false); }), std::make_pair(2, message)) << content.toStdString();
     }
     EXPECT_EQ(FailureOf([] { ReadProfile("missing.ini", false); }), std::make_pair(2, QString("cannot read the profile missing.ini")));
-    Write("p.ini", "[wan]\nmask=255.255.254.0\n");
+    ASSERT_TRUE(WriteWholeFile("p.ini", "[wan]\nmask=255.255.254.0\n"));
     EXPECT_EQ(ReadProfile("p.ini", true).size(), 1u) << "--no-verify lets an unreadable value through";
 }
 

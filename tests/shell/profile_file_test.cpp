@@ -11,13 +11,6 @@ using namespace r7730::testing;
 
 namespace {
 
-void Write(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
 } // namespace
 
 TEST(ProfileFile, MissingFileSectionOrKeyGivesTheDefaultAndAnEmptyValueStaysEmpty)
@@ -25,7 +18,8 @@ TEST(ProfileFile, MissingFileSectionOrKeyGivesTheDefaultAndAnEmptyValueStaysEmpt
     TTempWorkingFolder folder;
     EXPECT_EQ(ReadProfileString("cfg/SETUP.INI", "EnvBoard", "ComPort", "COM1"), "COM1");
     folder.MakeFolder("cfg");
-    Write(folder.File("cfg/SETUP.INI"), "[HTTPServer]\r\nPort=\r\n HomeDir = ./fw \r\n[envboard]\r\ncomport=/dev/ttyUSB0\r\n");
+    ASSERT_TRUE(WriteWholeFile(folder.File("cfg/SETUP.INI"),
+                               "[HTTPServer]\r\nPort=\r\n HomeDir = ./fw \r\n[envboard]\r\ncomport=/dev/ttyUSB0\r\n"));
     EXPECT_EQ(ReadProfileString("cfg/SETUP.INI", "HTTPServer", "Port", "8070"), "");
     EXPECT_EQ(ReadProfileString("cfg/SETUP.INI", "HTTPServer", "HomeDir", "./KavlorFW"), "./fw");
     EXPECT_EQ(ReadProfileString("cfg/SETUP.INI", "EnvBoard", "ComPort", "COM1"), "/dev/ttyUSB0");
@@ -37,8 +31,8 @@ TEST(ProfileFile, WritingOneKeyKeepsEveryOtherLineCommentAndOrder)
 {
     TTempWorkingFolder folder;
     folder.MakeFolder("cfg");
-    Write(folder.File("cfg/SETUP.INI"),
-          "; written by hand\n[EnvBoard]\nComPort=COM1\nBaudRate=9600\n\n[Mine]\nforeign=kept\n");
+    ASSERT_TRUE(WriteWholeFile(folder.File("cfg/SETUP.INI"),
+                               "; written by hand\n[EnvBoard]\nComPort=COM1\nBaudRate=9600\n\n[Mine]\nforeign=kept\n"));
     ASSERT_TRUE(WriteProfileString("cfg/SETUP.INI", "EnvBoard", "BaudRate", "115200"));
     ASSERT_TRUE(WriteProfileString("cfg/SETUP.INI", "EnvBoard", "Parity", "None"));
     ASSERT_TRUE(WriteProfileString("cfg/SETUP.INI", "HTTPServer", "Port", "8070"));
@@ -69,8 +63,8 @@ TEST(ProfileFile, LinksAreWrittenThroughToARegularFileAndRefusedOtherwise)
     TTempWorkingFolder folder;
     folder.MakeFolder("cfg");
     folder.MakeFolder("shared");
-    Write(folder.File("victim.txt"), "keep me\n");
-    Write(folder.File("shared/SETUP.INI"), "[EnvBoard]\r\nComPort=COM1\r\n");
+    ASSERT_TRUE(WriteWholeFile(folder.File("victim.txt"), "keep me\n"));
+    ASSERT_TRUE(WriteWholeFile(folder.File("shared/SETUP.INI"), "[EnvBoard]\r\nComPort=COM1\r\n"));
     const std::string ini = "cfg/SETUP.INI";
 
     // A link planted where a careless writer would put its new text is never followed.
@@ -96,8 +90,9 @@ TEST(ProfileFile, LinksAreWrittenThroughToARegularFileAndRefusedOtherwise)
 TEST(ProfileFile, SectionsAndTheirKeysAreListedInFileOrder)
 {
     TTempWorkingFolder folder;
-    Write(folder.File("p.ini"), "; header\nstray=before any section\n[wan]\nip = 10.0.0.5\n; note=not a key\n"
-                                "mask=\"255.255.255.0\"\n\n[TCP]\nlisten=8080\nlisten=8081\n[Wan]\ngateway=10.0.0.1\n");
+    ASSERT_TRUE(WriteWholeFile(folder.File("p.ini"),
+                               "; header\nstray=before any section\n[wan]\nip = 10.0.0.5\n; note=not a key\n"
+                               "mask=\"255.255.255.0\"\n\n[TCP]\nlisten=8080\nlisten=8081\n[Wan]\ngateway=10.0.0.1\n"));
     EXPECT_EQ(ReadProfileSections("p.ini"), (std::vector<std::string>{"wan", "TCP"}));
     using TEntries = std::vector<std::pair<std::string, std::string>>;
     EXPECT_EQ(ReadProfileSection("p.ini", "WAN"),

@@ -21,6 +21,13 @@ private:
     QString previous_;
 };
 
+// Makes the file hold exactly these bytes; false when it cannot be written.
+inline bool WriteWholeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
 // The whole content of a file, or nothing when it cannot be read.
 inline QByteArray ReadWholeFile(const QString& path)
 {

@@ -63,8 +63,7 @@ protected:
     {
         folder.MakeFolder("sys/devices/" + parent + "/" + name + "/device");
         QFile::link(folder.File("sys/devices/" + parent + "/" + name), folder.File("sys/class/tty/" + name));
-        QFile file(folder.File("dev/" + name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(WriteWholeFile(folder.File("dev/" + name), {}));
     }
     void Pull(const QString& name)
     {
@@ -185,9 +184,8 @@ TEST_F(PortSetup, EachPortSaysWhatItIsAndTheListFollowsPlugsKeepingTheChoice)
 {
     for (const auto& [attribute, value] : {std::pair{"idVendor", "0403"}, {"idProduct", "6001"}, {"serial", "A1B2C3"},
                                            {"manufacturer", "FTDI"}, {"product", "FT232R USB UART"}}) {
-        QFile file(folder.File(QStringLiteral("sys/devices/pci0000:00/usb1/1-1/") + attribute));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(value) + "\n");
+        ASSERT_TRUE(WriteWholeFile(folder.File(QStringLiteral("sys/devices/pci0000:00/usb1/1-1/") + attribute),
+                                   QByteArray(value) + "\n"));
     }
     Plug("ttyS0", "pnp0/00:05");
     const QString onBoard = folder.File("dev/ttyS0"), plugged = folder.File("dev/ttyUSB8");

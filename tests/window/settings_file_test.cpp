@@ -41,12 +41,8 @@ TEST_F(Settings, WithoutAFileEveryValueTakesItsDefault)
 TEST_F(Settings, HandEditedValuesAreLoadedAndASaveKeepsCommentsAndForeignKeys)
 {
     ASSERT_TRUE(folder.MakeFolder("cfg"));
-    {
-        QFile file(folder.File("cfg/SETUP.INI"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("; site notes\r\n[EnvBoard]\r\nComPort=/dev/ttyUSB3\r\nBaudRate=9600\r\n"
-                   "[HTTPServer]\r\nPort=\r\n[Site]\r\nTechnician=kim\r\n");
-    }
+    ASSERT_TRUE(WriteWholeFile(folder.File("cfg/SETUP.INI"), "; site notes\r\n[EnvBoard]\r\nComPort=/dev/ttyUSB3\r\nBaudRate=9600\r\n"
+                                                            "[HTTPServer]\r\nPort=\r\n[Site]\r\nTechnician=kim\r\n"));
     TForm_main form({services.dialogs, services.clock, services.launcher});
     form.show();
     EXPECT_EQ(form.DeviceLink().Port().Port(), "/dev/ttyUSB3");
@@ -76,12 +72,8 @@ TEST_F(Settings, EveryEditBoxTheFileNamesExists)
 TEST_F(Settings, AValueLongerThanItsBoxIsShownWholeAndWrittenBackAsItWasRead)
 {
     ASSERT_TRUE(folder.MakeFolder("cfg"));
-    {
-        QFile file(folder.File("cfg/SETUP.INI"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("[HTTPServer]\r\nPort=123456\r\n[Download_WEB]\r\nIP1=1234\r\n"
-                   "File=/firmware/R7730LX_v1.0_release_build.bin\r\n");
-    }
+    ASSERT_TRUE(WriteWholeFile(folder.File("cfg/SETUP.INI"), "[HTTPServer]\r\nPort=123456\r\n[Download_WEB]\r\nIP1=1234\r\n"
+                                                            "File=/firmware/R7730LX_v1.0_release_build.bin\r\n"));
     TForm_main form({services.dialogs, services.clock, services.launcher});
     form.show();
     // The box holds what the file says, so a check refuses the value rather than a cut one.
@@ -107,11 +99,7 @@ TEST_F(Settings, ValuesTheUserLeftAloneGoBackByteForByte)
     ASSERT_TRUE(folder.MakeFolder("cfg"));
     const QByteArray before("[EnvBoard]\r\nComPort=/dev/tty\xFFX\r\nBaudRate=9600\r\n"
                             "[HTTPServer]\r\nPort=8070\r\nHomeDir=./\xFF\xFE\r\n");
-    {
-        QFile file(folder.File("cfg/SETUP.INI"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(before);
-    }
+    ASSERT_TRUE(WriteWholeFile(folder.File("cfg/SETUP.INI"), before));
     TForm_main form({services.dialogs, services.clock, services.launcher});
     form.show();
     Ctl<QLineEdit>(form, "Edit_HttpSvr_Port")->setText("8080");
