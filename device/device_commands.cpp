@@ -1,5 +1,5 @@
-// The device's commands: what each logs before its frame, and the frame, sent through
-// SendCommandFrame. The values have passed their checks (command_checks.h).
+// The device's commands: each frame, sent through SendCommandFrame with the lines logged
+// before its transmit line. The values have passed their checks (command_checks.h).
 #include "device/device_link.h"
 #include "protocol/code_page.h"
 #include "protocol/h_refer_lib.h"
@@ -8,6 +8,8 @@ namespace r7730 {
 namespace {
 
 const QString kTail = QStringLiteral("]");
+const QString kStatusReadAnnouncement = QStringLiteral("Send Current Status Read Command to Kavlor R7730LX... ");
+const QString kCommandAnnouncement = QStringLiteral("Send Command to Kavlor R7730LX... ");
 
 std::uint8_t IdOf(const QString& idText)
 {
@@ -28,15 +30,14 @@ QString PaddedFieldLine(const char* label, const std::string& text, int width)
 
 void TDeviceLink::ReadCurrentStatus()
 {
-    Log(QStringLiteral("Send Current Status Read Command to Kavlor R7730LX... "));
     SendCommandFrame(BuildReadRequest(static_cast<std::uint8_t>(TMessageId::CurrentStatusRead)), QStringLiteral("41"),
-                     kTail);
+                     kTail, {kStatusReadAnnouncement});
 }
 
 void TDeviceLink::SendAutomaticStatusRead()
 {
-    Log(QStringLiteral("Send Current Status Read Command to Kavlor R7730LX... "));
-    Transmit(BuildReadRequest(static_cast<std::uint8_t>(TMessageId::CurrentStatusRead)), QStringLiteral("41"), kTail);
+    Transmit(BuildReadRequest(static_cast<std::uint8_t>(TMessageId::CurrentStatusRead)), QStringLiteral("41"), kTail,
+             {kStatusReadAnnouncement});
 }
 
 void TDeviceLink::ReadRequest(const QString& idText)
@@ -62,39 +63,37 @@ void TDeviceLink::SaveSerialSettings(const TSerialSettings& settings)
 void TDeviceLink::SetAccessPoint(const TAccessPoint& accessPoint)
 {
     // The password is logged in clear text, as the device's setup has always shown it.
-    Log(PaddedFieldLine("tmpSSIDName", accessPoint.ssid, kSsidWidth));
-    Log(PaddedFieldLine("tmpSSIDPW  ", accessPoint.password, kApPasswordWidth));
-    SendCommandFrame(BuildSetAccessPoint(accessPoint), QStringLiteral("42"), kTail);
+    SendCommandFrame(BuildSetAccessPoint(accessPoint), QStringLiteral("42"), kTail,
+                     {PaddedFieldLine("tmpSSIDName", accessPoint.ssid, kSsidWidth),
+                      PaddedFieldLine("tmpSSIDPW  ", accessPoint.password, kApPasswordWidth)});
 }
 
 void TDeviceLink::FactoryReset(const QString& idText)
 {
-    Log(QStringLiteral("Send Command to Kavlor R7730LX... "));
-    SendCommandFrame(BuildFactoryReset(IdOf(idText)), idText, kTail);
+    SendCommandFrame(BuildFactoryReset(IdOf(idText)), idText, kTail, {kCommandAnnouncement});
 }
 
 void TDeviceLink::SystemReboot()
 {
-    Log(QStringLiteral("Send Reboot Command to Kavlor R7730LX... "));
-    SendCommandFrame(BuildSystemReboot(), QStringLiteral("47"), QStringLiteral("] : System reboot Command"));
+    SendCommandFrame(BuildSystemReboot(), QStringLiteral("47"), QStringLiteral("] : System reboot Command"),
+                     {QStringLiteral("Send Reboot Command to Kavlor R7730LX... ")});
 }
 
 void TDeviceLink::FlashErase(const QString& idText)
 {
-    Log(QStringLiteral("Send Command to Kavlor R7730LX... "));
-    SendCommandFrame(BuildFlashErase(IdOf(idText)), idText, kTail);
+    SendCommandFrame(BuildFlashErase(IdOf(idText)), idText, kTail, {kCommandAnnouncement});
 }
 
 void TDeviceLink::FlashSave(const TFlashSaveSettings& settings)
 {
-    Log(QStringLiteral("[%1]").arg(settings.interval, 4, 16, QLatin1Char('0')).toUpper());
-    SendCommandFrame(BuildFlashSave(settings), QStringLiteral("53"), kTail);
+    SendCommandFrame(BuildFlashSave(settings), QStringLiteral("53"), kTail,
+                     {QStringLiteral("[%1]").arg(settings.interval, 4, 16, QLatin1Char('0')).toUpper()});
 }
 
 void TDeviceLink::DownloadFirmware(const TFirmwareDownload& download)
 {
-    Log(PaddedFieldLine("tmpFileName", download.fileName, kFirmwareFileWidth));
-    SendCommandFrame(BuildFirmwareDownload(download), QStringLiteral("55"), kTail);
+    SendCommandFrame(BuildFirmwareDownload(download), QStringLiteral("55"), kTail,
+                     {PaddedFieldLine("tmpFileName", download.fileName, kFirmwareFileWidth)});
 }
 
 } // namespace r7730

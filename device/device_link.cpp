@@ -78,22 +78,35 @@ void TDeviceLink::Log(const std::u16string& line)
     listener_.LogLine(QString::fromStdU16String(line));
 }
 
-void TDeviceLink::SendCommandFrame(const TFrame& frame, const QString& idText, const QString& tail)
+void TDeviceLink::SendCommandFrame(const TFrame& frame, const QString& idText, const QString& tail,
+                                   const QStringList& before)
 {
     automaticReads_.EndEpisode();
-    Transmit(frame, idText, tail);
+    Transmit(frame, idText, tail, before);
 }
 
-void TDeviceLink::Transmit(const TFrame& frame, const QString& idText, const QString& tail)
+void TDeviceLink::Transmit(const TFrame& frame, const QString& idText, const QString& tail, const QStringList& before)
 {
     try {
         if (!port_.Connected()) {
+            for (const QString& line : before)
+                Log(line);
             listener_.SendRefused(kCheckSerialPort);
             Log(kCheckSerialPort);
             return;
         }
+        // The bytes leave first: the device answers while the lines are written.
+        bool written = true;
+        try {
+            port_.SendBytes(frame.data(), static_cast<int>(frame.size()));
+        } catch (const std::exception&) {
+            written = false;
+        }
+        for (const QString& line : before)
+            Log(line);
         Log(TransmitLogLine(idText.toStdString(), frame, tail.toStdString()));
-        port_.SendBytes(frame.data(), static_cast<int>(frame.size()));
+        if (!written)
+            Log(QStringLiteral("Serial Port ERROR!!"));
     } catch (const std::exception&) {
         Log(QStringLiteral("Serial Port ERROR!!"));
     }

@@ -2,8 +2,8 @@
 // The link to the device, without a window.
 //
 // The link owns the serial port, the receive path and the flag "a status reply has been
-// received". Every command frame leaves through SendCommandFrame, which logs the transmit line
-// and writes the bytes; on a closed port it refuses instead. Received bytes are fed to the
+// received". Every command frame leaves through SendCommandFrame, which writes the bytes and
+// then logs the command's lines; on a closed port it refuses instead. Received bytes are fed to the
 // receive path as the port announces them; every finished frame is logged as hex text and
 // dispatched by its ID: the replies that carry data reach the listener decoded, as values, and
 // an unregistered ID is answered with a status read (paced when it keeps coming, see
@@ -14,6 +14,7 @@
 // port's three events to ReadAvailable, ReportLineErrors and ReportHangUp, inside whatever
 // guard it keeps; they run on the caller's thread, handed over by the port's event thread.
 #include <QString>
+#include <QStringList>
 
 #include "device/automatic_status_reads.h"
 #include "protocol/command_frames.h"
@@ -57,12 +58,15 @@ public:
     // Set by the first complete status reply and never cleared: the save commands need it.
     bool StatusReceived() const { return statusReceived_; }
 
-    // A command of the user: logs the transmit line and writes the frame. A closed port refuses
+    // A command of the user: writes the frame, then logs the lines that announce it (`before`)
+    // and its transmit line. The device's answer is handled in a later pass of the event loop,
+    // so the log keeps its order while the device is already answering. A closed port refuses
     // with a notice and a log line; a failing write logs "Serial Port ERROR!!". Nothing escapes.
-    void SendCommandFrame(const TFrame& frame, const QString& idText, const QString& tail);
+    void SendCommandFrame(const TFrame& frame, const QString& idText, const QString& tail,
+                          const QStringList& before = {});
 
-    // --- device_commands.cpp: every command, from checked values. Each logs what goes before
-    // its frame (an announcement, the padded texts), then sends the frame. An ID text is two
+    // --- device_commands.cpp: every command, from checked values. Each sends its frame with the
+    // lines logged before its transmit line (an announcement, the padded texts). An ID text is two
     // hex digits, as the buttons carry it ("4A").
     void ReadCurrentStatus();
     void ReadRequest(const QString& idText);
@@ -92,7 +96,7 @@ private:
     void Log(const QString& line);
     void Log(const std::string& line);
     void Log(const std::u16string& line);
-    void Transmit(const TFrame& frame, const QString& idText, const QString& tail);
+    void Transmit(const TFrame& frame, const QString& idText, const QString& tail, const QStringList& before);
     void SendAutomaticStatusRead();
     void DispatchCompletedFrame();
     void ReportOverflowedFrame(int droppedBytes);

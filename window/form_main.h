@@ -7,6 +7,7 @@
 // reads controls, calls the device link, writes controls. Every handler runs inside
 // RunGuarded, so no exception reaches Qt's event loop. Tests find the controls by their
 // object names.
+#include <QStringList>
 #include <QTextCursor>
 #include <QWidget>
 #include <chrono>
@@ -72,7 +73,15 @@ public:
     // --- form_main_log.cpp: the event log -----------------------------------------------
     void AddLogLine(const QString& message);
     void Btn_ClearClick();
-    int LogViewRowCount() const { return memoRows_; }
+    // Puts the lines logged since the view's last refresh into the view now (the refresh does it
+    // a few milliseconds later); for code that reads the view's text.
+    void ShowWaitingLogLines();
+    // The view's displayed rows with every line logged so far in it.
+    int LogViewRowCount()
+    {
+        ShowWaitingLogLines();
+        return memoRows_;
+    }
 
     // --- form_main_settings.cpp: the settings file --------------------------------------
     void LoadSettings();
@@ -186,9 +195,8 @@ private:
 
     int LogViewRows(const QTextBlock& block) const;
     qreal LogViewTextWidth() const;
-    void AppendToLogView(const QString& line);
     void RecountLogViewRows();
-    void HoldLogViewPainting();
+    void ScheduleLogViewRefresh();
     void RefreshLogView();
     void SwitchConnectionControls(bool connected);
     void ReportOpenFailure(const EComPort& error, bool afterOpening);
@@ -210,12 +218,13 @@ private:
     QTimer* Timer_AutoQryRSSI = nullptr;
     TForm_Info* infoForm_ = nullptr;
     TEventLogFile logFile_;
-    // Displayed rows of each line in the log view, counted at memoWidth_.
-    std::vector<int> memoLineRows_;
+    // Logged lines that wait for the view's next refresh, in order.
+    QStringList waitingLogLines_;
+    // Displayed rows of the lines in the log view, counted at memoWidth_.
     int memoRows_ = 0;
     qreal memoWidth_ = 0;
     bool memoRowsStale_ = false;
-    // Holds the view's painting until one refresh per batch of lines (form_main_log.cpp).
+    // Brings each batch of logged lines into the view (form_main_log.cpp).
     QTimer* logViewRefresh_ = nullptr;
     std::chrono::steady_clock::time_point logViewRefreshedAt_{};
     QTextCursor logEnd_; // kept at the end of the view's document, where lines are added

@@ -1,19 +1,20 @@
 // The event log: every line goes to the view and, while "Save Log File" is checked, to the
 // daily file. A file that cannot be written never stops the handler that logged.
 //
-// The view is emptied when it holds more than 500 displayed rows; a wrapped line counts once
-// per row. The rows of a line are read from the view's own layout of its block, which the view
-// needs for painting anyway, so a line is laid out once and costs the same however full the
-// view is. A change of the view's width recounts every line, at the next line logged.
+// The file gets each line at once. The view takes the lines in batches: a logged line waits,
+// in order, for the view's next refresh, which comes a few milliseconds after the first waiting
+// line and, under a stream of lines, at most 30 times a second. The refresh puts the waiting
+// lines into the document in one insertion, scrolls to the last one and repaints the view and
+// its scroll bar once. So a handler that logs and then fills fields pays only for the file,
+// and a flood costs one insertion and one repaint per refresh instead of one per line. Code
+// that reads the view's text first calls ShowWaitingLogLines.
 //
-// Painting is batched: each line enters the document at once (the view's text is always
-// complete and in order), but the view is held from repainting until a single refresh that
-// scrolls to the last line and repaints the view and its scroll bar once. That refresh comes a
-// few milliseconds after the first held line, and under a stream of lines at most 30 times a
-// second, so a flood costs a repaint per refresh instead of one per line, and the fields a
-// reply fills are painted without waiting for the log. While a line goes in, the view is not
-// told of it (its layout's signals are held): it would lay the line before out again and move
-// its scroll bar for each line, where the refresh tells it the new size once.
+// The view is emptied when it holds more than 500 displayed rows; a wrapped line counts once
+// per row. The rule is applied line by line, as if each line went in on its own: a batch that
+// crosses the limit keeps only its lines from the last emptying on. The rows of a line are read
+// from the view's own layout of its block, which the view needs for painting anyway, so a line
+// is laid out once and costs the same however full the view is. A change of the view's width
+// recounts every line, at the next refresh.
 #include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -82,26 +83,23 @@ void TForm_main::RecountLogViewRows()
             QCoreApplication::sendEvent(widget, &resize);
         }
     }
-    memoLineRows_.clear();
     memoRows_ = 0;
     if (memo->document()->isEmpty())
         return;
-    for (QTextBlock block = memo->document()->begin(); block.isValid(); block = block.next()) {
-        memoLineRows_.push_back(LogViewRows(block));
-        memoRows_ += memoLineRows_.back();
-    }
+    for (QTextBlock block = memo->document()->begin(); block.isValid(); block = block.next())
+        memoRows_ += LogViewRows(block);
 }
 
 bool TForm_main::eventFilter(QObject* watched, QEvent* event)
 {
     // The view lays its text out again for its new width right after this filter; the rows
-    // are recounted from that layout when the next line comes.
+    // are recounted from that layout at the next refresh.
     if (watched == ui->Memo && event->type() == QEvent::Resize && LogViewTextWidth() != memoWidth_)
         memoRowsStale_ = true;
     return QWidget::eventFilter(watched, event);
 }
 
-void TForm_main::HoldLogViewPainting()
+void TForm_main::ScheduleLogViewRefresh()
 {
     if (!logViewRefresh_) {
         logViewRefresh_ = new QTimer(this);
@@ -111,7 +109,6 @@ void TForm_main::HoldLogViewPainting()
     }
     if (logViewRefresh_->isActive())
         return;
-    ui->Memo->setUpdatesEnabled(false);
     const auto sinceRefresh = std::chrono::steady_clock::now() - logViewRefreshedAt_;
     const auto frameLeft = sinceRefresh < kLogViewFrame
                                ? std::chrono::ceil<std::chrono::milliseconds>(kLogViewFrame - sinceRefresh)
@@ -121,63 +118,87 @@ void TForm_main::HoldLogViewPainting()
 
 void TForm_main::RefreshLogView()
 {
+    ShowWaitingLogLines();
     QPlainTextEdit* memo = ui->Memo;
-    // What the held signals would have told the view, once: the document's new size.
+    // What the held layout signals would have told the view, once: the document's new size.
     QAbstractTextDocumentLayout* layout = memo->document()->documentLayout();
     emit layout->documentSizeChanged(layout->documentSize());
-    memo->setUpdatesEnabled(true); // repaints the whole view, scroll bar included, once
     memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
+    memo->viewport()->update();
     logViewRefreshedAt_ = std::chrono::steady_clock::now();
 }
 
-void TForm_main::AppendToLogView(const QString& line)
+void TForm_main::ShowWaitingLogLines()
 {
-    HoldLogViewPainting();
+    if (waitingLogLines_.isEmpty())
+        return;
+    if (memoRowsStale_) {
+        memoRowsStale_ = false;
+        RecountLogViewRows();
+    }
     QTextDocument* document = ui->Memo->document();
-    // One cursor stays at the end: making one per line and moving it there costs more than the
-    // line itself.
+    const bool wasEmpty = document->isEmpty();
+    const int firstNewBlock = wasEmpty ? 0 : document->blockCount();
+    QString text = waitingLogLines_.join(QChar(QChar::ParagraphSeparator));
+    if (!wasEmpty)
+        text.prepend(QChar(QChar::ParagraphSeparator));
+    waitingLogLines_.clear();
+    // One cursor stays at the end: making one per batch and moving it there costs more than a
+    // short batch itself.
     if (logEnd_.isNull() || logEnd_.document() != document || !logEnd_.atEnd()) {
         logEnd_ = QTextCursor(document);
         logEnd_.movePosition(QTextCursor::End);
     }
     {
+        // The view is not told of the insertion line by line (it would lay the line before out
+        // again and move its scroll bar); the refresh tells it the new size once.
         const QSignalBlocker quiet(document->documentLayout());
-        logEnd_.insertText(document->isEmpty() ? line : QChar(QChar::ParagraphSeparator) + line);
+        logEnd_.insertText(text);
     }
-    memoLineRows_.push_back(LogViewRows(document->lastBlock()));
-    memoRows_ += memoLineRows_.back();
+    // Each new line, in order: a view already over the limit is emptied before it.
+    int keepFrom = -1;
+    for (QTextBlock block = document->findBlockByNumber(firstNewBlock); block.isValid(); block = block.next()) {
+        if (memoRows_ > kMaxLogViewRows) {
+            keepFrom = block.position();
+            memoRows_ = 0;
+        }
+        memoRows_ += LogViewRows(block);
+    }
+    if (keepFrom > 0) {
+        QTextCursor before(document);
+        before.setPosition(keepFrom, QTextCursor::KeepAnchor);
+        const QSignalBlocker quiet(document->documentLayout());
+        before.removeSelectedText();
+    }
 }
 
 void TForm_main::AddLogLine(const QString& message)
 {
-    if (memoRowsStale_) {
-        memoRowsStale_ = false;
-        RecountLogViewRows();
-    }
-    if (memoRows_ > kMaxLogViewRows)
-        Btn_ClearClick();
     // Control characters from a device's text are made visible: one message, one line.
     const QString visible = QString::fromStdU16String(VisibleControlCharacters(message.toStdU16String()));
     // One moment for the line's time and the daily file it goes to, even across midnight.
     const TLocalTime now = services_.clock.Now();
     const QString line = QString::fromStdString(FormatLogLine(now, visible.toStdString()));
-    AppendToLogView(line);
+    waitingLogLines_.append(line);
+    ScheduleLogViewRefresh();
 
     if (!ui->CB_SaveLogFile->isChecked())
         return;
     const std::string ansiLine = WideToAnsi(line.toStdU16String());
-    if (auto notice = logFile_.Append(now, ansiLine)) {
+    auto notice = logFile_.Append(now, ansiLine);
+    if (notice) {
         // The notice goes to the view only: the file is what failed.
-        AppendToLogView(QString::fromStdString(FormatLogLine(now, *notice)));
+        waitingLogLines_.append(QString::fromStdString(FormatLogLine(now, *notice)));
     }
 }
 
 void TForm_main::Btn_ClearClick()
 {
-    HoldLogViewPainting();
+    // Lines still waiting for the view were logged before the click: they go too.
+    waitingLogLines_.clear();
     ui->Memo->clear();
-    memoLineRows_.clear();
     memoRows_ = 0;
+    ScheduleLogViewRefresh();
 }
 
 } // namespace r7730

@@ -67,7 +67,7 @@ protected:
 
 TEST_F(Shell, CreationLogsTheStartLineSelectsTheFirstTabAndSetsTheVersion)
 {
-    EXPECT_EQ(Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().split('\n').first(), "[14:03:27]  Start R7730LX Serial Setup Program...");
+    EXPECT_EQ(LogViewText(form).split('\n').first(), "[14:03:27]  Start R7730LX Serial Setup Program...");
     EXPECT_FALSE(form.DeviceLink().StatusReceived());
     EXPECT_EQ(Ctl<r7730::TPageControl>(form, "PageControl1")->currentIndex(), 0);
     EXPECT_EQ(Ctl<QLabel>(form, "Lb_PGVersion")->text(), "v1.00");
@@ -82,7 +82,7 @@ TEST_F(Shell, ExitAnsweredNoLeavesEverythingAsItWas)
     Ctl<QPushButton>(form, "BtnExit")->click();
     EXPECT_EQ(services.dialogs.confirmations, QStringList{QStringLiteral("프로그램을 종료하시겠습니까? ")});
     EXPECT_TRUE(form.isVisible());
-    EXPECT_FALSE(Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().contains("Exit"));
+    EXPECT_FALSE(LogViewText(form).contains("Exit"));
 
     services.dialogs.answers = {TConfirmAnswer::Closed};
     Ctl<QPushButton>(form, "BtnExit")->click();
@@ -93,7 +93,7 @@ TEST_F(Shell, ExitAnsweredYesLogsTheExitLineAndCloses)
 {
     form.show();
     Ctl<QPushButton>(form, "BtnExit")->click();
-    EXPECT_TRUE(Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().endsWith("[14:03:27]  Kavlor R7730LX Serial Setup Program Exit... "));
+    EXPECT_TRUE(LogViewText(form).endsWith("[14:03:27]  Kavlor R7730LX Serial Setup Program Exit... "));
     EXPECT_FALSE(form.isVisible());
 }
 
@@ -102,7 +102,7 @@ TEST_F(Shell, ClosingByTheFrameAsksNothingAndLogsNoExitLine)
     form.show();
     EXPECT_TRUE(form.close());
     EXPECT_TRUE(services.dialogs.confirmations.isEmpty());
-    EXPECT_FALSE(Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().contains("Exit"));
+    EXPECT_FALSE(LogViewText(form).contains("Exit"));
 }
 
 TEST_F(Shell, AboutBoxShowsTheVersionAndOpensTheWebPageFromLogoAndText)

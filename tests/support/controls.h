@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "window/form_main.h"
 #include "window/page_control.h"
 
 namespace r7730::testing {
@@ -18,6 +19,14 @@ T* Ctl(const QObject& window, const char* name)
     if (!control)
         throw std::runtime_error(std::string("no control named ") + name);
     return control;
+}
+
+// The log view's text with every line logged so far, as the user sees it after the view's
+// next refresh.
+inline QString LogViewText(TForm_main& form)
+{
+    form.ShowWaitingLogLines();
+    return Ctl<QPlainTextEdit>(form, "Memo")->toPlainText();
 }
 
 } // namespace r7730::testing

@@ -59,7 +59,7 @@ protected:
 
     void TearDown() override { form.DeviceLink().Port().ClosePort(); }
 
-    QString Log() const { return Ctl<QPlainTextEdit>(form, "Memo")->toPlainText(); }
+    QString Log() { return LogViewText(form); }
 
     // Waits until the log holds `text` (the event thread hands bytes over asynchronously).
     bool WaitForLog(const QString& text, int timeoutMs = 5000)

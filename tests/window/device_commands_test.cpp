@@ -35,7 +35,7 @@ public:
     }
     void TearDown() override { form.DeviceLink().Port().ClosePort(); }
 
-    QString Log() const { return Ctl<QPlainTextEdit>(form, "Memo")->toPlainText(); }
+    QString Log() { return LogViewText(form); }
     void SetText(const QByteArray& box, const QString& text) { Ctl<QLineEdit>(form, box.constData())->setText(text); }
     // Types each character into whichever box has the focus at that moment.
     void Type(const QString& keys)

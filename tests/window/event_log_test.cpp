@@ -18,9 +18,9 @@ using namespace r7730::testing;
 
 namespace {
 
-QStringList ViewLines(const TForm_main& form)
+QStringList ViewLines(TForm_main& form)
 {
-    return Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().split('\n');
+    return LogViewText(form).split('\n');
 }
 
 // Counts the events of one type that reach the objects it watches.
@@ -95,7 +95,7 @@ TEST_F(EventLog, MissingLogFolderNeverStopsTheCallerAndIsToldOncePerRunOfFailure
     form.AddLogLine(QStringLiteral("written"));
     ASSERT_TRUE(QDir(folder.File("Log")).removeRecursively());
     form.AddLogLine(QStringLiteral("lost again"));
-    EXPECT_EQ(Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().count("Log file not written"), 2);
+    EXPECT_EQ(LogViewText(form).count("Log file not written"), 2);
     lines = ViewLines(form);
     EXPECT_EQ(lines[lines.size() - 2], "[14:03:27]  lost again");
     EXPECT_TRUE(lines.last().contains("Log file not written"));
@@ -280,7 +280,7 @@ TEST_F(EventLog, ClearLogEmptiesTheViewButNotTheFile)
     ASSERT_TRUE(folder.MakeFolder("Log"));
     TForm_main form({services.dialogs, services.clock, services.launcher});
     form.Btn_ClearClick();
-    EXPECT_TRUE(Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().isEmpty());
+    EXPECT_TRUE(LogViewText(form).isEmpty());
     EXPECT_EQ(form.LogViewRowCount(), 0);
     EXPECT_FALSE(ReadWholeFile(folder.File("Log/R7730Setup_20210305.log")).isEmpty());
 }

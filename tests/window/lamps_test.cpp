@@ -39,7 +39,7 @@ protected:
 
     TComPort& Port() { return form.DeviceLink().Port(); }
     TComLed* Lamp(const char* name) { return Ctl<TComLed>(form, name); }
-    QString Log() const { return Ctl<QPlainTextEdit>(form, "Memo")->toPlainText(); }
+    QString Log() { return LogViewText(form); }
     void Connect()
     {
         Ctl<QPushButton>(form, "ButtonStart")->click();

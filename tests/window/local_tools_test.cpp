@@ -33,7 +33,7 @@ class LocalTools : public WindowTest {
 protected:
     LocalTools() { form->show(); }
 
-    QString Log() const { return Ctl<QPlainTextEdit>(*form, "Memo")->toPlainText(); }
+    QString Log() { return LogViewText(*form); }
     void Click(const char* button) { Ctl<QPushButton>(*form, button)->click(); }
     void SetText(const char* box, const QString& text) { Ctl<QLineEdit>(*form, box)->setText(text); }
     std::vector<TLaunchRequest>& Launches() { return services.launcher.launches; }

@@ -28,7 +28,7 @@ protected:
     }
     void TearDown() override { form.DeviceLink().Port().ClosePort(); }
 
-    QString Log() const { return Ctl<QPlainTextEdit>(form, "Memo")->toPlainText(); }
+    QString Log() { return LogViewText(form); }
 
     TTempWorkingFolder folder;
     TFakeServices services;

@@ -264,8 +264,8 @@ TEST_F(PortSetup, TheChosenPortAndRateAreThoseOfTheNextConnect)
         },
         TClosing::OK);
     Ctl<QPushButton>(form, "ButtonStart")->click();
-    ASSERT_TRUE(Port().Connected()) << Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().toStdString();
-    EXPECT_TRUE(Ctl<QPlainTextEdit>(form, "Memo")->toPlainText().endsWith("on Port[" + listedPort + "]"));
+    ASSERT_TRUE(Port().Connected()) << LogViewText(form).toStdString();
+    EXPECT_TRUE(LogViewText(form).endsWith("on Port[" + listedPort + "]"));
     termios line{};
     ASSERT_EQ(tcgetattr(device.Master(), &line), 0);
     EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B9600));

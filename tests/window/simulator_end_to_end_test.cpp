@@ -20,7 +20,7 @@ namespace {
 
 class WithSimulator : public ::testing::Test {
 protected:
-    QString Log() const { return Ctl<QPlainTextEdit>(form, "Memo")->toPlainText(); }
+    QString Log() { return LogViewText(form); }
 
     bool WaitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 5000); }
 
