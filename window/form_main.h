@@ -7,6 +7,7 @@
 // reads controls, calls the device link, writes controls. Every handler runs inside
 // RunGuarded, so no exception reaches Qt's event loop. Tests find the controls by their
 // object names.
+#include <QHash>
 #include <QStringList>
 #include <QTextCursor>
 #include <QWidget>
@@ -193,7 +194,7 @@ private:
     void FillSerialChoices();
     void SetUpPageControl();
 
-    int LogViewRows(const QTextBlock& block) const;
+    int LogViewRows(QTextBlock block);
     qreal LogViewTextWidth() const;
     void RecountLogViewRows();
     void ScheduleLogViewRefresh();
@@ -223,6 +224,8 @@ private:
     // Displayed rows of the lines in the log view, counted at memoWidth_.
     int memoRows_ = 0;
     qreal memoWidth_ = 0;
+    // Rows of the line texts met last, at memoWidth_.
+    QHash<QString, int> memoRowsByText_;
     bool memoRowsStale_ = false;
     // Brings each batch of logged lines into the view (form_main_log.cpp).
     QTimer* logViewRefresh_ = nullptr;

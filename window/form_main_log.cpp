@@ -40,6 +40,8 @@ namespace r7730 {
 namespace {
 
 constexpr int kMaxLogViewRows = 500;
+// How many distinct line texts keep their row count; a flood repeats a handful of them.
+constexpr qsizetype kRememberedLineTexts = 64;
 
 // The first held line waits this long for the lines that follow it...
 constexpr std::chrono::milliseconds kLogViewBatch(4);
@@ -63,18 +65,31 @@ qreal TForm_main::LogViewTextWidth() const
            2 * memo->document()->documentMargin();
 }
 
-int TForm_main::LogViewRows(const QTextBlock& block) const
+int TForm_main::LogViewRows(QTextBlock block)
 {
+    // A stream of replies logs the same lines again and again: a text already laid out at this
+    // width takes as many rows again. The view is told the block's rows (its scroll range is
+    // counted in rows) and lays the block out only if it comes to paint it.
+    const QString text = block.text();
+    if (const auto known = memoRowsByText_.constFind(text); known != memoRowsByText_.cend()) {
+        block.setLineCount(*known);
+        return *known;
+    }
     // Lays the block out at the view's width unless the view already has (the view keeps
     // that layout for painting), then reads its rows.
     LayoutOf(*ui->Memo).blockBoundingRect(block);
-    return std::max(1, block.layout()->lineCount());
+    const int rows = std::max(1, block.layout()->lineCount());
+    if (memoRowsByText_.size() >= kRememberedLineTexts)
+        memoRowsByText_.clear();
+    memoRowsByText_.insert(text, rows);
+    return rows;
 }
 
 void TForm_main::RecountLogViewRows()
 {
     QPlainTextEdit* memo = ui->Memo;
     memoWidth_ = LogViewTextWidth();
+    memoRowsByText_.clear();
     // A hidden view sizes its viewport, and lays its text out for that width, only when it is
     // shown: hand the view and its viewport their pending resizes now, as showing would.
     if (!memo->isVisible() && memo->viewport()->width() != memoWidth_ + 2 * memo->document()->documentMargin()) {
