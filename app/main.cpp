@@ -69,7 +69,8 @@ int main(int argc, char* argv[])
         mainForm->close();
     });
 
-    mainForm = new TForm_main({dialogs, clock, launcher});
+    // The back pages are built in the pass after the window's first paint, like the about box.
+    mainForm = new TForm_main({dialogs, clock, launcher}, nullptr, TForm_main::TBackPages::AfterFirstPaint);
     mainForm->setAttribute(Qt::WA_DeleteOnClose, false);
     dialogs.SetParent(mainForm);
     // The about box is built in the pass after the window's first paint: nothing of it is seen

@@ -179,7 +179,6 @@ TComLed::TComLed(QWidget* parent) : QWidget(parent)
     holdLit_.setInterval(kShortestFlashMs);
     connect(&holdLit_, &QTimer::timeout, this, [this] { HoldEnded(); });
     BindSignalSlot();
-    LoadKindPictures();
 }
 
 TComLed::~TComLed()
@@ -365,16 +364,36 @@ void TComLed::SetKind(TLedKind kind)
     if (kind == kind_)
         return;
     kind_ = kind;
-    LoadKindPictures();
+    if (kind_ != lkCustom) {
+        // Drawn when first needed: a lamp set up and given its kind draws its pair once.
+        glyphOn_ = QPixmap();
+        glyphOff_ = QPixmap();
+    }
     update();
 }
 
-void TComLed::LoadKindPictures()
+void TComLed::DrawKindPictures() const
 {
+    // A built-in pair drawn for another pixel density (the lamp moved to another screen) is
+    // drawn again, so it stays crisp.
     if (kind_ == lkCustom)
+        return;
+    if (!glyphOn_.isNull() && !glyphOff_.isNull() && qFuzzyCompare(glyphOn_.devicePixelRatio(), devicePixelRatioF()))
         return;
     glyphOn_ = LampPicture(kind_, lsOn, devicePixelRatioF());
     glyphOff_ = LampPicture(kind_, lsOff, devicePixelRatioF());
+}
+
+QPixmap TComLed::GlyphOn() const
+{
+    DrawKindPictures();
+    return glyphOn_;
+}
+
+QPixmap TComLed::GlyphOff() const
+{
+    DrawKindPictures();
+    return glyphOff_;
 }
 
 void TComLed::SetGlyphOn(const QPixmap& picture)
@@ -395,11 +414,7 @@ void TComLed::SetGlyphOff(const QPixmap& picture)
 
 void TComLed::paintEvent(QPaintEvent*)
 {
-    // A built-in pair drawn for another pixel density (the lamp moved to another screen) is
-    // drawn again, so it stays crisp.
-    if (glyphOn_.isNull() || glyphOff_.isNull() ||
-        (kind_ != lkCustom && !qFuzzyCompare(glyphOn_.devicePixelRatio(), devicePixelRatioF())))
-        LoadKindPictures();
+    DrawKindPictures();
     const QPixmap& picture = shownLit_ && isEnabled() ? glyphOn_ : glyphOff_;
     if (picture.isNull())
         return;

@@ -56,9 +56,9 @@ public:
 
     // The pictures. Setting one takes effect only while Kind is lkCustom; the colour of the
     // picture's bottom-left pixel is drawn as transparent.
-    QPixmap GlyphOn() const { return glyphOn_; }
+    QPixmap GlyphOn() const;
     void SetGlyphOn(const QPixmap& picture);
-    QPixmap GlyphOff() const { return glyphOff_; }
+    QPixmap GlyphOff() const;
     void SetGlyphOff(const QPixmap& picture);
 
     // Setting the state by hand while a port is bound raises EComPort row 19.
@@ -90,7 +90,8 @@ private:
     void AssignState(TLedState state, bool fromPort);
     void ShowLitFromPort(bool on);
     void HoldEnded();
-    void LoadKindPictures();
+    // Draws the pair of a built-in kind unless drawn for this pixel density.
+    void DrawKindPictures() const;
     void PortDestroyed();
 
     TComLink link_;
@@ -104,8 +105,8 @@ private:
     bool shownLit_ = false;
     QTimer paintDelay_; // a change from the port is painted when this fires
     QTimer holdLit_;    // a flash from the port stays drawn lit until this fires
-    QPixmap glyphOn_;
-    QPixmap glyphOff_;
+    mutable QPixmap glyphOn_;
+    mutable QPixmap glyphOff_;
 };
 
 // One of the built-in pictures, drawn for a screen of the given pixel density (2.0 on a

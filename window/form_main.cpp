@@ -14,6 +14,8 @@
 #include "window/typing_limit.h"
 #include "window/program_title.h"
 #include "ui_form_main.h"
+#include "ui_form_main_access_point.h"
+#include "ui_form_main_maintenance.h"
 
 namespace r7730 {
 namespace {
@@ -22,7 +24,7 @@ constexpr int kSignalPollingMs = 3000;
 
 } // namespace
 
-TForm_main::TForm_main(const TFormServices& services, QWidget* parent)
+TForm_main::TForm_main(const TFormServices& services, QWidget* parent, TBackPages backPages)
     : QWidget(parent), ui(new Ui::TForm_main), services_(services)
 {
     // The window's font first, so the controls take it as they are made instead of all being
@@ -42,25 +44,35 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent)
     RecountLogViewRows();
     ui->Memo->installEventFilter(this);
     WireShell();
-    WireAdminPasswordKeys();
     WireDeviceLink();
     WireDeviceCommands();
-    WireNumericFields();
-    WireScanGrid();
+    WireNumericFields({ui->Edit_IP1, ui->Edit_IP2, ui->Edit_IP3, ui->Edit_IP4, ui->Edit_GW1, ui->Edit_GW2, ui->Edit_GW3,
+                       ui->Edit_GW4, ui->Edit_SM1, ui->Edit_SM2, ui->Edit_SM3, ui->Edit_SM4, ui->Edit_SvrIP1,
+                       ui->Edit_SvrIP2, ui->Edit_SvrIP3, ui->Edit_SvrIP4},
+                      {ui->CB_Server_ExpTime->lineEdit(), ui->Edit_Server_Port, ui->Edit_SvrPort_app});
     WirePortSetup();
     WireLocalTools();
+    if (backPages == TBackPages::WithTheWindow)
+        BuildBackPages();
+    else
+        backPagesWaitForPaint_ = true;
     RunGuarded([this] { FormCreate(); });
 }
 
 TForm_main::~TForm_main()
 {
     FormDestroy();
+    delete accessPointPage_;
+    delete maintenancePage_;
     delete ui;
 }
 
 void TForm_main::RunGuarded(const std::function<void()>& handler)
 {
     try {
+        // After the first paint, whatever a handler does finds the back pages built.
+        if (backPagesDue_)
+            BuildBackPages();
         handler();
     } catch (const std::exception& error) {
         services_.dialogs.ErrorReport(QString::fromUtf8(error.what()));
@@ -79,7 +91,6 @@ void TForm_main::WireShell()
     Wire(ui->BtnExit, &TForm_main::BtnExitClick);
     Wire(ui->Btn_ViewInfo, &TForm_main::Btn_ViewInfoClick);
     Wire(ui->Btn_Clear, &TForm_main::Btn_ClearClick);
-    Wire(ui->Btn_ViewAdmin, &TForm_main::Btn_ViewAdminClick);
 }
 
 void TForm_main::SetUpPageControl()

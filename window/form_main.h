@@ -7,6 +7,12 @@
 // reads controls, calls the device link, writes controls. Every handler runs inside
 // RunGuarded, so no exception reaches Qt's event loop. Tests find the controls by their
 // object names.
+//
+// The form is the frame (top bar, tabs, log) with the status page, and two back pages, the
+// access point page and the maintenance page, each from a form file of its own. The program
+// builds the back pages in the pass after the window's first paint, since nobody sees them
+// before; until then the window does nothing that reaches them (the port is closed, no handler
+// has run), and any guarded handler or the closing window builds them first.
 #include <QHash>
 #include <QStringList>
 #include <QTextCursor>
@@ -24,6 +30,7 @@
 #include "window/com_setup_dialog.h"
 
 class QAbstractButton;
+class QLineEdit;
 class QPainter;
 class QRect;
 class QTextBlock;
@@ -31,6 +38,8 @@ class QTimer;
 
 namespace Ui {
 class TForm_main;
+class TPage_AccessPoint;
+class TPage_Maintenance;
 }
 
 namespace r7730 {
@@ -52,8 +61,17 @@ class TForm_main : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TForm_main(const TFormServices& services, QWidget* parent = nullptr);
+    // When the back pages are built: with the window, or after its first paint.
+    enum class TBackPages { WithTheWindow, AfterFirstPaint };
+
+    explicit TForm_main(const TFormServices& services, QWidget* parent = nullptr,
+                        TBackPages backPages = TBackPages::WithTheWindow);
     ~TForm_main() override;
+
+    // --- form_main_pages.cpp: the back pages ---------------------------------------------
+    // Builds them unless built: controls, look, wiring, their settings, the connection state.
+    void BuildBackPages();
+    bool BackPagesBuilt() const { return accessPointPage_ != nullptr; }
 
     // The link to the device and its port.
     TDeviceLink& DeviceLink() { return link_; }
@@ -158,6 +176,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -184,10 +203,15 @@ private:
     void WireAdminPasswordKeys();
     void WireDeviceLink();
     void WireDeviceCommands();
-    void WireNumericFields();
+    void WireAccessPointCommands();
+    void WireMaintenanceCommands();
+    void WireNumericFields(std::initializer_list<QLineEdit*> addressBoxes, std::initializer_list<QWidget*> otherNumberBoxes);
     void WireScanGrid();
     void WirePortSetup();
     void WireLocalTools();
+    void WireMaintenanceTools();
+    void BuildAccessPointPage();
+    void BuildMaintenancePage();
     // Starts a local tool; when it cannot start, the reason goes to the log. True when started.
     bool LaunchTool(const TLaunchRequest& request);
     void CreateSignalPollingTimer();
@@ -204,6 +228,8 @@ private:
     void ReportDeviceLost();
     // After a lost device: its port came back (form_main_connect.cpp); asks once to connect again.
     void PortCameBack();
+    void LoadPortSettings();
+    void LoadEditBoxSettings();
     QString ReadSetting(const char* section, const char* key, const char* defaultValue);
     TProfileEntry SettingToWrite(const char* section, const char* key, const QString& text) const;
     // Shows a refused input (its message, then the focus to its field); false for none.
@@ -212,6 +238,12 @@ private:
     bool Confirmed(const QString& question);
 
     Ui::TForm_main* ui;
+    // The back pages' controls; null until built.
+    Ui::TPage_AccessPoint* accessPointPage_ = nullptr;
+    Ui::TPage_Maintenance* maintenancePage_ = nullptr;
+    // The back pages wait for the first paint; once it is done they are due.
+    bool backPagesWaitForPaint_ = false;
+    bool backPagesDue_ = false;
     TFormServices services_;
     TLinkListener linkListener_{*this};
     TDeviceLink link_{linkListener_};

@@ -8,6 +8,7 @@
 #include "protocol/code_page.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
+#include "ui_form_main_access_point.h"
 
 namespace r7730 {
 
@@ -21,8 +22,8 @@ void TForm_main::Btn_Get_CurrentAPClick(QObject* sender)
 
 void TForm_main::Btn_Set_CurrentAPClick()
 {
-    const TAccessPoint accessPoint{WideToAnsi(ui->Edit_Current_SSID->text().toStdU16String()),
-                                   WideToAnsi(ui->Edit_Current_Pw->text().toStdU16String())};
+    const TAccessPoint accessPoint{WideToAnsi(accessPointPage_->Edit_Current_SSID->text().toStdU16String()),
+                                   WideToAnsi(accessPointPage_->Edit_Current_Pw->text().toStdU16String())};
     const auto checked = CheckAccessPoint(accessPoint);
     if (ShowRefusal(std::get_if<TRefusal>(&checked)) ||
         !Confirmed(QStringLiteral("AP 설정이 변경 저장되고 시스템이 Rebooting됩니다. 진행하시겠습니까?? ")))
@@ -32,8 +33,8 @@ void TForm_main::Btn_Set_CurrentAPClick()
 
 void TForm_main::CB_Manual_set_APClick()
 {
-    const bool manual = ui->CB_Manual_set_AP->isChecked();
-    for (QWidget* control : std::initializer_list<QWidget*>{ui->Btn_Set_CurrentAP, ui->Edit_Current_SSID, ui->Edit_Current_Pw})
+    const bool manual = accessPointPage_->CB_Manual_set_AP->isChecked();
+    for (QWidget* control : std::initializer_list<QWidget*>{accessPointPage_->Btn_Set_CurrentAP, accessPointPage_->Edit_Current_SSID, accessPointPage_->Edit_Current_Pw})
         control->setEnabled(manual);
 }
 

@@ -11,6 +11,7 @@
 #include "window/form_main.h"
 #include "window/page_control.h"
 #include "ui_form_main.h"
+#include "ui_form_main_maintenance.h"
 
 namespace r7730 {
 namespace {
@@ -60,21 +61,21 @@ void TForm_main::PageControl1DrawTab(QPainter& painter, int tabIndex, const QRec
 
 void TForm_main::SetAdminView(bool visible)
 {
-    for (QWidget* panel : {ui->Panel_Info_Flash, ui->Panel_Info_FW_Http, ui->Panel_Info_test, ui->Panel_Info_FW_Tcp})
+    for (QWidget* panel : {maintenancePage_->Panel_Info_Flash, maintenancePage_->Panel_Info_FW_Http, maintenancePage_->Panel_Info_test, maintenancePage_->Panel_Info_FW_Tcp})
         panel->setVisible(visible);
 }
 
 void TForm_main::Btn_ViewAdminClick()
 {
     // "Shown" is the panel's own state, whichever sheet is on top.
-    if (!ui->Panel_Info_Flash->isHidden() && ui->EditViewAdminPW->text().isEmpty())
+    if (!maintenancePage_->Panel_Info_Flash->isHidden() && maintenancePage_->EditViewAdminPW->text().isEmpty())
         SetAdminView(false);
-    if (ui->EditViewAdminPW->text() == kAdminPassword) {
+    if (maintenancePage_->EditViewAdminPW->text() == kAdminPassword) {
         SetAdminView(true);
-        ui->EditViewAdminPW->clear();
+        maintenancePage_->EditViewAdminPW->clear();
     } else {
-        ui->EditViewAdminPW->clear();
-        ui->EditViewAdminPW->setFocus();
+        maintenancePage_->EditViewAdminPW->clear();
+        maintenancePage_->EditViewAdminPW->setFocus();
     }
 }
 
@@ -88,7 +89,7 @@ void TForm_main::WireAdminPasswordKeys()
 {
     // The key still reaches the box after the handler: a Space leaves its blank in the
     // box the handler has just emptied.
-    ui->EditViewAdminPW->installEventFilter(new TKeyPressHook(this, [this](int key) {
+    maintenancePage_->EditViewAdminPW->installEventFilter(new TKeyPressHook(this, [this](int key) {
         RunGuarded([this, key] { EditViewAdminPWKeyDown(key); });
     }));
 }

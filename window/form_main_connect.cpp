@@ -12,6 +12,8 @@
 #include "window/dialogs.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
+#include "ui_form_main_access_point.h"
+#include "ui_form_main_maintenance.h"
 
 namespace r7730 {
 namespace {
@@ -55,30 +57,36 @@ void TForm_main::WireDeviceLink()
 
 void TForm_main::WireDeviceCommands()
 {
-    // The hidden test panel's two buttons send the status read too.
-    for (QPushButton* button : {ui->Btn_SockClose, ui->Btn_DnsTest})
-        Wire(button, &TForm_main::Btn_CurrentStatusClick);
     Wire(ui->Btn_Save_Config_Wan, &TForm_main::Btn_Save_Config_WanClick);
     Wire(ui->Btn_Save_Config_Server, &TForm_main::Btn_Save_Config_ServerClick);
     Wire(ui->Btn_Save_Config_Serial, &TForm_main::Btn_Save_Config_SerialClick);
     for (QRadioButton* role : {ui->RG_TCP_Mode_Server, ui->RG_TCP_Mode_Client})
         Wire(role, &TForm_main::RG_TCP_ModeClick);
+    connect(Timer_AutoQryRSSI, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_AutoQryRSSITimer(); }); });
+}
 
-    for (QPushButton* button : {ui->Btn_Get_CurrentAP, ui->Btn_Search_AP, ui->Btn_Get_CurrentAP_RSSI})
+void TForm_main::WireAccessPointCommands()
+{
+    for (QPushButton* button : {accessPointPage_->Btn_Get_CurrentAP, accessPointPage_->Btn_Search_AP, accessPointPage_->Btn_Get_CurrentAP_RSSI})
         connect(button, &QAbstractButton::clicked, this,
                 [this, button] { RunGuarded([this, button] { Btn_Get_CurrentAPClick(button); }); });
-    Wire(ui->Btn_Set_CurrentAP, &TForm_main::Btn_Set_CurrentAPClick);
-    Wire(ui->CB_Manual_set_AP, &TForm_main::CB_Manual_set_APClick);
-    Wire(ui->CB_RSSI_AutoChk, &TForm_main::CB_RSSI_AutoChkClick);
-    connect(ui->CB_Chk_RSSI_Interval, &QComboBox::currentIndexChanged, this,
+    Wire(accessPointPage_->Btn_Set_CurrentAP, &TForm_main::Btn_Set_CurrentAPClick);
+    Wire(accessPointPage_->CB_Manual_set_AP, &TForm_main::CB_Manual_set_APClick);
+    Wire(accessPointPage_->CB_RSSI_AutoChk, &TForm_main::CB_RSSI_AutoChkClick);
+    connect(accessPointPage_->CB_Chk_RSSI_Interval, &QComboBox::currentIndexChanged, this,
             [this] { RunGuarded([this] { CB_Chk_RSSI_IntervalChange(); }); });
-    connect(Timer_AutoQryRSSI, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_AutoQryRSSITimer(); }); });
+}
 
-    Wire(ui->Btn_FactoryReset, &TForm_main::Btn_FactoryResetClick);
-    Wire(ui->Btn_SystemReboot, &TForm_main::Btn_SystemRebootClick);
-    Wire(ui->Btn_FlashErase, &TForm_main::Btn_FlashEraseClick);
-    Wire(ui->Btn_FlashSaveInt, &TForm_main::Btn_FlashSaveIntClick);
-    Wire(ui->Btn_FW_DL, &TForm_main::Btn_FW_DLClick);
+void TForm_main::WireMaintenanceCommands()
+{
+    // The hidden test panel's two buttons send the status read too.
+    for (QPushButton* button : {maintenancePage_->Btn_SockClose, maintenancePage_->Btn_DnsTest})
+        Wire(button, &TForm_main::Btn_CurrentStatusClick);
+    Wire(maintenancePage_->Btn_FactoryReset, &TForm_main::Btn_FactoryResetClick);
+    Wire(maintenancePage_->Btn_SystemReboot, &TForm_main::Btn_SystemRebootClick);
+    Wire(maintenancePage_->Btn_FlashErase, &TForm_main::Btn_FlashEraseClick);
+    Wire(maintenancePage_->Btn_FlashSaveInt, &TForm_main::Btn_FlashSaveIntClick);
+    Wire(maintenancePage_->Btn_FW_DL, &TForm_main::Btn_FW_DLClick);
 }
 
 void TForm_main::ButtonStartClick()
@@ -148,7 +156,7 @@ void TForm_main::SwitchConnectionControls(bool connected)
 {
     if (!connected) {
         // Unchecking automatic polling stops its timer before the box is disabled.
-        ui->CB_RSSI_AutoChk->setChecked(false);
+        accessPointPage_->CB_RSSI_AutoChk->setChecked(false);
         Timer_AutoQryRSSI->stop();
     }
     for (const TConnectionControl& control : kConnectionControls) {

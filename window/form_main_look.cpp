@@ -1,5 +1,5 @@
-// The main window's look by control role. Positions and start states stay in form_main.ui (but
-// for the device's serial choices, filled from the protocol's table);
+// The main window's look by control role. Positions and start states stay in the form files
+// (but for the device's serial choices, filled from the protocol's table);
 // this file only adds what a form file cannot hold: font family chains that end in a Hangul
 // face, and palette colours.
 #include "window/form_main_look.h"
@@ -16,6 +16,8 @@
 #include "window/fonts.h"
 #include "window/page_control.h"
 #include "ui_form_main.h"
+#include "ui_form_main_access_point.h"
+#include "ui_form_main_maintenance.h"
 
 namespace r7730 {
 namespace {
@@ -111,12 +113,6 @@ void StyleOneOffControls(Ui::TForm_main& ui)
             ButtonFaceBackground(combo);
     }
 
-    // The admin box and its button are only 25 pixels high.
-    ui.EditViewAdminPW->setFont(UiFont(12, true));
-    ui.Btn_ViewAdmin->setFont(UiFont(12, true));
-
-    ui.APList_Grid->setFont(UiFont(kGridTextPx, false));
-    ui.APList_Grid->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
 }
 
 } // namespace
@@ -124,10 +120,24 @@ void StyleOneOffControls(Ui::TForm_main& ui)
 void ApplyMainWindowLook(Ui::TForm_main& ui)
 {
     StyleTopBar(ui.PanelTopMenu);
-    for (QWidget* sheet : {ui.TabSheet1, ui.TabSheet2, ui.TabSheet3})
-        StyleSheetControls(sheet);
+    StyleSheetControls(ui.TabSheet1);
     StyleOneOffControls(ui);
     ui.PageControl1->tabBar()->setFont(UiFont(kTabCaptionPx, true));
+}
+
+void ApplyAccessPointPageLook(QWidget* sheet, Ui::TPage_AccessPoint& page)
+{
+    StyleSheetControls(sheet);
+    page.APList_Grid->setFont(UiFont(kGridTextPx, false));
+    page.APList_Grid->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
+}
+
+void ApplyMaintenancePageLook(QWidget* sheet, Ui::TPage_Maintenance& page)
+{
+    StyleSheetControls(sheet);
+    // The admin box and its button are only 25 pixels high.
+    page.EditViewAdminPW->setFont(UiFont(12, true));
+    page.Btn_ViewAdmin->setFont(UiFont(12, true));
 }
 
 int RadioGroupIndex(const QGroupBox* group)

@@ -1,21 +1,27 @@
 #pragma once
 // What the main window's form file cannot say by itself: the type faces and colours of the
 // controls by their role. The geometry, texts, item lists, start states, hints and accessible
-// names all live in form_main.ui.
+// names all live in the form files (form_main.ui and one for each back page).
 //
 // Buttons that carry a message ID keep it in the dynamic property "hint" (never a tooltip):
 //     button->property("hint").toString() == "41"
 class QGroupBox;
+class QWidget;
 
 namespace Ui {
 class TForm_main;
+class TPage_AccessPoint;
+class TPage_Maintenance;
 }
 
 namespace r7730 {
 
-// Fonts and colours of a freshly set-up window; called once from the constructor, before
-// the window is first laid out.
+// Fonts and colours of a freshly set-up window (its frame and status page); called once from
+// the constructor, before the window is first laid out.
 void ApplyMainWindowLook(Ui::TForm_main& ui);
+// The same for each back page (the tab's sheet and its controls), once it is set up.
+void ApplyAccessPointPageLook(QWidget* sheet, Ui::TPage_AccessPoint& page);
+void ApplyMaintenancePageLook(QWidget* sheet, Ui::TPage_Maintenance& page);
 
 // A group box of radio buttons used as one choice: the index of the checked button among
 // the box's own radio buttons in creation order, or -1 when none is checked.

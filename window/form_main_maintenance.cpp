@@ -8,6 +8,7 @@
 #include "protocol/code_page.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
+#include "ui_form_main_maintenance.h"
 
 namespace r7730 {
 
@@ -15,7 +16,7 @@ void TForm_main::Btn_FactoryResetClick()
 {
     if (!Confirmed(QStringLiteral("모든 설정값이 공장출고 상태로 초기화 됩니다. 진행하시겠습니까?? ")))
         return;
-    link_.FactoryReset(ui->Btn_FactoryReset->property("hint").toString());
+    link_.FactoryReset(maintenancePage_->Btn_FactoryReset->property("hint").toString());
 }
 
 void TForm_main::Btn_SystemRebootClick()
@@ -29,13 +30,13 @@ void TForm_main::Btn_FlashEraseClick()
 {
     if (!Confirmed(QStringLiteral("모든 Flash Memory 영역이 삭제되어 Device를 사용할수 없게됩니다. 계속하시겠습니까? ")))
         return;
-    link_.FlashErase(ui->Btn_FlashErase->property("hint").toString());
+    link_.FlashErase(maintenancePage_->Btn_FlashErase->property("hint").toString());
 }
 
 void TForm_main::Btn_FlashSaveIntClick()
 {
     const auto checked = CheckFlashSave(
-        {ui->Edit_FlashSaveInt->text().toStdString(), ui->Edit_FlashSaveDelay->currentText().toStdString()});
+        {maintenancePage_->Edit_FlashSaveInt->text().toStdString(), maintenancePage_->Edit_FlashSaveDelay->currentText().toStdString()});
     if (ShowRefusal(std::get_if<TRefusal>(&checked)))
         return;
     link_.FlashSave(std::get<TFlashSaveSettings>(checked));
@@ -44,10 +45,10 @@ void TForm_main::Btn_FlashSaveIntClick()
 void TForm_main::Btn_FW_DLClick()
 {
     TFirmwareDownloadTexts texts;
-    texts.serverIp = {ui->Edit_DL_IP1->text().toStdString(), ui->Edit_DL_IP2->text().toStdString(),
-                      ui->Edit_DL_IP3->text().toStdString(), ui->Edit_DL_IP4->text().toStdString()};
-    texts.serverPort = ui->Edit_DL_Port->text().toStdString();
-    texts.fileName = WideToAnsi(ui->Edit_DL_File->text().toStdU16String());
+    texts.serverIp = {maintenancePage_->Edit_DL_IP1->text().toStdString(), maintenancePage_->Edit_DL_IP2->text().toStdString(),
+                      maintenancePage_->Edit_DL_IP3->text().toStdString(), maintenancePage_->Edit_DL_IP4->text().toStdString()};
+    texts.serverPort = maintenancePage_->Edit_DL_Port->text().toStdString();
+    texts.fileName = WideToAnsi(maintenancePage_->Edit_DL_File->text().toStdU16String());
     const auto checked = CheckFirmwareDownload(texts);
     if (ShowRefusal(std::get_if<TRefusal>(&checked)))
         return;

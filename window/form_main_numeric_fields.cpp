@@ -72,18 +72,9 @@ void TForm_main::Edit_IP1KeyDown(int key)
         focusNextChild();
 }
 
-void TForm_main::WireNumericFields()
+void TForm_main::WireNumericFields(std::initializer_list<QLineEdit*> addressBoxes,
+                                   std::initializer_list<QWidget*> otherNumberBoxes)
 {
-    const std::initializer_list<QLineEdit*> addressBoxes = {
-        ui->Edit_IP1,    ui->Edit_IP2,    ui->Edit_IP3,    ui->Edit_IP4,    ui->Edit_GW1,        ui->Edit_GW2,
-        ui->Edit_GW3,    ui->Edit_GW4,    ui->Edit_SM1,    ui->Edit_SM2,    ui->Edit_SM3,        ui->Edit_SM4,
-        ui->Edit_SvrIP1, ui->Edit_SvrIP2, ui->Edit_SvrIP3, ui->Edit_SvrIP4, ui->Edit_DL_IP1,     ui->Edit_DL_IP2,
-        ui->Edit_DL_IP3, ui->Edit_DL_IP4, ui->Edit_DL_Tcp_IP1, ui->Edit_DL_Tcp_IP2, ui->Edit_DL_Tcp_IP3, ui->Edit_DL_Tcp_IP4,
-    };
-    const std::initializer_list<QWidget*> otherNumberBoxes = {
-        ui->CB_Server_ExpTime->lineEdit(), ui->Edit_Server_Port, ui->Edit_SvrPort_app,   ui->Edit_FlashSaveInt,
-        ui->Edit_DL_Port,                  ui->Edit_DL_Tcp_Port, ui->Edit_HttpSvr_Port,
-    };
     auto* addressKeys = new TNumericFieldKeys(*this, true);
     for (QLineEdit* box : addressBoxes)
         box->installEventFilter(addressKeys);

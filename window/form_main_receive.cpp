@@ -5,6 +5,7 @@
 #include "window/dialogs.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
+#include "ui_form_main_access_point.h"
 
 namespace r7730 {
 
@@ -44,7 +45,7 @@ void TForm_main::TLinkListener::StatusReplied(const TStatusReply& reply)
 void TForm_main::TLinkListener::ScanReplied(const TScanReply& reply)
 {
     form_.FillScanGrid(reply);
-    form_.ui->APList_Grid->setEnabled(true);
+    form_.accessPointPage_->APList_Grid->setEnabled(true);
 }
 
 void TForm_main::TLinkListener::CurrentApReplied(const TCurrentApReply& reply)

@@ -13,6 +13,7 @@
 #include "window/form_main.h"
 #include "window/form_main_look.h"
 #include "ui_form_main.h"
+#include "ui_form_main_access_point.h"
 
 namespace r7730 {
 namespace {
@@ -112,7 +113,7 @@ void TForm_main::UpdateTcpModeView()
 
 void TForm_main::FillScanGrid(const TScanReply& reply)
 {
-    QTableWidget* grid = ui->APList_Grid;
+    QTableWidget* grid = accessPointPage_->APList_Grid;
     for (const TScanRow& row : reply.rows) {
         SetCell(grid, row.number, 0, QString::number(row.number));
         SetCell(grid, row.number, 1, Text(row.ssid));
@@ -127,23 +128,23 @@ void TForm_main::FillScanGrid(const TScanReply& reply)
 
 void TForm_main::ShowCurrentApReply(const TCurrentApReply& reply)
 {
-    ShowText(ui->Edit_Current_SSID, Text(reply.ssid));
-    ShowText(ui->Edit_Current_Pw, Text(reply.password));
+    ShowText(accessPointPage_->Edit_Current_SSID, Text(reply.ssid));
+    ShowText(accessPointPage_->Edit_Current_Pw, Text(reply.password));
 }
 
 void TForm_main::ShowRssiReply(const TSignalReply& reply)
 {
-    ShowText(ui->Edit_Current_SSID, Text(reply.ssid));
-    ShowText(ui->Edit_Current_RSSI, Text(reply.rssiText));
+    ShowText(accessPointPage_->Edit_Current_SSID, Text(reply.ssid));
+    ShowText(accessPointPage_->Edit_Current_RSSI, Text(reply.rssiText));
     if (reply.noInfo) {
-        ShowText(ui->Edit_Quality, QStringLiteral("Disconnected"));
+        ShowText(accessPointPage_->Edit_Quality, QStringLiteral("Disconnected"));
         return;
     }
     if (!reply.quality)
         return;
-    ShowText(ui->Edit_Quality, QString::number(*reply.quality));
-    ShowText(ui->Panel_Quality, QStringLiteral("%1%").arg(*reply.quality));
-    ui->PB_SignalQuality->setValue(*reply.quality);
+    ShowText(accessPointPage_->Edit_Quality, QString::number(*reply.quality));
+    ShowText(accessPointPage_->Panel_Quality, QStringLiteral("%1%").arg(*reply.quality));
+    accessPointPage_->PB_SignalQuality->setValue(*reply.quality);
 }
 
 } // namespace r7730

@@ -14,6 +14,7 @@
 
 #include "window/form_main.h"
 #include "ui_form_main.h"
+#include "ui_form_main_access_point.h"
 
 namespace r7730 {
 namespace {
@@ -80,19 +81,19 @@ private:
 
 void TForm_main::WireScanGrid()
 {
-    ui->APList_Grid->setItemDelegate(new TScanGridCells(*this, ui->APList_Grid));
-    connect(ui->APList_Grid, &QTableWidget::cellDoubleClicked, this, [this] { RunGuarded([this] { APList_GridDblClick(); }); });
-    Wire(ui->Btn_InitGrid, &TForm_main::Btn_InitGridClick);
+    accessPointPage_->APList_Grid->setItemDelegate(new TScanGridCells(*this, accessPointPage_->APList_Grid));
+    connect(accessPointPage_->APList_Grid, &QTableWidget::cellDoubleClicked, this, [this] { RunGuarded([this] { APList_GridDblClick(); }); });
+    Wire(accessPointPage_->Btn_InitGrid, &TForm_main::Btn_InitGridClick);
 }
 
 void TForm_main::APList_GridDrawCell(QPainter& painter, int row, int column, const QRect& rect, const QString& text)
 {
     painter.save();
     painter.setClipRect(rect);
-    QFont font = ui->APList_Grid->font();
+    QFont font = accessPointPage_->APList_Grid->font();
     font.setBold(font.bold() || row == 0);
     painter.setFont(font);
-    painter.setPen(ui->APList_Grid->palette().color(QPalette::Text));
+    painter.setPen(accessPointPage_->APList_Grid->palette().color(QPalette::Text));
     const QRect below = rect.adjusted(0, 2, 0, 0);
     if (row > 0 && column >= 2 && column <= 4) {
         painter.drawText(below.adjusted(0, 0, -2, 0), Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine, text);
@@ -108,23 +109,23 @@ void TForm_main::APList_GridDrawCell(QPainter& painter, int row, int column, con
 
 void TForm_main::APList_GridDblClick()
 {
-    QTableWidget* grid = ui->APList_Grid;
-    if (!ui->CB_Manual_set_AP->isChecked() || grid->currentColumn() != 1)
+    QTableWidget* grid = accessPointPage_->APList_Grid;
+    if (!accessPointPage_->CB_Manual_set_AP->isChecked() || grid->currentColumn() != 1)
         return;
     const QTableWidgetItem* cell = grid->currentItem();
-    ui->Edit_Current_SSID->setText(cell ? cell->text() : QString());
-    ui->Edit_Current_Pw->clear();
-    ui->Edit_Current_Pw->setFocus();
+    accessPointPage_->Edit_Current_SSID->setText(cell ? cell->text() : QString());
+    accessPointPage_->Edit_Current_Pw->clear();
+    accessPointPage_->Edit_Current_Pw->setFocus();
 }
 
 void TForm_main::LayOutScanGridFirstUse()
 {
-    ShapeGrid(ui->APList_Grid, kFirstShownColumns);
+    ShapeGrid(accessPointPage_->APList_Grid, kFirstShownColumns);
 }
 
 void TForm_main::Btn_InitGridClick()
 {
-    ShapeGrid(ui->APList_Grid, kConnectedColumns);
+    ShapeGrid(accessPointPage_->APList_Grid, kConnectedColumns);
 }
 
 } // namespace r7730

@@ -42,6 +42,14 @@ TProfileEntry TForm_main::SettingToWrite(const char* section, const char* key, c
 
 void TForm_main::LoadSettings()
 {
+    LoadPortSettings();
+    // Back pages still to be built read theirs when they are.
+    if (BackPagesBuilt())
+        LoadEditBoxSettings();
+}
+
+void TForm_main::LoadPortSettings()
+{
     const TPortSettingTexts& defaults = kDefaultPortTexts;
     TComPort& port = link_.Port();
     port.SetPort(ReadSetting("EnvBoard", "ComPort", defaults.port).toStdString());
@@ -49,6 +57,10 @@ void TForm_main::LoadSettings()
     port.SetDataBits(DataBitsFromText(ReadSetting("EnvBoard", "DataBits", defaults.dataBits).toStdString()));
     port.SetStopBits(StopBitsFromText(ReadSetting("EnvBoard", "StopBits", defaults.stopBits).toStdString()));
     port.Parity().SetBits(ParityFromText(ReadSetting("EnvBoard", "Parity", defaults.parity).toStdString()));
+}
+
+void TForm_main::LoadEditBoxSettings()
+{
     for (const TEditBoxSetting& setting : kEditBoxSettings) {
         // The box keeps the whole text, even one longer than can be typed into it.
         findChild<QLineEdit*>(QString::fromLatin1(setting.editBox))

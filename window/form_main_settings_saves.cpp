@@ -12,6 +12,8 @@
 #include "window/form_main.h"
 #include "window/form_main_look.h"
 #include "ui_form_main.h"
+#include "ui_form_main_access_point.h"
+#include "ui_form_main_maintenance.h"
 
 namespace r7730 {
 namespace {
@@ -57,8 +59,8 @@ bool TForm_main::ShowRefusal(const TRefusal* refusal)
     case TCheckedField::ListenPort: field = ui->Edit_Server_Port; break;
     case TCheckedField::TargetPort: field = ui->Edit_SvrPort_app; break;
     case TCheckedField::ExpiryTime: field = ui->CB_Server_ExpTime; break;
-    case TCheckedField::Ssid: field = ui->Edit_Current_SSID; break;
-    case TCheckedField::FileName: field = ui->Edit_DL_File; break;
+    case TCheckedField::Ssid: field = accessPointPage_->Edit_Current_SSID; break;
+    case TCheckedField::FileName: field = maintenancePage_->Edit_DL_File; break;
     case TCheckedField::None: break;
     }
     // A field of the role not taken is disabled: the focus then stays where it is.

@@ -13,7 +13,6 @@ void TForm_main::FormCreate()
     AddLogLine(QStringLiteral("Start R7730LX Serial Setup Program..."));
     ui->Lb_PGVersion->setText(QStringLiteral("v1.00"));
     ui->PageControl1->setCurrentIndex(0);
-    LayOutScanGridFirstUse();
 }
 
 QString TForm_main::VersionText() const
@@ -30,6 +29,7 @@ void TForm_main::FormClose()
 {
     // A failed save is reported (by the guard around this handler) but never keeps the
     // window open: a first start without a cfg folder must still be able to close.
+    BuildBackPages(); // the fields saved are on the maintenance page
     SaveSettings();
 }
 

@@ -8,12 +8,13 @@
 
 #include "window/form_main.h"
 #include "ui_form_main.h"
+#include "ui_form_main_access_point.h"
 
 namespace r7730 {
 
 void TForm_main::CB_RSSI_AutoChkClick()
 {
-    if (ui->CB_RSSI_AutoChk->isChecked())
+    if (accessPointPage_->CB_RSSI_AutoChk->isChecked())
         Timer_AutoQryRSSI->start();
     else
         Timer_AutoQryRSSI->stop();
@@ -21,12 +22,12 @@ void TForm_main::CB_RSSI_AutoChkClick()
 
 void TForm_main::CB_Chk_RSSI_IntervalChange()
 {
-    Timer_AutoQryRSSI->setInterval(ui->CB_Chk_RSSI_Interval->currentText().toInt() * 1000);
+    Timer_AutoQryRSSI->setInterval(accessPointPage_->CB_Chk_RSSI_Interval->currentText().toInt() * 1000);
 }
 
 void TForm_main::Timer_AutoQryRSSITimer()
 {
-    link_.ReadRequest(ui->Btn_Get_CurrentAP_RSSI->property("hint").toString());
+    link_.ReadRequest(accessPointPage_->Btn_Get_CurrentAP_RSSI->property("hint").toString());
 }
 
 } // namespace r7730

@@ -10,15 +10,20 @@
 #include "window/dialogs.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
+#include "ui_form_main_maintenance.h"
 
 namespace r7730 {
 
 void TForm_main::WireLocalTools()
 {
-    Wire(ui->Btn_StartSvr, &TForm_main::Btn_StartSvrClick);
-    Wire(ui->Btn_TestHttpServer, &TForm_main::Btn_TestHttpServerClick);
     Wire(ui->Btn_ping, &TForm_main::Btn_pingClick);
-    Wire(ui->Btn_simulator, &TForm_main::Btn_simulatorClick);
+}
+
+void TForm_main::WireMaintenanceTools()
+{
+    Wire(maintenancePage_->Btn_StartSvr, &TForm_main::Btn_StartSvrClick);
+    Wire(maintenancePage_->Btn_TestHttpServer, &TForm_main::Btn_TestHttpServerClick);
+    Wire(maintenancePage_->Btn_simulator, &TForm_main::Btn_simulatorClick);
 }
 
 bool TForm_main::LaunchTool(const TLaunchRequest& request)
@@ -31,18 +36,18 @@ bool TForm_main::LaunchTool(const TLaunchRequest& request)
 
 void TForm_main::Btn_StartSvrClick()
 {
-    const QString port = ui->Edit_HttpSvr_Port->text();
+    const QString port = maintenancePage_->Edit_HttpSvr_Port->text();
     if (!IsHttpServerPort(port.toStdString())) {
         services_.dialogs.Notice(QStringLiteral("HTTP Server Port는 1 ~ 65535 정수만 가능합니다. [Default Port : 8070]"));
         return;
     }
     AddLogLine(QStringLiteral("Starting HTTP Server on[http://%1:%2]").arg(QString::fromStdString(GetLocalIP()), port));
-    LaunchTool(HttpServerLaunch(port.toStdString(), ui->Edit_HomeDir->text().toStdString()));
+    LaunchTool(HttpServerLaunch(port.toStdString(), maintenancePage_->Edit_HomeDir->text().toStdString()));
 }
 
 void TForm_main::Btn_TestHttpServerClick()
 {
-    LaunchTool(BrowserLaunch(HttpServerUrl(GetLocalIP(), ui->Edit_HttpSvr_Port->text().toStdString())));
+    LaunchTool(BrowserLaunch(HttpServerUrl(GetLocalIP(), maintenancePage_->Edit_HttpSvr_Port->text().toStdString())));
 }
 
 void TForm_main::Btn_pingClick()

@@ -1,6 +1,8 @@
 // The settings file through the window: read at the first activation, written at close.
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "window/form_main.h"
@@ -107,4 +109,29 @@ TEST_F(Settings, ValuesTheUserLeftAloneGoBackByteForByte)
     const QByteArray after = ReadWholeFile(folder.File("cfg/SETUP.INI"));
     EXPECT_TRUE(after.startsWith("[EnvBoard]\r\nComPort=/dev/tty\xFFX\r\nBaudRate=115200\r\n")) << after.toStdString();
     EXPECT_TRUE(after.contains("[HTTPServer]\r\nPort=8080\r\nHomeDir=./\xFF\xFE\r\n")) << after.toStdString();
+}
+
+// The program builds its back pages (access point, maintenance) after the window's first
+// paint: their fields still show the file's values, their buttons answer, and a window closed
+// before that paint writes the values back unchanged.
+TEST_F(Settings, BackPagesBuiltAfterTheFirstPaintShowAndKeepTheFilesValues)
+{
+    ASSERT_TRUE(folder.MakeFolder("cfg"));
+    for (const bool painted : {true, false}) {
+        SCOPED_TRACE(painted ? "painted, then closed" : "closed before its first paint");
+        ASSERT_TRUE(WriteWholeFile(folder.File("cfg/SETUP.INI"), "[HTTPServer]\r\nPort=9000\r\n"));
+        TForm_main form({services.dialogs, services.clock, services.launcher}, nullptr,
+                        TForm_main::TBackPages::AfterFirstPaint);
+        EXPECT_EQ(form.findChild<QLineEdit*>(QStringLiteral("Edit_HttpSvr_Port")), nullptr);
+        form.show();
+        if (painted) {
+            ASSERT_TRUE(QTest::qWaitFor([&form] { return form.BackPagesBuilt(); }));
+            EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_HttpSvr_Port")->text(), "9000");
+            Ctl<QPushButton>(form, "Btn_StartSvr")->click();
+            ASSERT_EQ(services.launcher.launches.size(), 1u);
+        }
+        EXPECT_TRUE(form.close());
+        EXPECT_TRUE(ReadWholeFile(folder.File("cfg/SETUP.INI")).contains("[HTTPServer]\r\nPort=9000\r\n"));
+        EXPECT_TRUE(services.dialogs.errors.isEmpty());
+    }
 }

@@ -1,0 +1,70 @@
+// The back pages: the access point page and the maintenance page. Each comes from its own form
+// file and is set up inside its tab's sheet, which the window's form file holds empty. Building
+// one means what the constructor does for the status page: its controls, their look and typing
+// limits, the wiring of its handlers, and the settings it shows.
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+
+#include "window/form_main.h"
+#include "window/form_main_look.h"
+#include "window/typing_limit.h"
+#include "ui_form_main.h"
+#include "ui_form_main_access_point.h"
+#include "ui_form_main_maintenance.h"
+
+namespace r7730 {
+
+void TForm_main::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    if (!backPagesWaitForPaint_)
+        return;
+    // The window is on the screen: the back pages are built in the next pass, or by the first
+    // handler that runs before it.
+    backPagesWaitForPaint_ = false;
+    backPagesDue_ = true;
+    QTimer::singleShot(0, this, [this] { RunGuarded([this] { BuildBackPages(); }); });
+}
+
+void TForm_main::BuildBackPages()
+{
+    backPagesWaitForPaint_ = false;
+    backPagesDue_ = false;
+    if (BackPagesBuilt())
+        return;
+    BuildAccessPointPage();
+    BuildMaintenancePage();
+    // A window already shown has read the settings file; these are the ones its pages show.
+    if (activated_)
+        LoadEditBoxSettings();
+}
+
+void TForm_main::BuildAccessPointPage()
+{
+    accessPointPage_ = new Ui::TPage_AccessPoint;
+    accessPointPage_->setupUi(ui->TabSheet2);
+    ApplyAccessPointPageLook(ui->TabSheet2, *accessPointPage_);
+    LimitTypingOnly(ui->TabSheet2);
+    WireAccessPointCommands();
+    WireScanGrid();
+    LayOutScanGridFirstUse();
+}
+
+void TForm_main::BuildMaintenancePage()
+{
+    maintenancePage_ = new Ui::TPage_Maintenance;
+    Ui::TPage_Maintenance& page = *maintenancePage_;
+    page.setupUi(ui->TabSheet3);
+    ApplyMaintenancePageLook(ui->TabSheet3, page);
+    LimitTypingOnly(ui->TabSheet3);
+    Wire(page.Btn_ViewAdmin, &TForm_main::Btn_ViewAdminClick);
+    WireAdminPasswordKeys();
+    WireMaintenanceCommands();
+    WireMaintenanceTools();
+    WireNumericFields({page.Edit_DL_IP1, page.Edit_DL_IP2, page.Edit_DL_IP3, page.Edit_DL_IP4, page.Edit_DL_Tcp_IP1,
+                       page.Edit_DL_Tcp_IP2, page.Edit_DL_Tcp_IP3, page.Edit_DL_Tcp_IP4},
+                      {page.Edit_FlashSaveInt, page.Edit_DL_Port, page.Edit_DL_Tcp_Port, page.Edit_HttpSvr_Port});
+}
+
+} // namespace r7730
