@@ -14,6 +14,7 @@
 #include "window/typing_limit.h"
 #include "window/program_title.h"
 #include "ui_form_main.h"
+#include "ui_form_main_status.h"
 #include "ui_form_main_access_point.h"
 #include "ui_form_main_maintenance.h"
 
@@ -31,6 +32,7 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent, TBackPage
     // told again afterwards.
     setFont(DefaultFont(11));
     ui->setupUi(this);
+    BuildStatusPage();
     FillSerialChoices();
     LimitTypingOnly(this);
     setWindowTitle(kProgramTitle);
@@ -46,10 +48,11 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent, TBackPage
     WireShell();
     WireDeviceLink();
     WireDeviceCommands();
-    WireNumericFields({ui->Edit_IP1, ui->Edit_IP2, ui->Edit_IP3, ui->Edit_IP4, ui->Edit_GW1, ui->Edit_GW2, ui->Edit_GW3,
-                       ui->Edit_GW4, ui->Edit_SM1, ui->Edit_SM2, ui->Edit_SM3, ui->Edit_SM4, ui->Edit_SvrIP1,
-                       ui->Edit_SvrIP2, ui->Edit_SvrIP3, ui->Edit_SvrIP4},
-                      {ui->CB_Server_ExpTime->lineEdit(), ui->Edit_Server_Port, ui->Edit_SvrPort_app});
+    const Ui::TPage_Status& page = *statusPage_;
+    WireNumericFields({page.Edit_IP1, page.Edit_IP2, page.Edit_IP3, page.Edit_IP4, page.Edit_GW1, page.Edit_GW2, page.Edit_GW3,
+                       page.Edit_GW4, page.Edit_SM1, page.Edit_SM2, page.Edit_SM3, page.Edit_SM4, page.Edit_SvrIP1,
+                       page.Edit_SvrIP2, page.Edit_SvrIP3, page.Edit_SvrIP4},
+                      {page.CB_Server_ExpTime->lineEdit(), page.Edit_Server_Port, page.Edit_SvrPort_app});
     WirePortSetup();
     WireLocalTools();
     if (backPages == TBackPages::WithTheWindow)
@@ -62,6 +65,7 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent, TBackPage
 TForm_main::~TForm_main()
 {
     FormDestroy();
+    delete statusPage_;
     delete accessPointPage_;
     delete maintenancePage_;
     delete ui;

@@ -8,8 +8,9 @@
 // RunGuarded, so no exception reaches Qt's event loop. Tests find the controls by their
 // object names.
 //
-// The form is the frame (top bar, tabs, log) with the status page, and two back pages, the
-// access point page and the maintenance page, each from a form file of its own. The program
+// The form is the frame (top bar, tabs, log) and three pages, each from a form file of its
+// own: the status page, built with the window, and two back pages, the access point page and
+// the maintenance page. The program
 // builds the back pages in the pass after the window's first paint, since nobody sees them
 // before; until then the window does nothing that reaches them (the port is closed, no handler
 // has run), and any guarded handler or the closing window builds them first.
@@ -40,6 +41,7 @@ namespace Ui {
 class TForm_main;
 class TPage_AccessPoint;
 class TPage_Maintenance;
+class TPage_Status;
 }
 
 namespace r7730 {
@@ -210,6 +212,7 @@ private:
     void WirePortSetup();
     void WireLocalTools();
     void WireMaintenanceTools();
+    void BuildStatusPage();
     void BuildAccessPointPage();
     void BuildMaintenancePage();
     // Starts a local tool; when it cannot start, the reason goes to the log. True when started.
@@ -238,6 +241,7 @@ private:
     bool Confirmed(const QString& question);
 
     Ui::TForm_main* ui;
+    Ui::TPage_Status* statusPage_ = nullptr;
     // The back pages' controls; null until built.
     Ui::TPage_AccessPoint* accessPointPage_ = nullptr;
     Ui::TPage_Maintenance* maintenancePage_ = nullptr;

@@ -12,6 +12,7 @@
 #include "window/dialogs.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
+#include "ui_form_main_status.h"
 #include "ui_form_main_access_point.h"
 #include "ui_form_main_maintenance.h"
 
@@ -46,7 +47,7 @@ void TForm_main::WireDeviceLink()
 {
     Wire(ui->ButtonStart, &TForm_main::ButtonStartClick);
     Wire(ui->ButtonStop, &TForm_main::ButtonStopClick);
-    Wire(ui->Btn_CurrentStatus, &TForm_main::Btn_CurrentStatusClick);
+    Wire(statusPage_->Btn_CurrentStatus, &TForm_main::Btn_CurrentStatusClick);
     // Port events run on this thread inside the port's hand-over; the guard keeps an
     // exception from ending the port's event delivery.
     TComPort& port = link_.Port();
@@ -57,10 +58,10 @@ void TForm_main::WireDeviceLink()
 
 void TForm_main::WireDeviceCommands()
 {
-    Wire(ui->Btn_Save_Config_Wan, &TForm_main::Btn_Save_Config_WanClick);
-    Wire(ui->Btn_Save_Config_Server, &TForm_main::Btn_Save_Config_ServerClick);
-    Wire(ui->Btn_Save_Config_Serial, &TForm_main::Btn_Save_Config_SerialClick);
-    for (QRadioButton* role : {ui->RG_TCP_Mode_Server, ui->RG_TCP_Mode_Client})
+    Wire(statusPage_->Btn_Save_Config_Wan, &TForm_main::Btn_Save_Config_WanClick);
+    Wire(statusPage_->Btn_Save_Config_Server, &TForm_main::Btn_Save_Config_ServerClick);
+    Wire(statusPage_->Btn_Save_Config_Serial, &TForm_main::Btn_Save_Config_SerialClick);
+    for (QRadioButton* role : {statusPage_->RG_TCP_Mode_Server, statusPage_->RG_TCP_Mode_Client})
         Wire(role, &TForm_main::RG_TCP_ModeClick);
     connect(Timer_AutoQryRSSI, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_AutoQryRSSITimer(); }); });
 }

@@ -18,6 +18,7 @@
 #include "ui_form_main.h"
 #include "ui_form_main_access_point.h"
 #include "ui_form_main_maintenance.h"
+#include "ui_form_main_status.h"
 
 namespace r7730 {
 namespace {
@@ -72,6 +73,9 @@ void StyleTopBar(QWidget* topBar)
         widget->setFont(UiFont(kTopBarTextPx, true));
 }
 
+// The controls' face (fields, boxes, buttons, groups) comes from their sheet: set before they
+// are made, it is the one they are laid out with from the start, and no control is told of a
+// new face afterwards (a text field would lay its text out again, a box would build its list).
 void StyleSheetControls(QWidget* sheet)
 {
     for (QLabel* label : sheet->findChildren<QLabel*>()) {
@@ -83,36 +87,15 @@ void StyleSheetControls(QWidget* sheet)
         }
     }
     for (QLineEdit* edit : sheet->findChildren<QLineEdit*>()) {
-        edit->setFont(UiFont(kControlTextPx, true));
         if (edit->isReadOnly())
             ButtonFaceBackground(edit);
         else
             SetTextColour(edit, QPalette::Text, kValueBlue);
     }
     for (QComboBox* combo : sheet->findChildren<QComboBox*>()) {
-        combo->setFont(UiFont(kControlTextPx, true));
         SetTextColour(combo, QPalette::Text, kValueBlue);
         SetTextColour(combo, QPalette::ButtonText, kValueBlue);
     }
-    for (QAbstractButton* button : sheet->findChildren<QAbstractButton*>())
-        button->setFont(UiFont(kControlTextPx, true));
-    for (QGroupBox* group : sheet->findChildren<QGroupBox*>())
-        group->setFont(UiFont(kControlTextPx, true));
-}
-
-void StyleOneOffControls(Ui::TForm_main& ui)
-{
-    ui.Btn_CurrentStatus->setFont(UiFont(kPanelTitlePx, true));
-    SetTextColour(ui.Btn_CurrentStatus, QPalette::ButtonText, kStatusButtonGreen);
-
-    // The TCP panel's boxes sit on the button face.
-    for (QGroupBox* group : {ui.GB_Server, ui.GB_Client}) {
-        for (QLineEdit* edit : group->findChildren<QLineEdit*>())
-            ButtonFaceBackground(edit);
-        for (QComboBox* combo : group->findChildren<QComboBox*>())
-            ButtonFaceBackground(combo);
-    }
-
 }
 
 } // namespace
@@ -120,9 +103,26 @@ void StyleOneOffControls(Ui::TForm_main& ui)
 void ApplyMainWindowLook(Ui::TForm_main& ui)
 {
     StyleTopBar(ui.PanelTopMenu);
-    StyleSheetControls(ui.TabSheet1);
-    StyleOneOffControls(ui);
     ui.PageControl1->tabBar()->setFont(UiFont(kTabCaptionPx, true));
+}
+
+void PrepareSheetLook(QWidget* sheet)
+{
+    sheet->setFont(UiFont(kControlTextPx, true));
+}
+
+void ApplyStatusPageLook(QWidget* sheet, Ui::TPage_Status& page)
+{
+    StyleSheetControls(sheet);
+    page.Btn_CurrentStatus->setFont(UiFont(kPanelTitlePx, true));
+    SetTextColour(page.Btn_CurrentStatus, QPalette::ButtonText, kStatusButtonGreen);
+    // The TCP panel's boxes sit on the button face.
+    for (QGroupBox* group : {page.GB_Server, page.GB_Client}) {
+        for (QLineEdit* edit : group->findChildren<QLineEdit*>())
+            ButtonFaceBackground(edit);
+        for (QComboBox* combo : group->findChildren<QComboBox*>())
+            ButtonFaceBackground(combo);
+    }
 }
 
 void ApplyAccessPointPageLook(QWidget* sheet, Ui::TPage_AccessPoint& page)

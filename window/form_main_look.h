@@ -12,14 +12,18 @@ namespace Ui {
 class TForm_main;
 class TPage_AccessPoint;
 class TPage_Maintenance;
+class TPage_Status;
 }
 
 namespace r7730 {
 
-// Fonts and colours of a freshly set-up window (its frame and status page); called once from
-// the constructor, before the window is first laid out.
+// Fonts and colours of a freshly set-up window frame (top bar, tabs); called once from the
+// constructor, before the window is first laid out.
 void ApplyMainWindowLook(Ui::TForm_main& ui);
-// The same for each back page (the tab's sheet and its controls), once it is set up.
+// A page is set up inside its tab's sheet: PrepareSheetLook before its controls are made (they
+// take their face from the sheet), the page's own function once they are.
+void PrepareSheetLook(QWidget* sheet);
+void ApplyStatusPageLook(QWidget* sheet, Ui::TPage_Status& page);
 void ApplyAccessPointPageLook(QWidget* sheet, Ui::TPage_AccessPoint& page);
 void ApplyMaintenancePageLook(QWidget* sheet, Ui::TPage_Maintenance& page);
 

@@ -1,7 +1,8 @@
-// The back pages: the access point page and the maintenance page. Each comes from its own form
-// file and is set up inside its tab's sheet, which the window's form file holds empty. Building
-// one means what the constructor does for the status page: its controls, their look and typing
-// limits, the wiring of its handlers, and the settings it shows.
+// The window's pages: the status page and the back pages (the access point page and the
+// maintenance page). Each comes from its own form file and is set up inside its tab's sheet,
+// which the window's form file holds empty, so its controls are made with the sheet's face.
+// Building a back page means what the constructor does for the status page: its controls, their
+// look and typing limits, the wiring of its handlers, and the settings it shows.
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include "ui_form_main.h"
 #include "ui_form_main_access_point.h"
 #include "ui_form_main_maintenance.h"
+#include "ui_form_main_status.h"
 
 namespace r7730 {
 
@@ -40,9 +42,18 @@ void TForm_main::BuildBackPages()
         LoadEditBoxSettings();
 }
 
+void TForm_main::BuildStatusPage()
+{
+    statusPage_ = new Ui::TPage_Status;
+    PrepareSheetLook(ui->TabSheet1);
+    statusPage_->setupUi(ui->TabSheet1);
+    ApplyStatusPageLook(ui->TabSheet1, *statusPage_);
+}
+
 void TForm_main::BuildAccessPointPage()
 {
     accessPointPage_ = new Ui::TPage_AccessPoint;
+    PrepareSheetLook(ui->TabSheet2);
     accessPointPage_->setupUi(ui->TabSheet2);
     ApplyAccessPointPageLook(ui->TabSheet2, *accessPointPage_);
     LimitTypingOnly(ui->TabSheet2);
@@ -55,6 +66,7 @@ void TForm_main::BuildMaintenancePage()
 {
     maintenancePage_ = new Ui::TPage_Maintenance;
     Ui::TPage_Maintenance& page = *maintenancePage_;
+    PrepareSheetLook(ui->TabSheet3);
     page.setupUi(ui->TabSheet3);
     ApplyMaintenancePageLook(ui->TabSheet3, page);
     LimitTypingOnly(ui->TabSheet3);

@@ -5,6 +5,7 @@
 #include "window/dialogs.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
+#include "ui_form_main_status.h"
 #include "ui_form_main_access_point.h"
 
 namespace r7730 {
@@ -37,8 +38,8 @@ void TForm_main::TLinkListener::SendRefused(const QString& text)
 void TForm_main::TLinkListener::StatusReplied(const TStatusReply& reply)
 {
     form_.ShowStatusReply(reply);
-    Ui::TForm_main& ui = *form_.ui;
-    for (QWidget* panel : {ui.Panel_Info_Default, ui.Panel_Info_Wan, ui.Panel_Info_Server, ui.Panel_Info_Serial})
+    Ui::TPage_Status& page = *form_.statusPage_;
+    for (QWidget* panel : {page.Panel_Info_Default, page.Panel_Info_Wan, page.Panel_Info_Server, page.Panel_Info_Serial})
         panel->setEnabled(true);
 }
 

@@ -13,6 +13,7 @@
 #include "window/form_main.h"
 #include "window/form_main_look.h"
 #include "ui_form_main.h"
+#include "ui_form_main_status.h"
 #include "ui_form_main_access_point.h"
 
 namespace r7730 {
@@ -68,30 +69,30 @@ void SelectIndex(QComboBox* box, int index)
 
 void TForm_main::ShowStatusReply(const TStatusReply& reply)
 {
-    ShowText(ui->Panel_DevName, Text(reply.deviceName));
-    ShowText(ui->Panel_Version, Text(reply.version));
-    ShowText(ui->PanelMacAddr, Text(reply.macAddress));
-    SetOctets({ui->Edit_IP1, ui->Edit_IP2, ui->Edit_IP3, ui->Edit_IP4}, reply.ip);
-    SetOctets({ui->Edit_GW1, ui->Edit_GW2, ui->Edit_GW3, ui->Edit_GW4}, reply.gateway);
-    SetOctets({ui->Edit_SM1, ui->Edit_SM2, ui->Edit_SM3, ui->Edit_SM4}, reply.subnetMask);
-    ShowText(ui->Edit_Server_Port, Text(reply.listenPort));
-    ShowText(ui->CB_Server_ExpTime, Text(reply.expiryTime));
-    QComboBox* const serialBoxes[] = {ui->CB_Baudrate, ui->CB_Databits, ui->CB_Stopbits, ui->CB_Parity, ui->CB_Flow};
+    ShowText(statusPage_->Panel_DevName, Text(reply.deviceName));
+    ShowText(statusPage_->Panel_Version, Text(reply.version));
+    ShowText(statusPage_->PanelMacAddr, Text(reply.macAddress));
+    SetOctets({statusPage_->Edit_IP1, statusPage_->Edit_IP2, statusPage_->Edit_IP3, statusPage_->Edit_IP4}, reply.ip);
+    SetOctets({statusPage_->Edit_GW1, statusPage_->Edit_GW2, statusPage_->Edit_GW3, statusPage_->Edit_GW4}, reply.gateway);
+    SetOctets({statusPage_->Edit_SM1, statusPage_->Edit_SM2, statusPage_->Edit_SM3, statusPage_->Edit_SM4}, reply.subnetMask);
+    ShowText(statusPage_->Edit_Server_Port, Text(reply.listenPort));
+    ShowText(statusPage_->CB_Server_ExpTime, Text(reply.expiryTime));
+    QComboBox* const serialBoxes[] = {statusPage_->CB_Baudrate, statusPage_->CB_Databits, statusPage_->CB_Stopbits, statusPage_->CB_Parity, statusPage_->CB_Flow};
     for (std::size_t i = 0; i < reply.serialIndexes.size(); ++i)
         SelectIndex(serialBoxes[i], reply.serialIndexes[i]);
     if (!reply.tcpModeIndex)
         return;
-    SetRadioGroupIndex(ui->RG_TCP_Mode, *reply.tcpModeIndex);
+    SetRadioGroupIndex(statusPage_->RG_TCP_Mode, *reply.tcpModeIndex);
     UpdateTcpModeView();
-    ShowText(ui->Edit_SvrPort_app, Text(*reply.targetPort));
-    SetOctets({ui->Edit_SvrIP1, ui->Edit_SvrIP2, ui->Edit_SvrIP3, ui->Edit_SvrIP4}, *reply.targetIp);
+    ShowText(statusPage_->Edit_SvrPort_app, Text(*reply.targetPort));
+    SetOctets({statusPage_->Edit_SvrIP1, statusPage_->Edit_SvrIP2, statusPage_->Edit_SvrIP3, statusPage_->Edit_SvrIP4}, *reply.targetIp);
 }
 
 void TForm_main::UpdateTcpModeView()
 {
-    const bool server = RadioGroupIndex(ui->RG_TCP_Mode) == 0;
-    ui->GB_Server->setEnabled(server);
-    ui->GB_Client->setEnabled(!server);
+    const bool server = RadioGroupIndex(statusPage_->RG_TCP_Mode) == 0;
+    statusPage_->GB_Server->setEnabled(server);
+    statusPage_->GB_Client->setEnabled(!server);
     // The fields of the role not taken are drawn on the button face, so they look greyed.
     const QPalette::ColorRole serverRole = server ? QPalette::Base : QPalette::Button;
     const QPalette::ColorRole clientRole = server ? QPalette::Button : QPalette::Base;
@@ -104,10 +105,10 @@ void TForm_main::UpdateTcpModeView()
             return;
         field->setPalette(palette);
     };
-    for (QWidget* field : std::initializer_list<QWidget*>{ui->Edit_Server_Port, ui->CB_Server_ExpTime})
+    for (QWidget* field : std::initializer_list<QWidget*>{statusPage_->Edit_Server_Port, statusPage_->CB_Server_ExpTime})
         paint(field, serverRole);
-    for (QWidget* field : std::initializer_list<QWidget*>{ui->Edit_SvrIP1, ui->Edit_SvrIP2, ui->Edit_SvrIP3,
-                                                          ui->Edit_SvrIP4, ui->Edit_SvrPort_app})
+    for (QWidget* field : std::initializer_list<QWidget*>{statusPage_->Edit_SvrIP1, statusPage_->Edit_SvrIP2, statusPage_->Edit_SvrIP3,
+                                                          statusPage_->Edit_SvrIP4, statusPage_->Edit_SvrPort_app})
         paint(field, clientRole);
 }
 

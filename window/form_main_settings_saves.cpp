@@ -12,6 +12,7 @@
 #include "window/form_main.h"
 #include "window/form_main_look.h"
 #include "ui_form_main.h"
+#include "ui_form_main_status.h"
 #include "ui_form_main_access_point.h"
 #include "ui_form_main_maintenance.h"
 
@@ -42,11 +43,11 @@ void Fill(QComboBox* box, std::span<const std::string_view> choices, std::string
 // device's usual line, 115200 8N1 without flow control.
 void TForm_main::FillSerialChoices()
 {
-    Fill(ui->CB_Baudrate, kBaudRateChoices, "115200");
-    Fill(ui->CB_Databits, kDataBitsChoices, "8");
-    Fill(ui->CB_Stopbits, kStopBitsChoices, "1");
-    Fill(ui->CB_Parity, kParityChoices, "None");
-    Fill(ui->CB_Flow, kFlowControlChoices, "None");
+    Fill(statusPage_->CB_Baudrate, kBaudRateChoices, "115200");
+    Fill(statusPage_->CB_Databits, kDataBitsChoices, "8");
+    Fill(statusPage_->CB_Stopbits, kStopBitsChoices, "1");
+    Fill(statusPage_->CB_Parity, kParityChoices, "None");
+    Fill(statusPage_->CB_Flow, kFlowControlChoices, "None");
 }
 
 bool TForm_main::ShowRefusal(const TRefusal* refusal)
@@ -56,9 +57,9 @@ bool TForm_main::ShowRefusal(const TRefusal* refusal)
     services_.dialogs.Notice(QString::fromUtf8(WindowMessage(refusal->rule)));
     QWidget* field = nullptr;
     switch (refusal->field) {
-    case TCheckedField::ListenPort: field = ui->Edit_Server_Port; break;
-    case TCheckedField::TargetPort: field = ui->Edit_SvrPort_app; break;
-    case TCheckedField::ExpiryTime: field = ui->CB_Server_ExpTime; break;
+    case TCheckedField::ListenPort: field = statusPage_->Edit_Server_Port; break;
+    case TCheckedField::TargetPort: field = statusPage_->Edit_SvrPort_app; break;
+    case TCheckedField::ExpiryTime: field = statusPage_->CB_Server_ExpTime; break;
     case TCheckedField::Ssid: field = accessPointPage_->Edit_Current_SSID; break;
     case TCheckedField::FileName: field = maintenancePage_->Edit_DL_File; break;
     case TCheckedField::None: break;
@@ -76,9 +77,9 @@ bool TForm_main::Confirmed(const QString& question)
 
 void TForm_main::Btn_Save_Config_WanClick()
 {
-    const TWanTexts texts{Texts(ui->Edit_IP1, ui->Edit_IP2, ui->Edit_IP3, ui->Edit_IP4),
-                          Texts(ui->Edit_GW1, ui->Edit_GW2, ui->Edit_GW3, ui->Edit_GW4),
-                          Texts(ui->Edit_SM1, ui->Edit_SM2, ui->Edit_SM3, ui->Edit_SM4)};
+    const TWanTexts texts{Texts(statusPage_->Edit_IP1, statusPage_->Edit_IP2, statusPage_->Edit_IP3, statusPage_->Edit_IP4),
+                          Texts(statusPage_->Edit_GW1, statusPage_->Edit_GW2, statusPage_->Edit_GW3, statusPage_->Edit_GW4),
+                          Texts(statusPage_->Edit_SM1, statusPage_->Edit_SM2, statusPage_->Edit_SM3, statusPage_->Edit_SM4)};
     const auto checked = CheckWanSettings(link_.StatusReceived(), texts);
     if (ShowRefusal(std::get_if<TRefusal>(&checked)) ||
         !Confirmed(QStringLiteral("WAN 설정값을 저장한 후, 시스템이 Rebooting됩니다. 진행하시겠습니까?? ")))
@@ -89,11 +90,11 @@ void TForm_main::Btn_Save_Config_WanClick()
 void TForm_main::Btn_Save_Config_ServerClick()
 {
     TTcpTexts texts;
-    texts.listenPort = Text(ui->Edit_Server_Port);
-    texts.expiryTime = ui->CB_Server_ExpTime->currentText().toStdString();
-    texts.mode = RadioGroupIndex(ui->RG_TCP_Mode) == 0 ? TTcpMode::Server : TTcpMode::Client;
-    texts.targetPort = Text(ui->Edit_SvrPort_app);
-    texts.targetIp = Texts(ui->Edit_SvrIP1, ui->Edit_SvrIP2, ui->Edit_SvrIP3, ui->Edit_SvrIP4);
+    texts.listenPort = Text(statusPage_->Edit_Server_Port);
+    texts.expiryTime = statusPage_->CB_Server_ExpTime->currentText().toStdString();
+    texts.mode = RadioGroupIndex(statusPage_->RG_TCP_Mode) == 0 ? TTcpMode::Server : TTcpMode::Client;
+    texts.targetPort = Text(statusPage_->Edit_SvrPort_app);
+    texts.targetIp = Texts(statusPage_->Edit_SvrIP1, statusPage_->Edit_SvrIP2, statusPage_->Edit_SvrIP3, statusPage_->Edit_SvrIP4);
     const auto checked = CheckTcpSettings(link_.StatusReceived(), texts);
     if (ShowRefusal(std::get_if<TRefusal>(&checked)) ||
         !Confirmed(QStringLiteral("TCP 설정값을 저장한 후, 시스템이 Rebooting됩니다. 진행하시겠습니까?? ")))
@@ -103,9 +104,9 @@ void TForm_main::Btn_Save_Config_ServerClick()
 
 void TForm_main::Btn_Save_Config_SerialClick()
 {
-    const TSerialSettings settings{ui->CB_Baudrate->currentIndex(), ui->CB_Databits->currentIndex(),
-                                   ui->CB_Stopbits->currentIndex(), ui->CB_Parity->currentIndex(),
-                                   ui->CB_Flow->currentIndex()};
+    const TSerialSettings settings{statusPage_->CB_Baudrate->currentIndex(), statusPage_->CB_Databits->currentIndex(),
+                                   statusPage_->CB_Stopbits->currentIndex(), statusPage_->CB_Parity->currentIndex(),
+                                   statusPage_->CB_Flow->currentIndex()};
     const auto checked = CheckSerialSettings(link_.StatusReceived(), settings);
     if (ShowRefusal(std::get_if<TRefusal>(&checked)) ||
         !Confirmed(QStringLiteral("Serial 설정 변경 저장 후, 시스템이 Rebooting됩니다. 진행하시겠습니까?? ")))

@@ -10,13 +10,14 @@
 #include "window/dialogs.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
+#include "ui_form_main_status.h"
 #include "ui_form_main_maintenance.h"
 
 namespace r7730 {
 
 void TForm_main::WireLocalTools()
 {
-    Wire(ui->Btn_ping, &TForm_main::Btn_pingClick);
+    Wire(statusPage_->Btn_ping, &TForm_main::Btn_pingClick);
 }
 
 void TForm_main::WireMaintenanceTools()
@@ -52,7 +53,7 @@ void TForm_main::Btn_TestHttpServerClick()
 
 void TForm_main::Btn_pingClick()
 {
-    const QString address = QStringList{ui->Edit_IP1->text(), ui->Edit_IP2->text(), ui->Edit_IP3->text(), ui->Edit_IP4->text()}
+    const QString address = QStringList{statusPage_->Edit_IP1->text(), statusPage_->Edit_IP2->text(), statusPage_->Edit_IP3->text(), statusPage_->Edit_IP4->text()}
                                 .join(QLatin1Char('.'));
     if (LaunchTool(PingLaunch(address.toStdString())))
         AddLogLine(QStringLiteral("Starting ping test to [%1]").arg(address));
