@@ -43,7 +43,7 @@ constexpr int kMaxLogViewRows = 500;
 // How many distinct line texts keep their row count; a flood repeats a handful of them.
 constexpr qsizetype kRememberedLineTexts = 64;
 
-// The first held line waits this long for the lines that follow it...
+// The first waiting line waits this long for the lines that follow it...
 constexpr std::chrono::milliseconds kLogViewBatch(4);
 // ...and refreshes are at least two screen frames apart (30 a second): nobody reads a flood
 // line by line, and each refresh repaints the whole view.
@@ -200,8 +200,7 @@ void TForm_main::AddLogLine(const QString& message)
     if (!ui->CB_SaveLogFile->isChecked())
         return;
     const std::string ansiLine = WideToAnsi(line.toStdU16String());
-    auto notice = logFile_.Append(now, ansiLine);
-    if (notice) {
+    if (auto notice = logFile_.Append(now, ansiLine)) {
         // The notice goes to the view only: the file is what failed.
         waitingLogLines_.append(QString::fromStdString(FormatLogLine(now, *notice)));
     }

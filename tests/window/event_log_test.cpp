@@ -221,8 +221,8 @@ TEST_F(EventLog, LinesLoggedBeforeTheWindowIsShownCountAtTheWidthItIsShownWith)
     EXPECT_EQ(form.LogViewRowCount(), 10 * RowsAtViewWidth(*Ctl<QPlainTextEdit>(form, "Memo"), "[14:03:27]  " + message) + 1);
 }
 
-// Lines logged pass after pass, as a flood of replies brings them: each enters the view and
-// the file at once and in order, while the view is painted once for all of them.
+// Lines logged pass after pass, as a flood of replies brings them: each enters the file at
+// once, and the view takes them all, in order, in one refresh that paints it once.
 TEST_F(EventLog, LinesOfManyPassesArePaintedTogetherAndKeepTheirOrderInTheViewAndTheFile)
 {
     ASSERT_TRUE(folder.MakeFolder("Log"));
