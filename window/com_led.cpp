@@ -365,35 +365,31 @@ void TComLed::SetKind(TLedKind kind)
         return;
     kind_ = kind;
     if (kind_ != lkCustom) {
-        // Drawn when first needed: a lamp set up and given its kind draws its pair once.
+        // Drawn when first needed: a lamp set up and given its kind draws each picture once.
         glyphOn_ = QPixmap();
         glyphOff_ = QPixmap();
     }
     update();
 }
 
-void TComLed::DrawKindPictures() const
+const QPixmap& TComLed::Picture(bool lit) const
 {
-    // A built-in pair drawn for another pixel density (the lamp moved to another screen) is
-    // drawn again, so it stays crisp.
-    if (kind_ == lkCustom)
-        return;
-    if (!glyphOn_.isNull() && !glyphOff_.isNull() && qFuzzyCompare(glyphOn_.devicePixelRatio(), devicePixelRatioF()))
-        return;
-    glyphOn_ = LampPicture(kind_, lsOn, devicePixelRatioF());
-    glyphOff_ = LampPicture(kind_, lsOff, devicePixelRatioF());
+    // A built-in picture is drawn when first needed, and drawn again for another pixel density
+    // (the lamp moved to another screen), so it stays crisp.
+    QPixmap& picture = lit ? glyphOn_ : glyphOff_;
+    if (kind_ != lkCustom && (picture.isNull() || !qFuzzyCompare(picture.devicePixelRatio(), devicePixelRatioF())))
+        picture = LampPicture(kind_, lit ? lsOn : lsOff, devicePixelRatioF());
+    return picture;
 }
 
 QPixmap TComLed::GlyphOn() const
 {
-    DrawKindPictures();
-    return glyphOn_;
+    return Picture(true);
 }
 
 QPixmap TComLed::GlyphOff() const
 {
-    DrawKindPictures();
-    return glyphOff_;
+    return Picture(false);
 }
 
 void TComLed::SetGlyphOn(const QPixmap& picture)
@@ -414,8 +410,7 @@ void TComLed::SetGlyphOff(const QPixmap& picture)
 
 void TComLed::paintEvent(QPaintEvent*)
 {
-    DrawKindPictures();
-    const QPixmap& picture = shownLit_ && isEnabled() ? glyphOn_ : glyphOff_;
+    const QPixmap& picture = Picture(shownLit_ && isEnabled());
     if (picture.isNull())
         return;
     const QSize size = picture.deviceIndependentSize().toSize();

@@ -90,8 +90,8 @@ private:
     void AssignState(TLedState state, bool fromPort);
     void ShowLitFromPort(bool on);
     void HoldEnded();
-    // Draws the pair of a built-in kind unless drawn for this pixel density.
-    void DrawKindPictures() const;
+    // The picture for the lamp lit or dark (a built-in kind's drawn unless drawn already).
+    const QPixmap& Picture(bool lit) const;
     void PortDestroyed();
 
     TComLink link_;
