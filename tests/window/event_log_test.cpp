@@ -166,8 +166,9 @@ TEST_F(EventLog, WrappedAndHangulLinesCountOncePerDisplayedRowAtThe500RowLimit)
         QSet<QString> faces;
         const int rows = RowsAtViewWidth(memo, stamp + kind.message, &faces);
         ASSERT_GE(rows, 3) << kind.name;
-        if (kind.message.contains(QStringLiteral("단")))
+        if (kind.message.contains(QStringLiteral("단"))) {
             ASSERT_GE(faces.size(), 2) << "Hangul drawn from the log font's own face";
+        }
         // The wrapped line ends at row 500 (the next line still fits) or at row 501 (the next
         // line starts a fresh view): a wrapped line counted as one row would miss both.
         for (const int endRow : {500, 501}) {
