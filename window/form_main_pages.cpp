@@ -3,9 +3,9 @@
 // which the window's form file holds empty, so its controls are made with the sheet's face.
 // Building a back page means what the constructor does for the status page: its controls, their
 // look and typing limits, the wiring of its handlers, and the settings it shows.
-#include <QPainter>
 #include <QPushButton>
 #include <QTimer>
+#include <vector>
 
 #include "window/form_main.h"
 #include "window/form_main_look.h"
@@ -35,8 +35,20 @@ void TForm_main::BuildBackPages()
     backPagesDue_ = false;
     if (BackPagesBuilt())
         return;
+    // Controls made inside a visible widget stay hidden until shown one by one: a sheet already
+    // on the screen (its tab was chosen before the build) is hidden while they are made, so
+    // they come up with it.
+    std::vector<QWidget*> onScreen;
+    for (QWidget* sheet : {ui->TabSheet2, ui->TabSheet3}) {
+        if (sheet->isVisible()) {
+            onScreen.push_back(sheet);
+            sheet->hide();
+        }
+    }
     BuildAccessPointPage();
     BuildMaintenancePage();
+    for (QWidget* sheet : onScreen)
+        sheet->show();
     // A window already shown has read the settings file; these are the ones its pages show.
     if (activated_)
         LoadEditBoxSettings();

@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -112,21 +113,28 @@ TEST_F(Settings, ValuesTheUserLeftAloneGoBackByteForByte)
 }
 
 // The program builds its back pages (access point, maintenance) after the window's first
-// paint: their fields still show the file's values, their buttons answer, and a window closed
-// before that paint writes the values back unchanged.
+// paint: their controls come up with their tab (also one chosen before the build), their
+// fields show the file's values, their buttons answer, and a window closed before that paint
+// writes the values back unchanged.
 TEST_F(Settings, BackPagesBuiltAfterTheFirstPaintShowAndKeepTheFilesValues)
 {
     ASSERT_TRUE(folder.MakeFolder("cfg"));
-    for (const bool painted : {true, false}) {
-        SCOPED_TRACE(painted ? "painted, then closed" : "closed before its first paint");
+    enum { Painted, TabChosenFirst, ClosedFirst };
+    for (const int when : {Painted, TabChosenFirst, ClosedFirst}) {
+        SCOPED_TRACE(when == Painted ? "painted, then closed" : when == TabChosenFirst ? "its tab chosen at once" : "closed at once");
         ASSERT_TRUE(WriteWholeFile(folder.File("cfg/SETUP.INI"), "[HTTPServer]\r\nPort=9000\r\n"));
+        services.launcher.launches.clear();
         TForm_main form({services.dialogs, services.clock, services.launcher}, nullptr,
                         TForm_main::TBackPages::AfterFirstPaint);
         EXPECT_EQ(form.findChild<QLineEdit*>(QStringLiteral("Edit_HttpSvr_Port")), nullptr);
         form.show();
-        if (painted) {
+        if (when == TabChosenFirst)
+            Ctl<QTabWidget>(form, "PageControl1")->setCurrentIndex(2);
+        if (when != ClosedFirst) {
             ASSERT_TRUE(QTest::qWaitFor([&form] { return form.BackPagesBuilt(); }));
             EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_HttpSvr_Port")->text(), "9000");
+            Ctl<QTabWidget>(form, "PageControl1")->setCurrentIndex(2);
+            EXPECT_TRUE(Ctl<QPushButton>(form, "Btn_SystemReboot")->isVisible());
             Ctl<QPushButton>(form, "Btn_StartSvr")->click();
             ASSERT_EQ(services.launcher.launches.size(), 1u);
         }
