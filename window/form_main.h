@@ -213,6 +213,7 @@ private:
     void WireLocalTools();
     void WireMaintenanceTools();
     void BuildStatusPage();
+    void KeepLogLastInTabOrder();
     void BuildAccessPointPage();
     void BuildMaintenancePage();
     // Starts a local tool; when it cannot start, the reason goes to the log. True when started.

@@ -47,6 +47,7 @@ void TForm_main::BuildBackPages()
     }
     BuildAccessPointPage();
     BuildMaintenancePage();
+    KeepLogLastInTabOrder();
     for (QWidget* sheet : onScreen)
         sheet->show();
     // A window already shown has read the settings file; these are the ones its pages show.
@@ -60,6 +61,20 @@ void TForm_main::BuildStatusPage()
     PrepareSheetLook(ui->TabSheet1);
     statusPage_->setupUi(ui->TabSheet1);
     ApplyStatusPageLook(ui->TabSheet1, *statusPage_);
+    KeepLogLastInTabOrder();
+}
+
+void TForm_main::KeepLogLastInTabOrder()
+{
+    // Tab order follows the order controls are made in, and the pages' controls are made after
+    // the log view: Tab still goes through the top bar and the pages before the log.
+    QWidget* lastStop = nullptr;
+    for (QWidget* widget = nextInFocusChain(); widget != this; widget = widget->nextInFocusChain()) {
+        if (widget != ui->Memo && !ui->Memo->isAncestorOf(widget) && widget->focusPolicy() != Qt::NoFocus)
+            lastStop = widget;
+    }
+    if (lastStop)
+        setTabOrder(lastStop, ui->Memo);
 }
 
 void TForm_main::BuildAccessPointPage()

@@ -410,6 +410,16 @@ TEST_F(WindowTest, OctetBoxesFollowEachOtherInTabOrder)
         }
 }
 
+TEST_F(WindowTest, TheLogIsTheLastTabStop)
+{
+    QWidget* lastStop = nullptr;
+    for (QWidget* widget = form->nextInFocusChain(); widget != form.get(); widget = widget->nextInFocusChain())
+        if (widget->focusPolicy() & Qt::TabFocus)
+            lastStop = widget;
+    ASSERT_NE(lastStop, nullptr);
+    EXPECT_EQ(lastStop->objectName(), "Memo");
+}
+
 TEST_F(WindowTest, ValueFieldsAreReadOnlyAndOutOfTheTabOrder)
 {
     for (const char* name : {"Panel_DevName", "Panel_Version", "PanelMacAddr", "Panel_Quality"}) {
