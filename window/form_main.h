@@ -10,10 +10,10 @@
 //
 // The form is the frame (top bar, tabs, log) and three pages, each from a form file of its
 // own: the status page, built with the window, and two back pages, the access point page and
-// the maintenance page. The program
-// builds the back pages in the pass after the window's first paint, since nobody sees them
-// before; until then the window does nothing that reaches them (the port is closed, no handler
-// has run), and any guarded handler or the closing window builds them first.
+// the maintenance page. The program builds the back pages in the pass after the window's first
+// paint, since nobody sees them before; until then the window does nothing that reaches them
+// (the port is closed, no handler has run), and any guarded handler or the closing window
+// builds them first.
 #include <QHash>
 #include <QStringList>
 #include <QTextCursor>
@@ -71,7 +71,7 @@ public:
     ~TForm_main() override;
 
     // --- form_main_pages.cpp: the back pages ---------------------------------------------
-    // Builds them unless built: controls, look, wiring, their settings, the connection state.
+    // Builds them unless built: controls, look, typing limits, wiring, and the settings they show.
     void BuildBackPages();
     bool BackPagesBuilt() const { return accessPointPage_ != nullptr; }
 

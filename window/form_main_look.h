@@ -1,7 +1,7 @@
 #pragma once
 // What the main window's form file cannot say by itself: the type faces and colours of the
 // controls by their role. The geometry, texts, item lists, start states, hints and accessible
-// names all live in the form files (form_main.ui and one for each back page).
+// names all live in the form files (form_main.ui for the frame and one for each page).
 //
 // Buttons that carry a message ID keep it in the dynamic property "hint" (never a tooltip):
 //     button->property("hint").toString() == "41"

@@ -16,6 +16,21 @@
 #include "ui_form_main_status.h"
 
 namespace r7730 {
+namespace {
+
+// A page's controls made inside its sheet: the sheet's face first, so they are made with it,
+// then the page's own look.
+template <typename TPage>
+TPage* SetUpPage(QWidget* sheet, void (*applyLook)(QWidget*, TPage&))
+{
+    auto* page = new TPage;
+    PrepareSheetLook(sheet);
+    page->setupUi(sheet);
+    applyLook(sheet, *page);
+    return page;
+}
+
+} // namespace
 
 void TForm_main::paintEvent(QPaintEvent* event)
 {
@@ -57,10 +72,7 @@ void TForm_main::BuildBackPages()
 
 void TForm_main::BuildStatusPage()
 {
-    statusPage_ = new Ui::TPage_Status;
-    PrepareSheetLook(ui->TabSheet1);
-    statusPage_->setupUi(ui->TabSheet1);
-    ApplyStatusPageLook(ui->TabSheet1, *statusPage_);
+    statusPage_ = SetUpPage(ui->TabSheet1, ApplyStatusPageLook);
     KeepLogLastInTabOrder();
 }
 
@@ -79,10 +91,7 @@ void TForm_main::KeepLogLastInTabOrder()
 
 void TForm_main::BuildAccessPointPage()
 {
-    accessPointPage_ = new Ui::TPage_AccessPoint;
-    PrepareSheetLook(ui->TabSheet2);
-    accessPointPage_->setupUi(ui->TabSheet2);
-    ApplyAccessPointPageLook(ui->TabSheet2, *accessPointPage_);
+    accessPointPage_ = SetUpPage(ui->TabSheet2, ApplyAccessPointPageLook);
     LimitTypingOnly(ui->TabSheet2);
     WireAccessPointCommands();
     WireScanGrid();
@@ -91,11 +100,8 @@ void TForm_main::BuildAccessPointPage()
 
 void TForm_main::BuildMaintenancePage()
 {
-    maintenancePage_ = new Ui::TPage_Maintenance;
-    Ui::TPage_Maintenance& page = *maintenancePage_;
-    PrepareSheetLook(ui->TabSheet3);
-    page.setupUi(ui->TabSheet3);
-    ApplyMaintenancePageLook(ui->TabSheet3, page);
+    maintenancePage_ = SetUpPage(ui->TabSheet3, ApplyMaintenancePageLook);
+    const Ui::TPage_Maintenance& page = *maintenancePage_;
     LimitTypingOnly(ui->TabSheet3);
     Wire(page.Btn_ViewAdmin, &TForm_main::Btn_ViewAdminClick);
     WireAdminPasswordKeys();
