@@ -33,8 +33,10 @@ void TForm_main::Btn_Set_CurrentAPClick()
 
 void TForm_main::CB_Manual_set_APClick()
 {
-    const bool manual = accessPointPage_->CB_Manual_set_AP->isChecked();
-    for (QWidget* control : std::initializer_list<QWidget*>{accessPointPage_->Btn_Set_CurrentAP, accessPointPage_->Edit_Current_SSID, accessPointPage_->Edit_Current_Pw})
+    const Ui::TPage_AccessPoint& page = *accessPointPage_;
+    const bool manual = page.CB_Manual_set_AP->isChecked();
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{page.Btn_Set_CurrentAP, page.Edit_Current_SSID, page.Edit_Current_Pw})
         control->setEnabled(manual);
 }
 

@@ -61,21 +61,23 @@ void TForm_main::PageControl1DrawTab(QPainter& painter, int tabIndex, const QRec
 
 void TForm_main::SetAdminView(bool visible)
 {
-    for (QWidget* panel : {maintenancePage_->Panel_Info_Flash, maintenancePage_->Panel_Info_FW_Http, maintenancePage_->Panel_Info_test, maintenancePage_->Panel_Info_FW_Tcp})
+    const Ui::TPage_Maintenance& page = *maintenancePage_;
+    for (QWidget* panel : {page.Panel_Info_Flash, page.Panel_Info_FW_Http, page.Panel_Info_test, page.Panel_Info_FW_Tcp})
         panel->setVisible(visible);
 }
 
 void TForm_main::Btn_ViewAdminClick()
 {
+    const Ui::TPage_Maintenance& page = *maintenancePage_;
     // "Shown" is the panel's own state, whichever sheet is on top.
-    if (!maintenancePage_->Panel_Info_Flash->isHidden() && maintenancePage_->EditViewAdminPW->text().isEmpty())
+    if (!page.Panel_Info_Flash->isHidden() && page.EditViewAdminPW->text().isEmpty())
         SetAdminView(false);
-    if (maintenancePage_->EditViewAdminPW->text() == kAdminPassword) {
+    if (page.EditViewAdminPW->text() == kAdminPassword) {
         SetAdminView(true);
-        maintenancePage_->EditViewAdminPW->clear();
+        page.EditViewAdminPW->clear();
     } else {
-        maintenancePage_->EditViewAdminPW->clear();
-        maintenancePage_->EditViewAdminPW->setFocus();
+        page.EditViewAdminPW->clear();
+        page.EditViewAdminPW->setFocus();
     }
 }
 

@@ -58,36 +58,39 @@ void TForm_main::WireDeviceLink()
 
 void TForm_main::WireDeviceCommands()
 {
-    Wire(statusPage_->Btn_Save_Config_Wan, &TForm_main::Btn_Save_Config_WanClick);
-    Wire(statusPage_->Btn_Save_Config_Server, &TForm_main::Btn_Save_Config_ServerClick);
-    Wire(statusPage_->Btn_Save_Config_Serial, &TForm_main::Btn_Save_Config_SerialClick);
-    for (QRadioButton* role : {statusPage_->RG_TCP_Mode_Server, statusPage_->RG_TCP_Mode_Client})
+    const Ui::TPage_Status& page = *statusPage_;
+    Wire(page.Btn_Save_Config_Wan, &TForm_main::Btn_Save_Config_WanClick);
+    Wire(page.Btn_Save_Config_Server, &TForm_main::Btn_Save_Config_ServerClick);
+    Wire(page.Btn_Save_Config_Serial, &TForm_main::Btn_Save_Config_SerialClick);
+    for (QRadioButton* role : {page.RG_TCP_Mode_Server, page.RG_TCP_Mode_Client})
         Wire(role, &TForm_main::RG_TCP_ModeClick);
     connect(Timer_AutoQryRSSI, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_AutoQryRSSITimer(); }); });
 }
 
 void TForm_main::WireAccessPointCommands()
 {
-    for (QPushButton* button : {accessPointPage_->Btn_Get_CurrentAP, accessPointPage_->Btn_Search_AP, accessPointPage_->Btn_Get_CurrentAP_RSSI})
+    const Ui::TPage_AccessPoint& page = *accessPointPage_;
+    for (QPushButton* button : {page.Btn_Get_CurrentAP, page.Btn_Search_AP, page.Btn_Get_CurrentAP_RSSI})
         connect(button, &QAbstractButton::clicked, this,
                 [this, button] { RunGuarded([this, button] { Btn_Get_CurrentAPClick(button); }); });
-    Wire(accessPointPage_->Btn_Set_CurrentAP, &TForm_main::Btn_Set_CurrentAPClick);
-    Wire(accessPointPage_->CB_Manual_set_AP, &TForm_main::CB_Manual_set_APClick);
-    Wire(accessPointPage_->CB_RSSI_AutoChk, &TForm_main::CB_RSSI_AutoChkClick);
-    connect(accessPointPage_->CB_Chk_RSSI_Interval, &QComboBox::currentIndexChanged, this,
+    Wire(page.Btn_Set_CurrentAP, &TForm_main::Btn_Set_CurrentAPClick);
+    Wire(page.CB_Manual_set_AP, &TForm_main::CB_Manual_set_APClick);
+    Wire(page.CB_RSSI_AutoChk, &TForm_main::CB_RSSI_AutoChkClick);
+    connect(page.CB_Chk_RSSI_Interval, &QComboBox::currentIndexChanged, this,
             [this] { RunGuarded([this] { CB_Chk_RSSI_IntervalChange(); }); });
 }
 
 void TForm_main::WireMaintenanceCommands()
 {
+    const Ui::TPage_Maintenance& page = *maintenancePage_;
     // The hidden test panel's two buttons send the status read too.
-    for (QPushButton* button : {maintenancePage_->Btn_SockClose, maintenancePage_->Btn_DnsTest})
+    for (QPushButton* button : {page.Btn_SockClose, page.Btn_DnsTest})
         Wire(button, &TForm_main::Btn_CurrentStatusClick);
-    Wire(maintenancePage_->Btn_FactoryReset, &TForm_main::Btn_FactoryResetClick);
-    Wire(maintenancePage_->Btn_SystemReboot, &TForm_main::Btn_SystemRebootClick);
-    Wire(maintenancePage_->Btn_FlashErase, &TForm_main::Btn_FlashEraseClick);
-    Wire(maintenancePage_->Btn_FlashSaveInt, &TForm_main::Btn_FlashSaveIntClick);
-    Wire(maintenancePage_->Btn_FW_DL, &TForm_main::Btn_FW_DLClick);
+    Wire(page.Btn_FactoryReset, &TForm_main::Btn_FactoryResetClick);
+    Wire(page.Btn_SystemReboot, &TForm_main::Btn_SystemRebootClick);
+    Wire(page.Btn_FlashErase, &TForm_main::Btn_FlashEraseClick);
+    Wire(page.Btn_FlashSaveInt, &TForm_main::Btn_FlashSaveIntClick);
+    Wire(page.Btn_FW_DL, &TForm_main::Btn_FW_DLClick);
 }
 
 void TForm_main::ButtonStartClick()

@@ -35,8 +35,9 @@ void TForm_main::Btn_FlashEraseClick()
 
 void TForm_main::Btn_FlashSaveIntClick()
 {
+    const Ui::TPage_Maintenance& page = *maintenancePage_;
     const auto checked = CheckFlashSave(
-        {maintenancePage_->Edit_FlashSaveInt->text().toStdString(), maintenancePage_->Edit_FlashSaveDelay->currentText().toStdString()});
+        {page.Edit_FlashSaveInt->text().toStdString(), page.Edit_FlashSaveDelay->currentText().toStdString()});
     if (ShowRefusal(std::get_if<TRefusal>(&checked)))
         return;
     link_.FlashSave(std::get<TFlashSaveSettings>(checked));
@@ -44,11 +45,12 @@ void TForm_main::Btn_FlashSaveIntClick()
 
 void TForm_main::Btn_FW_DLClick()
 {
+    const Ui::TPage_Maintenance& page = *maintenancePage_;
     TFirmwareDownloadTexts texts;
-    texts.serverIp = {maintenancePage_->Edit_DL_IP1->text().toStdString(), maintenancePage_->Edit_DL_IP2->text().toStdString(),
-                      maintenancePage_->Edit_DL_IP3->text().toStdString(), maintenancePage_->Edit_DL_IP4->text().toStdString()};
-    texts.serverPort = maintenancePage_->Edit_DL_Port->text().toStdString();
-    texts.fileName = WideToAnsi(maintenancePage_->Edit_DL_File->text().toStdU16String());
+    texts.serverIp = {page.Edit_DL_IP1->text().toStdString(), page.Edit_DL_IP2->text().toStdString(),
+                      page.Edit_DL_IP3->text().toStdString(), page.Edit_DL_IP4->text().toStdString()};
+    texts.serverPort = page.Edit_DL_Port->text().toStdString();
+    texts.fileName = WideToAnsi(page.Edit_DL_File->text().toStdU16String());
     const auto checked = CheckFirmwareDownload(texts);
     if (ShowRefusal(std::get_if<TRefusal>(&checked)))
         return;

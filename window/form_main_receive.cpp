@@ -38,7 +38,7 @@ void TForm_main::TLinkListener::SendRefused(const QString& text)
 void TForm_main::TLinkListener::StatusReplied(const TStatusReply& reply)
 {
     form_.ShowStatusReply(reply);
-    Ui::TPage_Status& page = *form_.statusPage_;
+    const Ui::TPage_Status& page = *form_.statusPage_;
     for (QWidget* panel : {page.Panel_Info_Default, page.Panel_Info_Wan, page.Panel_Info_Server, page.Panel_Info_Serial})
         panel->setEnabled(true);
 }

@@ -69,30 +69,32 @@ void SelectIndex(QComboBox* box, int index)
 
 void TForm_main::ShowStatusReply(const TStatusReply& reply)
 {
-    ShowText(statusPage_->Panel_DevName, Text(reply.deviceName));
-    ShowText(statusPage_->Panel_Version, Text(reply.version));
-    ShowText(statusPage_->PanelMacAddr, Text(reply.macAddress));
-    SetOctets({statusPage_->Edit_IP1, statusPage_->Edit_IP2, statusPage_->Edit_IP3, statusPage_->Edit_IP4}, reply.ip);
-    SetOctets({statusPage_->Edit_GW1, statusPage_->Edit_GW2, statusPage_->Edit_GW3, statusPage_->Edit_GW4}, reply.gateway);
-    SetOctets({statusPage_->Edit_SM1, statusPage_->Edit_SM2, statusPage_->Edit_SM3, statusPage_->Edit_SM4}, reply.subnetMask);
-    ShowText(statusPage_->Edit_Server_Port, Text(reply.listenPort));
-    ShowText(statusPage_->CB_Server_ExpTime, Text(reply.expiryTime));
-    QComboBox* const serialBoxes[] = {statusPage_->CB_Baudrate, statusPage_->CB_Databits, statusPage_->CB_Stopbits, statusPage_->CB_Parity, statusPage_->CB_Flow};
+    const Ui::TPage_Status& page = *statusPage_;
+    ShowText(page.Panel_DevName, Text(reply.deviceName));
+    ShowText(page.Panel_Version, Text(reply.version));
+    ShowText(page.PanelMacAddr, Text(reply.macAddress));
+    SetOctets({page.Edit_IP1, page.Edit_IP2, page.Edit_IP3, page.Edit_IP4}, reply.ip);
+    SetOctets({page.Edit_GW1, page.Edit_GW2, page.Edit_GW3, page.Edit_GW4}, reply.gateway);
+    SetOctets({page.Edit_SM1, page.Edit_SM2, page.Edit_SM3, page.Edit_SM4}, reply.subnetMask);
+    ShowText(page.Edit_Server_Port, Text(reply.listenPort));
+    ShowText(page.CB_Server_ExpTime, Text(reply.expiryTime));
+    QComboBox* const serialBoxes[] = {page.CB_Baudrate, page.CB_Databits, page.CB_Stopbits, page.CB_Parity, page.CB_Flow};
     for (std::size_t i = 0; i < reply.serialIndexes.size(); ++i)
         SelectIndex(serialBoxes[i], reply.serialIndexes[i]);
     if (!reply.tcpModeIndex)
         return;
-    SetRadioGroupIndex(statusPage_->RG_TCP_Mode, *reply.tcpModeIndex);
+    SetRadioGroupIndex(page.RG_TCP_Mode, *reply.tcpModeIndex);
     UpdateTcpModeView();
-    ShowText(statusPage_->Edit_SvrPort_app, Text(*reply.targetPort));
-    SetOctets({statusPage_->Edit_SvrIP1, statusPage_->Edit_SvrIP2, statusPage_->Edit_SvrIP3, statusPage_->Edit_SvrIP4}, *reply.targetIp);
+    ShowText(page.Edit_SvrPort_app, Text(*reply.targetPort));
+    SetOctets({page.Edit_SvrIP1, page.Edit_SvrIP2, page.Edit_SvrIP3, page.Edit_SvrIP4}, *reply.targetIp);
 }
 
 void TForm_main::UpdateTcpModeView()
 {
-    const bool server = RadioGroupIndex(statusPage_->RG_TCP_Mode) == 0;
-    statusPage_->GB_Server->setEnabled(server);
-    statusPage_->GB_Client->setEnabled(!server);
+    const Ui::TPage_Status& page = *statusPage_;
+    const bool server = RadioGroupIndex(page.RG_TCP_Mode) == 0;
+    page.GB_Server->setEnabled(server);
+    page.GB_Client->setEnabled(!server);
     // The fields of the role not taken are drawn on the button face, so they look greyed.
     const QPalette::ColorRole serverRole = server ? QPalette::Base : QPalette::Button;
     const QPalette::ColorRole clientRole = server ? QPalette::Button : QPalette::Base;
@@ -105,10 +107,10 @@ void TForm_main::UpdateTcpModeView()
             return;
         field->setPalette(palette);
     };
-    for (QWidget* field : std::initializer_list<QWidget*>{statusPage_->Edit_Server_Port, statusPage_->CB_Server_ExpTime})
+    for (QWidget* field : std::initializer_list<QWidget*>{page.Edit_Server_Port, page.CB_Server_ExpTime})
         paint(field, serverRole);
-    for (QWidget* field : std::initializer_list<QWidget*>{statusPage_->Edit_SvrIP1, statusPage_->Edit_SvrIP2, statusPage_->Edit_SvrIP3,
-                                                          statusPage_->Edit_SvrIP4, statusPage_->Edit_SvrPort_app})
+    for (QWidget* field : std::initializer_list<QWidget*>{page.Edit_SvrIP1, page.Edit_SvrIP2, page.Edit_SvrIP3,
+                                                          page.Edit_SvrIP4, page.Edit_SvrPort_app})
         paint(field, clientRole);
 }
 
@@ -135,17 +137,18 @@ void TForm_main::ShowCurrentApReply(const TCurrentApReply& reply)
 
 void TForm_main::ShowRssiReply(const TSignalReply& reply)
 {
-    ShowText(accessPointPage_->Edit_Current_SSID, Text(reply.ssid));
-    ShowText(accessPointPage_->Edit_Current_RSSI, Text(reply.rssiText));
+    const Ui::TPage_AccessPoint& page = *accessPointPage_;
+    ShowText(page.Edit_Current_SSID, Text(reply.ssid));
+    ShowText(page.Edit_Current_RSSI, Text(reply.rssiText));
     if (reply.noInfo) {
-        ShowText(accessPointPage_->Edit_Quality, QStringLiteral("Disconnected"));
+        ShowText(page.Edit_Quality, QStringLiteral("Disconnected"));
         return;
     }
     if (!reply.quality)
         return;
-    ShowText(accessPointPage_->Edit_Quality, QString::number(*reply.quality));
-    ShowText(accessPointPage_->Panel_Quality, QStringLiteral("%1%").arg(*reply.quality));
-    accessPointPage_->PB_SignalQuality->setValue(*reply.quality);
+    ShowText(page.Edit_Quality, QString::number(*reply.quality));
+    ShowText(page.Panel_Quality, QStringLiteral("%1%").arg(*reply.quality));
+    page.PB_SignalQuality->setValue(*reply.quality);
 }
 
 } // namespace r7730

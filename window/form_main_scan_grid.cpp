@@ -81,9 +81,10 @@ private:
 
 void TForm_main::WireScanGrid()
 {
-    accessPointPage_->APList_Grid->setItemDelegate(new TScanGridCells(*this, accessPointPage_->APList_Grid));
-    connect(accessPointPage_->APList_Grid, &QTableWidget::cellDoubleClicked, this, [this] { RunGuarded([this] { APList_GridDblClick(); }); });
-    Wire(accessPointPage_->Btn_InitGrid, &TForm_main::Btn_InitGridClick);
+    const Ui::TPage_AccessPoint& page = *accessPointPage_;
+    page.APList_Grid->setItemDelegate(new TScanGridCells(*this, page.APList_Grid));
+    connect(page.APList_Grid, &QTableWidget::cellDoubleClicked, this, [this] { RunGuarded([this] { APList_GridDblClick(); }); });
+    Wire(page.Btn_InitGrid, &TForm_main::Btn_InitGridClick);
 }
 
 void TForm_main::APList_GridDrawCell(QPainter& painter, int row, int column, const QRect& rect, const QString& text)
@@ -109,13 +110,14 @@ void TForm_main::APList_GridDrawCell(QPainter& painter, int row, int column, con
 
 void TForm_main::APList_GridDblClick()
 {
-    QTableWidget* grid = accessPointPage_->APList_Grid;
-    if (!accessPointPage_->CB_Manual_set_AP->isChecked() || grid->currentColumn() != 1)
+    const Ui::TPage_AccessPoint& page = *accessPointPage_;
+    QTableWidget* grid = page.APList_Grid;
+    if (!page.CB_Manual_set_AP->isChecked() || grid->currentColumn() != 1)
         return;
     const QTableWidgetItem* cell = grid->currentItem();
-    accessPointPage_->Edit_Current_SSID->setText(cell ? cell->text() : QString());
-    accessPointPage_->Edit_Current_Pw->clear();
-    accessPointPage_->Edit_Current_Pw->setFocus();
+    page.Edit_Current_SSID->setText(cell ? cell->text() : QString());
+    page.Edit_Current_Pw->clear();
+    page.Edit_Current_Pw->setFocus();
 }
 
 void TForm_main::LayOutScanGridFirstUse()

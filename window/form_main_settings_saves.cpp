@@ -43,11 +43,12 @@ void Fill(QComboBox* box, std::span<const std::string_view> choices, std::string
 // device's usual line, 115200 8N1 without flow control.
 void TForm_main::FillSerialChoices()
 {
-    Fill(statusPage_->CB_Baudrate, kBaudRateChoices, "115200");
-    Fill(statusPage_->CB_Databits, kDataBitsChoices, "8");
-    Fill(statusPage_->CB_Stopbits, kStopBitsChoices, "1");
-    Fill(statusPage_->CB_Parity, kParityChoices, "None");
-    Fill(statusPage_->CB_Flow, kFlowControlChoices, "None");
+    const Ui::TPage_Status& page = *statusPage_;
+    Fill(page.CB_Baudrate, kBaudRateChoices, "115200");
+    Fill(page.CB_Databits, kDataBitsChoices, "8");
+    Fill(page.CB_Stopbits, kStopBitsChoices, "1");
+    Fill(page.CB_Parity, kParityChoices, "None");
+    Fill(page.CB_Flow, kFlowControlChoices, "None");
 }
 
 bool TForm_main::ShowRefusal(const TRefusal* refusal)
@@ -77,9 +78,10 @@ bool TForm_main::Confirmed(const QString& question)
 
 void TForm_main::Btn_Save_Config_WanClick()
 {
-    const TWanTexts texts{Texts(statusPage_->Edit_IP1, statusPage_->Edit_IP2, statusPage_->Edit_IP3, statusPage_->Edit_IP4),
-                          Texts(statusPage_->Edit_GW1, statusPage_->Edit_GW2, statusPage_->Edit_GW3, statusPage_->Edit_GW4),
-                          Texts(statusPage_->Edit_SM1, statusPage_->Edit_SM2, statusPage_->Edit_SM3, statusPage_->Edit_SM4)};
+    const Ui::TPage_Status& page = *statusPage_;
+    const TWanTexts texts{Texts(page.Edit_IP1, page.Edit_IP2, page.Edit_IP3, page.Edit_IP4),
+                          Texts(page.Edit_GW1, page.Edit_GW2, page.Edit_GW3, page.Edit_GW4),
+                          Texts(page.Edit_SM1, page.Edit_SM2, page.Edit_SM3, page.Edit_SM4)};
     const auto checked = CheckWanSettings(link_.StatusReceived(), texts);
     if (ShowRefusal(std::get_if<TRefusal>(&checked)) ||
         !Confirmed(QStringLiteral("WAN 설정값을 저장한 후, 시스템이 Rebooting됩니다. 진행하시겠습니까?? ")))
@@ -89,12 +91,13 @@ void TForm_main::Btn_Save_Config_WanClick()
 
 void TForm_main::Btn_Save_Config_ServerClick()
 {
+    const Ui::TPage_Status& page = *statusPage_;
     TTcpTexts texts;
-    texts.listenPort = Text(statusPage_->Edit_Server_Port);
-    texts.expiryTime = statusPage_->CB_Server_ExpTime->currentText().toStdString();
-    texts.mode = RadioGroupIndex(statusPage_->RG_TCP_Mode) == 0 ? TTcpMode::Server : TTcpMode::Client;
-    texts.targetPort = Text(statusPage_->Edit_SvrPort_app);
-    texts.targetIp = Texts(statusPage_->Edit_SvrIP1, statusPage_->Edit_SvrIP2, statusPage_->Edit_SvrIP3, statusPage_->Edit_SvrIP4);
+    texts.listenPort = Text(page.Edit_Server_Port);
+    texts.expiryTime = page.CB_Server_ExpTime->currentText().toStdString();
+    texts.mode = RadioGroupIndex(page.RG_TCP_Mode) == 0 ? TTcpMode::Server : TTcpMode::Client;
+    texts.targetPort = Text(page.Edit_SvrPort_app);
+    texts.targetIp = Texts(page.Edit_SvrIP1, page.Edit_SvrIP2, page.Edit_SvrIP3, page.Edit_SvrIP4);
     const auto checked = CheckTcpSettings(link_.StatusReceived(), texts);
     if (ShowRefusal(std::get_if<TRefusal>(&checked)) ||
         !Confirmed(QStringLiteral("TCP 설정값을 저장한 후, 시스템이 Rebooting됩니다. 진행하시겠습니까?? ")))
@@ -104,9 +107,10 @@ void TForm_main::Btn_Save_Config_ServerClick()
 
 void TForm_main::Btn_Save_Config_SerialClick()
 {
-    const TSerialSettings settings{statusPage_->CB_Baudrate->currentIndex(), statusPage_->CB_Databits->currentIndex(),
-                                   statusPage_->CB_Stopbits->currentIndex(), statusPage_->CB_Parity->currentIndex(),
-                                   statusPage_->CB_Flow->currentIndex()};
+    const Ui::TPage_Status& page = *statusPage_;
+    const TSerialSettings settings{page.CB_Baudrate->currentIndex(), page.CB_Databits->currentIndex(),
+                                   page.CB_Stopbits->currentIndex(), page.CB_Parity->currentIndex(),
+                                   page.CB_Flow->currentIndex()};
     const auto checked = CheckSerialSettings(link_.StatusReceived(), settings);
     if (ShowRefusal(std::get_if<TRefusal>(&checked)) ||
         !Confirmed(QStringLiteral("Serial 설정 변경 저장 후, 시스템이 Rebooting됩니다. 진행하시겠습니까?? ")))

@@ -22,9 +22,10 @@ void TForm_main::WireLocalTools()
 
 void TForm_main::WireMaintenanceTools()
 {
-    Wire(maintenancePage_->Btn_StartSvr, &TForm_main::Btn_StartSvrClick);
-    Wire(maintenancePage_->Btn_TestHttpServer, &TForm_main::Btn_TestHttpServerClick);
-    Wire(maintenancePage_->Btn_simulator, &TForm_main::Btn_simulatorClick);
+    const Ui::TPage_Maintenance& page = *maintenancePage_;
+    Wire(page.Btn_StartSvr, &TForm_main::Btn_StartSvrClick);
+    Wire(page.Btn_TestHttpServer, &TForm_main::Btn_TestHttpServerClick);
+    Wire(page.Btn_simulator, &TForm_main::Btn_simulatorClick);
 }
 
 bool TForm_main::LaunchTool(const TLaunchRequest& request)
@@ -53,8 +54,10 @@ void TForm_main::Btn_TestHttpServerClick()
 
 void TForm_main::Btn_pingClick()
 {
-    const QString address = QStringList{statusPage_->Edit_IP1->text(), statusPage_->Edit_IP2->text(), statusPage_->Edit_IP3->text(), statusPage_->Edit_IP4->text()}
-                                .join(QLatin1Char('.'));
+    const Ui::TPage_Status& page = *statusPage_;
+    const QString address =
+        QStringList{page.Edit_IP1->text(), page.Edit_IP2->text(), page.Edit_IP3->text(), page.Edit_IP4->text()}.join(
+            QLatin1Char('.'));
     if (LaunchTool(PingLaunch(address.toStdString())))
         AddLogLine(QStringLiteral("Starting ping test to [%1]").arg(address));
 }
