@@ -36,7 +36,6 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent, TBackPage
     FillSerialChoices();
     LimitTypingOnly(this);
     setWindowTitle(kProgramTitle);
-    ui->Memo->setFont(LogFont(12));
     ui->Memo->setUndoRedoEnabled(false); // a read-only log: nothing to undo, nothing to keep
     ApplyMainWindowLook(*ui);
     SetUpPageControl();

@@ -31,7 +31,6 @@ constexpr int kTopBarTextPx = 13;
 constexpr int kFieldLabelPx = 19;
 constexpr int kPanelTitlePx = 21;
 constexpr int kControlTextPx = 15;
-constexpr int kTabCaptionPx = 19;
 constexpr int kGridTextPx = 13;
 constexpr int kGridRowHeight = 24;
 
@@ -103,7 +102,6 @@ void StyleSheetControls(QWidget* sheet)
 void ApplyMainWindowLook(Ui::TForm_main& ui)
 {
     StyleTopBar(ui.PanelTopMenu);
-    ui.PageControl1->tabBar()->setFont(UiFont(kTabCaptionPx, true));
 }
 
 void PrepareSheetLook(QWidget* sheet)

@@ -3,17 +3,23 @@
 #include <QPainter>
 #include <QPaintEvent>
 
+#include "window/fonts.h"
+
 namespace r7730 {
 namespace {
 
 // Room around the caption: the selected tab writes it 8 pixels in, 3 pixels down.
 constexpr int kCaptionLeft = 8;
 constexpr int kCaptionTop = 3;
+constexpr int kCaptionPx = 19;
 
 } // namespace
 
 TOwnerDrawnTabBar::TOwnerDrawnTabBar(QWidget* parent) : QTabBar(parent)
 {
+    // The captions' face from the start: the bar measures its tabs as each is added, and a face
+    // given afterwards would have the window's default face loaded for that alone.
+    setFont(UiFont(kCaptionPx, true));
     setDrawBase(false);
     setExpanding(false);
 }

@@ -1,10 +1,10 @@
 #pragma once
 // TPageControl: a tab widget whose tabs are painted by its owner.
 //
-// The tab bar sizes each tab for its caption in the tab bar's font and, when an owner has
-// set a tab painter, leaves every pixel of the tab row to it: the painter is called once per
-// tab with the tab's rectangle and whether it is the selected one. Without a painter the tabs
-// look as Qt draws them.
+// The tab bar writes its captions in the caption face (19 pixels, bold), sizes each tab for its
+// caption and, when an owner has set a tab painter, leaves every pixel of the tab row to it:
+// the painter is called once per tab with the tab's rectangle and whether it is the selected
+// one. Without a painter the tabs look as Qt draws them.
 #include <QTabBar>
 #include <QTabWidget>
 #include <functional>

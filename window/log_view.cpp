@@ -1,0 +1,13 @@
+#include "window/log_view.h"
+
+#include "window/fonts.h"
+
+namespace r7730 {
+
+TLogView::TLogView(QWidget* parent) : QPlainTextEdit(nullptr)
+{
+    setFont(LogFont(12));
+    setParent(parent);
+}
+
+} // namespace r7730
