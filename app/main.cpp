@@ -11,6 +11,7 @@
 #include "window/form_info.h"
 #include "window/form_main.h"
 #include "window/program_title.h"
+#include "window/window_style.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "tools/launcher.h"
@@ -52,6 +53,7 @@ int main(int argc, char* argv[])
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(kProgramTitle);
+    QApplication::setStyle(new TWindowStyle);
 
     TMessageBoxDialogs dialogs;
     TSystemClock clock;

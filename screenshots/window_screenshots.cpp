@@ -19,6 +19,7 @@
 
 #include "window/com_setup_dialog.h"
 #include "window/form_main.h"
+#include "window/window_style.h"
 #include "support/simulator_process.h"
 #include "support/fake_services.h"
 #include "support/temp_folder.h"
@@ -72,6 +73,7 @@ int main(int argc, char** argv)
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
+    QApplication::setStyle(new r7730::TWindowStyle); // the program's own style, as it draws its window
     const QDir output(QDir(QString::fromLocal8Bit(argv[1])).absolutePath());
 
     r7730::testing::TTempWorkingFolder folder;
