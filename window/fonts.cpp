@@ -13,7 +13,7 @@ namespace {
 // cut once to the installed faces, they lead Qt to the same face without those sorts.
 QStringList InstalledFaces(const QStringList& families)
 {
-    const QStringList installed = QFontDatabase::families();
+    static const QStringList installed = QFontDatabase::families();
     QStringList kept;
     for (const QString& family : families)
         if (installed.contains(family, Qt::CaseInsensitive))

@@ -17,8 +17,8 @@ class TPage_Status;
 
 namespace r7730 {
 
-// Fonts and colours of a freshly set-up window frame (top bar, tabs); called once from the
-// constructor, before the window is first laid out.
+// Fonts and colours of a freshly set-up window frame (the top bar; the tab bar sets its own
+// caption face); called once from the constructor, before the window is first laid out.
 void ApplyMainWindowLook(Ui::TForm_main& ui);
 // A page is set up inside its tab's sheet: PrepareSheetLook before its controls are made (they
 // take their face from the sheet), the page's own function once they are.
