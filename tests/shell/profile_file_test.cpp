@@ -9,10 +9,6 @@
 using namespace r7730;
 using namespace r7730::testing;
 
-namespace {
-
-} // namespace
-
 TEST(ProfileFile, MissingFileSectionOrKeyGivesTheDefaultAndAnEmptyValueStaysEmpty)
 {
     TTempWorkingFolder folder;
