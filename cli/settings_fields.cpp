@@ -3,6 +3,7 @@
 #include "cli/settings_fields.h"
 
 #include "device/command_checks.h"
+#include "device/unreadable_values.h"
 #include "protocol/code_page.h"
 #include "protocol/conversion_error.h"
 #include "protocol/frame.h"
@@ -104,11 +105,10 @@ QString ChoiceText(std::span<const std::string_view> choices, int index)
 // arrive as '?'.
 std::string DeviceText(const QString& text)
 {
-    const std::string utf8 = text.toStdString();
-    const std::string ansi = Utf8ToAnsi(utf8);
-    if (AnsiToUtf8(ansi) != utf8)
+    const std::optional<std::string> ansi = WideToAnsiExactly(text.toStdU16String());
+    if (!ansi)
         throw TRefused{QStringLiteral("has characters the device's code page (CP949) cannot hold")};
-    return ansi;
+    return *ansi;
 }
 
 template <typename T>
@@ -158,32 +158,6 @@ TCheckedTexts CheckSerial(const TTexts& texts, bool statusReceived)
 TCheckedTexts CheckAp(const TTexts& texts)
 {
     return Outcome(CheckAccessPoint(TAccessPoint{DeviceText(Text(texts, "ssid")), DeviceText(Text(texts, "password"))}));
-}
-
-bool HasFrameEnd(std::uint8_t byte)
-{
-    return byte == kFrameEnd;
-}
-
-bool HasFrameEnd(std::uint16_t value)
-{
-    return HasFrameEnd(static_cast<std::uint8_t>(value >> 8)) || HasFrameEnd(static_cast<std::uint8_t>(value & 0xFF));
-}
-
-bool HasFrameEnd(const TIpAddress& ip)
-{
-    for (std::uint8_t octet : ip)
-        if (HasFrameEnd(octet))
-            return true;
-    return false;
-}
-
-bool HasFrameEnd(const std::string& text)
-{
-    for (char c : text)
-        if (HasFrameEnd(static_cast<std::uint8_t>(c)))
-            return true;
-    return false;
 }
 
 } // namespace
@@ -300,25 +274,20 @@ TTexts TextsOfAccessPoint(const TCurrentApReply& reply)
 
 QStringList UnreadableKeys(const TSettingsValue& value)
 {
-    QStringList keys;
-    auto note = [&keys](bool unreadable, const char* key) {
-        if (unreadable)
-            keys << QString::fromLatin1(key);
+    static const std::pair<TUnreadableField, const char*> keys[] = {
+        {TUnreadableField::Ip, "ip"},           {TUnreadableField::Gateway, "gateway"},
+        {TUnreadableField::SubnetMask, "mask"}, {TUnreadableField::ListenPort, "listen"},
+        {TUnreadableField::ExpiryTime, "expiry"}, {TUnreadableField::TargetIp, "target"},
+        {TUnreadableField::TargetPort, "target"}, {TUnreadableField::Ssid, "ssid"},
+        {TUnreadableField::Password, "password"},
     };
-    if (const auto* wan = std::get_if<TWanSettings>(&value)) {
-        note(HasFrameEnd(wan->ip), "ip");
-        note(HasFrameEnd(wan->gateway), "gateway");
-        note(HasFrameEnd(wan->subnetMask), "mask");
-    } else if (const auto* tcp = std::get_if<TTcpSettings>(&value)) {
-        note(HasFrameEnd(tcp->listenPort), "listen");
-        note(HasFrameEnd(tcp->expirySeconds), "expiry");
-        note(HasFrameEnd(tcp->targetIp) || HasFrameEnd(tcp->targetPort), "target");
-    } else if (const auto* ap = std::get_if<TAccessPoint>(&value)) {
-        note(HasFrameEnd(ap->ssid), "ssid");
-        note(HasFrameEnd(ap->password), "password");
-    }
-    // The serial line travels as digit characters, never as 0xFE.
-    return keys;
+    QStringList found;
+    const auto fields = std::visit([](const auto& settings) { return UnreadableFields(settings); }, value);
+    for (const TUnreadableField field : fields)
+        for (const auto& [named, key] : keys)
+            if (named == field && !found.contains(QLatin1String(key)))
+                found << QString::fromLatin1(key);
+    return found;
 }
 
 } // namespace r7730::cli

@@ -9,12 +9,22 @@ TAutomaticStatusReads::TAutomaticStatusReads(std::function<void()> sendRead, std
 {
     pacedRead_.setSingleShot(true);
     pacedRead_.callOnTimeout([this] { Send(); });
+    quietSecond_.setSingleShot(true);
+    quietSecond_.setInterval(kSecondMs);
+    quietSecond_.callOnTimeout([this] { EndEpisode(); });
+}
+
+bool TAutomaticStatusReads::InFlight() const
+{
+    return inFlight_ && sinceLastRead_.isValid() && sinceLastRead_.elapsed() < kSecondMs;
 }
 
 void TAutomaticStatusReads::UnregisteredFrameArrived()
 {
-    if (inARow_ < kAtOnce) {
-        ++inARow_;
+    quietSecond_.start();
+    if (InFlight() || pacedRead_.isActive())
+        return;
+    if (sentInEpisode_ < kAtOnce) {
         Send();
         return;
     }
@@ -22,22 +32,36 @@ void TAutomaticStatusReads::UnregisteredFrameArrived()
         told_ = true;
         log_(QStringLiteral("the device keeps answering with unknown message IDs; status reads paced to one a second"));
     }
-    if (pacedRead_.isActive())
-        return;
-    const qint64 since = sinceLastRead_.isValid() ? sinceLastRead_.elapsed() : kPacedIntervalMs;
-    pacedRead_.start(static_cast<int>(std::max<qint64>(0, kPacedIntervalMs - since)));
+    const qint64 since = sinceLastRead_.isValid() ? sinceLastRead_.elapsed() : kSecondMs;
+    pacedRead_.start(static_cast<int>(std::max<qint64>(0, kSecondMs - since)));
+}
+
+void TAutomaticStatusReads::StatusReplyArrived()
+{
+    inFlight_ = false;
+}
+
+void TAutomaticStatusReads::Cancel()
+{
+    pacedRead_.stop();
+    quietSecond_.stop();
+    inFlight_ = false;
+    EndEpisode();
 }
 
 void TAutomaticStatusReads::EndEpisode()
 {
-    inARow_ = 0;
+    sentInEpisode_ = 0;
     told_ = false;
-    pacedRead_.stop();
 }
 
 void TAutomaticStatusReads::Send()
 {
+    ++sentInEpisode_;
+    inFlight_ = true;
     sinceLastRead_.start();
+    // A second with a read of ours waiting for its answer is not a quiet one.
+    quietSecond_.start();
     sendRead_();
 }
 

@@ -1,13 +1,16 @@
 #pragma once
 // The status reads that answer frames with unknown message IDs, kept from running away.
 //
-// Every unregistered frame is answered with a status read, so that a device speaking out of
-// turn is asked for its settings. A device that answers that read with an unknown ID again (a
-// stray CR LF before every frame, line noise, a status reply cut short by a 254 inside it)
-// would be asked again at once, thousands of times a second. So the first 100 automatic reads
-// in a row go out at once, and after that at most one a second, with one note in the log per
-// episode. An episode ends, and the count starts again, when a frame arrives that the program
-// shows or accepts, or when the user sends a command.
+// An unregistered frame is answered with a status read, so that a device speaking out of turn
+// is asked for its settings. One rule keeps those reads bounded whatever the line carries (a
+// junk frame before every reply, random noise, a status reply cut short by a 254 inside it):
+//  - a read is in flight until a status reply arrives or a second passes; while one is in
+//    flight, an unregistered frame sends nothing (it is most likely the answer to that read);
+//  - the first 100 reads with no quiet second in between (a second without an unregistered
+//    frame, and without a read of ours waiting) go out at once, the rest at most one a second,
+//    with one note in the log per episode; a quiet second ends the episode.
+// The user's own commands never pass through here and are never delayed. Closing the port
+// cancels a read that is waiting for its turn.
 #include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
@@ -18,24 +21,31 @@ namespace r7730 {
 class TAutomaticStatusReads {
 public:
     static constexpr int kAtOnce = 100;
-    static constexpr int kPacedIntervalMs = 1000;
+    // The in-flight limit, the quiet second and the paced interval alike.
+    static constexpr int kSecondMs = 1000;
 
     TAutomaticStatusReads(std::function<void()> sendRead, std::function<void(const QString&)> log);
 
-    // An unregistered frame arrived: answer it now, later, or (while a paced read is already
-    // waiting) not at all.
+    // An unregistered frame arrived: answer it now, in a while, or not at all.
     void UnregisteredFrameArrived();
-    void EndEpisode();
+    // A status reply arrived (whoever asked for it): no read is in flight any more.
+    void StatusReplyArrived();
+    // The port closed: nothing waits to be sent, and the next episode starts afresh.
+    void Cancel();
 
 private:
     void Send();
+    void EndEpisode();
+    bool InFlight() const;
 
     std::function<void()> sendRead_;
     std::function<void(const QString&)> log_;
-    int inARow_ = 0;
+    int sentInEpisode_ = 0;
     bool told_ = false;
-    QTimer pacedRead_;
+    bool inFlight_ = false;
     QElapsedTimer sinceLastRead_;
+    QTimer pacedRead_;
+    QTimer quietSecond_;
 };
 
 } // namespace r7730

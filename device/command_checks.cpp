@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "protocol/code_page.h"
 #include "protocol/h_refer_lib.h"
 
 namespace r7730 {
@@ -31,6 +32,10 @@ constexpr TRuleMessages kMessages[] = {
     {TRefusalRule::SsidTooShort, "SSID를 확인하세요.", "the SSID needs at least 2 bytes"},
     {TRefusalRule::SsidTooLong, "SSID는 32바이트까지 입력할 수 있습니다.", "the SSID takes at most 32 bytes"},
     {TRefusalRule::PasswordTooLong, "비밀번호는 16바이트까지 입력할 수 있습니다.", "the password takes at most 16 bytes"},
+    {TRefusalRule::SsidUnencodable, "SSID에 사용할 수 없는 문자가 있습니다.",
+     "the SSID has characters the device's code page (CP949) cannot hold"},
+    {TRefusalRule::PasswordUnencodable, "비밀번호에 사용할 수 없는 문자가 있습니다.",
+     "the password has characters the device's code page (CP949) cannot hold"},
     {TRefusalRule::FlashIntervalRange, "1 ~ 65535 정수만 가능합니다.",
      "the flash-save interval takes a whole number from 0 to 65535"},
     {TRefusalRule::FlashDelayRange, "Flash save Delay는 0 ~ 255 정수만 가능합니다.",
@@ -39,6 +44,7 @@ constexpr TRuleMessages kMessages[] = {
      "each field of the download address takes a whole number from 0 to 255"},
     {TRefusalRule::DownloadPortRange, "1 ~ 65535 정수만 가능합니다.", "the download port takes a whole number from 1 to 65535"},
     {TRefusalRule::FileNameTooShort, "Filename를 확인하세요.", "the file name needs at least 2 bytes"},
+    {TRefusalRule::FileNameTooLong, "파일 이름은 32바이트까지 입력할 수 있습니다.", "the file name takes at most 32 bytes"},
 };
 
 const TRuleMessages& MessagesOf(TRefusalRule rule)
@@ -175,6 +181,17 @@ TChecked<TAccessPoint> CheckAccessPoint(const TAccessPoint& accessPoint)
     return accessPoint;
 }
 
+TChecked<TAccessPoint> CheckAccessPoint(std::u16string_view ssid, std::u16string_view password)
+{
+    const std::optional<std::string> ssidBytes = WideToAnsiExactly(ssid);
+    if (!ssidBytes)
+        return Refuse(TRefusalRule::SsidUnencodable, TCheckedField::Ssid);
+    const std::optional<std::string> passwordBytes = WideToAnsiExactly(password);
+    if (!passwordBytes)
+        return Refuse(TRefusalRule::PasswordUnencodable, TCheckedField::Password);
+    return CheckAccessPoint(TAccessPoint{*ssidBytes, *passwordBytes});
+}
+
 TChecked<TFlashSaveSettings> CheckFlashSave(const TFlashSaveTexts& texts)
 {
     const std::optional<int> interval = texts.interval.empty() ? std::nullopt : InRange(texts.interval, 0, 65535);
@@ -199,6 +216,9 @@ TChecked<TFirmwareDownload> CheckFirmwareDownload(const TFirmwareDownloadTexts& 
     download.serverPort = *port;
     if (texts.fileName.size() < 2)
         return Refuse(TRefusalRule::FileNameTooShort, TCheckedField::FileName);
+    // The frame would cut it, perhaps inside a double-byte character.
+    if (texts.fileName.size() > static_cast<std::size_t>(kFirmwareFileWidth))
+        return Refuse(TRefusalRule::FileNameTooLong, TCheckedField::FileName);
     download.fileName = texts.fileName;
     return download;
 }

@@ -11,6 +11,7 @@
 // of the ANSI code page, since their limits count those bytes.
 #include <array>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "protocol/command_frames.h"
@@ -29,15 +30,18 @@ enum class TRefusalRule {
     SsidTooShort,       // SSID of fewer than 2 bytes
     SsidTooLong,        // SSID longer than its 32-byte field
     PasswordTooLong,    // access point password longer than its 16-byte field
+    SsidUnencodable,    // an SSID character the code page cannot carry
+    PasswordUnencodable, // a password character the code page cannot carry
     FlashIntervalRange, // flash-save interval empty or outside 0..65535
     FlashDelayRange,    // flash-save delay outside 0..255
     DownloadOctetRange, // a download address field outside 0..255
     DownloadPortRange,  // download port empty or outside 1..65535
     FileNameTooShort,   // firmware file name of fewer than 2 bytes
+    FileNameTooLong,    // firmware file name longer than its 32-byte field
 };
 
 // The field a refusal points at, where it points at one.
-enum class TCheckedField { None, ListenPort, TargetPort, ExpiryTime, Ssid, FileName };
+enum class TCheckedField { None, ListenPort, TargetPort, ExpiryTime, Ssid, Password, FileName };
 
 struct TRefusal {
     TRefusalRule rule;
@@ -82,6 +86,9 @@ TChecked<TWanSettings> CheckWanSettings(bool statusReceived, const TWanTexts& te
 TChecked<TTcpSettings> CheckTcpSettings(bool statusReceived, const TTcpTexts& texts);
 TChecked<TSerialSettings> CheckSerialSettings(bool statusReceived, const TSerialSettings& settings);
 TChecked<TAccessPoint> CheckAccessPoint(const TAccessPoint& accessPoint);
+// The same from the texts as typed: a character the code page cannot carry is refused first,
+// since it would be stored as '?'.
+TChecked<TAccessPoint> CheckAccessPoint(std::u16string_view ssid, std::u16string_view password);
 TChecked<TFlashSaveSettings> CheckFlashSave(const TFlashSaveTexts& texts);
 TChecked<TFirmwareDownload> CheckFirmwareDownload(const TFirmwareDownloadTexts& texts);
 

@@ -36,6 +36,9 @@ void TDeviceLink::ReadCurrentStatus()
 
 void TDeviceLink::SendAutomaticStatusRead()
 {
+    // Only ever an answer to what came in: on a closed port there is nothing to answer.
+    if (!port_.Connected())
+        return;
     Transmit(BuildReadRequest(static_cast<std::uint8_t>(TMessageId::CurrentStatusRead)), QStringLiteral("41"), kTail,
              {kStatusReadAnnouncement});
 }

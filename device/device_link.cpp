@@ -43,6 +43,8 @@ TDeviceLink::TDeviceLink(IDeviceListener& listener)
 {
     port_.setObjectName(QStringLiteral("ComPortEnvBoard"));
     ApplyPortDefaults(port_);
+    // Whoever closes the port, no automatic read is left to go out after it.
+    port_.OnAfterClose = [this](TCustomComPort&) { automaticReads_.Cancel(); };
 }
 
 TDeviceLink::~TDeviceLink()
@@ -61,6 +63,7 @@ void TDeviceLink::Shutdown()
     port_.OnRxChar = nullptr;
     port_.OnError = nullptr;
     port_.OnHangUp = nullptr;
+    port_.OnAfterClose = nullptr;
 }
 
 void TDeviceLink::Log(const QString& line)
@@ -81,7 +84,6 @@ void TDeviceLink::Log(const std::u16string& line)
 void TDeviceLink::SendCommandFrame(const TFrame& frame, const QString& idText, const QString& tail,
                                    const QStringList& before)
 {
-    automaticReads_.EndEpisode();
     Transmit(frame, idText, tail, before);
 }
 
@@ -136,9 +138,6 @@ void TDeviceLink::DispatchCompletedFrame()
 {
     Log(QStringLiteral("[EOT]"));
     const TReplyAction action = rxPath_.Action();
-    // A frame the program shows or accepts ends a run of unknown IDs; a cut status reply does not.
-    if (action != TReplyAction::Unregistered && action != TReplyAction::DropWrongLength)
-        automaticReads_.EndEpisode();
     if (action == TReplyAction::AcceptSilently)
         return;
     if (action == TReplyAction::Unregistered)
@@ -149,6 +148,7 @@ void TDeviceLink::DispatchCompletedFrame()
     switch (action) {
     case TReplyAction::ShowStatus:
         statusReceived_ = true;
+        automaticReads_.StatusReplyArrived();
         listener_.StatusReplied(DecodeStatusReply(frame));
         break;
     case TReplyAction::FillScanGrid: {

@@ -215,6 +215,14 @@ std::string AnsiToUtf8(std::string_view ansi)
     return WideToUtf8(AnsiToWide(ansi));
 }
 
+std::optional<std::string> WideToAnsiExactly(std::u16string_view wide)
+{
+    std::string ansi = WideToAnsi(wide);
+    if (AnsiToWide(ansi) != wide)
+        return std::nullopt;
+    return ansi;
+}
+
 std::string Utf8ToAnsi(std::string_view utf8)
 {
     return WideToAnsi(Utf8ToWide(utf8));

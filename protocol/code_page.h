@@ -7,6 +7,7 @@
 // scans from the start of the text: a byte in the lead range makes the byte after it a
 // trail byte, whatever that byte is.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,9 @@ std::u16string AnsiToWide(std::string_view ansi);
 
 // UTF-16 to CP949. A character that CP949 cannot represent becomes '?'.
 std::string WideToAnsi(std::u16string_view wide);
+// UTF-16 to CP949 when every character has a CP949 form; nothing otherwise (an emoji, a
+// snowman), so that a text is never stored with '?' in place of what was typed.
+std::optional<std::string> WideToAnsiExactly(std::u16string_view wide);
 
 // Convenience forms for UTF-8 text (std::string holding UTF-8).
 std::string AnsiToUtf8(std::string_view ansi);

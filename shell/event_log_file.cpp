@@ -62,7 +62,8 @@ std::string DailyLogFileName(const TLocalTime& date)
 
 void AppendLineToFile(const std::string& path, const std::string& line)
 {
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // The log holds what the device was told, passwords included: a new file is its owner's only.
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         RaiseInOutError(path, errno);
     // A line that does not fit (a full disk) is taken back out, so the file never holds half a
@@ -90,28 +91,43 @@ void AppendLineToFile(const std::string& path, const std::string& line)
         RaiseInOutError(path, errno);
 }
 
-std::optional<std::string> TEventLogFile::Append(const TLocalTime& date, const std::string& ansiLine)
+std::string TEventLogFile::GapMark() const
 {
-    const std::string path = DailyLogFileName(date);
+    const auto clock = [](const TLocalTime& t) { return TwoDigits(t.hour) + ":" + TwoDigits(t.minute) + ":" + TwoDigits(t.second); };
+    const std::string when = missingLines_ == 1 ? "logged at " + clock(firstMissing_)
+                                                : "logged from " + clock(firstMissing_) + " to " + clock(lastMissing_);
+    return "Log file written again; " + std::to_string(missingLines_) + (missingLines_ == 1 ? " line " : " lines ") +
+           when + (missingLines_ == 1 ? " is" : " are") + " missing from it here (they were shown in the view).";
+}
+
+std::optional<TLogFileNotice> TEventLogFile::Append(const TLocalTime& time, const std::string& ansiLine)
+{
+    const std::string path = DailyLogFileName(time);
+    std::optional<TLogFileNotice> notice;
     try {
+        if (failing_) {
+            // The mark goes in first, so the file tells of its gap where the gap is.
+            const std::string mark = GapMark();
+            AppendLineToFile(path, FormatLogLine(time, mark));
+            failing_ = false;
+            missingLines_ = 0;
+            notice = TLogFileNotice{mark, true};
+        }
         AppendLineToFile(path, ansiLine);
-        if (!failing_)
-            return std::nullopt;
-        failing_ = false;
-        const int missing = std::exchange(missingLines_, 0);
-        return "Log file written again; " + std::to_string(missing) + (missing == 1 ? " line is" : " lines are") +
-               " missing from it before this one (they are in this view).";
-    } catch (const EInOutError& error) {
-        ++missingLines_;
-        if (failing_)
-            return std::nullopt;
-        failing_ = true;
-        std::string notice = "Log file not written: ";
-        notice += error.what();
-        if (error.ErrorCode() == ENOENT)
-            notice += " (create a folder named Log in the working folder, or uncheck Save Log File)";
-        notice += ". Lines stay in this view.";
         return notice;
+    } catch (const EInOutError& error) {
+        if (missingLines_++ == 0)
+            firstMissing_ = time;
+        lastMissing_ = time;
+        if (failing_)
+            return notice;
+        failing_ = true;
+        std::string text = "Log file not written: ";
+        text += error.what();
+        if (error.ErrorCode() == ENOENT)
+            text += " (create a folder named Log in the working folder, or uncheck Save Log File)";
+        text += ". Lines stay in this view.";
+        return TLogFileNotice{text, false};
     }
 }
 

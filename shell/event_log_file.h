@@ -38,19 +38,33 @@ std::string DailyLogFileName(const TLocalTime& date);
 // whole is taken back out, leaving the file as it was.
 void AppendLineToFile(const std::string& path, const std::string& line);
 
+// What the daily file has to tell the user about itself: a notice for the view, and whether it
+// belongs before the line just logged (the mark of a gap, which the file holds there too) or
+// after it (a failure, which only the view can show).
+struct TLogFileNotice {
+    std::string text;
+    bool beforeTheLine = false;
+    bool operator==(const TLogFileNotice&) const = default;
+};
+
 // Writes log lines to the daily file and decides when a failure is worth telling the user:
 // the first failure of a run of failures is reported, later ones stay quiet until a write
-// succeeds again, which is reported with the number of lines the file misses. A failure never
-// escapes: the caller's work goes on.
+// succeeds again. Then the gap leaves a mark, a stamped line in the file and the view before
+// the line that was written again, naming how many lines are missing and when they were logged.
+// A failure never escapes: the caller's work goes on.
 class TEventLogFile {
 public:
-    // Appends the CP949 line; returns a notice (UTF-8) for the user when this write failed and
-    // the previous one had not, or when it succeeded after failures.
-    std::optional<std::string> Append(const TLocalTime& date, const std::string& ansiLine);
+    // Appends the CP949 line logged at `time`; a notice (UTF-8) when this write failed and the
+    // previous one had not, or when it succeeded after failures.
+    std::optional<TLogFileNotice> Append(const TLocalTime& time, const std::string& ansiLine);
 
 private:
+    std::string GapMark() const;
+
     bool failing_ = false;
     int missingLines_ = 0;
+    TLocalTime firstMissing_{};
+    TLocalTime lastMissing_{};
 };
 
 } // namespace r7730

@@ -25,6 +25,7 @@
 
 #include "device/command_checks.h"
 #include "device/device_link.h"
+#include "device/unreadable_values.h"
 #include "serial/com_port_watch.h"
 #include "shell/event_log_file.h"
 #include "shell/profile_file.h"
@@ -240,6 +241,11 @@ private:
     bool ShowRefusal(const TRefusal* refusal);
     // A device command's question box: only No cancels.
     bool Confirmed(const QString& question);
+    // Before a save that carries a value the device cannot report back (device/unreadable_values.h):
+    // asks, and only Yes goes on; otherwise the focus goes to the first such field. True when
+    // there is none.
+    bool AgreedToUnreadable(const std::vector<TUnreadableField>& fields);
+    QWidget* UnreadableFieldBox(TUnreadableField field) const;
 
     Ui::TForm_main* ui;
     Ui::TPage_Status* statusPage_ = nullptr;

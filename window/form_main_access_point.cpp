@@ -22,10 +22,10 @@ void TForm_main::Btn_Get_CurrentAPClick(QObject* sender)
 
 void TForm_main::Btn_Set_CurrentAPClick()
 {
-    const TAccessPoint accessPoint{WideToAnsi(accessPointPage_->Edit_Current_SSID->text().toStdU16String()),
-                                   WideToAnsi(accessPointPage_->Edit_Current_Pw->text().toStdU16String())};
-    const auto checked = CheckAccessPoint(accessPoint);
+    const auto checked = CheckAccessPoint(accessPointPage_->Edit_Current_SSID->text().toStdU16String(),
+                                          accessPointPage_->Edit_Current_Pw->text().toStdU16String());
     if (ShowRefusal(std::get_if<TRefusal>(&checked)) ||
+        !AgreedToUnreadable(UnreadableFields(std::get<TAccessPoint>(checked))) ||
         !Confirmed(QStringLiteral("AP 설정이 변경 저장되고 시스템이 Rebooting됩니다. 진행하시겠습니까?? ")))
         return;
     link_.SetAccessPoint(std::get<TAccessPoint>(checked));

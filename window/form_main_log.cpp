@@ -201,8 +201,9 @@ void TForm_main::AddLogLine(const QString& message)
         return;
     const std::string ansiLine = WideToAnsi(line.toStdU16String());
     if (auto notice = logFile_.Append(now, ansiLine)) {
-        // The notice goes to the view only: the file is what failed.
-        waitingLogLines_.append(QString::fromStdString(FormatLogLine(now, *notice)));
+        const QString noticeLine = QString::fromStdString(FormatLogLine(now, notice->text));
+        // A gap's mark stands before the line, as in the file; a failure follows it.
+        waitingLogLines_.insert(notice->beforeTheLine ? waitingLogLines_.size() - 1 : waitingLogLines_.size(), noticeLine);
     }
 }
 

@@ -62,9 +62,12 @@ void TForm_main::LoadPortSettings()
 void TForm_main::LoadEditBoxSettings()
 {
     for (const TEditBoxSetting& setting : kEditBoxSettings) {
-        // The box keeps the whole text, even one longer than can be typed into it.
-        findChild<QLineEdit*>(QString::fromLatin1(setting.editBox))
-            ->setText(ReadSetting(setting.section, setting.key, setting.defaultValue));
+        // The box keeps the whole text, even one longer than can be typed into it, up to the
+        // most a line edit holds. A value left alone is what the box shows now, so even one
+        // beyond that goes back whole.
+        QLineEdit* box = findChild<QLineEdit*>(QString::fromLatin1(setting.editBox));
+        box->setText(ReadSetting(setting.section, setting.key, setting.defaultValue));
+        loadedSettings_[Key(setting.section, setting.key)].text = box->text();
     }
 }
 

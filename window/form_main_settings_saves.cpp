@@ -62,6 +62,7 @@ bool TForm_main::ShowRefusal(const TRefusal* refusal)
     case TCheckedField::TargetPort: field = statusPage_->Edit_SvrPort_app; break;
     case TCheckedField::ExpiryTime: field = statusPage_->CB_Server_ExpTime; break;
     case TCheckedField::Ssid: field = accessPointPage_->Edit_Current_SSID; break;
+    case TCheckedField::Password: field = accessPointPage_->Edit_Current_Pw; break;
     case TCheckedField::FileName: field = maintenancePage_->Edit_DL_File; break;
     case TCheckedField::None: break;
     }
@@ -76,6 +77,70 @@ bool TForm_main::Confirmed(const QString& question)
     return services_.dialogs.Confirm(question) != TConfirmAnswer::No;
 }
 
+namespace {
+
+QString UnreadableFieldName(TUnreadableField field)
+{
+    switch (field) {
+    case TUnreadableField::Ip: return QStringLiteral("IP 주소");
+    case TUnreadableField::Gateway: return QStringLiteral("Gateway");
+    case TUnreadableField::SubnetMask: return QStringLiteral("Subnet Mask");
+    case TUnreadableField::ListenPort: return QStringLiteral("Listen Port");
+    case TUnreadableField::ExpiryTime: return QStringLiteral("Server Expire Time");
+    case TUnreadableField::TargetIp: return QStringLiteral("Target(Server) IP");
+    case TUnreadableField::TargetPort: return QStringLiteral("Target(Server) Port");
+    case TUnreadableField::Ssid: return QStringLiteral("SSID");
+    case TUnreadableField::Password: return QStringLiteral("비밀번호");
+    }
+    return {};
+}
+
+// Of an address's four boxes, the one holding 254; the first when none does.
+QWidget* OctetHolding254(std::initializer_list<QLineEdit*> boxes)
+{
+    for (QLineEdit* box : boxes)
+        if (box->text().trimmed().toInt() == 254)
+            return box;
+    return *boxes.begin();
+}
+
+} // namespace
+
+QWidget* TForm_main::UnreadableFieldBox(TUnreadableField field) const
+{
+    const Ui::TPage_Status& page = *statusPage_;
+    switch (field) {
+    case TUnreadableField::Ip: return OctetHolding254({page.Edit_IP1, page.Edit_IP2, page.Edit_IP3, page.Edit_IP4});
+    case TUnreadableField::Gateway: return OctetHolding254({page.Edit_GW1, page.Edit_GW2, page.Edit_GW3, page.Edit_GW4});
+    case TUnreadableField::SubnetMask: return OctetHolding254({page.Edit_SM1, page.Edit_SM2, page.Edit_SM3, page.Edit_SM4});
+    case TUnreadableField::ListenPort: return page.Edit_Server_Port;
+    case TUnreadableField::ExpiryTime: return page.CB_Server_ExpTime;
+    case TUnreadableField::TargetIp:
+        return OctetHolding254({page.Edit_SvrIP1, page.Edit_SvrIP2, page.Edit_SvrIP3, page.Edit_SvrIP4});
+    case TUnreadableField::TargetPort: return page.Edit_SvrPort_app;
+    case TUnreadableField::Ssid: return accessPointPage_->Edit_Current_SSID;
+    case TUnreadableField::Password: return accessPointPage_->Edit_Current_Pw;
+    }
+    return nullptr;
+}
+
+bool TForm_main::AgreedToUnreadable(const std::vector<TUnreadableField>& fields)
+{
+    if (fields.empty())
+        return true;
+    const QString question =
+        QStringLiteral("%1 값에는 254(0xFE) 바이트가 들어 있어, 단말기에 저장은 되지만 단말기가 이 값을 다시 "
+                       "읽어 보여 줄 수 없습니다. 그래도 저장하시겠습니까?")
+            .arg(UnreadableFieldName(fields.front()));
+    // Unlike the device commands' own questions, only a clear Yes goes on here.
+    if (services_.dialogs.Confirm(question) == TConfirmAnswer::Yes)
+        return true;
+    QWidget* box = UnreadableFieldBox(fields.front());
+    if (box && box->isEnabled())
+        box->setFocus();
+    return false;
+}
+
 void TForm_main::Btn_Save_Config_WanClick()
 {
     const Ui::TPage_Status& page = *statusPage_;
@@ -84,6 +149,7 @@ void TForm_main::Btn_Save_Config_WanClick()
                           Texts(page.Edit_SM1, page.Edit_SM2, page.Edit_SM3, page.Edit_SM4)};
     const auto checked = CheckWanSettings(link_.StatusReceived(), texts);
     if (ShowRefusal(std::get_if<TRefusal>(&checked)) ||
+        !AgreedToUnreadable(UnreadableFields(std::get<TWanSettings>(checked))) ||
         !Confirmed(QStringLiteral("WAN 설정값을 저장한 후, 시스템이 Rebooting됩니다. 진행하시겠습니까?? ")))
         return;
     link_.SaveWanSettings(std::get<TWanSettings>(checked));
@@ -100,6 +166,7 @@ void TForm_main::Btn_Save_Config_ServerClick()
     texts.targetIp = Texts(page.Edit_SvrIP1, page.Edit_SvrIP2, page.Edit_SvrIP3, page.Edit_SvrIP4);
     const auto checked = CheckTcpSettings(link_.StatusReceived(), texts);
     if (ShowRefusal(std::get_if<TRefusal>(&checked)) ||
+        !AgreedToUnreadable(UnreadableFields(std::get<TTcpSettings>(checked))) ||
         !Confirmed(QStringLiteral("TCP 설정값을 저장한 후, 시스템이 Rebooting됩니다. 진행하시겠습니까?? ")))
         return;
     link_.SaveTcpSettings(std::get<TTcpSettings>(checked));

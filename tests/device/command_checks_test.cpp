@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "device/command_checks.h"
+#include "device/unreadable_values.h"
 #include "protocol/conversion_error.h"
 
 using namespace r7730;
@@ -80,6 +81,14 @@ TEST(CommandChecks, EachRefusalComesFromItsRuleInOrder)
         {"empty download port", download([](auto& t) { t.serverPort = ""; }), TRefusalRule::DownloadPortRange},
         {"one-byte file name", download([](auto& t) { t.fileName = "x"; }), TRefusalRule::FileNameTooShort,
          TCheckedField::FileName},
+        {"33-byte file name", download([](auto& t) { t.fileName = "/" + std::string(32, 'f'); }),
+         TRefusalRule::FileNameTooLong, TCheckedField::FileName},
+        {"an SSID with a snowman, before its length", [] { return RefusalOf(CheckAccessPoint(u"\u2603", u"")); },
+         TRefusalRule::SsidUnencodable, TCheckedField::Ssid},
+        {"a password with an emoji", [] { return RefusalOf(CheckAccessPoint(u"Cafe", u"pw\U0001F600")); },
+         TRefusalRule::PasswordUnencodable, TCheckedField::Password},
+        {"a Hangul SSID of 34 bytes", [] { return RefusalOf(CheckAccessPoint(std::u16string(17, u'\uAC00'), u"")); },
+         TRefusalRule::SsidTooLong, TCheckedField::Ssid},
     };
     for (const TRefusalCase& c : cases) {
         const std::optional<TRefusal> refusal = c.check();
@@ -117,4 +126,20 @@ TEST(CommandChecks, AcceptedInputsGiveTheirValues)
     EXPECT_TRUE(std::holds_alternative<TAccessPoint>(CheckAccessPoint({std::string(32, 's'), std::string(16, 'p')})))
         << "texts that fill their fields exactly";
     EXPECT_STREQ(WindowMessage(TRefusalRule::ExpiryTimeRange), "Server Expire Time(Sec)은0 ~ 255 정수만 가능합니다.");
+}
+
+TEST(CommandChecks, ValuesHoldingTheEndByteAreNamedAsUnreadable)
+{
+    using F = TUnreadableField;
+    const std::pair<std::vector<F>, std::vector<F>> cases[] = {
+        {UnreadableFields(TWanSettings{{192, 168, 0, 10}, {192, 168, 0, 254}, {255, 255, 254, 0}}), {F::Gateway, F::SubnetMask}},
+        {UnreadableFields(TWanSettings{{192, 168, 0, 10}, {192, 168, 0, 1}, {255, 255, 253, 0}}), {}},
+        {UnreadableFields(TTcpSettings{510, 254, TTcpMode::Server, 0xFE00, {10, 0, 0, 1}}),
+         {F::ListenPort, F::ExpiryTime, F::TargetPort}},
+        {UnreadableFields(TTcpSettings{8080, 10, TTcpMode::Client, 80, {10, 0, 254, 1}}), {F::TargetIp}},
+        {UnreadableFields(TAccessPoint{"a\xB0\xFE", "pass"}), {F::Ssid}}, // a and a Hangul syllable, B0 FE
+        {UnreadableFields(TAccessPoint{"Office", "\xFE"}), {F::Password}},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(cases[i].first, cases[i].second) << "case " << i;
 }

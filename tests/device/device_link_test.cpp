@@ -4,12 +4,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <random>
+#include <thread>
 
 #include "device/device_link.h"
+#include "support/device_frames.h"
+#include "support/pseudo_terminal.h"
 #include "support/qt_printers.h"
 #include "support/simulator_process.h"
 
 using namespace r7730;
+using r7730::testing::kStatusReply;
 
 namespace {
 
@@ -90,43 +95,122 @@ TEST_F(DeviceLinkAlone, AHangUpIsReportedOnceAndAClosedPortRefusesToSend)
               (QStringList{"refused: 단말기의 Serial Port 상태를 확인하십시오.", "단말기의 Serial Port 상태를 확인하십시오."}));
 }
 
-TEST_F(DeviceLinkAlone, ReadsThatKeepMeetingUnknownIdsArePacedUntilTheUserSendsACommand)
-{
-    // CR LF before every reply makes each one an unregistered frame, answered with a status read.
-    Connect({"--quiet", "--garbage", "0D.0A"});
-    const QString note = "the device keeps answering with unknown message IDs; status reads paced to one a second";
-    const QString read = "TX 0x41 : [5][7E.05.41.50.FE.]";
-    link.ReadCurrentStatus();
-    ASSERT_TRUE(WaitFor([&] { return listener.log.contains(note); })) << Log();
-    EXPECT_EQ(listener.log.count(read), 101) << "the user's read and 100 answers at once";
-    QTest::qWait(500);
-    EXPECT_LE(listener.log.count(read), 102);
-    EXPECT_EQ(listener.log.count(note), 1);
-    EXPECT_TRUE(listener.statuses.empty());
+namespace {
+const QString kPacedNote = "the device keeps answering with unknown message IDs; status reads paced to one a second";
+const QString kStatusRead = "TX 0x41 : [5][7E.05.41.50.FE.]";
+} // namespace
 
-    // A command of the user starts a fresh episode: answers at once again, then one note.
-    const int before = static_cast<int>(listener.log.count(read));
-    link.ReadCurrentStatus();
-    ASSERT_TRUE(WaitFor([&] { return listener.log.count(note) == 2; })) << Log();
-    EXPECT_GE(listener.log.count(read), before + 101);
+TEST_F(DeviceLinkAlone, ADeviceThatAnswersWithJunkIsNotAskedOverAndOver)
+{
+    // Each reply comes with something the program cannot take: a junk frame in front, CR LF in
+    // front (the reply itself is lost in an unregistered frame), or a 254 inside a stored mask
+    // (the reply is cut and its rest is an unregistered frame). Whatever the device does, the
+    // reads stay within a hundred at once and then one a second.
+    struct TCase {
+        const char* name;
+        std::vector<std::string> options;
+        std::string state;
+    };
+    const TCase cases[] = {
+        {"junk frame before every reply", {"--garbage", "7E.00.FE.7E.7E"}, ""},
+        {"CR LF before every reply", {"--garbage", "0D.0A"}, ""},
+        {"reply cut by a stored 254", {"--send-254"}, "mask = 255.255.254.0\n"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        std::vector<std::string> options = {"--quiet"};
+        options.insert(options.end(), c.options.begin(), c.options.end());
+        if (!c.state.empty()) {
+            const QString state = folder.filePath("state.txt");
+            QFile file(state);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(c.state.c_str());
+            file.close();
+            options.insert(options.end(), {"--state-file", state.toStdString()});
+        }
+        listener.log.clear();
+        Connect(options);
+        link.ReadCurrentStatus();
+        ASSERT_TRUE(WaitFor([&] { return listener.log.count(kStatusRead) >= 2; })) << Log();
+        QTest::qWait(2500);
+        EXPECT_LE(listener.log.count(kStatusRead), TAutomaticStatusReads::kAtOnce + 4) << "100 at once, then one a second";
+        EXPECT_LE(listener.log.count(kPacedNote), 1);
+        link.Port().ClosePort();
+    }
 }
 
-TEST_F(DeviceLinkAlone, AStatusReplyCutByA254InsideIsPacedToo)
-{
-    // A mask of 255.255.254.0 sent as it is: the reply ends at its 254, and its rest is read as a
-    // frame of an unknown ID, answered with a status read, whose reply is cut again.
-    QTemporaryDir folder;
-    const QString state = folder.filePath("state.txt");
+namespace {
+
+// A line the test writes itself: unregistered frames, status replies and noise, in bursts.
+class DeviceLinkUnderNoise : public DeviceLinkAlone {
+protected:
+    void SetUp() override
     {
-        QFile file(state);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("mask = 255.255.254.0\n");
+        ASSERT_TRUE(line.IsOpen());
+        TComPort& port = link.Port();
+        port.OnRxChar = [this](TCustomComPort&, int count) { link.ReadAvailable(count); };
+        port.SetPort(line.SlavePath().toStdString());
+        port.OpenPort();
+        ASSERT_TRUE(port.Connected());
     }
-    Connect({"--quiet", "--send-254", "--state-file", state.toStdString()});
-    link.ReadCurrentStatus();
-    ASSERT_TRUE(WaitFor([&] {
-        return listener.log.contains("the device keeps answering with unknown message IDs; status reads paced to one a second");
-    })) << Log();
-    EXPECT_TRUE(listener.log.join('\n').contains("RX MSG ID:[0x41] LEN:[24]")) << "the cut reply";
-    EXPECT_TRUE(listener.statuses.empty());
+    void TearDown() override { link.Port().ClosePort(); }
+    // `count` times a junk frame, then a status reply: each junk frame finds no read in flight.
+    void JunkThenReplies(int count)
+    {
+        QByteArray bytes;
+        for (int i = 0; i < count; ++i) {
+            bytes += QByteArray::fromHex("7E00FE7E7E");
+            bytes += QByteArray(reinterpret_cast<const char*>(kStatusReply.data()), kStatusReply.size());
+        }
+        line.Write(bytes);
+    }
+    qsizetype Reads() const { return listener.log.count(kStatusRead); }
+
+    r7730::testing::TPseudoTerminal line;
+};
+
+} // namespace
+
+TEST_F(DeviceLinkUnderNoise, AHundredReadsGoAtOnceThenOneASecondUntilAQuietSecond)
+{
+    JunkThenReplies(150);
+    ASSERT_TRUE(WaitFor([&] { return listener.statuses.size() == 150; })) << Log();
+    EXPECT_EQ(Reads(), TAutomaticStatusReads::kAtOnce);
+    EXPECT_EQ(listener.log.count(kPacedNote), 1);
+    // The one paced read waiting goes out a second after the last; its answer is quiet.
+    ASSERT_TRUE(WaitFor([&] { return Reads() == TAutomaticStatusReads::kAtOnce + 1; })) << Log();
+    line.Write(QByteArray(reinterpret_cast<const char*>(kStatusReply.data()), kStatusReply.size()));
+    QTest::qWait(1500);
+    EXPECT_EQ(Reads(), TAutomaticStatusReads::kAtOnce + 1);
+
+    // After a quiet second a new episode: a hundred at once again, and one more note.
+    JunkThenReplies(150);
+    ASSERT_TRUE(WaitFor([&] { return listener.statuses.size() == 301; })) << Log();
+    EXPECT_EQ(Reads(), 2 * TAutomaticStatusReads::kAtOnce + 1);
+    EXPECT_EQ(listener.log.count(kPacedNote), 2);
+
+    // Closed while a paced read waits: nothing goes out, nothing is refused.
+    link.Port().ClosePort();
+    const qsizetype closedAt = listener.log.size();
+    QTest::qWait(1500);
+    EXPECT_EQ(listener.log.mid(closedAt), QStringList{}) << Log();
+}
+
+TEST_F(DeviceLinkUnderNoise, RandomNoiseDrivesNoMoreThanAHundredReadsAndOneASecond)
+{
+    std::mt19937 random(7730);
+    QByteArray noise;
+    for (int i = 0; i < 200'000; ++i) {
+        const auto pick = random() % 64;
+        noise += pick == 0 ? '\x7E' : pick == 1 ? '\xFE' : static_cast<char>(random() % 256);
+        if (i % 500 == 0)
+            noise += QByteArray(reinterpret_cast<const char*>(kStatusReply.data()), kStatusReply.size());
+    }
+    // Written from a thread of its own: the event loop must run to take it in.
+    std::thread writer([&] { line.Write(noise); });
+    QTest::qWait(2500);
+    writer.join();
+    EXPECT_LE(Reads(), TAutomaticStatusReads::kAtOnce + 3) << "100 at once, then at most one a second";
+    EXPECT_LE(listener.log.count(kPacedNote), 1);
 }

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "shell/event_log_file.h"
 #include "support/temp_folder.h"
@@ -36,7 +37,7 @@ private:
 
 } // namespace
 
-TEST(EventLogFile, ALineThatDoesNotFitIsTakenBackAndTheGapIsToldLater)
+TEST(EventLogFile, ALineThatDoesNotFitIsTakenBackAndTheGapIsMarkedInTheFile)
 {
     TTempWorkingFolder folder;
     folder.MakeFolder("Log");
@@ -46,15 +47,30 @@ TEST(EventLogFile, ALineThatDoesNotFitIsTakenBackAndTheGapIsToldLater)
     EXPECT_FALSE(file.Append(day, "first"));
     {
         TFileSizeLimit nearlyFull(10);
-        const auto notice = file.Append(day, "a line far too long to fit");
+        const auto notice = file.Append({2021, 3, 5, 14, 3, 28}, "a line far too long to fit");
         ASSERT_TRUE(notice.has_value());
-        EXPECT_NE(notice->find("Log file not written"), std::string::npos) << *notice;
-        EXPECT_FALSE(file.Append(day, "another")) << "told once per run of failures";
+        EXPECT_NE(notice->text.find("Log file not written"), std::string::npos) << notice->text;
+        EXPECT_FALSE(notice->beforeTheLine);
+        EXPECT_FALSE(file.Append({2021, 3, 5, 14, 5, 10}, "another")) << "told once per run of failures";
         EXPECT_EQ(ReadWholeFile(path), "first\r\n");
     }
-    EXPECT_EQ(file.Append(day, "third"),
-              "Log file written again; 2 lines are missing from it before this one (they are in this view).");
-    EXPECT_EQ(ReadWholeFile(path), "first\r\nthird\r\n");
+    const char* mark = "Log file written again; 2 lines logged from 14:03:28 to 14:05:10 are missing from it here "
+                       "(they were shown in the view).";
+    EXPECT_EQ(file.Append({2021, 3, 5, 14, 6, 0}, "third"), (TLogFileNotice{mark, true}));
+    EXPECT_EQ(ReadWholeFile(path), QByteArray("first\r\n[14:06:00]  ") + mark + "\r\nthird\r\n");
+}
+
+TEST(EventLogFile, ANewLogFileIsItsOwnersOnly)
+{
+    TTempWorkingFolder folder;
+    folder.MakeFolder("Log");
+    const mode_t before = ::umask(0);
+    TEventLogFile file;
+    file.Append({2021, 3, 5, 14, 3, 27}, "ap password line");
+    ::umask(before);
+    struct stat status {};
+    ASSERT_EQ(::stat(folder.File("Log/R7730Setup_20210305.log").toLocal8Bit().constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
 }
 
 TEST(EventLogFile, ControlCharactersOfAMessageAreWrittenVisibly)

@@ -371,3 +371,20 @@ TEST_F(WindowOnPty, ConnectToAMissingPortReportsWhyAndKeepsTheProgramUsable)
     EXPECT_TRUE(Ctl<QPushButton>(form, "Btn_ComSetup")->isEnabled());
     EXPECT_FALSE(Ctl<QFrame>(form, "Panel_Info_Wan")->isEnabled());
 }
+
+TEST_F(WindowOnPty, DisconnectWhileStatusReadsArePacedLeavesNoReadBehind)
+{
+    Connect();
+    // Each junk frame comes when no read is in flight: the hundredth read is the last at once.
+    QByteArray junkThenReply;
+    for (int i = 0; i < 110; ++i)
+        junkThenReply += QByteArray::fromHex("7E00FE7E7E") + kStatusFrame;
+    device.Write(junkThenReply);
+    ASSERT_TRUE(WaitForLog("status reads paced to one a second"));
+    Ctl<QPushButton>(form, "ButtonStop")->click();
+    ASSERT_TRUE(WaitForLog("Connection Close"));
+    QTest::qWait(1500);
+    const QString log = Log();
+    EXPECT_FALSE(log.mid(log.lastIndexOf("Connection Close")).contains("Send Current Status Read")) << log.toStdString();
+    EXPECT_TRUE(services.dialogs.notices.isEmpty()) << services.dialogs.notices.join('\n').toStdString();
+}

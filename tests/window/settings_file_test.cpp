@@ -112,6 +112,17 @@ TEST_F(Settings, ValuesTheUserLeftAloneGoBackByteForByte)
     EXPECT_TRUE(after.contains("[HTTPServer]\r\nPort=8080\r\nHomeDir=./\xFF\xFE\r\n")) << after.toStdString();
 }
 
+TEST_F(Settings, AnUntouchedValueLongerThanALineEditHoldsGoesBackWhole)
+{
+    ASSERT_TRUE(folder.MakeFolder("cfg"));
+    const QByteArray home = "./" + QByteArray(1 << 20, 'f');
+    ASSERT_TRUE(WriteWholeFile(folder.File("cfg/SETUP.INI"), "[HTTPServer]\r\nHomeDir=" + home + "\r\n"));
+    TForm_main form({services.dialogs, services.clock, services.launcher});
+    form.show();
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(ReadWholeFile(folder.File("cfg/SETUP.INI")).contains("HomeDir=" + home + "\r\n"));
+}
+
 // The program builds its back pages (access point, maintenance) after the window's first
 // paint: their controls come up with their tab (also one chosen before the build), their
 // fields show the file's values, their buttons answer, and a window closed before that paint
