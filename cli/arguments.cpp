@@ -116,6 +116,9 @@ TInvocation ParseArguments(const QStringList& arguments)
         Refuse(QStringLiteral("unexpected argument \"%1\"").arg(positional.front()));
     if (takesFile)
         invocation.file = positional.front();
+    if (invocation.command == "backup" && invocation.file == "-" && invocation.json)
+        Refuse(QStringLiteral("backup - writes the profile to standard output, where --json would put its document too: "
+                              "leave out one of them"));
 
     if (invocation.command == "signal" && command.isSet("watch"))
         invocation.watchSeconds = PositiveNumber("watch", command.value("watch"), 86400);
@@ -151,7 +154,8 @@ Commands:
   set ap --ssid SSID [--password PW]
   reboot
   factory-reset --yes
-  backup FILE                 status and current access point to a profile file (INI text)
+  backup FILE                 status and current access point to a profile file (INI text); FILE is
+                              a regular file (replaced whole) or - for standard output
   restore FILE [--no-verify]  apply a profile, wait for the device to come back, read back, compare
 
 A set changes only the options given: the others keep the device's values. After a save the

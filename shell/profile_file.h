@@ -11,7 +11,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-#include <vector>
 
 namespace r7730 {
 
@@ -44,5 +43,37 @@ struct TProfileEntry {
 
 // Several keys in one replacement of the file, in order, with the same rules.
 bool WriteProfileStrings(const std::string& path, const std::vector<TProfileEntry>& entries);
+
+// The text with these keys set as WriteProfileStrings sets them in a file; new lines take the
+// text's own line ending (CR LF when it has none).
+std::string WithProfileStrings(const std::string& text, const std::vector<TProfileEntry>& entries);
+
+// A profile read strictly, for a file whose every line a program acts on (r7730ctl's restore);
+// the settings file stays read leniently by the functions above. Every line must be blank, a
+// comment (";" or "#" first), a "[Section]", or a "key=value" under a section; outside comments
+// no control byte may stand anywhere but a tab in the blanks around a name or value, which are
+// trimmed off. The first line that breaks a rule is the fault.
+enum class TProfileFault {
+    None,
+    KeyOutsideSection, // a "key=value" above the first section
+    NotAKeyLine,       // neither blank, comment, section nor "key=value"
+    ControlByte,       // a control byte (below 0x20, or 0x7F), a tab inside a name or value included
+};
+
+struct TProfileLineEntry {
+    TProfileEntry entry;
+    int line = 0; // counted from 1
+};
+
+struct TStrictProfile {
+    TProfileFault fault = TProfileFault::None;
+    int faultLine = 0;            // counted from 1
+    std::string faultText;        // that line trimmed (empty for a control byte)
+    unsigned char controlByte = 0;
+    std::vector<std::string> sections;     // each "[Section]" line's name, in file order
+    std::vector<TProfileLineEntry> entries; // in file order, values as ReadProfileString gives them
+};
+
+TStrictProfile ParseProfileStrictly(const std::string& text);
 
 } // namespace r7730
