@@ -63,8 +63,8 @@ TDeviceSession::TDeviceSession(TSessionOptions options) : options_(std::move(opt
         throw TCliFailure(kExitRefused,
                           QStringLiteral("no port named: give one with -p PORT (a device path such as /dev/ttyUSB0, "
                                          "a name such as COM1 or ttyUSB0, or a link to the port), or set ComPort in the "
-                                         "[EnvBoard] section of the settings file, %1; `r7730ctl ports` lists the serial ports")
-                              .arg(SettingsFileNote(settings_)));
+                                         "[EnvBoard] section of %1; `r7730ctl ports` lists the serial ports")
+                              .arg(SettingsFilePlaces(settings_)));
     // The port's events run on this thread, handed over by its event thread.
     port.OnRxChar = [this](TCustomComPort&, int count) { link_.ReadAvailable(count); };
     port.OnError = [this](TCustomComPort&, TComErrors errors) { link_.ReportLineErrors(errors); };

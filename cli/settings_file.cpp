@@ -51,4 +51,12 @@ QString SettingsFileNote(const TSettingsFile& settings)
                                : QStringLiteral("none (neither %1 here nor %2)").arg(here, launchers);
 }
 
+QString SettingsFilePlaces(const TSettingsFile& settings)
+{
+    const QString launchers = LauncherSettingsFile();
+    if (settings.found || launchers.isEmpty())
+        return settings.path;
+    return QStringLiteral("%1 or, without one, of %2").arg(settings.path, launchers);
+}
+
 } // namespace r7730::cli

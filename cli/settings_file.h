@@ -21,7 +21,9 @@ QString LauncherWorkingFolder();
 
 TSettingsFile FindSettingsFile();
 
-// Which file was read, for -v and for messages.
+// Which file was read, for -v.
 QString SettingsFileNote(const TSettingsFile& settings);
+// Where a port is set for r7730ctl: the file read, or when there is none, the places it looks.
+QString SettingsFilePlaces(const TSettingsFile& settings);
 
 } // namespace r7730::cli
