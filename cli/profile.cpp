@@ -131,7 +131,7 @@ std::string ProfileBytes(const QString& path)
         bytes.remove(0, 3);
     const QList<QByteArray> lines = bytes.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        QStringDecoder utf8(QStringDecoder::Utf8);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
         (void)QString(utf8(lines[i]));
         if (utf8.hasError())
             throw TCliFailure(kExitRefused, QStringLiteral("%1 line %2 is not UTF-8 text: save the file as UTF-8; nothing was sent")

@@ -152,6 +152,7 @@ TEST(CliProfile, ALineThatIsNotAKeyOfASectionOrAnEncodingOtherThanUtf8IsRefused)
         {QByteArray("\xFF\xFE[\0w\0a\0n\0]\0", 12), "p.ini is UTF-16 text: save it as UTF-8; nothing was sent"},
         {QByteArray("[\0w\0a\0n\0]\0", 10), "p.ini is UTF-16 text: save it as UTF-8; nothing was sent"},
         {"[ap]\nssid=\xBF\xEC\xB8\xAE\xC1\xFD\n", "p.ini line 2 is not UTF-8 text: save the file as UTF-8; nothing was sent"},
+        {"[ap]\nssid=ab\xC6\n", "p.ini line 2 is not UTF-8 text: save the file as UTF-8; nothing was sent"},
         {"[ap]\nssid=" + longSsid + "\n",
          "p.ini [ap] ssid=" + QString(80, 'x') + "... (200 characters): the SSID takes at most 32 bytes; nothing was sent"},
         {"[wan]\n" + QByteArray(1024 * 1024, ';'), "p.ini is larger than a profile may be (1 MiB, 1048576 bytes); nothing was sent"},
