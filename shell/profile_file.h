@@ -26,9 +26,9 @@ std::vector<std::string> ReadProfileSections(const std::string& path);
 std::vector<std::pair<std::string, std::string>> ReadProfileSection(const std::string& path, const std::string& section);
 
 // Returns false when the file cannot be written (missing folder, no permission); the file is
-// then unchanged. The new content goes to a fresh file in the same folder that is renamed over
-// the old one, so a failure never leaves a half-written file; only where the folder takes no new
-// file but the file itself is writable is the file rewritten in place.
+// then unchanged. The new content is written whole (shell/whole_file.h): a fresh file in the same
+// folder renamed over the old one, so a failure never leaves a half-written file; only where the
+// folder takes no new file but the file itself is writable is the file rewritten in place.
 //
 // A path that is a link is written through: the regular file it points to gets the new text and
 // the link stays a link. A link to nothing, or to anything but a regular file, is refused.
