@@ -17,7 +17,7 @@ QList<QCommandLineOption> GlobalOptions()
         QCommandLineOption({"p", "port"}, "The serial port: a device path, a name such as COM1 or ttyUSB0, or a link.", "PORT"),
         QCommandLineOption("timeout", "How long to wait for one reply, in milliseconds (default 3000).", "MS"),
         QCommandLineOption("json", "One JSON document on standard output."),
-        QCommandLineOption({"v", "verbose"}, "Every frame as hex text on standard error."),
+        QCommandLineOption({"v", "verbose"}, "The settings file read and every frame as hex text on standard error."),
         QCommandLineOption({"h", "help"}, "This text."),
     };
 }
@@ -116,6 +116,9 @@ TInvocation ParseArguments(const QStringList& arguments)
         Refuse(QStringLiteral("unexpected argument \"%1\"").arg(positional.front()));
     if (takesFile)
         invocation.file = positional.front();
+    if (invocation.command == "backup" && invocation.file == "-" && invocation.json)
+        Refuse(QStringLiteral("backup - writes the profile to standard output, where --json would put its document too: "
+                              "leave out one of them"));
 
     if (invocation.command == "signal" && command.isSet("watch"))
         invocation.watchSeconds = PositiveNumber("watch", command.value("watch"), 86400);
@@ -151,7 +154,8 @@ Commands:
   set ap --ssid SSID [--password PW]
   reboot
   factory-reset --yes
-  backup FILE                 status and current access point to a profile file (INI text)
+  backup FILE                 status and current access point to a profile file (INI text); FILE is
+                              a regular file (replaced whole) or - for standard output
   restore FILE [--no-verify]  apply a profile, wait for the device to come back, read back, compare
 
 A set changes only the options given: the others keep the device's values. After a save the
@@ -161,11 +165,13 @@ was sent. --no-verify (set, restore) stores a value with the byte 254 in it (a m
 
 Options:
   -p, --port PORT   the serial port (COM1, ttyUSB0, /dev/ttyUSB0, a link); default: ComPort in
-                    [EnvBoard] of ./cfg/SETUP.INI, whose line settings are used as well
+                    [EnvBoard] of ./cfg/SETUP.INI, or without one of cfg/SETUP.INI in the
+                    window's per-user folder ($XDG_DATA_HOME/r7730-setup, by default
+                    ~/.local/share/r7730-setup); the line settings of that file are used as well
   --timeout MS      how long to wait for one reply (default 3000); a rebooting device is given
                     ten times that
   --json            one JSON document on standard output, for scripts
-  -v, --verbose     every frame as hex text on standard error
+  -v, --verbose     the settings file read, and every frame as hex text, on standard error
   -h, --help        this text
 
 Exit codes: 0 done; 1 port or device failure (no answer within the timeout, hang-up);

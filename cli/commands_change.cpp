@@ -19,7 +19,7 @@ QString IdText(TMessageId id)
 
 TKeyNamer OptionNamer()
 {
-    return {[](const QString& key, const QString& text) { return QStringLiteral("--%1 %2").arg(key, text); },
+    return {[](const QString& key, const QString& text) { return QStringLiteral("--%1 %2").arg(key, Excerpt(text)); },
             [](const QString& key) { return QStringLiteral("--%1").arg(key); }};
 }
 
@@ -171,7 +171,13 @@ int BackupCommand(const TInvocation& invocation, TOutput& output)
         names << SectionName(section.section);
         json.insert(SectionName(section.section), JsonOf(section.texts));
     }
-    output.Line(QStringLiteral("%1 %2: %3 saved to %4").arg(header.model, header.mac, names.join(", "), invocation.file));
+    const QString saved = QStringLiteral("%1 %2: %3 saved to %4").arg(header.model, header.mac, names.join(", "), invocation.file);
+    if (invocation.file == kStandardOutput) {
+        // Standard output holds the profile alone; a person at a terminal still learns what it holds.
+        output.Progress(saved);
+        return kExitDone;
+    }
+    output.Line(saved);
     for (const QString& note : notes)
         output.Line(note);
     output.SetDocument(json);

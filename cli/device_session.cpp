@@ -3,6 +3,8 @@
 #include "cli/device_session.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
@@ -45,10 +47,16 @@ std::string ChoiceString(std::span<const std::string_view> choices, int index)
 
 } // namespace
 
-TDeviceSession::TDeviceSession(TSessionOptions options) : options_(std::move(options))
+TDeviceSession::TDeviceSession(TSessionOptions options) : options_(std::move(options)), settings_(FindSettingsFile())
 {
     TComPort& port = link_.Port();
-    const bool named = LoadPortSettings(port);
+    LogLine(QStringLiteral("Settings file: %1").arg(SettingsFileNote(settings_)));
+    const bool named = LoadPortSettings(port, QFile::encodeName(settings_.path).toStdString());
+    // A relative path in the launcher's file was written for its working folder.
+    const QString filePort = QString::fromStdString(port.Port());
+    if (named && settings_.launchers && filePort.contains(QLatin1Char('/')) && !filePort.startsWith(QLatin1Char('/')) &&
+        QFileInfo::exists(settings_.folder + QLatin1Char('/') + filePort))
+        port.SetPort((settings_.folder + QLatin1Char('/') + filePort).toStdString());
     if (!options_.portName.isEmpty())
         port.SetPort(options_.portName.toStdString());
     else if (!named)
@@ -56,7 +64,7 @@ TDeviceSession::TDeviceSession(TSessionOptions options) : options_(std::move(opt
                           QStringLiteral("no port named: give one with -p PORT (a device path such as /dev/ttyUSB0, "
                                          "a name such as COM1 or ttyUSB0, or a link to the port), or set ComPort in the "
                                          "[EnvBoard] section of %1; `r7730ctl ports` lists the serial ports")
-                              .arg(QString::fromLatin1(kProgramSettingsFile)));
+                              .arg(SettingsFilePlaces(settings_)));
     // The port's events run on this thread, handed over by its event thread.
     port.OnRxChar = [this](TCustomComPort&, int count) { link_.ReadAvailable(count); };
     port.OnError = [this](TCustomComPort&, TComErrors errors) { link_.ReportLineErrors(errors); };

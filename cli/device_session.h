@@ -10,8 +10,8 @@
 // answer to such a read, sent before the save, must not pass for the read-back (WaitForReturn).
 // Bytes waiting in the port when it opens are not this run's and are dropped.
 //
-// The port and its line come from the settings file (cfg/SETUP.INI) as the window takes them;
-// a port named on the command line replaces the file's. -v copies every log line (the TX and RX
+// The port and its line come from the settings file (settings_file.h) as the window takes them;
+// a port named on the command line replaces the file's. -v names the settings file read. -v copies every log line (the TX and RX
 // frames as hex text) to standard error, stamped as the window's log stamps them.
 #include <QElapsedTimer>
 #include <QString>
@@ -19,6 +19,7 @@
 #include <map>
 #include <optional>
 
+#include "cli/settings_file.h"
 #include "device/device_link.h"
 
 class QEventLoop;
@@ -45,6 +46,7 @@ public:
     // The port's line as "115200 8N1".
     QString LineText() const;
     int TimeoutMs() const { return options_.timeoutMs; }
+    const TSettingsFile& SettingsFile() const { return settings_; }
     // How long a rebooting device may take to answer again: ten times the timeout.
     int RebootWaitMs() const { return options_.timeoutMs * 10; }
 
@@ -88,6 +90,7 @@ private:
     void DiscardStaleInput();
 
     TSessionOptions options_;
+    TSettingsFile settings_;
     TDeviceLink link_{*this};
     std::map<std::uint8_t, int> received_; // replies of each kind so far
     std::optional<TStatusReply> status_;

@@ -37,6 +37,16 @@ QString Padded(const QString& text, qsizetype width)
     return text + QString(std::max<qsizetype>(width - DisplayWidth(text), 0), QLatin1Char(' '));
 }
 
+QString Excerpt(const QString& text)
+{
+    constexpr qsizetype kShown = 80;
+    const QList<uint> characters = text.toUcs4();
+    if (characters.size() <= kShown)
+        return text;
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData()), kShown) +
+           QStringLiteral("... (%1 characters)").arg(characters.size());
+}
+
 TOutput::TOutput(bool json) : json_(json), progressShown_(::isatty(STDERR_FILENO) == 1) {}
 
 void TOutput::Line(const QString& line)

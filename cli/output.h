@@ -47,6 +47,10 @@ private:
 qsizetype DisplayWidth(const QString& text);
 QString Padded(const QString& text, qsizetype width);
 
+// A text a person gave, for a message: whole up to 80 characters, else its first 80 followed by
+// "... (N characters)", so a huge value is not echoed back whole.
+QString Excerpt(const QString& text);
+
 // The texts of a section as "key value" fields, in the section's key order.
 QList<std::pair<QString, QString>> FieldsOf(TSection section, const TTexts& texts);
 // The texts as a JSON object, numbers where the key holds one.

@@ -5,14 +5,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/failure.h"
+#include "cli/output.h"
 #include "cli/read_back.h"
 #include "shell/profile_file.h"
+#include "shell/whole_file.h"
 
 namespace r7730::cli {
 namespace {
@@ -40,7 +44,7 @@ QString Quoted(const QString& value)
 TKeyNamer ProfileKeyNamer(const QString& path, TSection section)
 {
     return {[path, section](const QString& key, const QString& text) {
-                return QStringLiteral("%1 [%2] %3=%4").arg(path, SectionName(section), key, text);
+                return QStringLiteral("%1 [%2] %3=%4").arg(path, SectionName(section), key, Excerpt(text));
             },
             [path, section](const QString& key) {
                 return QStringLiteral("a %1= line in [%2] of %3").arg(key, SectionName(section), path);
@@ -49,24 +53,24 @@ TKeyNamer ProfileKeyNamer(const QString& path, TSection section)
 
 void CheckProfileWritable(const QString& path)
 {
-    const QFileInfo file(path);
-    const QFileInfo folder(file.absolutePath());
-    if (file.isDir())
-        throw TCliFailure(kExitRefused, QStringLiteral("%1 is a folder; name a file for the profile").arg(path));
-    if (!folder.isDir())
-        throw TCliFailure(kExitRefused, QStringLiteral("cannot write %1: the folder %2 does not exist").arg(path, folder.filePath()));
-    if (!folder.isWritable())
-        throw TCliFailure(kExitRefused, QStringLiteral("cannot write %1: the folder %2 is not writable").arg(path, folder.filePath()));
+    if (path == kStandardOutput)
+        return;
+    const TWholeFileTarget target = WholeFileTarget(QFile::encodeName(path).toStdString());
+    if (!target.refusal.empty())
+        throw TCliFailure(kExitRefused, QStringLiteral("%1 is %2, not a regular file: name a regular file for the profile, "
+                                                       "or - for standard output")
+                                            .arg(path, QString::fromStdString(target.refusal)));
+    const QString folder = QFile::decodeName(QByteArray::fromStdString(target.Folder()));
+    const QFileInfo folderInfo(folder);
+    if (!folderInfo.isDir())
+        throw TCliFailure(kExitRefused, QStringLiteral("cannot write %1: the folder %2 does not exist").arg(path, folder));
+    if (!folderInfo.isWritable())
+        throw TCliFailure(kExitRefused, QStringLiteral("cannot write %1: the folder %2 is not writable").arg(path, folder));
 }
 
 void WriteProfile(const QString& path, const TProfileHeader& header, const std::vector<TProfileSection>& sections,
                   const QStringList& notes)
 {
-    const QString partial = path + QStringLiteral(".part");
-    auto fail = [&](const QString& why) {
-        QFile::remove(partial);
-        throw TCliFailure(kExitDevice, QStringLiteral("cannot write %1: %2").arg(path, why));
-    };
     QStringList lines = {
         QStringLiteral("; r7730ctl backup of a device's settings"),
         QStringLiteral("; device: %1, firmware %2").arg(header.model, header.firmware),
@@ -83,54 +87,117 @@ void WriteProfile(const QString& path, const TProfileHeader& header, const std::
     for (const TProfileSection& section : sections)
         lines << QString() << QStringLiteral("[%1]").arg(SectionName(section.section));
 
-    QFile file(partial);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        fail(file.errorString());
-    file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        fail(file.errorString());
-
     // The keys go in through the INI layer, each at the end of its section.
+    std::vector<TProfileEntry> entries;
     for (const TProfileSection& section : sections)
-        for (const QString& key : SectionKeys(section.section)) {
-            const auto text = section.texts.find(key);
-            if (text != section.texts.end() &&
-                !WriteProfileString(partial.toStdString(), SectionName(section.section).toStdString(), key.toStdString(),
-                                    Quoted(text->second).toStdString()))
-                fail(QStringLiteral("the INI layer could not write key %1").arg(key));
-        }
-    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) != 0)
-        fail(QString::fromLocal8Bit(std::strerror(errno)));
+        for (const QString& key : SectionKeys(section.section))
+            if (const auto text = section.texts.find(key); text != section.texts.end())
+                entries.push_back({SectionName(section.section).toStdString(), key.toStdString(), Quoted(text->second).toStdString()});
+    const std::string content = WithProfileStrings((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toStdString(), entries);
+
+    if (path == kStandardOutput) {
+        std::fflush(stdout);
+        if (!WriteAllBytes(STDOUT_FILENO, content))
+            throw TCliFailure(kExitDevice, QStringLiteral("cannot write the profile to standard output: %1")
+                                               .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return;
+    }
+    CheckProfileWritable(path);
+    // Readable by its owner only: it holds the access point's password.
+    if (!WriteWholeFile(QFile::encodeName(path).toStdString(), content, S_IRUSR | S_IWUSR))
+        throw TCliFailure(kExitDevice, QStringLiteral("cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
 }
+
+namespace {
+
+// The whole file, checked for what a person's editor may have made of it; a UTF-8 byte-order
+// mark is dropped.
+std::string ProfileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        throw TCliFailure(kExitRefused, QStringLiteral("cannot read the profile %1").arg(path));
+    QByteArray bytes = file.read(kMaxProfileBytes + 1);
+    if (bytes.size() > kMaxProfileBytes)
+        throw TCliFailure(kExitRefused, QStringLiteral("%1 is larger than a profile may be (1 MiB, %2 bytes); nothing was sent")
+                                            .arg(path)
+                                            .arg(kMaxProfileBytes));
+    // A byte-order mark of UTF-16, or a NUL beside the first character.
+    const bool utf16 = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") ||
+                       (bytes.size() >= 2 && (bytes[0] == '\0') != (bytes[1] == '\0'));
+    if (utf16)
+        throw TCliFailure(kExitRefused, QStringLiteral("%1 is UTF-16 text: save it as UTF-8; nothing was sent").arg(path));
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+        (void)QString(utf8(lines[i]));
+        if (utf8.hasError())
+            throw TCliFailure(kExitRefused, QStringLiteral("%1 line %2 is not UTF-8 text: save the file as UTF-8; nothing was sent")
+                                                .arg(path)
+                                                .arg(i + 1));
+    }
+    return bytes.toStdString();
+}
+
+// The file's sections and keys, each line as the INI layer's strict reading takes it.
+TStrictProfile ProfileLines(const QString& path)
+{
+    const TStrictProfile profile = ParseProfileStrictly(ProfileBytes(path));
+    const QString line = Excerpt(QString::fromStdString(profile.faultText));
+    const QString byte = QStringLiteral("%1").arg(profile.controlByte, 2, 16, QLatin1Char('0')).toUpper();
+    switch (profile.fault) {
+    case TProfileFault::None:
+        return profile;
+    case TProfileFault::KeyOutsideSection:
+        throw TCliFailure(kExitRefused, QStringLiteral("%1 line %2: \"%3\" stands above the first section (the sections are "
+                                                       "%4); nothing was sent")
+                                            .arg(path)
+                                            .arg(profile.faultLine)
+                                            .arg(line, SectionList()));
+    case TProfileFault::NotAKeyLine:
+        throw TCliFailure(kExitRefused, QStringLiteral("%1 line %2: \"%3\" is neither key=value, [section] nor a comment "
+                                                       "(; or #); nothing was sent")
+                                            .arg(path)
+                                            .arg(profile.faultLine)
+                                            .arg(line));
+    case TProfileFault::ControlByte:
+        throw TCliFailure(kExitRefused, QStringLiteral("%1 line %2 holds the control byte 0x%3, which no value may carry (a "
+                                                       "tab only as a blank around a value); nothing was sent")
+                                            .arg(path)
+                                            .arg(profile.faultLine)
+                                            .arg(byte));
+    }
+    return profile;
+}
+
+} // namespace
 
 std::vector<TProfileSection> ReadProfile(const QString& path, bool noVerify)
 {
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable())
-        throw TCliFailure(kExitRefused, QStringLiteral("cannot read the profile %1").arg(path));
-    const std::string file = path.toStdString();
-
+    const TStrictProfile profile = ProfileLines(path);
     std::map<TSection, TTexts> found;
-    for (const std::string& name : ReadProfileSections(file)) {
+    for (const std::string& name : profile.sections) {
         const std::optional<TSection> section = SectionNamed(QString::fromStdString(name));
         if (!section)
             throw TCliFailure(kExitRefused, QStringLiteral("%1: unknown section [%2] (the sections are %3); nothing was sent")
-                                                .arg(path, QString::fromStdString(name), SectionList()));
-        TTexts& texts = found[*section];
-        const QStringList& keys = SectionKeys(*section);
-        for (const auto& [keyText, valueText] : ReadProfileSection(file, name)) {
-            const QString key = QString::fromStdString(keyText).toLower();
-            if (!keys.contains(key))
-                throw TCliFailure(kExitRefused, QStringLiteral("%1 [%2]: unknown key \"%3\" (the keys are %4); nothing was sent")
-                                                    .arg(path, SectionName(*section), QString::fromStdString(keyText),
-                                                         keys.join(QStringLiteral(", "))));
-            if (texts.count(key))
-                throw TCliFailure(kExitRefused, QStringLiteral("%1 [%2]: %3 is written twice; nothing was sent")
-                                                    .arg(path, SectionName(*section), key));
-            texts[key] = QString::fromStdString(valueText);
-        }
+                                                .arg(path, Excerpt(QString::fromStdString(name)), SectionList()));
+        found[*section];
+    }
+    for (const TProfileLineEntry& line : profile.entries) {
+        const TSection section = *SectionNamed(QString::fromStdString(line.entry.section));
+        TTexts& texts = found[section];
+        const QStringList& keys = SectionKeys(section);
+        const QString key = QString::fromStdString(line.entry.key).toLower();
+        if (!keys.contains(key))
+            throw TCliFailure(kExitRefused, QStringLiteral("%1 [%2]: unknown key \"%3\" (the keys are %4); nothing was sent")
+                                                .arg(path, SectionName(section), Excerpt(QString::fromStdString(line.entry.key)),
+                                                     keys.join(QStringLiteral(", "))));
+        if (texts.count(key))
+            throw TCliFailure(kExitRefused, QStringLiteral("%1 [%2]: %3 is written twice; nothing was sent")
+                                                .arg(path, SectionName(section), key));
+        texts[key] = QString::fromStdString(line.entry.value);
     }
     if (found.empty())
         throw TCliFailure(kExitRefused, QStringLiteral("%1 holds no section to restore (the sections are %2)").arg(path, SectionList()));

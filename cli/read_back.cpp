@@ -6,7 +6,6 @@
 
 #include "cli/device_session.h"
 #include "cli/failure.h"
-#include "device/port_defaults.h"
 
 namespace r7730::cli {
 namespace {
@@ -111,7 +110,7 @@ TChangeReport Apply(TDeviceSession& session, const TPreparedChange& change)
                                              "new line %3: the setup link itself moved. Set the port to that line "
                                              "([EnvBoard] of %4, or the window's port setup) to reach it again")
                                   .arg(portLine, Seconds(waitMs), session.LineText(),
-                                       QString::fromLatin1(kProgramSettingsFile));
+                                       session.SettingsFile().path);
         }
     }
     if (!status) {

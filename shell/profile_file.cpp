@@ -1,7 +1,8 @@
 #include "shell/profile_file.h"
 
+#include "shell/whole_file.h"
+
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -17,16 +18,9 @@ struct TProfileLine {
     std::string ending; // "\r\n", "\n" or "" for a last line without one
 };
 
-std::vector<TProfileLine> ReadLines(const std::string& path, bool& exists)
+std::vector<TProfileLine> SplitLines(const std::string& all)
 {
     std::vector<TProfileLine> lines;
-    std::ifstream file(path, std::ios::binary);
-    exists = static_cast<bool>(file);
-    if (!exists)
-        return lines;
-    std::stringstream content;
-    content << file.rdbuf();
-    const std::string all = content.str();
     std::size_t start = 0;
     while (start < all.size()) {
         std::size_t newline = all.find('\n', start);
@@ -44,6 +38,17 @@ std::vector<TProfileLine> ReadLines(const std::string& path, bool& exists)
         start = newline + 1;
     }
     return lines;
+}
+
+std::vector<TProfileLine> ReadLines(const std::string& path, bool& exists)
+{
+    std::ifstream file(path, std::ios::binary);
+    exists = static_cast<bool>(file);
+    if (!exists)
+        return {};
+    std::stringstream content;
+    content << file.rdbuf();
+    return SplitLines(content.str());
 }
 
 std::string TrimBlanks(const std::string& text)
@@ -146,77 +151,13 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
 
 namespace {
 
-// The file a write goes to: the path itself, or the regular file a link at the path points to.
-// Empty when the path is a link to nothing, or to something other than a regular file, or is
-// not a regular file itself.
-std::string WriteTarget(const std::string& path)
-{
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0)
-        return errno == ENOENT ? path : std::string();
-    if (S_ISREG(status.st_mode))
-        return path;
-    if (!S_ISLNK(status.st_mode))
-        return {};
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved)
-        return {};
-    std::string target = resolved;
-    std::free(resolved);
-    if (::lstat(target.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-        return {};
-    return target;
-}
-
-bool WriteAll(int fd, const std::string& content)
-{
-    const char* data = content.data();
-    std::size_t left = content.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// The new text in a fresh file beside the target, then renamed over it: a failure never leaves
-// a half-written file. The fresh file is made with O_EXCL and O_NOFOLLOW, so nothing planted
-// under its name is ever opened.
-bool ReplaceByRename(const std::string& target, const std::string& content, mode_t mode)
-{
-    const std::string::size_type slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temporary = folder + "/." + name + "." + std::to_string(::getpid()) + "." + std::to_string(attempt);
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            return false;
-        }
-        bool ok = WriteAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-        ok = ::close(fd) == 0 && ok;
-        ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
-        if (!ok)
-            ::unlink(temporary.c_str());
-        return ok;
-    }
-    return false;
-}
-
 // For a folder that cannot take a new file while the file itself is writable.
 bool RewriteInPlace(const std::string& target, const std::string& content)
 {
     const int fd = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool ok = ::ftruncate(fd, 0) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
+    bool ok = ::ftruncate(fd, 0) == 0 && WriteAllBytes(fd, content) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     return ok;
 }
@@ -284,15 +225,10 @@ bool WriteProfileString(const std::string& path, const std::string& section, con
     return WriteProfileStrings(path, {{section, key, value}});
 }
 
-bool WriteProfileStrings(const std::string& path, const std::vector<TProfileEntry>& entries)
+std::string WithProfileStrings(const std::string& text, const std::vector<TProfileEntry>& entries)
 {
-    const std::string target = WriteTarget(path);
-    if (target.empty())
-        return false;
-    bool exists = false;
-    std::vector<TProfileLine> lines = ReadLines(target, exists);
-
-    // New lines follow the file's own line ending; a new file gets CR LF.
+    std::vector<TProfileLine> lines = SplitLines(text);
+    // New lines follow the text's own line ending; a text without one gets CR LF.
     std::string ending = "\r\n";
     for (const TProfileLine& line : lines)
         if (!line.ending.empty()) {
@@ -304,15 +240,84 @@ bool WriteProfileStrings(const std::string& path, const std::vector<TProfileEntr
     std::string content;
     for (const TProfileLine& line : lines)
         content += line.text + line.ending;
+    return content;
+}
 
-    struct stat status {};
-    const bool present = ::stat(target.c_str(), &status) == 0;
-    if (present && ::access(target.c_str(), W_OK) != 0)
+bool WriteProfileStrings(const std::string& path, const std::vector<TProfileEntry>& entries)
+{
+    const TWholeFileTarget target = WholeFileTarget(path);
+    if (!target.refusal.empty())
         return false;
-    const mode_t mode = present ? (status.st_mode & 07777) : 0644;
-    if (ReplaceByRename(target, content, mode))
+    if (target.exists && ::access(target.path.c_str(), W_OK) != 0)
+        return false;
+    std::string text;
+    if (target.exists) {
+        std::ifstream file(target.path, std::ios::binary);
+        std::stringstream content;
+        content << file.rdbuf();
+        text = content.str();
+    }
+    const std::string content = WithProfileStrings(text, entries);
+    if (WriteWholeFile(target.path, content, std::nullopt))
         return true;
-    return present && (errno == EACCES || errno == EPERM || errno == EROFS) && RewriteInPlace(target, content);
+    return target.exists && (errno == EACCES || errno == EPERM || errno == EROFS) && RewriteInPlace(target.path, content);
+}
+
+namespace {
+
+bool IsControl(unsigned char byte)
+{
+    return byte < 0x20 || byte == 0x7F;
+}
+
+bool IsComment(const std::string& line)
+{
+    const std::string trimmed = TrimBlanks(line);
+    return !trimmed.empty() && (trimmed.front() == ';' || trimmed.front() == '#');
+}
+
+} // namespace
+
+TStrictProfile ParseProfileStrictly(const std::string& text)
+{
+    TStrictProfile profile;
+    const std::vector<TProfileLine> lines = SplitLines(text);
+    std::string section;
+    bool inSection = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i].text;
+        auto fault = [&](TProfileFault kind, unsigned char byte = 0) {
+            profile.fault = kind;
+            profile.faultLine = static_cast<int>(i) + 1;
+            profile.faultText = kind == TProfileFault::ControlByte ? std::string() : TrimBlanks(line);
+            profile.controlByte = byte;
+            return profile;
+        };
+        if (TrimBlanks(line).empty() || IsComment(line))
+            continue;
+        // Tabs pass only as the blanks around a name or value, which are trimmed.
+        std::string name, key, value;
+        const bool isSection = SectionName(line, name);
+        const bool isKey = !isSection && KeyValue(line, key, value);
+        for (const unsigned char byte : line)
+            if (IsControl(byte) && byte != '\t')
+                return fault(TProfileFault::ControlByte, byte);
+        for (const unsigned char byte : isKey ? key + value : name)
+            if (IsControl(byte))
+                return fault(TProfileFault::ControlByte, byte);
+        if (isSection) {
+            section = name;
+            inSection = true;
+            profile.sections.push_back(name);
+        } else if (!isKey) {
+            return fault(TProfileFault::NotAKeyLine);
+        } else if (!inSection) {
+            return fault(TProfileFault::KeyOutsideSection);
+        } else {
+            profile.entries.push_back({{section, key, value}, static_cast<int>(i) + 1});
+        }
+    }
+    return profile;
 }
 
 } // namespace r7730

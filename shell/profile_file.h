@@ -11,7 +11,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-#include <vector>
 
 namespace r7730 {
 
@@ -27,9 +26,9 @@ std::vector<std::string> ReadProfileSections(const std::string& path);
 std::vector<std::pair<std::string, std::string>> ReadProfileSection(const std::string& path, const std::string& section);
 
 // Returns false when the file cannot be written (missing folder, no permission); the file is
-// then unchanged. The new content goes to a fresh file in the same folder that is renamed over
-// the old one, so a failure never leaves a half-written file; only where the folder takes no new
-// file but the file itself is writable is the file rewritten in place.
+// then unchanged. The new content is written whole (shell/whole_file.h): a fresh file in the same
+// folder renamed over the old one, so a failure never leaves a half-written file; only where the
+// folder takes no new file but the file itself is writable is the file rewritten in place.
 //
 // A path that is a link is written through: the regular file it points to gets the new text and
 // the link stays a link. A link to nothing, or to anything but a regular file, is refused.
@@ -44,5 +43,37 @@ struct TProfileEntry {
 
 // Several keys in one replacement of the file, in order, with the same rules.
 bool WriteProfileStrings(const std::string& path, const std::vector<TProfileEntry>& entries);
+
+// The text with these keys set as WriteProfileStrings sets them in a file; new lines take the
+// text's own line ending (CR LF when it has none).
+std::string WithProfileStrings(const std::string& text, const std::vector<TProfileEntry>& entries);
+
+// A profile read strictly, for a file whose every line a program acts on (r7730ctl's restore);
+// the settings file stays read leniently by the functions above. Every line must be blank, a
+// comment (";" or "#" first), a "[Section]", or a "key=value" under a section; outside comments
+// no control byte may stand anywhere but a tab in the blanks around a name or value, which are
+// trimmed off. The first line that breaks a rule is the fault.
+enum class TProfileFault {
+    None,
+    KeyOutsideSection, // a "key=value" above the first section
+    NotAKeyLine,       // neither blank, comment, section nor "key=value"
+    ControlByte,       // a control byte (below 0x20, or 0x7F), a tab inside a name or value included
+};
+
+struct TProfileLineEntry {
+    TProfileEntry entry;
+    int line = 0; // counted from 1
+};
+
+struct TStrictProfile {
+    TProfileFault fault = TProfileFault::None;
+    int faultLine = 0;            // counted from 1
+    std::string faultText;        // that line trimmed (empty for a control byte)
+    unsigned char controlByte = 0;
+    std::vector<std::string> sections;     // each "[Section]" line's name, in file order
+    std::vector<TProfileLineEntry> entries; // in file order, values as ReadProfileString gives them
+};
+
+TStrictProfile ParseProfileStrictly(const std::string& text);
 
 } // namespace r7730

@@ -133,3 +133,38 @@ TEST(CliProfile, WrittenForItsOwnerAndReadBackInApplyOrder)
     EXPECT_EQ(read[2].texts, sections[0].texts);
     EXPECT_EQ(FailureOf([] { CheckProfileWritable("no-such-folder/unit.ini"); }).first, 2);
 }
+
+TEST(CliProfile, ALineThatIsNotAKeyOfASectionOrAnEncodingOtherThanUtf8IsRefused)
+{
+    TTempWorkingFolder folder;
+    const QByteArray longSsid(200, 'x');
+    const std::vector<std::pair<QByteArray, QString>> cases = {
+        {"ip=10.0.0.5\n[wan]\n",
+         "p.ini line 1: \"ip=10.0.0.5\" stands above the first section (the sections are wan, tcp, ap, serial); nothing was sent"},
+        {"[wan]\n; fine\n\nip 10.0.0.5\n",
+         "p.ini line 4: \"ip 10.0.0.5\" is neither key=value, [section] nor a comment (; or #); nothing was sent"},
+        {QByteArray("[ap]\nssid=ab\0cd\n", 15),
+         "p.ini line 2 holds the control byte 0x00, which no value may carry (a tab only as a blank around a value); nothing "
+         "was sent"},
+        {"[ap]\r\nssid=\tab\tcd \r\n",
+         "p.ini line 2 holds the control byte 0x09, which no value may carry (a tab only as a blank around a value); nothing "
+         "was sent"},
+        {QByteArray("\xFF\xFE[\0w\0a\0n\0]\0", 12), "p.ini is UTF-16 text: save it as UTF-8; nothing was sent"},
+        {QByteArray("[\0w\0a\0n\0]\0", 10), "p.ini is UTF-16 text: save it as UTF-8; nothing was sent"},
+        {"[ap]\nssid=\xBF\xEC\xB8\xAE\xC1\xFD\n", "p.ini line 2 is not UTF-8 text: save the file as UTF-8; nothing was sent"},
+        {"[ap]\nssid=ab\xC6\n", "p.ini line 2 is not UTF-8 text: save the file as UTF-8; nothing was sent"},
+        {"[ap]\nssid=" + longSsid + "\n",
+         "p.ini [ap] ssid=" + QString(80, 'x') + "... (200 characters): the SSID takes at most 32 bytes; nothing was sent"},
+        {"[wan]\n" + QByteArray(1024 * 1024, ';'), "p.ini is larger than a profile may be (1 MiB, 1048576 bytes); nothing was sent"},
+    };
+    for (const auto& [content, message] : cases) {
+        ASSERT_TRUE(WriteWholeFile("p.ini", content));
+        EXPECT_EQ(FailureOf([] { ReadProfile("p.ini", false); }), std::make_pair(2, message)) << content.left(40).toStdString();
+    }
+
+    // As Windows Notepad saves it: a UTF-8 byte-order mark and CR LF.
+    ASSERT_TRUE(WriteWholeFile("p.ini", "\xEF\xBB\xBF[ap]\r\n# the office\r\nssid = 우리집\t\r\npassword=\r\n"));
+    const std::vector<TProfileSection> read = ReadProfile("p.ini", false);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].texts, (TTexts{{"ssid", "우리집"}, {"password", ""}}));
+}

@@ -1,12 +1,18 @@
 // The real r7730ctl against the simulated device (and a pseudo-terminal nobody answers on): what
 // a technician and a script see, and what the device ends up holding.
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <map>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "support/pseudo_terminal.h"
 #include "support/qt_printers.h"
@@ -16,6 +22,7 @@
 using r7730::testing::ReadWholeFile;
 using r7730::testing::SimulatorProcess;
 using r7730::testing::TPseudoTerminal;
+using r7730::testing::WriteWholeFile;
 
 namespace {
 
@@ -25,13 +32,21 @@ struct TRun {
     QString err;
 };
 
-// Runs r7730ctl to its end in the folder.
-TRun RunCtl(const QStringList& arguments, const QString& folder)
+// Runs r7730ctl to its end in the folder. Its home is the folder's "home", so no settings file
+// of the person running the tests is found; environment adds to or (with an empty value) takes
+// out of that.
+TRun RunCtl(const QStringList& arguments, const QString& folder, const std::map<QString, QString>& environment = {})
 {
     QProcess process;
     process.setProgram(QStringLiteral(R7730CTL_BINARY));
     process.setArguments(arguments);
     process.setWorkingDirectory(folder);
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    variables.insert("HOME", QDir(folder).filePath("home"));
+    variables.remove("XDG_DATA_HOME");
+    for (const auto& [name, value] : environment)
+        value.isEmpty() ? variables.remove(name) : variables.insert(name, value);
+    process.setProcessEnvironment(variables);
     process.start();
     process.waitForFinished(30000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
@@ -262,4 +277,85 @@ TEST_F(R7730ctl, ASerialSaveTellsWhichLineTheDeviceAnswersOn)
     const TRun lost = ctl({"status"});
     EXPECT_EQ(lost.exitCode, 1);
     EXPECT_TRUE(lost.err.contains("(line 115200 8N1)")) << lost.err.toStdString();
+}
+
+TEST_F(R7730ctl, BackupReplacesOnlyARegularFileAndTakesDashForStandardOutput)
+{
+    Start();
+    QDir here(folder.path());
+    ASSERT_TRUE(here.mkpath("folder") && here.mkpath("shared"));
+    ASSERT_EQ(::mkfifo(folder.filePath("fifo").toLocal8Bit().constData(), 0600), 0);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = folder.filePath("socket").toLocal8Bit();
+    ASSERT_LT(static_cast<std::size_t>(socketPath.size()), sizeof(address.sun_path));
+    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ::close(listener);
+    ASSERT_TRUE(QFile::link(folder.filePath("folder"), folder.filePath("to-folder")));
+
+    const QString advice = ", not a regular file: name a regular file for the profile, or - for standard output\n";
+    const std::vector<std::pair<QString, QString>> refused = {
+        {"fifo", "a FIFO"}, {"socket", "a socket"}, {"folder", "a folder"}, {"to-folder", "a link to a folder"}};
+    for (const auto& [name, kind] : refused) {
+        const TRun run = Ctl({"backup", name});
+        EXPECT_EQ(run.exitCode, 2) << name.toStdString();
+        EXPECT_EQ(run.err, "r7730ctl: " + name + " is " + kind + advice);
+    }
+    struct stat fifo {};
+    EXPECT_TRUE(::lstat(folder.filePath("fifo").toLocal8Bit().constData(), &fifo) == 0 && S_ISFIFO(fifo.st_mode));
+    EXPECT_TRUE(Received().isEmpty()) << "nothing is read from the device before the file is known to be writable";
+
+    // A planted FILE.part is never followed; a FILE linked to a regular file is replaced there.
+    ASSERT_TRUE(WriteWholeFile(folder.filePath("victim"), "keep me\n"));
+    ASSERT_TRUE(WriteWholeFile(folder.filePath("shared/unit.ini"), "old\n"));
+    ASSERT_TRUE(QFile::link(folder.filePath("victim"), folder.filePath("unit.ini.part")));
+    ASSERT_TRUE(QFile::link(folder.filePath("shared/unit.ini"), folder.filePath("unit.ini")));
+    const TRun linked = Ctl({"backup", "unit.ini"});
+    EXPECT_EQ(linked.exitCode, 0) << linked.err.toStdString();
+    EXPECT_EQ(ReadWholeFile(folder.filePath("victim")), "keep me\n");
+    EXPECT_TRUE(QFileInfo(folder.filePath("unit.ini")).isSymLink());
+    EXPECT_TRUE(ReadWholeFile(folder.filePath("shared/unit.ini")).contains("\n[wan]\nip=192.168.0.10\n"));
+    EXPECT_EQ(QDir(folder.filePath("shared")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"unit.ini"});
+
+    const TRun dash = Ctl({"backup", "-"});
+    EXPECT_EQ(dash.exitCode, 0) << dash.err.toStdString();
+    EXPECT_TRUE(dash.out.startsWith("; r7730ctl backup of a device's settings\n; device: R7730LX, firmware 1.03\n"));
+    EXPECT_TRUE(dash.out.endsWith("\n[serial]\nbaud=115200\ndata=8\nparity=none\nstop=1\nflow=none\n")) << dash.out.toStdString();
+    EXPECT_FALSE(QFile::exists(folder.filePath("-")));
+}
+
+TEST_F(R7730ctl, WithoutAWorkingFolderSettingsFileTheLaunchersIsRead)
+{
+    Start();
+    QDir here(folder.path());
+    // The launcher's working folders under HOME and under XDG_DATA_HOME, each naming the device
+    // through a link of its own folder.
+    for (const QString& work : {"home/.local/share/r7730-setup", "data/r7730-setup"}) {
+        ASSERT_TRUE(here.mkpath(work + "/cfg") && here.mkpath("elsewhere"));
+        ASSERT_TRUE(WriteWholeFile(here.filePath(work + "/cfg/SETUP.INI"), "[EnvBoard]\r\nComPort=dev/R7730LX\r\n"));
+        ASSERT_TRUE(here.mkpath(work + "/dev"));
+        ASSERT_TRUE(QFile::link(QString::fromStdString(simulator->linkPath()), here.filePath(work + "/dev/R7730LX")));
+    }
+    const QString note = "Settings file: %1/cfg/SETUP.INI (there is no ./cfg/SETUP.INI here: the launcher's working folder's)";
+    const std::vector<std::pair<std::map<QString, QString>, QString>> cases = {
+        {{}, here.filePath("home/.local/share/r7730-setup")},
+        {{{"XDG_DATA_HOME", here.filePath("data")}}, here.filePath("data/r7730-setup")},
+        {{{"XDG_DATA_HOME", "data"}}, here.filePath("home/.local/share/r7730-setup")}, // not absolute: ignored
+    };
+    for (auto [environment, work] : cases) {
+        environment["HOME"] = here.filePath("home");
+        const TRun run = RunCtl({"-v", "--json", "status"}, here.filePath("elsewhere"), environment);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(note.arg(work))) << run.err.toStdString();
+        EXPECT_EQ(QJsonDocument::fromJson(run.out.toUtf8())["port"].toString(), work + "/dev/R7730LX");
+    }
+    // The working folder's own file comes first.
+    ASSERT_TRUE(here.mkpath("elsewhere/cfg"));
+    ASSERT_TRUE(WriteWholeFile(here.filePath("elsewhere/cfg/SETUP.INI"), "[EnvBoard]\r\nComPort=" + here.filePath("absent").toUtf8()));
+    const TRun own = RunCtl({"-v", "status"}, here.filePath("elsewhere"));
+    EXPECT_TRUE(own.err.contains("Settings file: ./cfg/SETUP.INI\n")) << own.err.toStdString();
+    EXPECT_TRUE(own.err.contains("cannot open the port " + here.filePath("absent") + ": No such file")) << own.err.toStdString();
 }
