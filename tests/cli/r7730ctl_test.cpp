@@ -333,7 +333,7 @@ TEST_F(R7730ctl, WithoutAWorkingFolderSettingsFileTheLaunchersIsRead)
     QDir here(folder.path());
     // The launcher's working folders under HOME and under XDG_DATA_HOME, each naming the device
     // through a link of its own folder.
-    for (const QString& work : {"home/.local/share/r7730-setup", "data/r7730-setup"}) {
+    for (const QString work : {"home/.local/share/r7730-setup", "data/r7730-setup"}) {
         ASSERT_TRUE(here.mkpath(work + "/cfg") && here.mkpath("elsewhere"));
         ASSERT_TRUE(WriteWholeFile(here.filePath(work + "/cfg/SETUP.INI"), "[EnvBoard]\r\nComPort=dev/R7730LX\r\n"));
         ASSERT_TRUE(here.mkpath(work + "/dev"));

@@ -52,10 +52,11 @@ TEST(WholeFile, OnlyANewPathARegularFileOrALinkToOneTakesAWholeFile)
         const TWholeFileTarget target = WholeFileTarget(expected.path);
         EXPECT_EQ(target.refusal, expected.refusal) << expected.path;
         EXPECT_EQ(target.exists, expected.exists) << expected.path;
-        if (expected.refusal.empty())
+        if (expected.refusal.empty()) {
             EXPECT_EQ(target.path, expected.target) << expected.path;
-        if (!expected.refusal.empty())
+        } else {
             EXPECT_FALSE(WriteWholeFile(expected.path, "new\n", std::nullopt)) << expected.path;
+        }
     }
 
     // Through the link the file is replaced with the permissions asked for; the link stays.
