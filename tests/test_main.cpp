@@ -1,6 +1,15 @@
-// main() of every test binary: GoogleTest inside a QApplication, offscreen when there is no
-// display, so tests run the same on a desktop, under CI and during test discovery.
+// main() of every test binary: GoogleTest inside the Qt application its layer may have. The
+// window's and the program's tests get a widgets application, offscreen when there is no
+// display, so they run the same on a desktop, under CI and during test discovery; the
+// window-free layers get a core application only, so a widget that creeps into them fails to
+// link instead of passing unnoticed.
+#ifdef R7730_TEST_WIDGETS
 #include <QApplication>
+using TTestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TTestApplication = QCoreApplication;
+#endif
 #include <QDir>
 #include <QStandardPaths>
 #include <cstdlib>
@@ -18,6 +27,6 @@ int main(int argc, char** argv)
         setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     }
     ::testing::InitGoogleTest(&argc, argv);
-    QApplication application(argc, argv);
+    TTestApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }
