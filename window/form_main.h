@@ -126,8 +126,9 @@ public:
     void RG_TCP_ModeClick();
 
     // --- form_main_numeric_fields.cpp: the key filter and field advance of number boxes -
-    // True when the typed character may enter the box.
-    bool Edit_IP1KeyPress(QChar key);
+    // True when the typed text (a key's character, or what an input method commits) may enter
+    // the box; otherwise tells the user.
+    bool Edit_IP1KeyPress(const QString& typed);
     void Edit_IP1KeyDown(int key);
 
     // --- form_main_access_point.cpp: access point commands ------------------------------
