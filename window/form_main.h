@@ -139,6 +139,8 @@ public:
     // --- form_main_scan_grid.cpp: the scan grid's shapes, drawing and double click ------
     void LayOutScanGridFirstUse();
     void Btn_InitGridClick();
+    // Draws the cell's text after the grid has drawn the cell, with the painter's pen as the
+    // grid left it (the highlighted-text colour on a selected cell).
     void APList_GridDrawCell(QPainter& painter, int row, int column, const QRect& rect, const QString& text);
     void APList_GridDblClick();
 
