@@ -41,18 +41,6 @@ bool TFixedCellGrid::OnFixedCells(const QPoint& point) const
     return point.y() < FixedRowHeight() || point.x() < FixedColumnWidth();
 }
 
-QModelIndex TFixedCellGrid::indexAt(const QPoint& point) const
-{
-    // Over the fixed cells the point shows a fixed cell, not the scrolled one beneath it.
-    const bool inFixedRow = point.y() < FixedRowHeight();
-    const bool inFixedColumn = point.x() < FixedColumnWidth();
-    if (!inFixedRow && !inFixedColumn)
-        return QTableWidget::indexAt(point);
-    const int row = inFixedRow ? 0 : rowAt(point.y());
-    const int column = inFixedColumn ? 0 : columnAt(point.x());
-    return row < 0 || column < 0 ? QModelIndex() : model()->index(row, column);
-}
-
 void TFixedCellGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
 {
     QTableWidget::scrollTo(index, hint);

@@ -18,7 +18,6 @@ class TFixedCellGrid : public QTableWidget {
 public:
     using QTableWidget::QTableWidget;
 
-    QModelIndex indexAt(const QPoint& point) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 protected:
