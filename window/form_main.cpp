@@ -51,7 +51,7 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent, TBackPage
     WireNumericFields({page.Edit_IP1, page.Edit_IP2, page.Edit_IP3, page.Edit_IP4, page.Edit_GW1, page.Edit_GW2,
                        page.Edit_GW3, page.Edit_GW4, page.Edit_SM1, page.Edit_SM2, page.Edit_SM3, page.Edit_SM4,
                        page.Edit_SvrIP1, page.Edit_SvrIP2, page.Edit_SvrIP3, page.Edit_SvrIP4},
-                      {page.CB_Server_ExpTime->lineEdit(), page.Edit_Server_Port, page.Edit_SvrPort_app});
+                      {page.CB_Server_ExpTime, page.Edit_Server_Port, page.Edit_SvrPort_app});
     WirePortSetup();
     WireLocalTools();
     if (backPages == TBackPages::WithTheWindow)

@@ -127,8 +127,9 @@ public:
     void RG_TCP_ModeClick();
 
     // --- form_main_numeric_fields.cpp: the key filter and field advance of number boxes -
-    // True when the typed character may enter the box.
-    bool Edit_IP1KeyPress(QChar key);
+    // True when the typed text (a key's character, or what an input method commits) may enter
+    // the box; otherwise tells the user.
+    bool Edit_IP1KeyPress(const QString& typed);
     void Edit_IP1KeyDown(int key);
 
     // --- form_main_access_point.cpp: access point commands ------------------------------
@@ -139,6 +140,8 @@ public:
     // --- form_main_scan_grid.cpp: the scan grid's shapes, drawing and double click ------
     void LayOutScanGridFirstUse();
     void Btn_InitGridClick();
+    // Draws the cell's text after the grid has drawn the cell, with the painter's pen as the
+    // grid left it (the highlighted-text colour on a selected cell).
     void APList_GridDrawCell(QPainter& painter, int row, int column, const QRect& rect, const QString& text);
     void APList_GridDblClick();
 

@@ -1,9 +1,12 @@
-// The number boxes: a key filter that lets only digits, the blank and backspace in, and in the
-// address boxes a blank that moves on to the next box, so an address can be typed as four
-// numbers separated by blanks. The blank does not stay in the box it leaves.
-#include <QComboBox>
+// The number boxes: a filter that lets only digits, the blank and backspace in, whether typed
+// or committed by an input method (a Hangul input method sends whole syllables that way, past
+// the key events), and in the address boxes a blank that moves on to the next box, so an
+// address can be typed as four numbers separated by blanks. The blank does not stay in the box
+// it leaves.
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <algorithm>
 
 #include "window/dialogs.h"
 #include "window/form_main.h"
@@ -25,7 +28,9 @@ bool TypesACharacter(const QKeyEvent& event)
     }
 }
 
-// Runs the window's key handlers for one box; the event stops here when they say so.
+// Runs the window's key handlers for one box; the event stops here when they say so. It watches
+// the box that receives the keys: an editable combo box passes them on to its line edit by a
+// direct call, which a filter on the line edit never sees.
 class TNumericFieldKeys : public QObject {
 public:
     TNumericFieldKeys(TForm_main& form, bool advancesOnBlank)
@@ -36,34 +41,58 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() != QEvent::KeyPress)
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            return SwallowsKey(static_cast<const QKeyEvent&>(*event));
+        case QEvent::InputMethod:
+            DropRefusedCommit(static_cast<QInputMethodEvent&>(*event));
+            return false;
+        default:
             return QObject::eventFilter(watched, event);
-        const auto& key = static_cast<const QKeyEvent&>(*event);
+        }
+    }
+
+private:
+    bool SwallowsKey(const QKeyEvent& key)
+    {
         bool swallow = false;
         form_.RunGuarded([&] {
             if (advancesOnBlank_ && key.key() == Qt::Key_Space) {
                 form_.Edit_IP1KeyDown(key.key());
                 swallow = true;
             } else if (TypesACharacter(key)) {
-                swallow = !form_.Edit_IP1KeyPress(key.text().front());
+                swallow = !form_.Edit_IP1KeyPress(key.text());
             }
         });
         return swallow;
     }
 
-private:
+    // The event still goes on without its text, so the composition shown in the box ends.
+    void DropRefusedCommit(QInputMethodEvent& input)
+    {
+        const QString committed = input.commitString();
+        if (committed.isEmpty())
+            return;
+        bool refused = false;
+        form_.RunGuarded([&] { refused = !form_.Edit_IP1KeyPress(committed); });
+        if (refused)
+            input.setCommitString(QString());
+    }
+
     TForm_main& form_;
     bool advancesOnBlank_;
 };
 
 } // namespace
 
-bool TForm_main::Edit_IP1KeyPress(QChar key)
+bool TForm_main::Edit_IP1KeyPress(const QString& typed)
 {
-    if (key == QChar(8) || key == QChar(' ') || (key >= QChar('0') && key <= QChar('9')))
-        return true;
-    services_.dialogs.Notice(QStringLiteral("숫자만 입력 가능합니다"));
-    return false;
+    const bool numberText = std::all_of(typed.begin(), typed.end(), [](QChar key) {
+        return key == QChar(8) || key == QChar(' ') || (key >= QChar('0') && key <= QChar('9'));
+    });
+    if (!numberText)
+        services_.dialogs.Notice(QStringLiteral("숫자만 입력 가능합니다"));
+    return numberText;
 }
 
 void TForm_main::Edit_IP1KeyDown(int key)

@@ -2,8 +2,9 @@
 // an SSID into the manual setting.
 //
 // It is first shown with five columns; every connect gives it six and a title row above four data
-// rows. Qt's own headers stay hidden: row 0 is the title row, as in a string grid with one fixed
-// row. The cells keep their text, and rows a scan added beyond the fourth stay (the grid scrolls).
+// rows. Qt's own headers stay hidden: row 0 holds the titles and column 0 the row numbers, and
+// the grid keeps both in place while the rest scrolls (window/fixed_cell_grid.h). The cells keep
+// their text, and rows a scan added beyond the fourth stay (the grid scrolls).
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPainter>
@@ -54,6 +55,18 @@ bool DrawnByTheWindow(int row, int column)
     return row == 0 || column == 0 || (column >= 2 && column <= 4);
 }
 
+// The colour Qt's own drawing gives a cell's text: the highlighted-text colour on a selected
+// cell, of the cell's colour group.
+QColor TextColour(const QStyleOptionViewItem& cell)
+{
+    QPalette::ColorGroup group = cell.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+    if (group == QPalette::Normal && !(cell.state & QStyle::State_Active))
+        group = QPalette::Inactive;
+    return cell.palette.color(group, cell.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text);
+}
+
+// Qt draws each cell; where the window draws the text, Qt draws the cell without it, and the
+// window's text goes over it in the pen Qt would have used.
 class TScanGridCells : public QStyledItemDelegate {
 public:
     TScanGridCells(TForm_main& form, QObject* parent) : QStyledItemDelegate(parent), form_(form) {}
@@ -70,7 +83,10 @@ public:
         cell.text.clear();
         const QWidget* grid = option.widget;
         grid->style()->drawControl(QStyle::CE_ItemViewItem, &cell, painter, grid);
+        painter->save();
+        painter->setPen(TextColour(cell));
         form_.RunGuarded([&] { form_.APList_GridDrawCell(*painter, index.row(), index.column(), option.rect, text); });
+        painter->restore();
     }
 
 private:
@@ -94,7 +110,6 @@ void TForm_main::APList_GridDrawCell(QPainter& painter, int row, int column, con
     QFont font = accessPointPage_->APList_Grid->font();
     font.setBold(font.bold() || row == 0);
     painter.setFont(font);
-    painter.setPen(accessPointPage_->APList_Grid->palette().color(QPalette::Text));
     const QRect below = rect.adjusted(0, 2, 0, 0);
     if (row > 0 && column >= 2 && column <= 4) {
         painter.drawText(below.adjusted(0, 0, -2, 0), Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine, text);

@@ -66,6 +66,8 @@ TEST_F(WindowCommands, EachButtonAsksLogsAndWritesItsFrame)
     const TCommandCase cases[] = {
         {"Btn_DnsTest", {}, "", "Send Current Status Read Command to Kavlor R7730LX... \nTX 0x41 : [5][7E.05.41.50.FE.]",
          "7E 05 41 50 FE"},
+        {"Btn_SockClose", {}, "", "Send Current Status Read Command to Kavlor R7730LX... \nTX 0x41 : [5][7E.05.41.50.FE.]",
+         "7E 05 41 50 FE"},
         {"Btn_Save_Config_Wan", {}, "WAN 설정값을 저장한 후, 시스템이 Rebooting됩니다. 진행하시겠습니까?? ",
          "TX 0x43 : [17][7E.11.43.50.C0.A8.00.0A.C0.A8.00.01.FF.FF.FF.00.FE.]",
          "7E 11 43 50 C0 A8 00 0A C0 A8 00 01 FF FF FF 00 FE"},
@@ -187,6 +189,65 @@ TEST_F(WindowCommands, NumberBoxesTakeDigitsAndABlankMovesToTheNextOctet)
     Type("8.0 ");
     EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_Server_Port")->text(), "80 ") << "the port box keeps its blank";
     EXPECT_EQ(services.dialogs.notices, QStringList{"숫자만 입력 가능합니다"});
+}
+
+namespace {
+
+// Text an input method commits into a box, the way a Hangul input method ends a syllable: the
+// composition shown first, then the commit that replaces it.
+void CommitFromInputMethod(QWidget* box, const QString& composing, const QString& committed)
+{
+    QInputMethodEvent composition(composing, {});
+    QCoreApplication::sendEvent(box, &composition);
+    QInputMethodEvent commit;
+    commit.setCommitString(committed);
+    QCoreApplication::sendEvent(box, &commit);
+}
+
+} // namespace
+
+TEST_F(WindowCommands, NumberBoxesRefuseAllButDigitsAndBlanksWhateverTheKeyboard)
+{
+    struct TBox {
+        const char* name;
+        const char* tcpMode; // the role whose group enables the box, clicked first; empty: none
+    };
+    const TBox boxes[] = {
+        {"Edit_IP1", ""}, {"Edit_IP2", ""}, {"Edit_IP3", ""}, {"Edit_IP4", ""},
+        {"Edit_GW1", ""}, {"Edit_GW2", ""}, {"Edit_GW3", ""}, {"Edit_GW4", ""},
+        {"Edit_SM1", ""}, {"Edit_SM2", ""}, {"Edit_SM3", ""}, {"Edit_SM4", ""},
+        {"Edit_Server_Port", "RG_TCP_Mode_Server"}, {"CB_Server_ExpTime", "RG_TCP_Mode_Server"},
+        {"Edit_SvrIP1", "RG_TCP_Mode_Client"}, {"Edit_SvrIP2", "RG_TCP_Mode_Client"},
+        {"Edit_SvrIP3", "RG_TCP_Mode_Client"}, {"Edit_SvrIP4", "RG_TCP_Mode_Client"},
+        {"Edit_SvrPort_app", "RG_TCP_Mode_Client"}, {"Edit_FlashSaveInt", ""},
+        {"Edit_DL_IP1", ""}, {"Edit_DL_IP2", ""}, {"Edit_DL_IP3", ""}, {"Edit_DL_IP4", ""},
+        {"Edit_DL_Port", ""}, {"Edit_DL_Tcp_Port", ""}, {"Edit_DL_Tcp_IP1", ""}, {"Edit_DL_Tcp_IP2", ""},
+        {"Edit_DL_Tcp_IP3", ""}, {"Edit_DL_Tcp_IP4", ""}, {"Edit_HttpSvr_Port", ""},
+    };
+    const QString refused = QStringLiteral("숫자만 입력 가능합니다");
+    for (const TBox& box : boxes) {
+        if (*box.tcpMode)
+            Click(box.tcpMode);
+        // The box itself takes the keys: an editable combo box hands them on to its line edit.
+        QWidget* keys = Ctl<QWidget>(form, box.name);
+        auto* combo = qobject_cast<QComboBox*>(keys);
+        QLineEdit* edit = combo ? combo->lineEdit() : static_cast<QLineEdit*>(keys);
+        ASSERT_TRUE(keys->isEnabled()) << box.name;
+        edit->setText("0");
+        services.dialogs.notices.clear();
+
+        QTest::keyClick(keys, '.');
+        QTest::keyClick(keys, 'x');
+        CommitFromInputMethod(keys, QStringLiteral("가"), QStringLiteral("가"));
+        CommitFromInputMethod(keys, QStringLiteral("x"), QStringLiteral("1x"));
+        EXPECT_EQ(edit->text(), "0") << box.name;
+        EXPECT_EQ(services.dialogs.notices, QStringList(4, refused)) << box.name;
+
+        QTest::keyClick(keys, '1');
+        CommitFromInputMethod(keys, QStringLiteral("2"), QStringLiteral("2"));
+        EXPECT_EQ(edit->text(), "012") << box.name;
+        EXPECT_EQ(services.dialogs.notices.size(), 4) << box.name;
+    }
 }
 
 TEST_F(WindowCommands, PollingAsksForTheSignalWithoutAQuestionAtTheChosenInterval)
