@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks a built .deb without installing it: unpacked into a scratch root (dpkg -x), its
 # control fields, its files, the menu entry, the man page and completion, the launcher's
-# per-user working folder and its notice when that cannot be made, and that the installed programs run (the window offscreen, r7730ctl
-# against the installed simulator). Usage: check_package.sh PACKAGE.deb
+# per-user working folder and its notice box when that cannot be made, and that the installed
+# programs run (the window offscreen, r7730ctl against the installed simulator).
+# Usage: check_package.sh PACKAGE.deb
 set -euo pipefail
 
 deb=$(readlink -f "$1")
@@ -126,12 +127,12 @@ start_status=0
 XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR timeout 5 env -u XDG_DATA_HOME HOME="$scratch/home-is-a-file" \
   "$bin/r7730-setup-start" >/dev/null 2>"$scratch/start.err" || start_status=$?
 [[ $start_status == 124 ]] || fail "the launcher did not show its notice box (it ended with $start_status)"
-grep -q "the working folder .* cannot be made" "$scratch/start.err" || fail "no reason on standard error: $(cat "$scratch/start.err")"
+grep -q "The working folder .* cannot be made" "$scratch/start.err" || fail "no reason on standard error: $(cat "$scratch/start.err")"
 printf '#!/bin/sh\nprintf "%%s|%%s" "$1" "$2" >"%s/notice"\n' "$scratch" >"$scratch/record-notice"
 chmod +x "$scratch/record-notice"
 R7730_NOTICE=$scratch/record-notice env -u XDG_DATA_HOME HOME="$scratch/home-is-a-file" "$bin/r7730-setup-start" \
   >/dev/null 2>&1 && fail "the launcher went on without a working folder"
-[[ "$(cat "$scratch/notice" 2>/dev/null)" == "R7730LX Serial Setup|the working folder "*" cannot be made"* ]] ||
+[[ "$(cat "$scratch/notice" 2>/dev/null)" == "R7730LX Serial Setup|The working folder "*" cannot be made"* ]] ||
   fail "the notice names no reason: $(cat "$scratch/notice" 2>/dev/null)"
 
 echo "== r7730ctl against the installed simulator"

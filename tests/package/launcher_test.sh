@@ -25,9 +25,9 @@ mkdir "$scratch/home"
 # Each case: the environment, then the notice text expected ("" for a start without one).
 cases=(
   "HOME=$scratch/home|"
-  "HOME=$scratch/home-is-a-file|R7730LX Serial Setup|the working folder $scratch/home-is-a-file/.local/share/r7730-setup cannot be made, so the setup window cannot start: cannot create directory '$scratch/home-is-a-file': Not a directory"
-  "XDG_DATA_HOME=relative/data|R7730LX Serial Setup|neither XDG_DATA_HOME nor HOME is set, so there is no place for the working folder"
-  "HOME=$scratch/home REMOVE_WINDOW=1|R7730LX Serial Setup|the setup window program $bin/r7730-setup is missing: reinstall the package"
+  "HOME=$scratch/home-is-a-file|R7730LX Serial Setup|The working folder $scratch/home-is-a-file/.local/share/r7730-setup cannot be made, so the setup window cannot start: cannot create directory '$scratch/home-is-a-file': Not a directory"
+  "XDG_DATA_HOME=relative/data|R7730LX Serial Setup|Neither XDG_DATA_HOME nor HOME is set, so there is no place for the working folder"
+  "HOME=$scratch/home REMOVE_WINDOW=1|R7730LX Serial Setup|The setup window program $bin/r7730-setup is missing: reinstall the package"
 )
 for case in "${cases[@]}"; do
   environment=${case%%|*}
