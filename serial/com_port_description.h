@@ -16,6 +16,8 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "serial/com_ports_list.h"
+
 namespace r7730 {
 
 struct TPortHolder {
@@ -57,7 +59,7 @@ struct TPortSystemPaths {
     std::string devFolder = "/dev";
     std::string byIdFolder = "/dev/serial/by-id";
     std::string procFolder = "/proc";
-    std::string simulatedFolder = "./dev"; // the working folder's simulated devices
+    std::string simulatedFolder = kSimulatedDevicesFolder;
 };
 
 // Every port ListComPorts finds, described; raises like ListComPorts when sysfs cannot be read.

@@ -16,6 +16,9 @@
 
 namespace r7730 {
 
+// Where simulated devices are looked for, against the working folder (the simulator's default).
+inline constexpr const char* kSimulatedDevicesFolder = "./dev";
+
 void ListComPorts(std::vector<std::string>& names);
 
 // The same walk over another sysfs tty folder, with another device folder in the names, and

@@ -101,7 +101,7 @@ void ListComPorts(std::vector<std::string>& names, const std::string& sysClassTt
 
 void ListComPorts(std::vector<std::string>& names)
 {
-    ListComPorts(names, "/sys/class/tty", "/dev", "./dev");
+    ListComPorts(names, "/sys/class/tty", "/dev", kSimulatedDevicesFolder);
 }
 
 } // namespace r7730

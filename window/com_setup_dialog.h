@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "serial/com_ports_list.h"
 #include "window/com_combo_box.h"
 
 class QGroupBox;
@@ -32,7 +33,7 @@ class TPortListWatch;
 struct TPortSource {
     TPortDescriber describe;               // DescribeComPorts when empty
     std::string devFolder = "/dev";        // watched with its serial/ and serial/by-id/ folders
-    std::string simulatedFolder = "./dev"; // the working folder's simulated devices, watched too
+    std::string simulatedFolder = kSimulatedDevicesFolder; // the working folder's simulators, watched too
 };
 
 class TComSetupFrm : public QDialog {
