@@ -136,7 +136,8 @@ public:
 IComPlatform& SystemComPlatform();
 
 // The device path of a port name: an absolute path as it is; a relative path with a slash to a
-// file that exists, that file (against the working folder); "COMn" (n from 1, any letter case)
+// file that exists, or one that starts with "./" or "../", that file (against the working
+// folder); "COMn" (n from 1, any letter case)
 // is /dev/ttyS(n-1); any other name is /dev/<name>; an empty name stays empty (opens nothing).
 std::string ComPortDevicePath(const std::string& portName);
 

@@ -512,10 +512,11 @@ std::string ComPortDevicePath(const std::string& portName)
     if (portName.empty() || portName[0] == '/')
         return portName;
     // A relative path to a file that is there (a link made in the working folder, say) is that
-    // file; "serial/by-id/..." with nothing of that name here is under /dev.
+    // file, and so is one written from the working folder ("./dev/R7730LX-sim") while it is
+    // gone; "serial/by-id/..." with nothing of that name here is under /dev.
     if (portName.find('/') != std::string::npos) {
         std::error_code error;
-        if (std::filesystem::exists(portName, error))
+        if (portName.rfind("./", 0) == 0 || portName.rfind("../", 0) == 0 || std::filesystem::exists(portName, error))
             return std::filesystem::absolute(portName, error).lexically_normal().string();
     }
     if (portName.size() > 3 && EqualsIgnoringCase(portName, 3, "COM") && portName[3] != '0' &&

@@ -7,12 +7,16 @@
 // it, read from sysfs; and its access: the device file's owner, group and mode weighed against
 // this user's identity and groups, and the programs holding it now (flock locks listed in
 // /proc/locks, open files under /proc/<pid>/fd; other users' files are only visible to root).
-// A reason is plain words a technician can act on. The port setup dialog and the command line
+// /proc is read once per listing, however many ports there are. A simulated device (a link in
+// the working folder's ./dev to a pseudo-terminal) is told as such. A reason is plain words a
+// technician can act on. The port setup dialog and the command line
 // both show these descriptions.
 #include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
+
+#include "serial/com_ports_list.h"
 
 namespace r7730 {
 
@@ -36,6 +40,7 @@ struct TComPortDescription {
     std::string usbSerial;
     std::string manufacturer;
     std::string product;
+    bool simulated = false; // a link to a simulator's pseudo-terminal
     TComPortAccess access;
 };
 
@@ -54,6 +59,7 @@ struct TPortSystemPaths {
     std::string devFolder = "/dev";
     std::string byIdFolder = "/dev/serial/by-id";
     std::string procFolder = "/proc";
+    std::string simulatedFolder = kSimulatedDevicesFolder;
 };
 
 // Every port ListComPorts finds, described; raises like ListComPorts when sysfs cannot be read.
@@ -66,8 +72,8 @@ using TPortDescriber = std::function<std::vector<TComPortDescription>()>;
 // The USB device in one line: "0403:6001, FTDI FT232R USB UART, serial A1B2C3"; "" off USB.
 std::string UsbSummary(const TComPortDescription& port);
 
-// What the port is, for a list of ports: the USB summary, or "on-board" for a port that is not
-// on USB (a UART of the machine itself); a port this user cannot open adds why.
+// What the port is, for a list of ports: the USB summary, "simulated device", or "on-board" for
+// a port that is not on USB (a UART of the machine itself); a port this user cannot open adds why.
 std::string PortSummary(const TComPortDescription& port);
 
 // The access of one device file (a link is followed), judged without opening it.

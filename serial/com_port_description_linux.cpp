@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <grp.h>
+#include <map>
 #include <pwd.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -58,21 +59,23 @@ void ReadUsbFacts(const fs::path& ttyEntry, TComPortDescription& port)
     }
 }
 
-std::string StableLink(const std::string& byIdFolder, const fs::path& device)
+// The stable links of /dev/serial/by-id by the device each leads to, read once for a whole list;
+// a device with several keeps the first in text order.
+std::map<std::string, std::string> StableLinks(const std::string& byIdFolder)
 {
+    std::map<std::string, std::string> links;
     std::error_code error;
     fs::directory_iterator it(byIdFolder, error);
-    if (error)
-        return {};
-    std::vector<std::string> links;
-    for (fs::directory_iterator end; it != end; it.increment(error)) {
-        if (Canonical(it->path()) == device)
-            links.push_back(it->path().string());
-        if (error)
-            break;
+    for (fs::directory_iterator end; !error && it != end; it.increment(error)) {
+        const std::string link = it->path().string();
+        const fs::path device = Canonical(it->path());
+        if (device.empty())
+            continue; // leads nowhere
+        std::string& kept = links[device.string()];
+        if (kept.empty() || link < kept)
+            kept = link;
     }
-    std::sort(links.begin(), links.end());
-    return links.empty() ? std::string() : links.front();
+    return links;
 }
 
 std::string GroupName(gid_t gid)
@@ -135,64 +138,96 @@ std::string ProgramName(const std::string& procFolder, int pid)
     return FirstLine(fs::path(procFolder) / std::to_string(pid) / "comm");
 }
 
-void AddHolder(std::vector<TPortHolder>& holders, const std::string& procFolder, int pid, const TUserIdentity& user)
+bool IsNumber(const std::string& text)
 {
-    if (pid <= 0 || pid == user.pid)
-        return;
-    for (const TPortHolder& known : holders)
-        if (known.pid == pid)
-            return;
-    holders.push_back({pid, ProgramName(procFolder, pid)});
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// flock and POSIX locks on the file, from /proc/locks ("1: FLOCK ADVISORY WRITE 612 00:05:87 0 EOF").
-void LockHolders(const struct stat& file, const std::string& procFolder, const TUserIdentity& user,
-                 std::vector<TPortHolder>& holders)
-{
-    std::ifstream locks(fs::path(procFolder) / "locks");
-    std::string line;
-    while (std::getline(locks, line)) {
-        std::istringstream fields(line);
-        std::string number, kind, advisory, access, where;
-        int pid = 0;
-        if (!(fields >> number >> kind) || kind == "->")
-            continue;
-        if (!(fields >> advisory >> access >> pid >> where))
-            continue;
+// Who holds which file now, read once for a whole list of ports: the flock and POSIX locks of
+// /proc/locks ("1: FLOCK ADVISORY WRITE 612 00:05:87 0 EOF") and the open files under
+// /proc/<pid>/fd (only those of processes this user may look into).
+class THolderIndex {
+public:
+    THolderIndex(const std::string& procFolder, const TUserIdentity& user) : procFolder_(procFolder), user_(user)
+    {
+        ReadLocks();
+        ReadOpenFiles();
+    }
+
+    std::vector<TPortHolder> HoldersOf(const struct stat& file, const fs::path& device) const
+    {
+        std::vector<TPortHolder> holders;
+        for (const TLock& lock : locks_)
+            if (lock.major == ::major(file.st_dev) && lock.minor == ::minor(file.st_dev) && lock.inode == file.st_ino)
+                Add(holders, lock.pid);
+        if (const auto open = openBy_.find(device.string()); open != openBy_.end())
+            for (int pid : open->second)
+                Add(holders, pid);
+        return holders;
+    }
+
+private:
+    struct TLock {
         unsigned major = 0, minor = 0;
         unsigned long long inode = 0;
-        if (std::sscanf(where.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3)
-            continue;
-        if (major == ::major(file.st_dev) && minor == ::minor(file.st_dev) && inode == file.st_ino)
-            AddHolder(holders, procFolder, pid, user);
-    }
-}
+        int pid = 0;
+    };
 
-// Processes with the file open (only those this user may look into).
-void OpenFileHolders(const fs::path& device, const std::string& procFolder, const TUserIdentity& user,
-                     std::vector<TPortHolder>& holders)
-{
-    std::error_code error;
-    fs::directory_iterator processes(procFolder, error);
-    if (error)
-        return;
-    for (fs::directory_iterator end; processes != end; processes.increment(error)) {
-        if (error)
-            break;
-        const std::string name = processes->path().filename().string();
-        if (name.empty() || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            continue;
-        std::error_code fdError;
-        fs::directory_iterator fds(processes->path() / "fd", fdError);
-        for (fs::directory_iterator fdEnd; !fdError && fds != fdEnd; fds.increment(fdError)) {
-            const fs::path target = fs::read_symlink(fds->path(), fdError);
-            if (!fdError && target == device) {
-                AddHolder(holders, procFolder, std::stoi(name), user);
-                break;
+    void ReadLocks()
+    {
+        std::ifstream locks(fs::path(procFolder_) / "locks");
+        std::string line;
+        while (std::getline(locks, line)) {
+            std::istringstream fields(line);
+            std::string number, kind, advisory, access, where;
+            TLock lock;
+            if (!(fields >> number >> kind) || kind == "->")
+                continue;
+            if (!(fields >> advisory >> access >> lock.pid >> where))
+                continue;
+            if (std::sscanf(where.c_str(), "%x:%x:%llu", &lock.major, &lock.minor, &lock.inode) == 3)
+                locks_.push_back(lock);
+        }
+    }
+
+    void ReadOpenFiles()
+    {
+        std::error_code error;
+        fs::directory_iterator processes(procFolder_, error);
+        for (fs::directory_iterator end; !error && processes != end; processes.increment(error)) {
+            const std::string name = processes->path().filename().string();
+            if (!IsNumber(name))
+                continue;
+            const int pid = std::stoi(name);
+            std::error_code fdError;
+            fs::directory_iterator fds(processes->path() / "fd", fdError);
+            for (fs::directory_iterator fdEnd; !fdError && fds != fdEnd; fds.increment(fdError)) {
+                std::error_code linkError;
+                const fs::path target = fs::read_symlink(fds->path(), linkError);
+                if (linkError)
+                    continue;
+                std::vector<int>& pids = openBy_[target.string()];
+                if (pids.empty() || pids.back() != pid)
+                    pids.push_back(pid);
             }
         }
     }
-}
+
+    void Add(std::vector<TPortHolder>& holders, int pid) const
+    {
+        if (pid <= 0 || pid == user_.pid)
+            return;
+        for (const TPortHolder& known : holders)
+            if (known.pid == pid)
+                return;
+        holders.push_back({pid, ProgramName(procFolder_, pid)});
+    }
+
+    std::string procFolder_;
+    TUserIdentity user_;
+    std::vector<TLock> locks_;
+    std::map<std::string, std::vector<int>> openBy_; // an open file's path: the processes that hold it
+};
 
 std::string HolderText(const std::vector<TPortHolder>& holders)
 {
@@ -204,6 +239,25 @@ std::string HolderText(const std::vector<TPortHolder>& holders)
                 std::to_string(holder.pid) + ")";
     }
     return text;
+}
+
+TComPortAccess AccessWith(const std::string& devicePath, const TUserIdentity& user, const THolderIndex& holders)
+{
+    TComPortAccess access;
+    struct stat file {};
+    if (::stat(devicePath.c_str(), &file) != 0) {
+        access.reason = errno == ENOENT ? "no such device file (unplugged, or its name changed)"
+                                        : std::string("its device file cannot be looked at: ") + std::strerror(errno);
+        return access;
+    }
+    const std::string permission = PermissionReason(devicePath, file, user);
+    access.holders = holders.HoldersOf(file, Canonical(devicePath));
+    if (!permission.empty())
+        access.reason = permission;
+    else if (!access.holders.empty())
+        access.reason = "held by another program: " + HolderText(access.holders);
+    access.usable = access.reason.empty();
+    return access;
 }
 
 } // namespace
@@ -227,36 +281,26 @@ TUserIdentity TUserIdentity::OfThisProcess()
 
 TComPortAccess ComPortAccess(const std::string& devicePath, const TUserIdentity& user, const std::string& procFolder)
 {
-    TComPortAccess access;
-    struct stat file {};
-    if (::stat(devicePath.c_str(), &file) != 0) {
-        access.reason = errno == ENOENT ? "no such device file (unplugged, or its name changed)"
-                                        : std::string("its device file cannot be looked at: ") + std::strerror(errno);
-        return access;
-    }
-    const std::string permission = PermissionReason(devicePath, file, user);
-    LockHolders(file, procFolder, user, access.holders);
-    OpenFileHolders(Canonical(devicePath), procFolder, user, access.holders);
-    if (!permission.empty())
-        access.reason = permission;
-    else if (!access.holders.empty())
-        access.reason = "held by another program: " + HolderText(access.holders);
-    access.usable = access.reason.empty();
-    return access;
+    return AccessWith(devicePath, user, THolderIndex(procFolder, user));
 }
 
 std::vector<TComPortDescription> DescribeComPorts(const TPortSystemPaths& paths, const TUserIdentity& user)
 {
     std::vector<std::string> names;
-    ListComPorts(names, paths.sysClassTty, paths.devFolder);
+    ListComPorts(names, paths.sysClassTty, paths.devFolder, paths.simulatedFolder);
+    const THolderIndex holders(paths.procFolder, user);
+    const std::map<std::string, std::string> stableLinks = StableLinks(paths.byIdFolder);
     std::vector<TComPortDescription> ports;
     for (const std::string& path : names) {
         TComPortDescription port;
         port.path = path;
-        const fs::path entry = fs::path(paths.sysClassTty) / fs::path(path).filename();
-        ReadUsbFacts(entry, port);
-        port.stableLink = StableLink(paths.byIdFolder, Canonical(path));
-        port.access = ComPortAccess(path, user, paths.procFolder);
+        port.simulated = !paths.simulatedFolder.empty() && path.rfind(paths.simulatedFolder + "/", 0) == 0;
+        if (!port.simulated) {
+            ReadUsbFacts(fs::path(paths.sysClassTty) / fs::path(path).filename(), port);
+            if (const auto link = stableLinks.find(Canonical(path).string()); link != stableLinks.end())
+                port.stableLink = link->second;
+        }
+        port.access = AccessWith(path, user, holders);
         ports.push_back(std::move(port));
     }
     return ports;
@@ -284,7 +328,9 @@ std::string UsbSummary(const TComPortDescription& port)
 
 std::string PortSummary(const TComPortDescription& port)
 {
-    std::string text = port.usbVendorId.empty() ? std::string("on-board") : UsbSummary(port);
+    std::string text = port.simulated              ? std::string("simulated device")
+                       : port.usbVendorId.empty() ? std::string("on-board")
+                                                  : UsbSummary(port);
     if (!port.access.usable && !port.access.reason.empty())
         text += " (cannot open: " + port.access.reason + ")";
     return text;

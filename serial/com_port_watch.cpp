@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 #include "serial/com_platform.h"
 
@@ -54,7 +55,10 @@ std::string NearestExistingFolder(const std::string& path)
     return folder.empty() ? std::string(".") : folder.string();
 }
 
-TPortReturnWatch::TPortReturnWatch(std::function<void()> onBack) : onBack_(std::move(onBack)) {}
+TPortReturnWatch::TPortReturnWatch(std::function<void()> onBack, std::function<void()> onGone)
+    : onBack_(std::move(onBack)), onGone_(std::move(onGone))
+{
+}
 
 TPortReturnWatch::~TPortReturnWatch() = default;
 
@@ -109,7 +113,8 @@ void TPortReturnWatch::FolderChanged()
     WatchFolders();
     TIdentity now;
     if (!Present(now)) {
-        seenGone_ = true;
+        if (!std::exchange(seenGone_, true) && onGone_)
+            onGone_();
         return;
     }
     if (!seenGone_ && presentAtStart_ && now == startIdentity_)
@@ -118,8 +123,10 @@ void TPortReturnWatch::FolderChanged()
     onBack_();
 }
 
-TPortListWatch::TPortListWatch(std::function<void()> onChange, const std::string& devFolder)
-    : onChange_(std::move(onChange)), watcher_(std::make_unique<QFileSystemWatcher>()), devFolder_(devFolder)
+TPortListWatch::TPortListWatch(std::function<void()> onChange, const std::string& devFolder,
+                               const std::string& simulatedFolder)
+    : onChange_(std::move(onChange)), watcher_(std::make_unique<QFileSystemWatcher>()), devFolder_(devFolder),
+      simulatedFolder_(simulatedFolder.empty() ? std::string() : fs::absolute(simulatedFolder).lexically_normal().string())
 {
     QObject::connect(watcher_.get(), &QFileSystemWatcher::directoryChanged, watcher_.get(), [this] {
         WatchFolders(); // /dev/serial/by-id comes with the first USB adapter and goes with the last
@@ -134,11 +141,12 @@ void TPortListWatch::WatchFolders()
 {
     QStringList folders;
     std::error_code error;
-    for (const char* below : {"", "/serial", "/serial/by-id"}) {
-        const std::string folder = devFolder_ + below;
+    for (const std::string& folder : {devFolder_, devFolder_ + "/serial", devFolder_ + "/serial/by-id"})
         if (fs::is_directory(folder, error))
             folders << QString::fromStdString(folder);
-    }
+    // The first simulator makes the folder: its parent is watched until then.
+    if (!simulatedFolder_.empty())
+        folders << QString::fromStdString(NearestExistingFolder(simulatedFolder_ + "/link"));
     WatchExactly(*watcher_, folders);
 }
 

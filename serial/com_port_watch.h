@@ -9,10 +9,11 @@
 // stays while the device node behind it goes and comes). The port is back when its path leads to
 // a device file again after it was seen gone, or to another device file than when the watch
 // began. A folder that does not exist (/dev/serial/by-id goes with the last USB adapter) is
-// stood in for by its nearest existing parent until it is back.
+// stood in for by its nearest existing parent until it is back. It can also tell when the port
+// is seen gone (a question about its return then no longer stands).
 //
 // TPortListWatch tells that the list of ports may have changed: an entry came or went in /dev,
-// /dev/serial or /dev/serial/by-id.
+// /dev/serial or /dev/serial/by-id, or in the working folder's ./dev of simulated devices.
 //
 // Both call their callback from the Qt event loop of the thread that made them; the callback
 // must not raise (the caller guards it).
@@ -28,7 +29,8 @@ namespace r7730 {
 
 class TPortReturnWatch {
 public:
-    explicit TPortReturnWatch(std::function<void()> onBack);
+    // onGone, when given, is called each time the port is seen gone while the watch runs.
+    explicit TPortReturnWatch(std::function<void()> onBack, std::function<void()> onGone = {});
     ~TPortReturnWatch();
     TPortReturnWatch(const TPortReturnWatch&) = delete;
     TPortReturnWatch& operator=(const TPortReturnWatch&) = delete;
@@ -52,6 +54,7 @@ private:
     bool Present(TIdentity& identity) const;
 
     std::function<void()> onBack_;
+    std::function<void()> onGone_;
     std::unique_ptr<QFileSystemWatcher> watcher_;
     std::string portName_;
     std::string path_;         // the device path as named (may be a link)
@@ -63,8 +66,10 @@ private:
 
 class TPortListWatch {
 public:
-    // Watches /dev, /dev/serial and /dev/serial/by-id below devFolder.
-    explicit TPortListWatch(std::function<void()> onChange, const std::string& devFolder = "/dev");
+    // Watches /dev, /dev/serial and /dev/serial/by-id below devFolder, and simulatedFolder
+    // ("" for none) while it exists.
+    explicit TPortListWatch(std::function<void()> onChange, const std::string& devFolder = "/dev",
+                            const std::string& simulatedFolder = {});
     ~TPortListWatch();
     TPortListWatch(const TPortListWatch&) = delete;
     TPortListWatch& operator=(const TPortListWatch&) = delete;
@@ -75,6 +80,7 @@ private:
     std::function<void()> onChange_;
     std::unique_ptr<QFileSystemWatcher> watcher_;
     std::string devFolder_;
+    std::string simulatedFolder_;
 };
 
 // The folder to watch for path to appear in: the folder that holds it, or while that does not

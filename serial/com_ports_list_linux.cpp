@@ -4,6 +4,8 @@
 #include <cctype>
 #include <fstream>
 #include <filesystem>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <system_error>
 
 #include "serial/com_error.h"
@@ -44,9 +46,32 @@ void RaiseListError(const std::error_code& error)
     RaiseSystemError(CError_RegError, TSysResult::Failure(error.value(), "read /sys/class/tty"));
 }
 
+// The links to pseudo-terminals in folder, by folder + "/" + name; none when it cannot be read.
+void AddSimulatedDevices(std::vector<std::string>& found, const std::string& folder)
+{
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    for (fs::directory_iterator end; !error && it != end; it.increment(error)) {
+        const std::string path = folder + "/" + it->path().filename().string();
+        if (LeadsToPseudoTerminal(path))
+            found.push_back(path);
+    }
+}
+
 } // namespace
 
-void ListComPorts(std::vector<std::string>& names, const std::string& sysClassTty, const std::string& devFolder)
+bool LeadsToPseudoTerminal(const std::string& path)
+{
+    // Unix98 pseudo-terminal serial ends (/dev/pts/N) have the major numbers 136 to 143.
+    constexpr unsigned kFirstPtsMajor = 136, kLastPtsMajor = 143;
+    struct stat file {};
+    if (::lstat(path.c_str(), &file) != 0 || !S_ISLNK(file.st_mode) || ::stat(path.c_str(), &file) != 0)
+        return false;
+    return S_ISCHR(file.st_mode) && major(file.st_rdev) >= kFirstPtsMajor && major(file.st_rdev) <= kLastPtsMajor;
+}
+
+void ListComPorts(std::vector<std::string>& names, const std::string& sysClassTty, const std::string& devFolder,
+                  const std::string& simulatedFolder)
 {
     std::vector<std::string> found;
     std::error_code error;
@@ -67,6 +92,8 @@ void ListComPorts(std::vector<std::string>& names, const std::string& sysClassTt
     }
     if (error)
         RaiseListError(error);
+    if (!simulatedFolder.empty())
+        AddSimulatedDevices(found, simulatedFolder);
     std::stable_sort(found.begin(), found.end(),
                      [](const std::string& a, const std::string& b) { return AsciiUpper(a) < AsciiUpper(b); });
     names = std::move(found);
@@ -74,7 +101,7 @@ void ListComPorts(std::vector<std::string>& names, const std::string& sysClassTt
 
 void ListComPorts(std::vector<std::string>& names)
 {
-    ListComPorts(names, "/sys/class/tty", "/dev");
+    ListComPorts(names, "/sys/class/tty", "/dev", kSimulatedDevicesFolder);
 }
 
 } // namespace r7730

@@ -25,10 +25,13 @@ std::optional<long long> parseInteger(const std::string& text)
 std::string usageText()
 {
     return R"(Usage: Simulator [options]
-A simulated R7730LX on a pseudo-terminal. Prints the path of its serial end and answers the
-setup program's commands until interrupted (Ctrl+C).
+A simulated R7730LX on a pseudo-terminal. Prints the path of its serial end and of its link,
+and answers the setup program's commands until interrupted (Ctrl+C).
 
-  --link PATH          make PATH a symlink to the serial end (removed on exit)
+  --link PATH          make PATH a symlink to the serial end (removed on exit); without it the
+                       link is ./dev/R7730LX-sim in the working folder (the setup window lists
+                       it as a simulated device), or R7730LX-sim2, ... when another simulator
+                       has that name
   --state-file PATH    keep the device state in PATH (read at start, written on every change)
   --model N            model code in the status reply (1 Q7760LX, 2 R7730LX; default: from state)
   --reboot-ms N        silence after a save, factory reset or reboot (default 3000)

@@ -15,7 +15,7 @@
 namespace sim {
 
 struct Options {
-    std::string linkPath;                       // symlink to the serial end; empty: none
+    std::string linkPath;                       // symlink to the serial end; empty: the default link
     std::string stateFile;                      // empty: state in memory only
     int replyDelayMs = 0;                       // wait before each reply
     std::vector<std::size_t> chunkSizes;        // split replies into writes of these sizes
@@ -38,6 +38,10 @@ struct Options {
     bool lineFollowsSerial = false;             // understand the program only at the device's own baud rate
     bool help = false;
 };
+
+// Without --link the simulator links its serial end here, in its working folder, where the
+// setup window looks for simulated devices; a second simulator takes R7730LX-sim2, and so on.
+inline constexpr const char* kDefaultLinkPath = "./dev/R7730LX-sim";
 
 struct ParsedOptions {
     Options options;

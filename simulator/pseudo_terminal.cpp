@@ -87,14 +87,51 @@ bool PseudoTerminal::serialEndOpen() const
     return (entry.revents & POLLHUP) == 0;
 }
 
-PortLink::PortLink(std::string linkPath, const std::string& target) : linkPath_(std::move(linkPath))
+namespace {
+
+void makeParentFolder(const std::string& path)
 {
     namespace fs = std::filesystem;
     std::error_code error;
-    const fs::path parent = fs::path(linkPath_).parent_path();
+    const fs::path parent = fs::path(path).parent_path();
     if (!parent.empty())
         fs::create_directories(parent, error);
+}
+
+// A link whose target is gone: its simulator ended without removing it.
+bool isDanglingLink(const std::string& path)
+{
+    struct stat info{};
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && stat(path.c_str(), &info) != 0 && errno == ENOENT;
+}
+
+} // namespace
+
+PortLink::PortLink(std::string linkPath, const std::string& target) : linkPath_(std::move(linkPath))
+{
+    makeParentFolder(linkPath_);
     pointAt(target);
+}
+
+PortLink::PortLink(Claimed, std::string linkPath, std::string target)
+    : linkPath_(std::move(linkPath)), target_(std::move(target))
+{
+}
+
+std::unique_ptr<PortLink> PortLink::claimFree(const std::string& base, const std::string& target)
+{
+    makeParentFolder(base);
+    for (int number = 1; number <= 99; ++number) {
+        const std::string name = number == 1 ? base : base + std::to_string(number);
+        if (isDanglingLink(name))
+            unlink(name.c_str());
+        // symlink() never replaces: a name taken meanwhile by another simulator fails with EEXIST.
+        if (symlink(target.c_str(), name.c_str()) == 0)
+            return std::unique_ptr<PortLink>(new PortLink(Claimed{}, name, target));
+        if (errno != EEXIST)
+            fail("symlink", name);
+    }
+    throw std::runtime_error("no free link name from " + base + " to " + base + "99: other simulators hold them all");
 }
 
 PortLink::~PortLink()

@@ -7,8 +7,11 @@
 // POLLHUP from the start until the program opens the port; from then on POLLHUP (or a read that
 // fails with EIO) means the program closed it again. An inotify watch on the serial end reports
 // the next open at once, so waiting for it needs no polling loop. Closing the master makes the
-// port vanish for the program, like a pulled USB adapter. The link is replaced when it already
-// exists as a link, and removed on exit only while it still points at this simulator's port.
+// port vanish for the program, like a pulled USB adapter. A link named by the user is replaced
+// when it already exists as a link; the default link never takes a name another simulator holds
+// (PortLink::claimFree). Either is removed on exit only while it still points at this
+// simulator's port.
+#include <memory>
 #include <string>
 
 namespace sim {
@@ -40,6 +43,10 @@ public:
     // Throws std::runtime_error when the path exists and is not a symlink, or cannot be made.
     PortLink(std::string linkPath, const std::string& target);
     ~PortLink();
+    // The first free name of base, base2, base3, ... made a link to target. A name is free when
+    // nothing is there, or only a link that leads nowhere (left by a simulator that was killed).
+    // Throws std::runtime_error when no name up to base99 is free.
+    static std::unique_ptr<PortLink> claimFree(const std::string& base, const std::string& target);
     PortLink(const PortLink&) = delete;
     PortLink& operator=(const PortLink&) = delete;
 
@@ -51,6 +58,9 @@ public:
     const std::string& path() const { return linkPath_; }
 
 private:
+    struct Claimed {};
+    PortLink(Claimed, std::string linkPath, std::string target);
+
     std::string linkPath_;
     std::string target_;
 };

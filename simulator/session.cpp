@@ -78,12 +78,12 @@ struct Session::Impl {
     void openPort()
     {
         port = std::make_unique<PseudoTerminal>();
-        if (!options.linkPath.empty()) {
-            if (link)
-                link->pointAt(port->serialPath());
-            else
-                link = std::make_unique<PortLink>(options.linkPath, port->serialPath());
-        }
+        if (link)
+            link->pointAt(port->serialPath());
+        else if (!options.linkPath.empty())
+            link = std::make_unique<PortLink>(options.linkPath, port->serialPath());
+        else
+            claimDefaultLink();
         portOpen = false;
         replugAt.reset();
         framesSinceReplug = 0;
@@ -91,6 +91,14 @@ struct Session::Impl {
         if (link)
             std::printf("link: %s -> %s\n", link->path().c_str(), port->serialPath().c_str());
         std::fflush(stdout);
+    }
+
+    void claimDefaultLink()
+    {
+        link = PortLink::claimFree(kDefaultLinkPath, port->serialPath());
+        if (link->path() != kDefaultLinkPath)
+            std::printf("%s belongs to another simulator that is running; this one is %s\n", kDefaultLinkPath,
+                        link->path().c_str());
     }
 
     void forgetConnection()

@@ -2,7 +2,10 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QFrame>
+#include <QLayout>
 #include <QPainter>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -231,8 +234,16 @@ void TComComboBox::FillPortItems(const std::vector<TComPortDescription>& ports)
                     Qt::ToolTipRole);
         widest = std::max(widest, fontMetrics().horizontalAdvance(name + kSummaryGap + summary));
     }
-    // The open list is as wide as its widest line, wider than the box itself when need be.
-    view()->setMinimumWidth(widest + 2 * style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    // The open list is as wide as its widest line, wider than the box itself when need be, but
+    // never wider than the screen (a longer line is cut at its right end; its tool tip has it
+    // whole). However many ports there are, the list keeps to the screen's height and scrolls.
+    int room = screen() ? screen()->availableGeometry().width() : QWIDGETSIZE_MAX;
+    if (const auto* container = qobject_cast<const QFrame*>(view()->parentWidget())) {
+        room -= 2 * container->frameWidth();
+        if (const QLayout* layout = container->layout())
+            room -= layout->contentsMargins().left() + layout->contentsMargins().right();
+    }
+    view()->setMinimumWidth(std::min(widest + 2 * style()->pixelMetric(QStyle::PM_ScrollBarExtent), room));
 }
 
 void TComComboBox::SelectPortName(const QString& name)

@@ -81,7 +81,8 @@ TComSetupFrm::TComSetupFrm(const TPortSource& ports, QWidget* parent)
     refreshDelay_->setSingleShot(true);
     refreshDelay_->setInterval(kRefreshDelayMs);
     connect(refreshDelay_, &QTimer::timeout, this, [this] { RefreshPorts(); });
-    portListWatch_ = std::make_unique<TPortListWatch>([this] { refreshDelay_->start(); }, ports.devFolder);
+    portListWatch_ = std::make_unique<TPortListWatch>([this] { refreshDelay_->start(); }, ports.devFolder,
+                                                      ports.simulatedFolder);
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();

@@ -7,14 +7,16 @@
 // BeginSettingsUpdate and EndSettingsUpdate (an open port takes them in one go). Cancel,
 // Escape or closing the dialog by its frame changes nothing.
 //
-// While it is open, the port list follows adapters plugged and pulled: the device folder is
-// watched (inotify underneath, no polling) and the list is made again shortly after a change,
-// with the user's pending choice kept.
+// While it is open, the port list follows adapters plugged and pulled and simulators started and
+// ended: the device folders are watched (inotify underneath, no polling) and the list is made
+// again shortly after a change, with the user's pending choice kept. The open list keeps to the
+// screen and scrolls, however many ports there are.
 #include <QDialog>
 #include <array>
 #include <memory>
 #include <string>
 
+#include "serial/com_ports_list.h"
 #include "window/com_combo_box.h"
 
 class QGroupBox;
@@ -29,8 +31,9 @@ class TPortListWatch;
 
 // Where the dialog's ports come from, and where they come and go.
 struct TPortSource {
-    TPortDescriber describe;        // DescribeComPorts when empty
-    std::string devFolder = "/dev"; // watched with its serial/ and serial/by-id/ folders
+    TPortDescriber describe;               // DescribeComPorts when empty
+    std::string devFolder = "/dev";        // watched with its serial/ and serial/by-id/ folders
+    std::string simulatedFolder = kSimulatedDevicesFolder; // the working folder's simulators, watched too
 };
 
 class TComSetupFrm : public QDialog {

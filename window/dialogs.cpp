@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <cstdio>
+#include <utility>
 
 #include "window/program_title.h"
 
@@ -58,7 +59,12 @@ TConfirmAnswer TMessageBoxDialogs::Confirm(const QString& text)
     QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
     box.setDefaultButton(yes);
     box.setEscapeButton(no);
+    QMessageBox* const outer = std::exchange(question_, &box);
+    questionWithdrawn_ = false;
     box.exec();
+    question_ = outer;
+    if (std::exchange(questionWithdrawn_, false))
+        return TConfirmAnswer::No;
     if (unattended_)
         return TConfirmAnswer::No; // the program is being ended while the box was open
     if (box.ClosedByFrame())
@@ -74,6 +80,14 @@ void TMessageBoxDialogs::ErrorReport(const QString& text)
     }
     QMessageBox box(QMessageBox::Critical, kProgramTitle, ErrorReportText(text), QMessageBox::Ok, parent_);
     box.exec();
+}
+
+void TMessageBoxDialogs::WithdrawQuestion()
+{
+    if (!question_)
+        return;
+    questionWithdrawn_ = true;
+    question_->reject();
 }
 
 } // namespace r7730

@@ -3,6 +3,7 @@
 // so tests can answer a confirmation and see every notice and error report.
 #include <QString>
 
+class QMessageBox;
 class QWidget;
 
 namespace r7730 {
@@ -20,6 +21,9 @@ public:
     virtual TConfirmAnswer Confirm(const QString& text) = 0;
     // The application's error report: stop icon, program title, the text as given.
     virtual void ErrorReport(const QString& text) = 0;
+    // Closes the question that is up, its reason gone while it waited for an answer: the
+    // Confirm that shows it returns No. Nothing happens when no question is up.
+    virtual void WithdrawQuestion() = 0;
 };
 
 // The error report's text: a full stop is added when the last character's code is above
@@ -38,10 +42,13 @@ public:
     void Notice(const QString& text) override;
     TConfirmAnswer Confirm(const QString& text) override;
     void ErrorReport(const QString& text) override;
+    void WithdrawQuestion() override;
 
 private:
     QWidget* parent_;
     bool unattended_ = false;
+    QMessageBox* question_ = nullptr; // the question box up now, the innermost when nested
+    bool questionWithdrawn_ = false;
 };
 
 } // namespace r7730

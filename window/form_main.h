@@ -236,6 +236,8 @@ private:
     void ReportDeviceLost();
     // After a lost device: its port came back (form_main_connect.cpp); asks once to connect again.
     void PortCameBack();
+    // The port went again while the question about its return was up: the question is withdrawn.
+    void PortWentAgain();
     void LoadPortSettings();
     void LoadEditBoxSettings();
     QString ReadSetting(const char* section, const char* key, const char* defaultValue);
@@ -286,9 +288,12 @@ private:
     std::map<std::string, TLoadedSetting> loadedSettings_;
     TPortSource portSource_;
     // Follows the lost device's port until it is back, the user connects, or the window closes.
-    TPortReturnWatch portReturn_{[this] { RunGuarded([this] { PortCameBack(); }); }};
+    TPortReturnWatch portReturn_{[this] { RunGuarded([this] { PortCameBack(); }); },
+                                 [this] { RunGuarded([this] { PortWentAgain(); }); }};
     bool deviceLostNoticeOpen_ = false;
-    bool portBackDuringNotice_ = false;
+    bool portBackWhileBusy_ = false;
+    bool reconnectQuestionOpen_ = false;
+    bool reconnectQuestionWithdrawn_ = false;
 };
 
 } // namespace r7730

@@ -176,7 +176,7 @@ void TForm_main::ReportDeviceLost()
     // the notice to be closed.
     portReturn_.Start(link_.Port().Port());
     deviceLostNoticeOpen_ = true;
-    portBackDuringNotice_ = false;
+    portBackWhileBusy_ = false;
     try {
         services_.dialogs.Notice(
             QStringLiteral("The serial port %1 went away. Check the cable or adapter; when it is back, you are "
@@ -187,25 +187,53 @@ void TForm_main::ReportDeviceLost()
         throw;
     }
     deviceLostNoticeOpen_ = false;
-    if (portBackDuringNotice_)
+    if (portBackWhileBusy_)
         PortCameBack();
 }
 
 void TForm_main::PortCameBack()
 {
-    if (deviceLostNoticeOpen_) {
-        portBackDuringNotice_ = true;
+    if (deviceLostNoticeOpen_ || reconnectQuestionOpen_) {
+        // Asked once the notice is closed, or once the question withdrawn meanwhile has returned.
+        portBackWhileBusy_ = true;
         return;
     }
-    portBackDuringNotice_ = false;
+    portBackWhileBusy_ = false;
     // Only the port that was lost, and only while nothing else has been connected or chosen.
     TComPort& port = link_.Port();
     if (port.Connected() || port.Port() != portReturn_.PortName())
         return;
     AddLogLine(QStringLiteral("Serial port %1 is back.").arg(link_.PortName()));
-    if (services_.dialogs.Confirm(QStringLiteral("The serial port %1 is back. Connect again?").arg(link_.PortName())) ==
-        TConfirmAnswer::Yes)
+    // Still followed while the question is up: if the port goes again, the question is withdrawn
+    // and the wait goes on, so a late Yes never tries a port that is not there.
+    portReturn_.Start(port.Port());
+    reconnectQuestionOpen_ = true;
+    reconnectQuestionWithdrawn_ = false;
+    TConfirmAnswer answer = TConfirmAnswer::No;
+    try {
+        answer = services_.dialogs.Confirm(QStringLiteral("The serial port %1 is back. Connect again?").arg(link_.PortName()));
+    } catch (...) {
+        reconnectQuestionOpen_ = false;
+        throw;
+    }
+    reconnectQuestionOpen_ = false;
+    if (reconnectQuestionWithdrawn_) {
+        if (portBackWhileBusy_)
+            PortCameBack(); // gone and back again while the question was closing
+        return;
+    }
+    portReturn_.Stop();
+    if (answer == TConfirmAnswer::Yes)
         ButtonStartClick();
+}
+
+void TForm_main::PortWentAgain()
+{
+    if (!reconnectQuestionOpen_ || reconnectQuestionWithdrawn_)
+        return;
+    reconnectQuestionWithdrawn_ = true;
+    AddLogLine(QStringLiteral("Serial port %1 went away again.").arg(link_.PortName()));
+    services_.dialogs.WithdrawQuestion();
 }
 
 void TForm_main::Btn_CurrentStatusClick()

@@ -46,6 +46,9 @@ TEST(ConfirmBox, FrameCloseEscapeAndButtonsGiveTheirAnswers)
     EXPECT_EQ(answerWith([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); }), TConfirmAnswer::No);
     EXPECT_EQ(answerWith([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); }), TConfirmAnswer::Yes);
     EXPECT_EQ(answerWith([](QMessageBox* box) { box->buttons().at(1)->click(); }), TConfirmAnswer::No);
+    // A question the program withdraws (its reason went) closes and answers No.
+    EXPECT_EQ(answerWith([&dialogs](QMessageBox*) { dialogs.WithdrawQuestion(); }), TConfirmAnswer::No);
+    dialogs.WithdrawQuestion(); // with no question up: nothing
 
     QString caption;
     answerWith([&caption](QMessageBox* box) {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks a built .deb without installing it: unpacked into a scratch root (dpkg -x), its
 # control fields, its files, the menu entry, the man page and completion, the launcher's
-# per-user working folder, and that the installed programs run (the window offscreen, r7730ctl
-# against the installed simulator). Usage: check_package.sh PACKAGE.deb
+# per-user working folder and its notice box when that cannot be made, and that the installed
+# programs run (the window offscreen, r7730ctl against the installed simulator).
+# Usage: check_package.sh PACKAGE.deb
 set -euo pipefail
 
 deb=$(readlink -f "$1")
@@ -42,6 +43,8 @@ for program in r7730-setup r7730ctl r7730-simulator r7730-setup-start; do
   [[ -x $bin/$program ]] || fail "usr/bin/$program missing or not executable"
 done
 [[ ! -e $bin/Simulator && ! -e $bin/R7730Setup ]] || fail "a program kept its build name in usr/bin"
+notice=$root/usr/lib/r7730-setup/r7730-notice
+[[ -x $notice ]] || fail "usr/lib/r7730-setup/r7730-notice missing or not executable"
 grep -q "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" \
   "$root/usr/share/doc/r7730-setup/copyright" 2>/dev/null || fail "no machine-readable usr/share/doc/r7730-setup/copyright"
 file "$bin/r7730-setup" | grep -q "stripped" && ! file "$bin/r7730-setup" | grep -q "not stripped" ||
@@ -116,6 +119,21 @@ echo "mine" >"$data/r7730-setup/Simulator"
 run_window HOME="$home" XDG_DATA_HOME="$data"
 [[ -f $data/r7730-setup/cfg/SETUP.INI ]] || fail "XDG_DATA_HOME was not followed"
 [[ "$(cat "$data/r7730-setup/Simulator")" == mine ]] || fail "the user's own ./Simulator was replaced"
+
+# A working folder that cannot be made: the reason on standard error and in the installed notice
+# program's box, which stays up until closed (so the launcher is still waiting after a while).
+touch "$scratch/home-is-a-file"
+start_status=0
+XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR timeout 5 env -u XDG_DATA_HOME HOME="$scratch/home-is-a-file" \
+  "$bin/r7730-setup-start" >/dev/null 2>"$scratch/start.err" || start_status=$?
+[[ $start_status == 124 ]] || fail "the launcher did not show its notice box (it ended with $start_status)"
+grep -q "The working folder .* cannot be made" "$scratch/start.err" || fail "no reason on standard error: $(cat "$scratch/start.err")"
+printf '#!/bin/sh\nprintf "%%s|%%s" "$1" "$2" >"%s/notice"\n' "$scratch" >"$scratch/record-notice"
+chmod +x "$scratch/record-notice"
+R7730_NOTICE=$scratch/record-notice env -u XDG_DATA_HOME HOME="$scratch/home-is-a-file" "$bin/r7730-setup-start" \
+  >/dev/null 2>&1 && fail "the launcher went on without a working folder"
+[[ "$(cat "$scratch/notice" 2>/dev/null)" == "R7730LX Serial Setup|The working folder "*" cannot be made"* ]] ||
+  fail "the notice names no reason: $(cat "$scratch/notice" 2>/dev/null)"
 
 echo "== r7730ctl against the installed simulator"
 "$bin/r7730-simulator" --no-terminal --quiet --link "$scratch/device" >"$scratch/simulator.log" 2>&1 &

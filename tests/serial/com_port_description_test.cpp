@@ -1,7 +1,11 @@
 // Port descriptions: the USB facts and stable link read from a sysfs and /dev laid out in a
 // scratch folder, and the access judged from real files' modes, groups and locks.
 #include <QTemporaryDir>
+#include <algorithm>
 #include <fcntl.h>
+#include <pty.h>
+#include <sys/inotify.h>
+#include <sys/sysmacros.h>
 #include <filesystem>
 #include <fstream>
 #include <grp.h>
@@ -46,8 +50,10 @@ public:
     std::string Dev(const std::string& name) const { return (root_ / "dev" / name).string(); }
     TPortSystemPaths Paths() const
     {
-        return {(root_ / "class/tty").string(), (root_ / "dev").string(), (root_ / "dev/serial/by-id").string(), "/proc"};
+        return {(root_ / "class/tty").string(), (root_ / "dev").string(), (root_ / "dev/serial/by-id").string(), "/proc",
+                (root_ / "work/dev").string()};
     }
+    std::string Root() const { return root_.string(); }
 
 private:
     QTemporaryDir dir_;
@@ -167,4 +173,89 @@ TEST(ComPortDescription, AProgramHoldingThePortIsNamedWithItsPid)
     EXPECT_TRUE(ComPortAccess(file, self).usable) << "a process never holds a port against itself";
     ::close(held);
     EXPECT_TRUE(ComPortAccess(file, Technician()).usable);
+}
+
+TEST(ComPortDescription, ManyPortsAreDescribedWithOneWalkOfProcThatFindsEveryHolder)
+{
+    TFakeSystem system;
+    constexpr int kPorts = 500;
+    for (int i = 0; i < kPorts; ++i)
+        system.AddPort("ttyS" + std::to_string(i), "pnp0/00:" + std::to_string(i));
+    // A /proc of three programs: one has ttyS7 and ttyS100 open, one holds a lock on ttyS42,
+    // and the one asking has ttyS100 open too.
+    const fs::path proc = system.Root() + "/proc";
+    auto program = [&](int pid, const std::string& name, const std::vector<std::string>& open) {
+        fs::create_directories(proc / std::to_string(pid) / "fd");
+        std::ofstream(proc / std::to_string(pid) / "comm") << name << "\n";
+        int fd = 3;
+        for (const std::string& port : open)
+            fs::create_symlink(system.Dev(port), proc / std::to_string(pid) / "fd" / std::to_string(fd++));
+    };
+    program(300, "picocom", {"ttyS7", "ttyS100"});
+    program(301, "minicom", {});
+    program(302, "R7730Setup", {"ttyS100"});
+    struct stat locked {};
+    ASSERT_EQ(::stat(system.Dev("ttyS42").c_str(), &locked), 0);
+    char lockLine[128];
+    std::snprintf(lockLine, sizeof lockLine, "1: FLOCK  ADVISORY  WRITE 301 %02x:%02x:%llu 0 EOF\n", ::major(locked.st_dev),
+                  ::minor(locked.st_dev), static_cast<unsigned long long>(locked.st_ino));
+    std::ofstream(proc / "locks") << lockLine;
+
+    TPortSystemPaths paths = system.Paths();
+    paths.procFolder = proc.string();
+    TUserIdentity asking = Technician();
+    asking.uid = 0;
+    asking.pid = 302;
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, proc.c_str(), IN_OPEN), 0);
+    const std::vector<TComPortDescription> ports = DescribeComPorts(paths, asking);
+
+    int procWalks = 0;
+    alignas(inotify_event) char events[64 * 1024];
+    for (ssize_t length; (length = ::read(watch, events, sizeof events)) > 0;)
+        for (char* at = events; at < events + length; at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len)
+            if (const auto* event = reinterpret_cast<inotify_event*>(at); (event->mask & IN_ISDIR) && event->len == 0)
+                ++procWalks;
+    ::close(watch);
+    EXPECT_EQ(procWalks, 1);
+
+    ASSERT_EQ(ports.size(), static_cast<std::size_t>(kPorts));
+    const struct {
+        std::string port;
+        std::string reason;
+    } cases[] = {
+        {"ttyS7", "held by another program: picocom (PID 300)"},
+        {"ttyS42", "held by another program: minicom (PID 301)"},
+        {"ttyS100", "held by another program: picocom (PID 300)"},
+        {"ttyS0", ""},
+    };
+    for (const auto& c : cases) {
+        const auto port = std::find_if(ports.begin(), ports.end(), [&](const auto& p) { return p.path == system.Dev(c.port); });
+        ASSERT_NE(port, ports.end()) << c.port;
+        EXPECT_EQ(port->access.reason, c.reason) << c.port;
+    }
+}
+
+TEST(ComPortDescription, ALinkToAPseudoTerminalInTheWorkingFolderIsASimulatedDevice)
+{
+    TFakeSystem system;
+    system.AddPort("ttyS0", "pnp0/00:05");
+    int master = -1, slave = -1;
+    char serialEnd[128];
+    ASSERT_EQ(::openpty(&master, &slave, serialEnd, nullptr, nullptr), 0);
+    ::close(slave);
+    const fs::path work = system.Root() + "/work/dev";
+    fs::create_directories(work);
+    fs::create_symlink(serialEnd, work / "R7730LX-sim");
+    fs::create_symlink(system.Dev("ttyS0"), work / "not-a-pty"); // leads to a plain file
+    std::ofstream(work / "notes.txt") << "";
+
+    TUserIdentity root = Technician();
+    root.uid = 0;
+    const std::vector<TComPortDescription> ports = DescribeComPorts(system.Paths(), root);
+    ASSERT_EQ(ports.size(), 2u); // in text order: the scratch dev/ before work/dev/
+    EXPECT_EQ(PortSummary(ports[0]), "on-board");
+    EXPECT_EQ(ports[1].path, (work / "R7730LX-sim").string());
+    EXPECT_EQ(PortSummary(ports[1]), "simulated device");
+    ::close(master);
 }

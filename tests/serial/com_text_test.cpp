@@ -98,6 +98,8 @@ TEST(ComPortNames, MapToDevicePaths)
     ASSERT_TRUE(QFile::link("/dev/null", folder.File("run/dev/R7730LX")));
     EXPECT_EQ(ComPortDevicePath("run/dev/R7730LX"), QDir(folder.Path()).canonicalPath().toStdString() + "/run/dev/R7730LX");
     EXPECT_EQ(ComPortDevicePath("serial/by-id/usb-FTDI-port0"), "/dev/serial/by-id/usb-FTDI-port0");
+    // Written from the working folder, it stays there while it is gone (a simulator stopped).
+    EXPECT_EQ(ComPortDevicePath("./dev/R7730LX-sim"), QDir(folder.Path()).canonicalPath().toStdString() + "/dev/R7730LX-sim");
 }
 
 namespace {

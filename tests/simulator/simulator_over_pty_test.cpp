@@ -1,7 +1,9 @@
 // The real Simulator binary, spoken to over its pseudo-terminal with literal command frames.
 #include "support/simulator_process.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace r7730::testing;
@@ -162,6 +164,37 @@ TEST(SimulatorOverPty, RemovesItsLinkWhenStopped)
     ASSERT_FALSE(simulator.linkTarget().empty());
     EXPECT_EQ(simulator.stop(), 0);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(simulator.linkPath())));
+}
+
+TEST(SimulatorOverPty, WithoutALinkOptionItLinksItsPortInTheWorkingFolderUnderANameOfItsOwn)
+{
+    QTemporaryDir work;
+    const QString dev = work.path() + "/dev/";
+    // A link left by a simulator that was killed leads nowhere: its name is taken over.
+    ASSERT_TRUE(QDir(work.path()).mkpath("dev"));
+    ASSERT_TRUE(QFile::link("/dev/pts/no-such-port", dev + "R7730LX-sim"));
+
+    SimulatorProcess first(SimulatorProcess::TOwnLink{work.path()});
+    EXPECT_EQ(first.linkPath(), (dev + "R7730LX-sim").toStdString()) << first.output();
+    const std::string firstPort = first.linkTarget();
+    EXPECT_EQ(firstPort.rfind("/dev/pts/", 0), 0u) << firstPort;
+    ASSERT_TRUE(first.openPort());
+    first.send(hex("7E 05 41 50 FE"));
+    EXPECT_EQ(first.receive(43), kFactoryStatusReply);
+
+    // A second one leaves the first's link alone and says which name it took.
+    SimulatorProcess second(SimulatorProcess::TOwnLink{work.path()});
+    EXPECT_EQ(second.linkPath(), (dev + "R7730LX-sim2").toStdString()) << second.output();
+    EXPECT_TRUE(second.outputContains(
+        "./dev/R7730LX-sim belongs to another simulator that is running; this one is ./dev/R7730LX-sim2"));
+    EXPECT_EQ(first.linkTarget(), firstPort);
+
+    // Each takes only its own link away when it ends.
+    EXPECT_EQ(second.stop(), 0);
+    EXPECT_FALSE(QFileInfo(dev + "R7730LX-sim2").isSymLink());
+    EXPECT_EQ(first.linkTarget(), firstPort);
+    EXPECT_EQ(first.stop(), 0);
+    EXPECT_FALSE(QFileInfo(dev + "R7730LX-sim").isSymLink());
 }
 
 TEST(SimulatorCommandLine, BadArgumentsAndBadStateFilesStopWithAMessage)

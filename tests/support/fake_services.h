@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,15 @@ public:
     TConfirmAnswer Confirm(const QString& text) override
     {
         confirmations.push_back(text);
+        if (whileAsked) {
+            // The question stays up while this runs; one withdrawn meanwhile answers No.
+            questionUp = true;
+            const int before = withdrawals;
+            whileAsked();
+            questionUp = false;
+            if (withdrawals != before)
+                return TConfirmAnswer::No;
+        }
         if (answers.empty())
             return TConfirmAnswer::Yes;
         TConfirmAnswer answer = answers.front();
@@ -27,11 +37,19 @@ public:
         return answer;
     }
     void ErrorReport(const QString& text) override { errors.push_back(ErrorReportText(text)); }
+    void WithdrawQuestion() override
+    {
+        if (questionUp)
+            ++withdrawals;
+    }
 
     QStringList notices;
     QStringList confirmations;
     QStringList errors;
     std::deque<TConfirmAnswer> answers; // next answers to Confirm; Yes when empty
+    std::function<void()> whileAsked;   // runs while a question is up, before it is answered
+    bool questionUp = false;
+    int withdrawals = 0;                // questions closed by the program before an answer
 };
 
 class TFixedClock : public IClock {

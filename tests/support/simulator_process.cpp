@@ -1,5 +1,6 @@
 #include "support/simulator_process.h"
 
+#include <QDir>
 #include <QFile>
 #include <cerrno>
 #include <chrono>
@@ -29,7 +30,7 @@ std::string readWholeFile(const QString& path)
     return file.readAll().toStdString();
 }
 
-pid_t spawn(const std::vector<std::string>& arguments, const std::string& outputPath)
+pid_t spawn(const std::vector<std::string>& arguments, const std::string& outputPath, const QString& workingFolder = {})
 {
     std::vector<std::string> command = {R7730_SIMULATOR_BINARY};
     command.insert(command.end(), arguments.begin(), arguments.end());
@@ -42,6 +43,9 @@ pid_t spawn(const std::vector<std::string>& arguments, const std::string& output
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    const std::string folder = workingFolder.toStdString();
+    if (!folder.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     pid_t pid = -1;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
         pid = -1;
@@ -64,12 +68,32 @@ bool waitUntil(Condition condition)
 } // namespace
 
 SimulatorProcess::SimulatorProcess(std::vector<std::string> extraArguments, QString folder)
-    : folder_(folder.isEmpty() ? temporary_.path() : folder)
+    : folder_(folder.isEmpty() ? temporary_.path() : folder), linkPath_((folder_ + "/dev/R7730LX").toStdString())
 {
     std::vector<std::string> arguments = {"--no-terminal", "--link", linkPath(), "--log",
                                           (folder_ + "/frames.log").toStdString(), "--reboot-ms", "300"};
     arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
     pid_ = spawn(arguments, (folder_ + "/output.txt").toStdString());
+    waitUntil([this] { return !linkTarget().empty(); });
+}
+
+SimulatorProcess::SimulatorProcess(TOwnLink start, std::vector<std::string> extraArguments) : folder_(temporary_.path())
+{
+    std::vector<std::string> arguments = {"--no-terminal", "--log", (folder_ + "/frames.log").toStdString(),
+                                          "--reboot-ms", "300"};
+    arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
+    pid_ = spawn(arguments, (folder_ + "/output.txt").toStdString(), start.workingFolder);
+    // "link: ./dev/R7730LX-sim -> /dev/pts/3", relative to the simulator's working folder.
+    const std::string prefix = "link: ";
+    waitUntil([&] {
+        const std::string text = output();
+        const std::size_t at = text.find(prefix), arrow = text.find(" -> ", at);
+        if (at == std::string::npos || arrow == std::string::npos)
+            return false;
+        const QString link = QString::fromStdString(text.substr(at + prefix.size(), arrow - at - prefix.size()));
+        linkPath_ = QDir::cleanPath(start.workingFolder + "/" + link).toStdString();
+        return true;
+    });
     waitUntil([this] { return !linkTarget().empty(); });
 }
 
@@ -80,7 +104,7 @@ SimulatorProcess::~SimulatorProcess()
 
 std::string SimulatorProcess::linkPath() const
 {
-    return (folder_ + "/dev/R7730LX").toStdString();
+    return linkPath_;
 }
 
 std::string SimulatorProcess::linkTarget() const

@@ -16,6 +16,12 @@ public:
     // the given extra arguments, and waits for its link to appear.
     explicit SimulatorProcess(std::vector<std::string> extraArguments = {}, QString folder = {});
     ~SimulatorProcess();
+    // Starts Simulator without --link in workingFolder, as the window's button does, and waits
+    // for the link it names on its output (its logs stay in a temporary folder of their own).
+    struct TOwnLink {
+        QString workingFolder;
+    };
+    explicit SimulatorProcess(TOwnLink start, std::vector<std::string> extraArguments = {});
 
     // Opens the serial end through the link (raw, non-blocking); false if it cannot.
     bool openPort();
@@ -41,6 +47,7 @@ public:
 private:
     QTemporaryDir temporary_;
     QString folder_;
+    std::string linkPath_;
     pid_t pid_ = -1;
     int port_ = -1;
 };

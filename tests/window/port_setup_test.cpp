@@ -9,9 +9,12 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <optional>
 #include <termios.h>
 
 #include "serial/com_error.h"
@@ -19,6 +22,7 @@
 #include "support/controls.h"
 #include "support/fake_services.h"
 #include "support/pseudo_terminal.h"
+#include "support/simulator_process.h"
 #include "support/temp_folder.h"
 #include "window/com_combo_box.h"
 #include "window/com_setup_dialog.h"
@@ -46,29 +50,30 @@ protected:
     {
         form.show();
         // A sysfs-like folder with one USB serial port, whose device node is a link to a
-        // pseudo-terminal.
-        folder.MakeFolder("sys/devices/pci0000:00/usb1/1-1/ttyUSB7/device");
-        folder.MakeFolder("sys/class/tty");
-        folder.MakeFolder("dev");
-        QFile::link(folder.File("sys/devices/pci0000:00/usb1/1-1/ttyUSB7"), folder.File("sys/class/tty/ttyUSB7"));
-        QFile::link(device.SlavePath(), folder.File("dev/ttyUSB7"));
-        listedPort = folder.File("dev/ttyUSB7");
-        const TPortSystemPaths paths{folder.File("sys/class/tty").toStdString(), folder.File("dev").toStdString(),
-                                     folder.File("dev/serial/by-id").toStdString(), "/proc"};
+        // pseudo-terminal; the working folder's ./dev is left to simulators.
+        folder.MakeFolder("system/sys/devices/pci0000:00/usb1/1-1/ttyUSB7/device");
+        folder.MakeFolder("system/sys/class/tty");
+        folder.MakeFolder("system/dev");
+        QFile::link(folder.File("system/sys/devices/pci0000:00/usb1/1-1/ttyUSB7"), folder.File("system/sys/class/tty/ttyUSB7"));
+        QFile::link(device.SlavePath(), folder.File("system/dev/ttyUSB7"));
+        listedPort = folder.File("system/dev/ttyUSB7");
+        const TPortSystemPaths paths{folder.File("system/sys/class/tty").toStdString(),
+                                     folder.File("system/dev").toStdString(),
+                                     folder.File("system/dev/serial/by-id").toStdString(), "/proc"};
         form.SetPortSource({[paths] { return DescribeComPorts(paths, TUserIdentity::OfThisProcess()); }, paths.devFolder});
     }
 
     // A port appears in the sysfs-like folder under devices/<parent>, its device file in dev/.
     void Plug(const QString& name, const QString& parent)
     {
-        folder.MakeFolder("sys/devices/" + parent + "/" + name + "/device");
-        QFile::link(folder.File("sys/devices/" + parent + "/" + name), folder.File("sys/class/tty/" + name));
-        ASSERT_TRUE(WriteWholeFile(folder.File("dev/" + name), {}));
+        folder.MakeFolder("system/sys/devices/" + parent + "/" + name + "/device");
+        QFile::link(folder.File("system/sys/devices/" + parent + "/" + name), folder.File("system/sys/class/tty/" + name));
+        ASSERT_TRUE(WriteWholeFile(folder.File("system/dev/" + name), {}));
     }
     void Pull(const QString& name)
     {
-        QFile::remove(folder.File("sys/class/tty/" + name));
-        QFile::remove(folder.File("dev/" + name));
+        QFile::remove(folder.File("system/sys/class/tty/" + name));
+        QFile::remove(folder.File("system/dev/" + name));
     }
 
     TComPort& Port() { return form.DeviceLink().Port(); }
@@ -184,11 +189,11 @@ TEST_F(PortSetup, EachPortSaysWhatItIsAndTheListFollowsPlugsKeepingTheChoice)
 {
     for (const auto& [attribute, value] : {std::pair{"idVendor", "0403"}, {"idProduct", "6001"}, {"serial", "A1B2C3"},
                                            {"manufacturer", "FTDI"}, {"product", "FT232R USB UART"}}) {
-        ASSERT_TRUE(WriteWholeFile(folder.File(QStringLiteral("sys/devices/pci0000:00/usb1/1-1/") + attribute),
+        ASSERT_TRUE(WriteWholeFile(folder.File(QStringLiteral("system/sys/devices/pci0000:00/usb1/1-1/") + attribute),
                                    QByteArray(value) + "\n"));
     }
     Plug("ttyS0", "pnp0/00:05");
-    const QString onBoard = folder.File("dev/ttyS0"), plugged = folder.File("dev/ttyUSB8");
+    const QString onBoard = folder.File("system/dev/ttyS0"), plugged = folder.File("system/dev/ttyUSB8");
     auto items = [](TComComboBox* box) {
         QStringList lines;
         for (int i = 0; i < box->count(); ++i)
@@ -214,6 +219,64 @@ TEST_F(PortSetup, EachPortSaysWhatItIsAndTheListFollowsPlugsKeepingTheChoice)
         },
         TClosing::OK);
     EXPECT_EQ(Port().Port(), onBoard.toStdString());
+}
+
+TEST_F(PortSetup, ASimulatorStartedInTheWorkingFolderIsOfferedAsASimulatedDeviceAndConnects)
+{
+    auto items = [](TComComboBox* box) {
+        QStringList lines;
+        for (int i = 0; i < box->count(); ++i)
+            lines << box->itemText(i) + " | " + box->itemData(i, Qt::ToolTipRole).toString();
+        return lines;
+    };
+    Port().SetPort("COM1");
+    std::optional<SimulatorProcess> simulator;
+    RunDialog(
+        [&](TComSetupFrm& dialog) {
+            EXPECT_EQ(items(dialog.ComboPort), (QStringList{"COM1 | ", listedPort + " | on-board"}));
+            // Started while the dialog is open, as from a terminal: it makes ./dev and its link.
+            simulator.emplace(SimulatorProcess::TOwnLink{folder.Path()});
+            ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.ComboPort->count() == 3; }, 5000)) << simulator->output();
+            EXPECT_EQ(items(dialog.ComboPort), (QStringList{"COM1 | ", "./dev/R7730LX-sim | simulated device",
+                                                            listedPort + " | on-board"}));
+            Pick(dialog.ComboPort, "./dev/R7730LX-sim");
+        },
+        TClosing::OK);
+    EXPECT_EQ(Port().Port(), "./dev/R7730LX-sim");
+    Ctl<QPushButton>(form, "ButtonStart")->click();
+    ASSERT_TRUE(Port().Connected()) << services.dialogs.errors.join("\n").toStdString();
+    EXPECT_TRUE(LogViewText(form).endsWith("on Port[./dev/R7730LX-sim]")) << LogViewText(form).toStdString();
+    EXPECT_TRUE(simulator->logContains("port opened by the program"));
+    Ctl<QPushButton>(form, "ButtonStop")->click();
+}
+
+TEST_F(PortSetup, ALongPortListKeepsToTheScreenScrollsAndStaysInTextOrder)
+{
+    // More ports than the screen holds, one of them with a description wider than the screen.
+    for (int i = 0; i < 100; ++i)
+        Plug(QStringLiteral("ttyS%1").arg(i), QStringLiteral("pnp0/00:%1").arg(i));
+    ASSERT_TRUE(WriteWholeFile(folder.File("system/sys/devices/pci0000:00/usb1/1-1/idVendor"), "0403\n"));
+    ASSERT_TRUE(WriteWholeFile(folder.File("system/sys/devices/pci0000:00/usb1/1-1/product"),
+                               QByteArray("USB to serial converter with a very long product name, ").repeated(4) + "\n"));
+    Port().SetPort(listedPort.toStdString());
+    RunDialog(
+        [&](TComSetupFrm& dialog) {
+            TComComboBox* box = dialog.ComboPort;
+            ASSERT_EQ(box->count(), 101);
+            // Text order: ttyS0, ttyS1, ttyS10 ... ttyS19, ttyS2, ...
+            const QString dev = folder.File("system/dev/");
+            EXPECT_EQ((QStringList{box->itemText(0), box->itemText(1), box->itemText(2), box->itemText(12)}),
+                      (QStringList{dev + "ttyS0", dev + "ttyS1", dev + "ttyS10", dev + "ttyS2"}));
+            box->showPopup();
+            const QWidget* popup = box->view()->window();
+            ASSERT_TRUE(popup->isVisible());
+            const QRect screen = box->screen()->availableGeometry();
+            EXPECT_LE(popup->width(), screen.width());
+            EXPECT_LE(popup->height(), screen.height());
+            EXPECT_GT(box->view()->verticalScrollBar()->maximum(), 0);
+            box->hidePopup();
+        },
+        TClosing::Cancel);
 }
 
 TEST_F(PortSetup, CancelEscapeAndTheFrameChangeNothing)

@@ -1,8 +1,9 @@
 // After the device's port vanished, the window follows it and, when the same port is back,
 // asks once whether to connect again: against the simulator, which opens a new port behind
-// its link after --replug-ms.
+// its link after --replug-ms. A question left up while the port goes again is withdrawn.
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -83,4 +84,30 @@ TEST_F(AfterAHangUp, NothingIsOfferedOnceTheUserConnectedElsewhere)
     QTest::qWait(200); // time for a notice of the new link to arrive
     EXPECT_TRUE(services.dialogs.confirmations.isEmpty());
     EXPECT_EQ(Port().Port(), other.linkPath());
+}
+
+TEST_F(AfterAHangUp, AQuestionLeftUpIsWithdrawnWhenThePortGoesAgainAndAskedAgainWhenItIsBack)
+{
+    QTemporaryDir devices; // both simulators link the same name here
+    SimulatorProcess lost({"--hangup-after", "1", "--replug-ms", "300"}, devices.path());
+    // The user leaves the first question up; meanwhile the simulator ends and its link goes.
+    int asked = 0;
+    services.dialogs.whileAsked = [&] {
+        if (asked++ > 0)
+            return;
+        lost.stop();
+        WaitFor([&] { return services.dialogs.withdrawals > 0; });
+    };
+    ConnectAndLose(lost);
+    ASSERT_TRUE(WaitFor([&] { return services.dialogs.withdrawals == 1; })) << Log().toStdString();
+    EXPECT_TRUE(Log().contains("went away again")) << Log().toStdString();
+    EXPECT_FALSE(Port().Connected());
+    EXPECT_TRUE(services.dialogs.errors.isEmpty()) << services.dialogs.errors.join("\n").toStdString();
+
+    // Back once more: asked again, and Yes connects.
+    SimulatorProcess back({}, devices.path());
+    ASSERT_TRUE(WaitFor([&] { return services.dialogs.confirmations.size() == 2; })) << Log().toStdString();
+    EXPECT_TRUE(Port().Connected()) << services.dialogs.errors.join("\n").toStdString();
+    EXPECT_TRUE(services.dialogs.errors.isEmpty());
+    EXPECT_TRUE(back.logContains("port opened by the program"));
 }
