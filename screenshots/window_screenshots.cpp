@@ -84,7 +84,7 @@ int main(int argc, char** argv)
     form.show();
     form.SetAdminView(true);
 
-    r7730::testing::SimulatorProcess simulator({"--quiet"});
+    r7730::testing::SimulatorProcess simulator(std::vector<std::string>{"--quiet"});
     form.DeviceLink().Port().SetPort(simulator.linkPath());
     r7730::testing::Ctl<QPushButton>(form, "ButtonStart")->click();
     r7730::testing::Ctl<QPushButton>(form, "Btn_CurrentStatus")->click();

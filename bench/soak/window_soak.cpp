@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     QDir().mkpath("Log");
     QDir().mkpath("cfg");
 
-    SimulatorProcess simulator({"--quiet"});
+    SimulatorProcess simulator(std::vector<std::string>{"--quiet"});
     TRecordingDialogs dialogs;
     TSystemClock clock;
     TRecordingLauncher launcher;
