@@ -1,6 +1,7 @@
 #include "protocol/receive_path.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace r7730 {
 

@@ -14,7 +14,6 @@
 // the rest of that frame, skipped up to and including its end byte.
 #include <array>
 #include <cstdint>
-#include <exception>
 #include <span>
 
 #include "protocol/frame.h"
