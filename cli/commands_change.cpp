@@ -12,11 +12,6 @@
 namespace r7730::cli {
 namespace {
 
-QString IdText(TMessageId id)
-{
-    return QStringLiteral("%1").arg(static_cast<int>(id), 2, 16, QLatin1Char('0')).toUpper();
-}
-
 TKeyNamer OptionNamer()
 {
     return {[](const QString& key, const QString& text) { return QStringLiteral("--%1 %2").arg(key, Excerpt(text)); },
@@ -116,7 +111,7 @@ int RebootCommand(TDeviceSession& session, TOutput& output, bool factoryReset)
 {
     const TStatusReply before = session.ReadStatus();
     if (factoryReset)
-        session.Link().FactoryReset(IdText(TMessageId::FactoryReset));
+        session.Link().FactoryReset(TMessageId::FactoryReset);
     else
         session.Link().SystemReboot();
     QElapsedTimer clock;

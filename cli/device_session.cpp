@@ -35,11 +35,6 @@ std::uint8_t IdByte(TMessageId id)
     return static_cast<std::uint8_t>(id);
 }
 
-QString IdText(TMessageId id)
-{
-    return QStringLiteral("%1").arg(IdByte(id), 2, 16, QLatin1Char('0')).toUpper();
-}
-
 std::string ChoiceString(std::span<const std::string_view> choices, int index)
 {
     return std::string(choices[static_cast<std::size_t>(std::clamp(index, 0, static_cast<int>(choices.size()) - 1))]);
@@ -132,7 +127,7 @@ void TDeviceSession::Send(TMessageId id)
     if (id == TMessageId::CurrentStatusRead)
         link_.ReadCurrentStatus();
     else
-        link_.ReadRequest(IdText(id));
+        link_.ReadRequest(id);
 }
 
 template <typename TReply>

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "device/port_defaults.h"
+#include "protocol/received_frame.h"
 
 namespace r7730 {
 namespace {
@@ -27,14 +28,22 @@ QString LineErrorNames(TComErrors errors)
 
 } // namespace
 
-// Hands the receive path's finished frames back to the link.
+// Hands what the receive path lets go back to the link: frames to dispatch, dropped bytes to
+// report and to show the frame observers.
 class TDeviceLink::TFrameDispatch : public IReceiveSink {
 public:
     explicit TFrameDispatch(TDeviceLink& link) : link_(link) {}
-    void FrameCompleted() override { link_.DispatchCompletedFrame(); }
-    void FrameOverflowed(int droppedBytes) override { link_.ReportOverflowedFrame(droppedBytes); }
+    void FrameCompleted(std::span<const std::uint8_t> frame) override { link_.DispatchCompletedFrame(frame); }
+    void BytesDiscarded(std::span<const std::uint8_t> held) override { Observe(TFrameKind::Discarded, held); }
+    void FrameOverflowed(std::span<const std::uint8_t> dropped) override { link_.ReportOverflowedFrame(dropped); }
+    void OverflowRestSkipped(std::span<const std::uint8_t> skipped) override { Observe(TFrameKind::Overflowed, skipped); }
 
 private:
+    void Observe(TFrameKind kind, std::span<const std::uint8_t> bytes)
+    {
+        link_.frameObservers_.Notify(TFrameDirection::Received, kind, bytes);
+    }
+
     TDeviceLink& link_;
 };
 
@@ -81,13 +90,12 @@ void TDeviceLink::Log(const std::u16string& line)
     listener_.LogLine(QString::fromStdU16String(line));
 }
 
-void TDeviceLink::SendCommandFrame(const TFrame& frame, const QString& idText, const QString& tail,
-                                   const QStringList& before)
+void TDeviceLink::SendCommandFrame(const TFrame& frame, const QString& tail, const QStringList& before)
 {
-    Transmit(frame, idText, tail, before);
+    Transmit(frame, tail, before);
 }
 
-void TDeviceLink::Transmit(const TFrame& frame, const QString& idText, const QString& tail, const QStringList& before)
+void TDeviceLink::Transmit(const TFrame& frame, const QString& tail, const QStringList& before)
 {
     try {
         if (!port_.Connected()) {
@@ -104,9 +112,11 @@ void TDeviceLink::Transmit(const TFrame& frame, const QString& idText, const QSt
         } catch (const std::exception&) {
             written = false;
         }
+        if (written)
+            frameObservers_.Notify(TFrameDirection::Sent, TFrameKind::Frame, frame);
         for (const QString& line : before)
             Log(line);
-        Log(TransmitLogLine(idText.toStdString(), frame, tail.toStdString()));
+        Log(TransmitLogLine(frame, tail.toStdString()));
         if (!written)
             Log(QStringLiteral("Serial Port ERROR!!"));
     } catch (const std::exception&) {
@@ -134,17 +144,17 @@ void TDeviceLink::ReadAvailable(int count)
     }
 }
 
-void TDeviceLink::DispatchCompletedFrame()
+void TDeviceLink::DispatchCompletedFrame(std::span<const std::uint8_t> frame)
 {
+    frameObservers_.Notify(TFrameDirection::Received, TFrameKind::Frame, frame);
     Log(QStringLiteral("[EOT]"));
-    const TReplyAction action = rxPath_.Action();
+    const TReplyAction action = ReplyAction(frame);
     if (action == TReplyAction::AcceptSilently)
         return;
     if (action == TReplyAction::Unregistered)
-        Log(rxPath_.UnregisteredLogLine());
-    Log(rxPath_.ReceiveLogLine());
+        Log(UnregisteredLogLine(frame));
+    Log(ReceiveLogLine(frame));
 
-    const std::vector<std::uint8_t> frame = rxPath_.Frame();
     switch (action) {
     case TReplyAction::ShowStatus:
         statusReceived_ = true;
@@ -178,11 +188,12 @@ void TDeviceLink::DispatchCompletedFrame()
     }
 }
 
-void TDeviceLink::ReportOverflowedFrame(int droppedBytes)
+void TDeviceLink::ReportOverflowedFrame(std::span<const std::uint8_t> dropped)
 {
+    frameObservers_.Notify(TFrameDirection::Received, TFrameKind::Overflowed, dropped);
     Log(QStringLiteral("Frame dropped: %1 bytes without an end byte exceed the receive buffer of %2 bytes; "
                        "the rest of it is skipped up to its end byte")
-            .arg(droppedBytes)
+            .arg(dropped.size())
             .arg(kRxBufferSize));
 }
 

@@ -7,7 +7,8 @@
 // receive path as the port announces them; every finished frame is logged as hex text and
 // dispatched by its ID: the replies that carry data reach the listener decoded, as values, and
 // an unregistered ID is answered with a status read (paced when it keeps coming, see
-// automatic_status_reads.h).
+// automatic_status_reads.h). Every frame sent and received also reaches the frame observers
+// (frame_observer.h).
 //
 // The link never shows anything itself: log lines, replies, refusals and the loss of the device
 // all go to its listener (the window, or a command-line front end). The caller connects the
@@ -17,6 +18,7 @@
 #include <QStringList>
 
 #include "device/automatic_status_reads.h"
+#include "device/frame_observer.h"
 #include "protocol/command_frames.h"
 #include "protocol/frame.h"
 #include "protocol/receive_path.h"
@@ -59,24 +61,23 @@ public:
     bool StatusReceived() const { return statusReceived_; }
 
     // A command of the user: writes the frame, then logs the lines that announce it (`before`)
-    // and its transmit line. The device's answer is handled in a later pass of the event loop,
+    // and its transmit line, which names the frame's ID byte. The device's answer is handled in a later pass of the event loop,
     // so the log keeps its order while the device is already answering. A closed port refuses
     // with a notice and a log line; a failing write logs "Serial Port ERROR!!". Nothing escapes.
-    void SendCommandFrame(const TFrame& frame, const QString& idText, const QString& tail,
-                          const QStringList& before = {});
+    void SendCommandFrame(const TFrame& frame, const QString& tail, const QStringList& before = {});
 
     // --- device_commands.cpp: every command, from checked values. Each sends its frame with the
-    // lines logged before its transmit line (an announcement, the padded texts). An ID text is two
-    // hex digits, as the buttons carry it ("4A").
+    // lines logged before its transmit line (an announcement, the padded texts). A read request,
+    // factory reset or flash erase goes out with the ID it is given.
     void ReadCurrentStatus();
-    void ReadRequest(const QString& idText);
+    void ReadRequest(TMessageId id);
     void SaveWanSettings(const TWanSettings& settings);
     void SaveTcpSettings(const TTcpSettings& settings);
     void SaveSerialSettings(const TSerialSettings& settings);
     void SetAccessPoint(const TAccessPoint& accessPoint);
-    void FactoryReset(const QString& idText);
+    void FactoryReset(TMessageId id);
     void SystemReboot();
-    void FlashErase(const QString& idText);
+    void FlashErase(TMessageId id);
     void FlashSave(const TFlashSaveSettings& settings);
     void DownloadFirmware(const TFirmwareDownload& download);
 
@@ -87,6 +88,10 @@ public:
     // one: logs the loss and tells the listener, unless the port was closed meanwhile.
     void ReportHangUp();
 
+    // Everything sent and received, from now on, until removed (see frame_observer.h).
+    void AddFrameObserver(IFrameObserver& observer) { frameObservers_.Add(observer); }
+    void RemoveFrameObserver(IFrameObserver& observer) { frameObservers_.Remove(observer); }
+
     // The program is ending: closes the port (a failure is not reported, nobody is left to see
     // it) and stops its events.
     void Shutdown();
@@ -96,16 +101,17 @@ private:
     void Log(const QString& line);
     void Log(const std::string& line);
     void Log(const std::u16string& line);
-    void Transmit(const TFrame& frame, const QString& idText, const QString& tail, const QStringList& before);
+    void Transmit(const TFrame& frame, const QString& tail, const QStringList& before);
     void SendAutomaticStatusRead();
-    void DispatchCompletedFrame();
-    void ReportOverflowedFrame(int droppedBytes);
+    void DispatchCompletedFrame(std::span<const std::uint8_t> frame);
+    void ReportOverflowedFrame(std::span<const std::uint8_t> dropped);
 
     IDeviceListener& listener_;
     TComPort port_;
     TReceivePath rxPath_;
     bool statusReceived_ = false;
     TAutomaticStatusReads automaticReads_;
+    TFrameObservers frameObservers_;
 };
 
 } // namespace r7730

@@ -36,9 +36,9 @@ std::string FixedWidthField(const std::string& text, int width)
     return PadLeft(text, width, ' ');
 }
 
-TFrame BuildReadRequest(std::uint8_t messageId)
+TFrame BuildReadRequest(TMessageId messageId)
 {
-    return BuildFrame(messageId);
+    return BuildFrame(Id(messageId));
 }
 
 TFrame BuildSaveWan(const TWanSettings& settings)
@@ -82,9 +82,9 @@ TFrame BuildSetAccessPoint(const TAccessPoint& accessPoint)
     return BuildFrame(Id(TMessageId::SetCurrentAp), payload);
 }
 
-TFrame BuildFactoryReset(std::uint8_t messageId)
+TFrame BuildFactoryReset(TMessageId messageId)
 {
-    return BuildFrame(messageId, {0x4E});
+    return BuildFrame(Id(messageId), {0x4E});
 }
 
 TFrame BuildSystemReboot()
@@ -109,9 +109,9 @@ TFrame BuildFirmwareDownload(const TFirmwareDownload& download)
     return BuildFrame(Id(TMessageId::FirmwareDownload), payload);
 }
 
-TFrame BuildFlashErase(std::uint8_t messageId)
+TFrame BuildFlashErase(TMessageId messageId)
 {
-    return BuildFrame(messageId);
+    return BuildFrame(Id(messageId));
 }
 
 } // namespace r7730

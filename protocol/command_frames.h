@@ -59,7 +59,7 @@ struct TFirmwareDownload {
 };
 
 // 7E 05 <id> 50 FE: the status read (0x41) and the three access point reads (0x48, 0x49, 0x4A).
-TFrame BuildReadRequest(std::uint8_t messageId);
+TFrame BuildReadRequest(TMessageId messageId);
 // 7E 11 43 50, IP, gateway, mask, FE.
 TFrame BuildSaveWan(const TWanSettings& settings);
 // 7E 0F 44 50, listen port, expiry, 'S' or 'C', target port, target IP, FE.
@@ -70,7 +70,7 @@ TFrame BuildSaveSerial(const TSerialSettings& settings);
 // 7E 35 42 50, SSID padded to 32 bytes, password padded to 16 bytes, FE.
 TFrame BuildSetAccessPoint(const TAccessPoint& accessPoint);
 // 7E 06 <id> 50 4E FE.
-TFrame BuildFactoryReset(std::uint8_t messageId);
+TFrame BuildFactoryReset(TMessageId messageId);
 // 7E 05 47 50 FE.
 TFrame BuildSystemReboot();
 // 7E 08 53 50, interval, delay, FE.
@@ -78,7 +78,7 @@ TFrame BuildFlashSave(const TFlashSaveSettings& settings);
 // 7E 2B 55 50, server IP, server port, file name padded to 32 bytes, FE.
 TFrame BuildFirmwareDownload(const TFirmwareDownload& download);
 // 7E 05 <id> 50 FE.
-TFrame BuildFlashErase(std::uint8_t messageId);
+TFrame BuildFlashErase(TMessageId messageId);
 
 // A text brought to its field's width, as it travels: PadLeft with blanks.
 std::string FixedWidthField(const std::string& text, int width);

@@ -17,9 +17,10 @@ TFrame BuildFrame(std::uint8_t messageId, const std::vector<std::uint8_t>& paylo
     return frame;
 }
 
-std::string TransmitLogLine(const std::string& idText, const TFrame& frame, const std::string& tail)
+std::string TransmitLogLine(const TFrame& frame, const std::string& tail)
 {
-    return "TX 0x" + idText + " : [" + std::to_string(frame.size()) + "][" +
+    const std::uint8_t id = frame.size() > 2 ? frame[2] : 0;
+    return "TX 0x" + ByteToHex(id) + " : [" + std::to_string(frame.size()) + "][" +
            HexText(frame.data(), frame.size()) + tail;
 }
 

@@ -62,7 +62,8 @@ using TFrame = std::vector<std::uint8_t>;
 // A complete frame around the payload, with its true total length.
 TFrame BuildFrame(std::uint8_t messageId, const std::vector<std::uint8_t>& payload = {});
 
-// The transmit log line: "TX 0x" + id text + " : [" + length + "][" + hex text + tail.
-std::string TransmitLogLine(const std::string& idText, const TFrame& frame, const std::string& tail);
+// The transmit log line: "TX 0x" + the ID byte's two hex digits + " : [" + length + "][" +
+// hex text + tail.
+std::string TransmitLogLine(const TFrame& frame, const std::string& tail);
 
 } // namespace r7730

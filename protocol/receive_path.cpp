@@ -1,49 +1,28 @@
 #include "protocol/receive_path.h"
 
-#include "protocol/frame.h"
-#include "protocol/h_refer_lib.h"
+#include <algorithm>
+#include <exception>
 
 namespace r7730 {
 
-void TReceivePath::Reset()
-{
-    RxBuffer.fill(0);
-    RxCount = 0;
-}
+// Lets the held bytes go once the sink has seen them, even when it throws.
+class TReceivePath::TLetGoAfterward {
+public:
+    explicit TLetGoAfterward(TReceivePath& path) : path_(path) {}
+    ~TLetGoAfterward() { path_.LetGo(); }
+    TLetGoAfterward(const TLetGoAfterward&) = delete;
+    TLetGoAfterward& operator=(const TLetGoAfterward&) = delete;
 
-void TReceivePath::Store(std::uint8_t byte, IReceiveSink& sink)
-{
-    if (RxCount >= kRxBufferSize) {
-        const int dropped = RxCount + 1;
-        Reset();
-        skippingOverflow_ = true;
-        sink.FrameOverflowed(dropped);
-        return;
-    }
-    RxBuffer[static_cast<std::size_t>(RxCount++)] = byte;
-}
+private:
+    TReceivePath& path_;
+};
 
 void TReceivePath::Feed(const std::uint8_t* bytes, int count, IReceiveSink& sink)
 {
     std::exception_ptr firstError;
     for (int i = 0; i < count; ++i) {
-        const std::uint8_t byte = bytes[i];
-        if (skippingOverflow_) {
-            skippingOverflow_ = byte != kFrameEnd;
-            continue;
-        }
         try {
-            if (byte == kFrameStart && RxCount <= 1) {
-                Reset();
-            } else if (byte == kFrameEnd) {
-                struct ResetAfterward {
-                    TReceivePath& path;
-                    ~ResetAfterward() { path.Reset(); }
-                } resetAfterward{*this};
-                sink.FrameCompleted();
-            } else {
-                Store(byte, sink);
-            }
+            Take(bytes[i], sink);
         } catch (...) {
             if (!firstError)
                 firstError = std::current_exception();
@@ -53,53 +32,50 @@ void TReceivePath::Feed(const std::uint8_t* bytes, int count, IReceiveSink& sink
         std::rethrow_exception(firstError);
 }
 
-TReplyAction TReceivePath::Action() const
+void TReceivePath::Take(std::uint8_t byte, IReceiveSink& sink)
 {
-    const std::uint8_t id = MessageId();
-    if (id < kFirstRegisteredReply || id > kLastRegisteredReply)
-        return TReplyAction::Unregistered;
-    const int wireLength = RxCount + 2;
-    switch (static_cast<TMessageId>(id)) {
-    case TMessageId::CurrentStatusRead:
-        return wireLength == kStatusReplyLength ? TReplyAction::ShowStatus : TReplyAction::DropWrongLength;
-    case TMessageId::ScanAccessPoints:
-        return TReplyAction::FillScanGrid;
-    case TMessageId::ReadCurrentAp:
-        return wireLength == kCurrentApReplyLength ? TReplyAction::ShowCurrentAp : TReplyAction::DropWrongLength;
-    case TMessageId::ReadSignalStrength:
-        return wireLength == kSignalReplyLength ? TReplyAction::ShowSignal : TReplyAction::DropWrongLength;
-    default:
-        return TReplyAction::AcceptSilently;
+    const bool full = RxCount >= kRxBufferSize;
+    if (skippingOverflow_) {
+        if (byte == kFrameEnd || full) {
+            skippingOverflow_ = byte != kFrameEnd;
+            const TLetGoAfterward letGo(*this);
+            sink.OverflowRestSkipped(ClosedBy(byte).subspan(1));
+            return;
+        }
+    } else if (byte == kFrameStart && RxCount <= 1) {
+        if (RxCount == 1) {
+            const TLetGoAfterward letGo(*this);
+            sink.BytesDiscarded(Held());
+        }
+        return;
+    } else if (byte == kFrameEnd) {
+        const TLetGoAfterward letGo(*this);
+        sink.FrameCompleted(ClosedBy(byte));
+        return;
+    } else if (full) {
+        skippingOverflow_ = true;
+        const TLetGoAfterward letGo(*this);
+        sink.FrameOverflowed(ClosedBy(byte).subspan(1));
+        return;
     }
+    RxBuffer[static_cast<std::size_t>(++RxCount)] = byte;
 }
 
-std::vector<std::uint8_t> TReceivePath::Frame() const
+std::span<const std::uint8_t> TReceivePath::Held() const
 {
-    std::vector<std::uint8_t> frame;
-    frame.reserve(static_cast<std::size_t>(RxCount) + 2);
-    frame.push_back(kFrameStart);
-    frame.insert(frame.end(), RxBuffer.begin(), RxBuffer.begin() + RxCount);
-    frame.push_back(kFrameEnd);
-    return frame;
+    return {RxBuffer.data() + 1, static_cast<std::size_t>(RxCount)};
 }
 
-std::string TReceivePath::FrameHexText() const
+std::span<const std::uint8_t> TReceivePath::ClosedBy(std::uint8_t last)
 {
-    std::string text = "7E.";
-    text += HexText(RxBuffer.data(), static_cast<std::size_t>(RxCount));
-    text += "FE.";
-    return text;
+    RxBuffer[static_cast<std::size_t>(RxCount) + 1] = last;
+    return {RxBuffer.data(), static_cast<std::size_t>(RxCount) + 2};
 }
 
-std::string TReceivePath::ReceiveLogLine() const
+void TReceivePath::LetGo()
 {
-    return "RX MSG ID:[0x" + ByteToHex(MessageId()) + "] LEN:[" + std::to_string(RxCount + 2) + "]:[" +
-           FrameHexText() + "]";
-}
-
-std::string TReceivePath::UnregisteredLogLine() const
-{
-    return "Message ID:[0x" + ByteToHex(MessageId()) + "] is Unregistered.";
+    std::fill_n(RxBuffer.begin() + 1, RxCount + 1, std::uint8_t{0});
+    RxCount = 0;
 }
 
 } // namespace r7730

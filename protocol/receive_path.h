@@ -1,73 +1,61 @@
 #pragma once
 // Rebuilding reply frames from the byte stream.
 //
-// Bytes are fed in as they arrive, in any split. The held frame lives in RxBuffer without its
-// start and end bytes (index 0 the length byte, 1 the message ID, 2 the fixed byte, 3 on the
-// payload); RxCount is the number of bytes held. Rules per byte:
-//   0x7E  with 0 or 1 bytes held restarts the frame (not stored); later it is payload;
+// Bytes are fed in as they arrive, in any split. The path holds the frame being received without
+// its start and end bytes (the length byte first, then the message ID, the fixed byte, the
+// payload). Rules per byte:
+//   0x7E  with 0 or 1 bytes held restarts the frame (not stored; a held byte is discarded);
+//         later it is payload;
 //   0xFE  ends the frame, wherever it stands (never stored);
 //   other bytes are stored. No start byte is required before a frame.
-// At the end byte the sink sees the held frame, then the buffer is zeroed. A frame that would
-// grow past the buffer is dropped (the sink is told) instead of being written past its end,
-// together with the rest of it: everything up to and including its end byte is skipped.
+// Whatever the path lets go reaches the sink as bytes, in the order it happens, and the sink
+// never needs to ask the path anything: a finished frame; a held byte discarded by a start byte;
+// a frame that would grow past the buffer, dropped instead of being written past its end; and
+// the rest of that frame, skipped up to and including its end byte.
 #include <array>
 #include <cstdint>
-#include <exception>
-#include <string>
-#include <vector>
+#include <span>
+
+#include "protocol/frame.h"
 
 namespace r7730 {
 
 inline constexpr int kRxBufferSize = 8192;
 
-// What the receive path does with a finished frame, decided by its ID and held length.
-enum class TReplyAction {
-    ShowStatus,       // 'A' with 41 bytes held
-    FillScanGrid,     // 'H', any length
-    ShowCurrentAp,    // 'I' with 51 bytes held
-    ShowSignal,       // 'J' with 41 bytes held
-    AcceptSilently,   // 'B' to 'G': nothing logged but "[EOT]"
-    DropWrongLength,  // 'A', 'I' or 'J' of another length: only the receive line
-    Unregistered,     // outside 'A'..'J': logged as such and answered with a status read
-};
-
 class IReceiveSink {
 public:
     virtual ~IReceiveSink() = default;
-    // A frame ended; RxBuffer and RxCount hold it until this returns.
-    virtual void FrameCompleted() = 0;
-    // A frame grew past the buffer without an end byte and was dropped.
-    virtual void FrameOverflowed(int droppedBytes) = 0;
+    // A frame ended: start byte, the bytes held, end byte. It is shown with its start byte even
+    // when none came. The bytes are the path's own, valid until this returns.
+    virtual void FrameCompleted(std::span<const std::uint8_t> frame) = 0;
+    // The byte held when a start byte came, dropped by it.
+    virtual void BytesDiscarded(std::span<const std::uint8_t> held) = 0;
+    // A frame grew past the buffer without an end byte: the bytes held and the one that did not fit.
+    virtual void FrameOverflowed(std::span<const std::uint8_t> dropped) = 0;
+    // The rest of an overflowed frame, skipped up to and including its end byte; a long rest comes
+    // in pieces of the buffer's size and one byte.
+    virtual void OverflowRestSkipped(std::span<const std::uint8_t> skipped) = 0;
 };
 
 class TReceivePath {
 public:
-    std::array<std::uint8_t, kRxBufferSize> RxBuffer{};
-    std::int32_t RxCount = 0;
-
     // Applies the byte rules to each byte in order. An exception from the sink does not stop
-    // the pass: the frame is reset as usual, the remaining bytes are handled, and the first
-    // exception is raised again when the pass is over.
+    // the pass: the bytes it was handed are let go as usual, the remaining bytes are handled,
+    // and the first exception is raised again when the pass is over.
     void Feed(const std::uint8_t* bytes, int count, IReceiveSink& sink);
 
-    // The ID of the held frame: RxBuffer[1], or 0 with fewer than two bytes held.
-    std::uint8_t MessageId() const { return RxCount >= 2 ? RxBuffer[1] : 0; }
-    TReplyAction Action() const;
-
-    // The held frame as it came on the line: start byte, held bytes, end byte.
-    std::vector<std::uint8_t> Frame() const;
-    // "7E." + each held byte as "HH." + "FE.".
-    std::string FrameHexText() const;
-    // "RX MSG ID:[0x41] LEN:[43]:[7E. ... FE.]" — LEN counts the bytes received.
-    std::string ReceiveLogLine() const;
-    // "Message ID:[0x53] is Unregistered."
-    std::string UnregisteredLogLine() const;
-
-    void Reset();
-
 private:
-    void Store(std::uint8_t byte, IReceiveSink& sink);
+    class TLetGoAfterward;
+    void Take(std::uint8_t byte, IReceiveSink& sink);
+    // The start byte, everything held, and `last` (an end byte, or the byte that did not fit).
+    std::span<const std::uint8_t> ClosedBy(std::uint8_t last);
+    std::span<const std::uint8_t> Held() const;
+    void LetGo();
 
+    // RxBuffer[0] is always the start byte, so that a finished frame lies in one piece: the
+    // RxCount held bytes follow it, and the slot after them takes the closing byte.
+    std::array<std::uint8_t, kRxBufferSize + 2> RxBuffer{kFrameStart};
+    std::int32_t RxCount = 0;
     bool skippingOverflow_ = false; // the rest of a dropped frame is being skipped
 };
 

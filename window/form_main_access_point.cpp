@@ -3,10 +3,10 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVariant>
 
 #include "protocol/code_page.h"
 #include "window/form_main.h"
+#include "window/message_id_hint.h"
 #include "ui_form_main.h"
 #include "ui_form_main_access_point.h"
 
@@ -16,8 +16,7 @@ void TForm_main::Btn_Get_CurrentAPClick(QObject* sender)
 {
     if (!Confirmed(QStringLiteral("Network 환경에 따라 응답시간이 길어질수 있습니다.  잠시만 기다려 주십시오.")))
         return;
-    // The button carries the message ID of its request as two hex digits.
-    link_.ReadRequest(sender->property("hint").toString());
+    link_.ReadRequest(HintedMessageId(*sender));
 }
 
 void TForm_main::Btn_Set_CurrentAPClick()

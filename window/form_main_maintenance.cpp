@@ -3,10 +3,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVariant>
 
 #include "protocol/code_page.h"
 #include "window/form_main.h"
+#include "window/message_id_hint.h"
 #include "ui_form_main.h"
 #include "ui_form_main_maintenance.h"
 
@@ -16,7 +16,7 @@ void TForm_main::Btn_FactoryResetClick()
 {
     if (!Confirmed(QStringLiteral("모든 설정값이 공장출고 상태로 초기화 됩니다. 진행하시겠습니까?? ")))
         return;
-    link_.FactoryReset(maintenancePage_->Btn_FactoryReset->property("hint").toString());
+    link_.FactoryReset(HintedMessageId(*maintenancePage_->Btn_FactoryReset));
 }
 
 void TForm_main::Btn_SystemRebootClick()
@@ -30,7 +30,7 @@ void TForm_main::Btn_FlashEraseClick()
 {
     if (!Confirmed(QStringLiteral("모든 Flash Memory 영역이 삭제되어 Device를 사용할수 없게됩니다. 계속하시겠습니까? ")))
         return;
-    link_.FlashErase(maintenancePage_->Btn_FlashErase->property("hint").toString());
+    link_.FlashErase(HintedMessageId(*maintenancePage_->Btn_FlashErase));
 }
 
 void TForm_main::Btn_FlashSaveIntClick()

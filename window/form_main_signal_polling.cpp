@@ -4,9 +4,9 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QTimer>
-#include <QVariant>
 
 #include "window/form_main.h"
+#include "window/message_id_hint.h"
 #include "ui_form_main.h"
 #include "ui_form_main_access_point.h"
 
@@ -27,7 +27,7 @@ void TForm_main::CB_Chk_RSSI_IntervalChange()
 
 void TForm_main::Timer_AutoQryRSSITimer()
 {
-    link_.ReadRequest(accessPointPage_->Btn_Get_CurrentAP_RSSI->property("hint").toString());
+    link_.ReadRequest(HintedMessageId(*accessPointPage_->Btn_Get_CurrentAP_RSSI));
 }
 
 } // namespace r7730

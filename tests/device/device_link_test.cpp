@@ -5,6 +5,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <random>
+#include <tuple>
 #include <thread>
 
 #include "device/device_link.h"
@@ -33,6 +34,23 @@ public:
     int lost = 0;
 };
 
+// Every frame record, as it came.
+class TRecordingObserver : public IFrameObserver {
+public:
+    void FrameObserved(const TObservedFrame& frame) noexcept override { frames.push_back(frame); }
+
+    using TRecord = std::tuple<TFrameDirection, TFrameKind, r7730::testing::Bytes>;
+    std::vector<TRecord> Records() const
+    {
+        std::vector<TRecord> records;
+        for (const TObservedFrame& frame : frames)
+            records.emplace_back(frame.direction, frame.kind, frame.bytes);
+        return records;
+    }
+
+    std::vector<TObservedFrame> frames;
+};
+
 class DeviceLinkAlone : public ::testing::Test {
 protected:
     // Connects to a simulator started with these options, wiring the port's events the way a
@@ -51,6 +69,7 @@ protected:
     std::string Log() const { return listener.log.join('\n').toStdString(); }
 
     TRecordingListener listener;
+    TRecordingObserver observer;
     TDeviceLink link{listener};
     std::unique_ptr<r7730::testing::SimulatorProcess> simulator;
 };
@@ -68,6 +87,28 @@ TEST_F(DeviceLinkAlone, AStatusReadComesBackAsADecodedValue)
     EXPECT_EQ(listener.statuses[0].listenPort, u"8080");
     EXPECT_TRUE(listener.log.contains("TX 0x41 : [5][7E.05.41.50.FE.]")) << Log();
     EXPECT_TRUE(listener.log.contains("[EOT]"));
+}
+
+TEST_F(DeviceLinkAlone, TheFrameObserverSeesAStatusExchangeInOrder)
+{
+    Connect({"--quiet"});
+    link.AddFrameObserver(observer);
+    link.ReadCurrentStatus();
+    ASSERT_TRUE(WaitFor([&] { return !listener.statuses.empty(); })) << Log();
+    using enum TFrameDirection;
+    EXPECT_EQ(observer.Records(), (std::vector<TRecordingObserver::TRecord>{
+                                      {Sent, TFrameKind::Frame, r7730::testing::hex("7E 05 41 50 FE")},
+                                      {Received, TFrameKind::Frame, r7730::testing::kFactoryStatusReply},
+                                  }));
+    ASSERT_EQ(observer.frames.size(), 2u);
+    EXPECT_LT(observer.frames[0].monotonic, observer.frames[1].monotonic);
+    EXPECT_LE(observer.frames[0].wallClock, observer.frames[1].wallClock);
+
+    // Once removed, it sees nothing more.
+    link.RemoveFrameObserver(observer);
+    link.ReadCurrentStatus();
+    ASSERT_TRUE(WaitFor([&] { return listener.statuses.size() == 2; })) << Log();
+    EXPECT_EQ(observer.frames.size(), 2u);
 }
 
 TEST_F(DeviceLinkAlone, AnUnregisteredIdIsAnsweredWithAStatusRead)
@@ -213,4 +254,26 @@ TEST_F(DeviceLinkUnderNoise, RandomNoiseDrivesNoMoreThanAHundredReadsAndOneASeco
     writer.join();
     EXPECT_LE(Reads(), TAutomaticStatusReads::kAtOnce + 3) << "100 at once, then at most one a second";
     EXPECT_LE(listener.log.count(kPacedNote), 1);
+}
+
+TEST_F(DeviceLinkUnderNoise, TheFrameObserverSeesDiscardedAndOverflowedBytesWithTheirKinds)
+{
+    link.AddFrameObserver(observer);
+    // A stray byte that the start byte after it discards, a frame, then one too long for the buffer.
+    QByteArray bytes = QByteArray::fromHex("337E054750FE7E");
+    bytes += QByteArray(kRxBufferSize + 7, 'A');
+    bytes += QByteArray::fromHex("FE");
+    line.Write(bytes);
+    ASSERT_TRUE(WaitFor([&] { return observer.frames.size() == 4; })) << Log();
+    using enum TFrameKind;
+    const auto received = TFrameDirection::Received;
+    EXPECT_EQ(observer.Records(), (std::vector<TRecordingObserver::TRecord>{
+                                      {received, Discarded, r7730::testing::hex("33")},
+                                      {received, Frame, r7730::testing::hex("7E 05 47 50 FE")},
+                                      {received, Overflowed, r7730::testing::Bytes(8193, 0x41)},
+                                      {received, Overflowed, r7730::testing::hex("41 41 41 41 41 41 FE")},
+                                  }));
+    EXPECT_TRUE(listener.log.contains("Frame dropped: 8193 bytes without an end byte exceed the receive buffer of "
+                                      "8192 bytes; the rest of it is skipped up to its end byte"))
+        << Log();
 }

@@ -30,8 +30,8 @@ TFirmwareDownload DownloadOfATwentyCharacterName()
 TEST(CommandFrames, EveryCommandHasItsBytes)
 {
     const TFrameCase cases[] = {
-        {"status read", BuildReadRequest(0x41), "7E 05 41 50 FE"},
-        {"signal read", BuildReadRequest(0x4A), "7E 05 4A 50 FE"},
+        {"status read", BuildReadRequest(TMessageId::CurrentStatusRead), "7E 05 41 50 FE"},
+        {"signal read", BuildReadRequest(TMessageId::ReadSignalStrength), "7E 05 4A 50 FE"},
         {"WAN", BuildSaveWan({{192, 168, 0, 10}, {192, 168, 0, 1}, {255, 255, 255, 0}}),
          "7E 11 43 50 C0 A8 00 0A C0 A8 00 01 FF FF FF 00 FE"},
         {"TCP server, extreme ports", BuildSaveTcp({65535, 255, TTcpMode::Server, 1, {10, 0, 0, 2}}),
@@ -43,10 +43,10 @@ TEST(CommandFrames, EveryCommandHasItsBytes)
         {"set access point", BuildSetAccessPoint(AbWithEightCharacterPassword()),
          "7E 35 42 50 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20"
          " 61 62 20 20 20 20 20 20 20 20 70 61 73 73 31 32 33 34 FE"},
-        {"factory reset", BuildFactoryReset(0x46), "7E 06 46 50 4E FE"},
+        {"factory reset", BuildFactoryReset(TMessageId::FactoryReset), "7E 06 46 50 4E FE"},
         {"reboot", BuildSystemReboot(), "7E 05 47 50 FE"},
         {"flash save 3000 and 10", BuildFlashSave({3000, 10}), "7E 08 53 50 0B B8 0A FE"},
-        {"flash erase", BuildFlashErase(0x58), "7E 05 58 50 FE"},
+        {"flash erase", BuildFlashErase(TMessageId::FlashErase), "7E 05 58 50 FE"},
         {"firmware download", BuildFirmwareDownload(DownloadOfATwentyCharacterName()),
          "7E 2B 55 50 C0 A8 00 05 1F 86 20 20 20 20 20 20 20 20 20 20 20 20"
          " 2F 66 69 72 6D 77 61 72 65 2F 52 37 37 33 30 2E 62 69 6E 31 FE"},

@@ -90,9 +90,10 @@ TEST(HexRoutines, HexTextAndTransmitLine)
     const TFrame status = BuildFrame(0x41);
     EXPECT_EQ(status, (TFrame{0x7E, 0x05, 0x41, 0x50, 0xFE}));
     EXPECT_EQ(HexText(status.data(), status.size()), "7E.05.41.50.FE.");
-    EXPECT_EQ(TransmitLogLine("41", status, "]"), "TX 0x41 : [5][7E.05.41.50.FE.]");
-    EXPECT_EQ(TransmitLogLine("47", BuildFrame(0x47), "] : System reboot Command"),
+    EXPECT_EQ(TransmitLogLine(status, "]"), "TX 0x41 : [5][7E.05.41.50.FE.]");
+    EXPECT_EQ(TransmitLogLine(BuildFrame(0x47), "] : System reboot Command"),
               "TX 0x47 : [5][7E.05.47.50.FE.] : System reboot Command");
+    EXPECT_EQ(TransmitLogLine(BuildFrame(0x4A), "]"), "TX 0x4A : [5][7E.05.4A.50.FE.]");
     EXPECT_EQ(BuildFrame(0x46, {0x4E}), (TFrame{0x7E, 0x06, 0x46, 0x50, 0x4E, 0xFE}));
 }
 

@@ -4,6 +4,7 @@
 
 #include "support/device_frames.h"
 #include "protocol/receive_path.h"
+#include "protocol/received_frame.h"
 
 using namespace r7730;
 
@@ -11,22 +12,23 @@ namespace {
 
 using r7730::testing::Bytes;
 
-// Records every finished frame as the receive path shows it to the window.
+// Records what the receive path lets go: each finished frame as the link shows it, and the
+// dropped bytes.
 struct TRecordingSink : IReceiveSink {
-    explicit TRecordingSink(TReceivePath& path) : path(path) {}
-    void FrameCompleted() override
+    void FrameCompleted(std::span<const std::uint8_t> frame) override
     {
-        lines.push_back(path.ReceiveLogLine());
-        actions.push_back(path.Action());
+        lines.push_back(ReceiveLogLine(frame));
+        actions.push_back(ReplyAction(frame));
         if (throwOnFrame)
             throw std::runtime_error("handler failed");
     }
-    void FrameOverflowed(int dropped) override { overflows.push_back(dropped); }
+    void BytesDiscarded(std::span<const std::uint8_t> held) override { discarded.emplace_back(held.begin(), held.end()); }
+    void FrameOverflowed(std::span<const std::uint8_t> dropped) override { overflows.emplace_back(dropped.begin(), dropped.end()); }
+    void OverflowRestSkipped(std::span<const std::uint8_t> skipped) override { rests.emplace_back(skipped.begin(), skipped.end()); }
 
-    TReceivePath& path;
     std::vector<std::string> lines;
     std::vector<TReplyAction> actions;
-    std::vector<int> overflows;
+    std::vector<Bytes> discarded, overflows, rests;
     bool throwOnFrame = false;
 };
 
@@ -35,7 +37,7 @@ protected:
     void Feed(const Bytes& bytes) { path.Feed(bytes.data(), static_cast<int>(bytes.size()), sink); }
 
     TReceivePath path;
-    TRecordingSink sink{path};
+    TRecordingSink sink;
 };
 
 const Bytes kStatusReply = r7730::testing::kStatusReply;
@@ -53,8 +55,6 @@ TEST_F(ReceivePath, StatusReplySplitOverThreeEventsIsDispatchedOnceAtTheLast)
     Feed(Bytes(kStatusReply.begin() + 30, kStatusReply.end()));
     ASSERT_EQ(sink.lines, std::vector<std::string>{kStatusLine});
     EXPECT_EQ(sink.actions, std::vector<TReplyAction>{TReplyAction::ShowStatus});
-    EXPECT_EQ(path.RxCount, 0);
-    EXPECT_EQ(path.RxBuffer[0], 0);
 }
 
 TEST_F(ReceivePath, TwoRepliesInOneEventAreDispatchedInOrderEachWithItsOwnBytes)
@@ -64,18 +64,19 @@ TEST_F(ReceivePath, TwoRepliesInOneEventAreDispatchedInOrderEachWithItsOwnBytes)
     EXPECT_EQ(sink.lines, (std::vector<std::string>{"RX MSG ID:[0x47] LEN:[5]:[7E.05.47.50.FE.]",
                                                     "RX MSG ID:[0x53] LEN:[5]:[7E.05.53.50.FE.]"}));
     EXPECT_EQ(sink.actions, (std::vector<TReplyAction>{TReplyAction::AcceptSilently, TReplyAction::Unregistered}));
-    EXPECT_EQ(path.UnregisteredLogLine(), "Message ID:[0x00] is Unregistered.");
 }
 
 TEST_F(ReceivePath, StrayBytesBeforeTheStartByte)
 {
     // One stray byte: the 7E after it restarts the frame, which arrives intact.
     Feed({0x33, 0x7E, 0x05, 0x47, 0x50, 0xFE});
+    EXPECT_EQ(sink.discarded, std::vector<Bytes>{{0x33}});
     EXPECT_EQ(sink.lines.back(), "RX MSG ID:[0x47] LEN:[5]:[7E.05.47.50.FE.]");
     // Two stray bytes: the 7E is data and the second stray byte is taken for the ID.
     Feed({0x33, 0x34, 0x7E, 0x05, 0x47, 0x50, 0xFE});
     EXPECT_EQ(sink.lines.back(), "RX MSG ID:[0x34] LEN:[8]:[7E.33.34.7E.05.47.50.FE.]");
     EXPECT_EQ(sink.actions.back(), TReplyAction::Unregistered);
+    EXPECT_EQ(sink.discarded.size(), 1u);
 }
 
 TEST_F(ReceivePath, EndByteWithNothingOrOneByteHeldIsAFrameWithIdZero)
@@ -85,6 +86,7 @@ TEST_F(ReceivePath, EndByteWithNothingOrOneByteHeldIsAFrameWithIdZero)
     EXPECT_EQ(sink.actions.back(), TReplyAction::Unregistered);
     Feed({0x41, 0xFE});
     EXPECT_EQ(sink.lines.back(), "RX MSG ID:[0x00] LEN:[3]:[7E.41.FE.]");
+    EXPECT_EQ(sink.actions.back(), TReplyAction::Unregistered);
 }
 
 TEST_F(ReceivePath, LengthByte7EIsTakenForASecondStartByte)
@@ -115,11 +117,28 @@ TEST_F(ReceivePath, FrameGrowingPastTheBufferIsDroppedAndReceptionGoesOn)
     Bytes huge(kRxBufferSize + 100, 0x41);
     huge[0] = 0x7E;
     Feed(huge);
-    EXPECT_EQ(sink.overflows, std::vector<int>{kRxBufferSize + 1});
-    EXPECT_EQ(path.RxCount, 0);
+    // The bytes held and the one that did not fit.
+    ASSERT_EQ(sink.overflows.size(), 1u);
+    EXPECT_EQ(sink.overflows[0], Bytes(kRxBufferSize + 1, 0x41));
     // The rest of the long frame, up to its end byte, is skipped without being dispatched.
     Feed({0x48, 0x49, 0x7E, 0xFE, 0x7E, 0x05, 0x47, 0x50, 0xFE});
     EXPECT_EQ(sink.lines, std::vector<std::string>{"RX MSG ID:[0x47] LEN:[5]:[7E.05.47.50.FE.]"});
+    Bytes rest(98, 0x41);
+    for (const std::uint8_t byte : {0x48, 0x49, 0x7E, 0xFE})
+        rest.push_back(byte);
+    EXPECT_EQ(sink.rests, std::vector<Bytes>{rest});
+}
+
+TEST_F(ReceivePath, ARestLongerThanTheBufferComesInPieces)
+{
+    // No start byte: the frame so far (8193 bytes), a full piece of its rest (8193), then 10 more.
+    Feed(Bytes(2 * kRxBufferSize + 12, 0x30));
+    Feed({0xFE});
+    ASSERT_EQ(sink.overflows.size(), 1u);
+    Bytes last(10, 0x30);
+    last.push_back(0xFE);
+    EXPECT_EQ(sink.rests, (std::vector<Bytes>{Bytes(kRxBufferSize + 1, 0x30), last}));
+    EXPECT_TRUE(sink.lines.empty());
 }
 
 TEST_F(ReceivePath, AFailingHandlerDoesNotStopThePass)
@@ -128,5 +147,8 @@ TEST_F(ReceivePath, AFailingHandlerDoesNotStopThePass)
     Bytes two = {0x7E, 0x05, 0x47, 0x50, 0xFE, 0x7E, 0x05, 0x48, 0x50, 0xFE};
     EXPECT_THROW(Feed(two), std::runtime_error);
     EXPECT_EQ(sink.lines.size(), 2u);
-    EXPECT_EQ(path.RxCount, 0);
+    // Nothing of the failed frames is left held.
+    sink.throwOnFrame = false;
+    Feed({0x05, 0x47, 0x50, 0xFE});
+    EXPECT_EQ(sink.lines.back(), "RX MSG ID:[0x47] LEN:[5]:[7E.05.47.50.FE.]");
 }
