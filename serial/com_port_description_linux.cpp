@@ -194,6 +194,8 @@ void OpenFileHolders(const fs::path& device, const std::string& procFolder, cons
     }
 }
 
+} // namespace
+
 std::string HolderText(const std::vector<TPortHolder>& holders)
 {
     std::string text;
@@ -205,8 +207,6 @@ std::string HolderText(const std::vector<TPortHolder>& holders)
     }
     return text;
 }
-
-} // namespace
 
 TUserIdentity TUserIdentity::OfThisProcess()
 {
@@ -288,29 +288,6 @@ std::string PortSummary(const TComPortDescription& port)
     if (!port.access.usable && !port.access.reason.empty())
         text += " (cannot open: " + port.access.reason + ")";
     return text;
-}
-
-std::string OpenFailureAdvice(const std::string& devicePath, int error)
-{
-    const TComPortAccess access = ComPortAccess(devicePath, TUserIdentity::OfThisProcess());
-    switch (error) {
-    case ENOENT:
-        return "no such port: check that the device is plugged in and the port name is right";
-    case EACCES:
-    case EPERM:
-        return access.reason.empty() ? "no permission: add your user to the dialout group (sudo usermod -aG "
-                                       "dialout $USER), then log in again"
-                                     : access.reason;
-    case EBUSY:
-    case EWOULDBLOCK:
-        return access.holders.empty() ? "another program holds the port (often ModemManager or brltty)"
-                                      : "held by another program: " + HolderText(access.holders);
-    case ENXIO:
-    case EIO:
-        return "no hardware answers behind this port";
-    default:
-        return {};
-    }
 }
 
 } // namespace r7730
