@@ -13,21 +13,21 @@
 
 namespace r7730::cli {
 
-class TDeviceSession;
+class TCtlSession;
 
 int RunCommand(const TInvocation& invocation, TOutput& output);
 
 // A session on the invocation's port, opened, its waiting notes going to the output.
-std::unique_ptr<TDeviceSession> OpenSession(const TInvocation& invocation, const TOutput& output);
+std::unique_ptr<TCtlSession> OpenSession(const TInvocation& invocation, const TOutput& output);
 
 int PortsCommand(TOutput& output);
-int StatusCommand(TDeviceSession& session, TOutput& output);
-int WifiCommand(TDeviceSession& session, TOutput& output);
-int ScanCommand(TDeviceSession& session, TOutput& output);
-int SignalCommand(TDeviceSession& session, TOutput& output, std::optional<int> watchSeconds);
+int StatusCommand(TCtlSession& session, TOutput& output);
+int WifiCommand(TCtlSession& session, TOutput& output);
+int ScanCommand(TCtlSession& session, TOutput& output);
+int SignalCommand(TCtlSession& session, TOutput& output, std::optional<int> watchSeconds);
 
 int SetCommand(const TInvocation& invocation, TOutput& output);
-int RebootCommand(TDeviceSession& session, TOutput& output, bool factoryReset);
+int RebootCommand(TCtlSession& session, TOutput& output, bool factoryReset);
 int BackupCommand(const TInvocation& invocation, TOutput& output);
 int RestoreCommand(const TInvocation& invocation, TOutput& output);
 

@@ -19,7 +19,7 @@ TKeyNamer OptionNamer()
 }
 
 // The device's present values of a section.
-TTexts Current(TDeviceSession& session, TSection section, const TStatusReply& status)
+TTexts Current(TCtlSession& session, TSection section, const TStatusReply& status)
 {
     return section == TSection::AccessPoint ? TextsOfAccessPoint(session.ReadCurrentAp()) : TextsOfStatus(section, status);
 }
@@ -31,7 +31,7 @@ QString SecondsText(double seconds)
 
 // Applies a prepared change (unless the device holds it already) and reports it. Returns
 // whether the device holds what was sent.
-bool ApplyAndReport(TDeviceSession& session, const TPreparedChange& change, TOutput& output, QJsonArray& json)
+bool ApplyAndReport(TCtlSession& session, const TPreparedChange& change, TOutput& output, QJsonArray& json)
 {
     const QString name = SectionName(change.section);
     QJsonObject result{{"section", name}, {"values", JsonOf(change.sent)}};
@@ -81,14 +81,14 @@ bool ApplyAndReport(TDeviceSession& session, const TPreparedChange& change, TOut
 
 } // namespace
 
-std::unique_ptr<TDeviceSession> OpenSession(const TInvocation& invocation, const TOutput& output)
+std::unique_ptr<TCtlSession> OpenSession(const TInvocation& invocation, const TOutput& output)
 {
     TSessionOptions options;
     options.portName = invocation.portName;
     options.timeoutMs = invocation.timeoutMs;
     options.verbose = invocation.verbose;
     options.progress = [&output](const QString& note) { output.Progress(note); };
-    auto session = std::make_unique<TDeviceSession>(options);
+    auto session = std::make_unique<TCtlSession>(options);
     session->Open();
     return session;
 }
@@ -107,7 +107,7 @@ int SetCommand(const TInvocation& invocation, TOutput& output)
     return verified ? kExitDone : kExitMismatch;
 }
 
-int RebootCommand(TDeviceSession& session, TOutput& output, bool factoryReset)
+int RebootCommand(TCtlSession& session, TOutput& output, bool factoryReset)
 {
     const TStatusReply before = session.ReadStatus();
     if (factoryReset)

@@ -47,7 +47,7 @@ QJsonValue NumberOrNull(const std::u16string& text)
 // lives: the handler only writes a byte to a pipe, the event loop reads it.
 class TInterruptOnSignals {
 public:
-    explicit TInterruptOnSignals(TDeviceSession& session)
+    explicit TInterruptOnSignals(TCtlSession& session)
     {
         if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0)
             return;
@@ -153,7 +153,7 @@ int PortsCommand(TOutput& output)
     return kExitDone;
 }
 
-int StatusCommand(TDeviceSession& session, TOutput& output)
+int StatusCommand(TCtlSession& session, TOutput& output)
 {
     const TStatusReply status = session.ReadStatus();
     const QString model = Text(status.deviceName), firmware = Text(status.version), mac = Text(status.macAddress);
@@ -170,7 +170,7 @@ int StatusCommand(TDeviceSession& session, TOutput& output)
     return kExitDone;
 }
 
-int WifiCommand(TDeviceSession& session, TOutput& output)
+int WifiCommand(TCtlSession& session, TOutput& output)
 {
     const TTexts texts = TextsOfAccessPoint(session.ReadCurrentAp());
     if (texts.at("ssid").isEmpty())
@@ -181,7 +181,7 @@ int WifiCommand(TDeviceSession& session, TOutput& output)
     return kExitDone;
 }
 
-int ScanCommand(TDeviceSession& session, TOutput& output)
+int ScanCommand(TCtlSession& session, TOutput& output)
 {
     const TScanReply scan = session.Scan();
     QList<QStringList> rows = {{"NO", "SSID", "CH", "RSSI", "QUALITY", "AUTH"}};
@@ -205,7 +205,7 @@ int ScanCommand(TDeviceSession& session, TOutput& output)
     return kExitDone;
 }
 
-int SignalCommand(TDeviceSession& session, TOutput& output, std::optional<int> watchSeconds)
+int SignalCommand(TCtlSession& session, TOutput& output, std::optional<int> watchSeconds)
 {
     if (!watchSeconds) {
         const TSignalReading reading = Reading(session.ReadSignal());

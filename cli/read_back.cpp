@@ -2,10 +2,9 @@
 // compared (see read_back.h).
 #include "cli/read_back.h"
 
-#include <QElapsedTimer>
-
 #include "cli/device_session.h"
 #include "cli/failure.h"
+#include "device/apply_and_verify.h"
 
 namespace r7730::cli {
 namespace {
@@ -13,18 +12,6 @@ namespace {
 QString Seconds(int ms)
 {
     return QString::number(ms / 1000.0, 'g', 3);
-}
-
-void Send(TDeviceLink& link, const TSettingsValue& value)
-{
-    if (const auto* wan = std::get_if<TWanSettings>(&value))
-        link.SaveWanSettings(*wan);
-    else if (const auto* tcp = std::get_if<TTcpSettings>(&value))
-        link.SaveTcpSettings(*tcp);
-    else if (const auto* serial = std::get_if<TSerialSettings>(&value))
-        link.SaveSerialSettings(*serial);
-    else
-        link.SetAccessPoint(std::get<TAccessPoint>(value));
 }
 
 } // namespace
@@ -86,23 +73,18 @@ TPreparedChange Prepare(TSection section, const TTexts& given, const TTexts& cur
     return change;
 }
 
-TChangeReport Apply(TDeviceSession& session, const TPreparedChange& change)
+TChangeReport Apply(TCtlSession& session, const TPreparedChange& change)
 {
-    TChangeReport report;
-    QElapsedTimer clock;
-    clock.start();
-    Send(session.Link(), change.value);
+    const QString portLine = session.LineText();
     const int waitMs = session.RebootWaitMs();
-    std::optional<TStatusReply> status = session.WaitForReturn(waitMs);
+    const TApplyResult result = session.Run([&] { return ApplyAndVerify(session.Device(), change.value); });
 
-    if (const auto* serial = std::get_if<TSerialSettings>(&change.value)) {
-        const QString portLine = session.LineText();
-        if (status) {
+    TChangeReport report;
+    if (std::holds_alternative<TSerialSettings>(change.value)) {
+        if (!result.movedLine) {
             report.lineNote = QStringLiteral("the device answered on the port's line %1").arg(portLine);
         } else {
-            session.MoveLine(*serial);
-            status = session.TryStatusOnce();
-            if (!status)
+            if (!result.answeredAgain)
                 throw TCliFailure(kExitDevice, QStringLiteral("the device answered neither on the port's line %1 within "
                                                               "%2 s nor once on its new line %3")
                                                    .arg(portLine, Seconds(waitMs), session.LineText()));
@@ -113,24 +95,18 @@ TChangeReport Apply(TDeviceSession& session, const TPreparedChange& change)
                                        session.SettingsFile().path);
         }
     }
-    if (!status) {
+    if (!result.answeredAgain) {
         QString message = QStringLiteral("the device did not answer a status read within %1 s after the %2 save")
                               .arg(Seconds(waitMs), SectionName(change.section));
         if (!change.unverified.isEmpty())
             message += QStringLiteral(" (the unverified %1 may cut its replies short)").arg(change.unverified.join(", "));
         throw TCliFailure(kExitDevice, message);
     }
-    report.backAfterSeconds = static_cast<double>(clock.elapsed()) / 1000.0;
-
-    report.after = change.section == TSection::AccessPoint ? TextsOfAccessPoint(session.ReadCurrentAp())
-                                                           : TextsOfStatus(change.section, *status);
-    for (const QString& key : SectionKeys(change.section)) {
-        if (change.unverified.contains(key))
-            continue;
-        const auto held = report.after.find(key);
-        if (held == report.after.end() || held->second != change.sent.at(key))
-            report.differs << key;
-    }
+    report.backAfterSeconds = static_cast<double>(result.backAfterMs) / 1000.0;
+    if (!result.readBackAnswered)
+        session.NoAnswer("current access point");
+    report.after = result.readBack;
+    report.differs = result.differs;
     return report;
 }
 

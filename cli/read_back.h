@@ -11,10 +11,9 @@
 //     puts the whole set through the same checks as the window. A value the device holds that
 //     the checks refuse (a stored listen port 0) is named with the option that would replace it,
 //     exit 2, and nothing is sent.
-//  3. Apply sends the save, waits for the rebooting device to answer a status read again, reads
-//     the section back and compares it key by key with what was sent. A save of the serial line
-//     that leaves the device silent on the port's line is tried once more on the new line, and
-//     the report says which line answered.
+//  3. Apply has the device layer save, wait for the rebooting device, read the section back
+//     and compare it key by key with what was sent (device/apply_and_verify.h), and words the
+//     outcome: which line the device answered on after a serial save, or why it failed.
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -24,7 +23,7 @@
 
 namespace r7730::cli {
 
-class TDeviceSession;
+class TCtlSession;
 
 // How keys are named to the person, by where they come from.
 struct TKeyNamer {
@@ -60,6 +59,6 @@ struct TChangeReport {
 };
 
 // Step 3. Raises TCliFailure (exit 1) when the device does not answer again.
-TChangeReport Apply(TDeviceSession& session, const TPreparedChange& change);
+TChangeReport Apply(TCtlSession& session, const TPreparedChange& change);
 
 } // namespace r7730::cli

@@ -47,11 +47,16 @@ private:
     TDeviceLink& link_;
 };
 
-TDeviceLink::TDeviceLink(IDeviceListener& listener)
-    : listener_(listener), automaticReads_([this] { SendAutomaticStatusRead(); }, [this](const QString& line) { Log(line); })
+TDeviceLink::TDeviceLink(IDeviceListener& listener, TEventGuard guard)
+    : listener_(listener),
+      guard_(guard ? std::move(guard) : TEventGuard([](const std::function<void()>& step) { step(); })),
+      automaticReads_([this] { SendAutomaticStatusRead(); }, [this](const QString& line) { Log(line); })
 {
     port_.setObjectName(QStringLiteral("ComPortEnvBoard"));
     ApplyPortDefaults(port_);
+    port_.OnRxChar = [this](TCustomComPort&, int count) { guard_([=, this] { ComPortEnvBoardRxChar(count); }); };
+    port_.OnError = [this](TCustomComPort&, TComErrors errors) { guard_([=, this] { ComPortEnvBoardError(errors); }); };
+    port_.OnHangUp = [this](TCustomComPort&) { guard_([this] { ComPortEnvBoardHangUp(); }); };
     // Whoever closes the port, no automatic read is left to go out after it.
     port_.OnAfterClose = [this](TCustomComPort&) { automaticReads_.Cancel(); };
 }
@@ -124,7 +129,7 @@ void TDeviceLink::Transmit(const TFrame& frame, const QString& tail, const QStri
     }
 }
 
-void TDeviceLink::ReadAvailable(int count)
+void TDeviceLink::ComPortEnvBoardRxChar(int count)
 {
     std::array<std::uint8_t, kRxBufferSize> bytes{};
     int received = 0;
@@ -197,21 +202,23 @@ void TDeviceLink::ReportOverflowedFrame(std::span<const std::uint8_t> dropped)
             .arg(kRxBufferSize));
 }
 
-void TDeviceLink::ReportLineErrors(TComErrors errors)
+void TDeviceLink::ComPortEnvBoardError(TComErrors errors)
 {
     const QString names = LineErrorNames(errors);
     Log(names.isEmpty() ? QStringLiteral("Serial Port OnError Occured!!")
                         : QStringLiteral("Serial Port OnError Occured!! [%1]").arg(names));
 }
 
-void TDeviceLink::ReportHangUp()
+void TDeviceLink::ComPortEnvBoardHangUp()
 {
     QTimer::singleShot(0, &port_, [this] {
-        if (!port_.Connected())
-            return;
-        Log(QStringLiteral("Serial port lost: the device on Port[%1] hung up (cable or adapter removed?).")
-                .arg(PortName()));
-        listener_.DeviceLost();
+        guard_([this] {
+            if (!port_.Connected())
+                return;
+            Log(QStringLiteral("Serial port lost: the device on Port[%1] hung up (cable or adapter removed?).")
+                    .arg(PortName()));
+            listener_.DeviceLost();
+        });
     });
 }
 

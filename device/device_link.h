@@ -11,14 +11,19 @@
 // (frame_observer.h).
 //
 // The link never shows anything itself: log lines, replies, refusals and the loss of the device
-// all go to its listener (the window, or a command-line front end). The caller connects the
-// port's three events to ReadAvailable, ReportLineErrors and ReportHangUp, inside whatever
-// guard it keeps; they run on the caller's thread, handed over by the port's event thread.
+// all go to its listener (the window, or a command-line front end). It owns the port's life:
+// it opens and closes it, telling why an open failed, and takes the port's received-data,
+// line-error and hang-up events itself. They run on the front end's thread, handed over by the
+// port's event thread, inside the guard the front end hands in, so that an exception reaches
+// the front end's own report instead of ending the port's event delivery.
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <optional>
 
 #include "device/automatic_status_reads.h"
 #include "device/frame_observer.h"
+#include "device/open_failure.h"
 #include "protocol/command_frames.h"
 #include "protocol/frame.h"
 #include "protocol/receive_path.h"
@@ -44,10 +49,14 @@ public:
     virtual void DeviceLost() = 0;
 };
 
+// Runs one step of the port's events; the front end's guard around it.
+using TEventGuard = std::function<void(const std::function<void()>& step)>;
+
 class TDeviceLink {
 public:
-    // The port starts closed, with the default line (see port_defaults.h).
-    explicit TDeviceLink(IDeviceListener& listener);
+    // The port starts closed, with the default line (see port_defaults.h). Without a guard the
+    // port's events run bare.
+    explicit TDeviceLink(IDeviceListener& listener, TEventGuard guard = {});
     ~TDeviceLink();
     TDeviceLink(const TDeviceLink&) = delete;
     TDeviceLink& operator=(const TDeviceLink&) = delete;
@@ -56,6 +65,16 @@ public:
     TComPort& Port() { return port_; }
     const TComPort& Port() const { return port_; }
     QString PortName() const { return QString::fromStdString(port_.Port()); }
+
+    // --- device_link_port.cpp: the port's life.
+    // Opens the port unless open. Nothing when it opened; otherwise why not. A failure after the
+    // device opened (reading its modem lines) closes it again, so opening can be tried again.
+    // Other failures than the port's escape.
+    std::optional<TOpenFailure> Open();
+    // Closes the port; a failure to close escapes with the port still open.
+    void Close();
+    // Moves the port to the device's serial line of these settings (after the device saved them).
+    void MoveLine(const TSerialSettings& settings);
 
     // Set by the first complete status reply and never cleared: the save commands need it.
     bool StatusReceived() const { return statusReceived_; }
@@ -81,13 +100,6 @@ public:
     void FlashSave(const TFlashSaveSettings& settings);
     void DownloadFirmware(const TFirmwareDownload& download);
 
-    // The port's events.
-    void ReadAvailable(int count);
-    void ReportLineErrors(TComErrors errors);
-    // Runs after the event step that reported it, since the port cannot be closed from inside
-    // one: logs the loss and tells the listener, unless the port was closed meanwhile.
-    void ReportHangUp();
-
     // Everything sent and received, from now on, until removed (see frame_observer.h).
     void AddFrameObserver(IFrameObserver& observer) { frameObservers_.Add(observer); }
     void RemoveFrameObserver(IFrameObserver& observer) { frameObservers_.Remove(observer); }
@@ -98,6 +110,12 @@ public:
 
 private:
     class TFrameDispatch;
+    // The port's events, bound by the constructor.
+    void ComPortEnvBoardRxChar(int count);
+    void ComPortEnvBoardError(TComErrors errors);
+    // Runs after the event step that reported it, since the port cannot be closed from inside
+    // one: logs the loss and tells the listener, unless the port was closed meanwhile.
+    void ComPortEnvBoardHangUp();
     void Log(const QString& line);
     void Log(const std::string& line);
     void Log(const std::u16string& line);
@@ -107,6 +125,7 @@ private:
     void ReportOverflowedFrame(std::span<const std::uint8_t> dropped);
 
     IDeviceListener& listener_;
+    TEventGuard guard_;
     TComPort port_;
     TReceivePath rxPath_;
     bool statusReceived_ = false;

@@ -80,8 +80,7 @@ std::string PortSummary(const TComPortDescription& port);
 TComPortAccess ComPortAccess(const std::string& devicePath, const TUserIdentity& user,
                              const std::string& procFolder = "/proc");
 
-// What to tell a technician after opening a port failed with this error number: the access
-// reason where it explains the failure, otherwise plain words for the error; "" when none fits.
-std::string OpenFailureAdvice(const std::string& devicePath, int error);
+// The programs holding a port, for a person: "ModemManager (PID 812), a program (PID 90)".
+std::string HolderText(const std::vector<TPortHolder>& holders);
 
 } // namespace r7730

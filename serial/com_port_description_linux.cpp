@@ -229,6 +229,8 @@ private:
     std::map<std::string, std::vector<int>> openBy_; // an open file's path: the processes that hold it
 };
 
+} // namespace
+
 std::string HolderText(const std::vector<TPortHolder>& holders)
 {
     std::string text;
@@ -240,6 +242,8 @@ std::string HolderText(const std::vector<TPortHolder>& holders)
     }
     return text;
 }
+
+namespace {
 
 TComPortAccess AccessWith(const std::string& devicePath, const TUserIdentity& user, const THolderIndex& holders)
 {
@@ -334,29 +338,6 @@ std::string PortSummary(const TComPortDescription& port)
     if (!port.access.usable && !port.access.reason.empty())
         text += " (cannot open: " + port.access.reason + ")";
     return text;
-}
-
-std::string OpenFailureAdvice(const std::string& devicePath, int error)
-{
-    const TComPortAccess access = ComPortAccess(devicePath, TUserIdentity::OfThisProcess());
-    switch (error) {
-    case ENOENT:
-        return "no such port: check that the device is plugged in and the port name is right";
-    case EACCES:
-    case EPERM:
-        return access.reason.empty() ? "no permission: add your user to the dialout group (sudo usermod -aG "
-                                       "dialout $USER), then log in again"
-                                     : access.reason;
-    case EBUSY:
-    case EWOULDBLOCK:
-        return access.holders.empty() ? "another program holds the port (often ModemManager or brltty)"
-                                      : "held by another program: " + HolderText(access.holders);
-    case ENXIO:
-    case EIO:
-        return "no hardware answers behind this port";
-    default:
-        return {};
-    }
 }
 
 } // namespace r7730

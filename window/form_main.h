@@ -157,11 +157,6 @@ public:
     void Btn_FlashSaveIntClick();
     void Btn_FW_DLClick();
 
-    // --- form_main_receive.cpp: the port's events and what the device link hands back ---
-    void ComPortEnvBoardRxChar(int count);
-    void ComPortEnvBoardError(TComErrors errors);
-    void ComPortEnvBoardHangUp();
-
     // --- form_main_replies.cpp: reply handlers ------------------------------------------
     void ShowStatusReply(const TStatusReply& reply);
     void UpdateTcpModeView();
@@ -232,7 +227,7 @@ private:
     void ScheduleLogViewRefresh();
     void RefreshLogView();
     void SwitchConnectionControls(bool connected);
-    void ReportOpenFailure(const EComPort& error, bool afterOpening);
+    void ReportOpenFailure(const TOpenFailure& failure);
     void ReportDeviceLost();
     // After a lost device: its port came back (form_main_connect.cpp); asks once to connect again.
     void PortCameBack();
@@ -262,7 +257,8 @@ private:
     bool backPagesDue_ = false;
     TFormServices services_;
     TLinkListener linkListener_{*this};
-    TDeviceLink link_{linkListener_};
+    // The port's events run inside the guard, like every handler.
+    TDeviceLink link_{linkListener_, [this](const std::function<void()>& step) { RunGuarded(step); }};
     // The signal-polling timer: disabled, 3000 ms at start.
     QTimer* Timer_AutoQryRSSI = nullptr;
     TForm_Info* infoForm_ = nullptr;

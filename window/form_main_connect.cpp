@@ -4,10 +4,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-#include <cerrno>
 #include <cstring>
 
-#include "serial/com_platform.h"
 #include "window/connection_controls.h"
 #include "window/dialogs.h"
 #include "window/form_main.h"
@@ -20,25 +18,24 @@ namespace r7730 {
 namespace {
 
 // What a technician can do about the usual reasons a port does not open.
-QString OpenFailureHint(int error)
+QString OpenFailureHint(TOpenFailureReason reason)
 {
-    switch (error) {
-    case ENOENT:
+    switch (reason) {
+    case TOpenFailureReason::NoSuchPort:
         return QStringLiteral("The port does not exist: check that the device is plugged in and that COM Setup names "
                               "the right port.");
-    case EACCES:
-    case EPERM:
+    case TOpenFailureReason::Permission:
         return QStringLiteral("No permission: add your user to the dialout group (sudo usermod -aG dialout $USER), "
                               "then log in again.");
-    case EBUSY:
-    case EWOULDBLOCK:
+    case TOpenFailureReason::HeldByAnother:
+    case TOpenFailureReason::Busy:
         return QStringLiteral("Another program holds the port (often ModemManager or brltty): close it and try again.");
-    case ENXIO:
-    case EIO:
+    case TOpenFailureReason::NoHardware:
         return QStringLiteral("No hardware answers behind this port.");
-    default:
-        return {};
+    case TOpenFailureReason::Other:
+        break;
     }
+    return {};
 }
 
 } // namespace
@@ -48,12 +45,6 @@ void TForm_main::WireDeviceLink()
     Wire(ui->ButtonStart, &TForm_main::ButtonStartClick);
     Wire(ui->ButtonStop, &TForm_main::ButtonStopClick);
     Wire(statusPage_->Btn_CurrentStatus, &TForm_main::Btn_CurrentStatusClick);
-    // Port events run on this thread inside the port's hand-over; the guard keeps an
-    // exception from ending the port's event delivery.
-    TComPort& port = link_.Port();
-    port.OnRxChar = [this](TCustomComPort&, int count) { RunGuarded([=, this] { ComPortEnvBoardRxChar(count); }); };
-    port.OnError = [this](TCustomComPort&, TComErrors errors) { RunGuarded([=, this] { ComPortEnvBoardError(errors); }); };
-    port.OnHangUp = [this](TCustomComPort&) { RunGuarded([this] { ComPortEnvBoardHangUp(); }); };
 }
 
 void TForm_main::WireDeviceCommands()
@@ -99,26 +90,20 @@ void TForm_main::ButtonStartClick()
     ui->ButtonStop->setEnabled(false);
     ui->BtnExit->setEnabled(false);
     AddLogLine(QStringLiteral("Trying Kavlor R7730LX Comport Open... "));
-    TComPort& port = link_.Port();
-    if (!port.Connected()) {
-        // A failed attempt leaves the program usable: the exit button comes back.
-        try {
-            port.OpenPort();
-        } catch (const EComPort& error) {
-            // A failure after the device opened (reading its modem lines) leaves it open:
-            // close it first, so Connect can be tried again.
-            const bool opened = port.Connected();
-            if (opened)
-                port.ClosePort();
-            ui->BtnExit->setEnabled(true);
-            ReportOpenFailure(error, opened);
-            return;
-        } catch (...) {
-            ui->BtnExit->setEnabled(true);
-            throw;
-        }
+    // A failed attempt leaves the program usable: the exit button comes back.
+    std::optional<TOpenFailure> failure;
+    try {
+        failure = link_.Open();
+    } catch (...) {
+        ui->BtnExit->setEnabled(true);
+        throw;
     }
-    if (!port.Connected()) {
+    if (failure) {
+        ui->BtnExit->setEnabled(true);
+        ReportOpenFailure(*failure);
+        return;
+    }
+    if (!link_.Port().Connected()) {
         ui->BtnExit->setEnabled(true);
         return;
     }
@@ -128,16 +113,16 @@ void TForm_main::ButtonStartClick()
     SwitchConnectionControls(true);
 }
 
-void TForm_main::ReportOpenFailure(const EComPort& error, bool afterOpening)
+void TForm_main::ReportOpenFailure(const TOpenFailure& failure)
 {
-    QString text = QString::fromUtf8(error.what());
-    if (error.SystemErrorCode() > 0) {
+    QString text = QString::fromStdString(failure.message);
+    if (failure.systemError > 0) {
         // The device tried, which is not always the name configured ("COM1" is /dev/ttyS0).
-        const QString device = QString::fromStdString(ComPortDevicePath(link_.Port().Port()));
-        text += QStringLiteral("\n%1: %2").arg(device, QString::fromLocal8Bit(std::strerror(error.SystemErrorCode())));
-        const QString hint = afterOpening ? QStringLiteral("The port opened, but the adapter refused a request that "
-                                                           "followed; it has been closed again. Try another adapter or driver.")
-                                          : OpenFailureHint(error.SystemErrorCode());
+        const QString device = QString::fromStdString(failure.devicePath);
+        text += QStringLiteral("\n%1: %2").arg(device, QString::fromLocal8Bit(std::strerror(failure.systemError)));
+        const QString hint = failure.afterOpening ? QStringLiteral("The port opened, but the adapter refused a request that "
+                                                                   "followed; it has been closed again. Try another adapter or driver.")
+                                                  : OpenFailureHint(failure.reason);
         if (!hint.isEmpty())
             text += QLatin1Char('\n') + hint;
     }
@@ -146,12 +131,11 @@ void TForm_main::ReportOpenFailure(const EComPort& error, bool afterOpening)
 
 void TForm_main::ButtonStopClick()
 {
-    TComPort& port = link_.Port();
-    if (port.Connected()) {
+    if (link_.Port().Connected()) {
         AddLogLine(QStringLiteral("Connection Close from Kavlor R7730LX."));
-        port.ClosePort();
+        link_.Close();
     }
-    if (port.Connected())
+    if (link_.Port().Connected())
         return;
     SwitchConnectionControls(false);
 }

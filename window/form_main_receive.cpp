@@ -1,5 +1,5 @@
-// The port's events, passed to the device link, and what the link hands back: log lines,
-// decoded replies written into the controls, the closed-port refusal and the lost device.
+// What the device link hands back: log lines, decoded replies written into the controls, the
+// closed-port refusal and the lost device.
 #include <QTableWidget>
 
 #include "window/dialogs.h"
@@ -9,21 +9,6 @@
 #include "ui_form_main_access_point.h"
 
 namespace r7730 {
-
-void TForm_main::ComPortEnvBoardRxChar(int count)
-{
-    link_.ReadAvailable(count);
-}
-
-void TForm_main::ComPortEnvBoardError(TComErrors errors)
-{
-    link_.ReportLineErrors(errors);
-}
-
-void TForm_main::ComPortEnvBoardHangUp()
-{
-    link_.ReportHangUp();
-}
 
 void TForm_main::TLinkListener::LogLine(const QString& line)
 {

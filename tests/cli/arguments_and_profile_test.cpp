@@ -8,6 +8,7 @@
 #include "support/qt_printers.h"
 #include "support/temp_folder.h"
 
+using namespace r7730;
 using namespace r7730::cli;
 using r7730::testing::ReadWholeFile;
 using r7730::testing::TTempWorkingFolder;

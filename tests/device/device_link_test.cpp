@@ -53,17 +53,13 @@ public:
 
 class DeviceLinkAlone : public ::testing::Test {
 protected:
-    // Connects to a simulator started with these options, wiring the port's events the way a
-    // front end does.
+    // Connects to a simulator started with these options.
     void Connect(std::vector<std::string> options)
     {
         simulator = std::make_unique<r7730::testing::SimulatorProcess>(std::move(options));
-        TComPort& port = link.Port();
-        port.OnRxChar = [this](TCustomComPort&, int count) { link.ReadAvailable(count); };
-        port.OnHangUp = [this](TCustomComPort&) { link.ReportHangUp(); };
-        port.SetPort(simulator->linkPath());
-        port.OpenPort();
-        ASSERT_TRUE(port.Connected());
+        link.Port().SetPort(simulator->linkPath());
+        ASSERT_EQ(link.Open(), std::nullopt);
+        ASSERT_TRUE(link.Port().Connected());
     }
     bool WaitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 5000); }
     std::string Log() const { return listener.log.join('\n').toStdString(); }
@@ -127,7 +123,7 @@ TEST_F(DeviceLinkAlone, AHangUpIsReportedOnceAndAClosedPortRefusesToSend)
     link.ReadCurrentStatus();
     ASSERT_TRUE(WaitFor([&] { return listener.lost > 0; })) << Log();
     EXPECT_TRUE(listener.log.join('\n').contains("hung up")) << Log();
-    link.Port().ClosePort();
+    link.Close();
     QTest::qWait(50);
     EXPECT_EQ(listener.lost, 1);
 
@@ -177,7 +173,7 @@ TEST_F(DeviceLinkAlone, ADeviceThatAnswersWithJunkIsNotAskedOverAndOver)
         QTest::qWait(2500);
         EXPECT_LE(listener.log.count(kStatusRead), TAutomaticStatusReads::kAtOnce + 4) << "100 at once, then one a second";
         EXPECT_LE(listener.log.count(kPacedNote), 1);
-        link.Port().ClosePort();
+        link.Close();
     }
 }
 
@@ -189,13 +185,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(line.IsOpen());
-        TComPort& port = link.Port();
-        port.OnRxChar = [this](TCustomComPort&, int count) { link.ReadAvailable(count); };
-        port.SetPort(line.SlavePath().toStdString());
-        port.OpenPort();
-        ASSERT_TRUE(port.Connected());
+        link.Port().SetPort(line.SlavePath().toStdString());
+        ASSERT_EQ(link.Open(), std::nullopt);
+        ASSERT_TRUE(link.Port().Connected());
     }
-    void TearDown() override { link.Port().ClosePort(); }
+    void TearDown() override { link.Close(); }
     // `count` times a junk frame, then a status reply: each junk frame finds no read in flight.
     void JunkThenReplies(int count)
     {
@@ -232,7 +226,7 @@ TEST_F(DeviceLinkUnderNoise, AHundredReadsGoAtOnceThenOneASecondUntilAQuietSecon
     EXPECT_EQ(listener.log.count(kPacedNote), 2);
 
     // Closed while a paced read waits: nothing goes out, nothing is refused.
-    link.Port().ClosePort();
+    link.Close();
     const qsizetype closedAt = listener.log.size();
     QTest::qWait(1500);
     EXPECT_EQ(listener.log.mid(closedAt), QStringList{}) << Log();

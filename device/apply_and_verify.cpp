@@ -1,0 +1,67 @@
+// A save sent, waited for, read back and compared (see apply_and_verify.h).
+#include "device/apply_and_verify.h"
+
+#include <QElapsedTimer>
+
+#include "device/device_session.h"
+
+namespace r7730 {
+namespace {
+
+void Send(TDeviceLink& link, const TSettingsValue& value)
+{
+    if (const auto* wan = std::get_if<TWanSettings>(&value))
+        link.SaveWanSettings(*wan);
+    else if (const auto* tcp = std::get_if<TTcpSettings>(&value))
+        link.SaveTcpSettings(*tcp);
+    else if (const auto* serial = std::get_if<TSerialSettings>(&value))
+        link.SaveSerialSettings(*serial);
+    else
+        link.SetAccessPoint(std::get<TAccessPoint>(value));
+}
+
+} // namespace
+
+TApplyResult ApplyAndVerify(TDeviceSession& session, const TSettingsValue& value)
+{
+    TApplyResult result;
+    result.section = SectionOf(value);
+    result.sent = TextsOfValue(value);
+    result.unverified = UnreadableKeys(value);
+
+    QElapsedTimer clock;
+    clock.start();
+    Send(session.Link(), value);
+    result.sendMs = clock.elapsed();
+    std::optional<TStatusReply> status = session.WaitForReturn(session.RebootWaitMs());
+    if (const auto* serial = std::get_if<TSerialSettings>(&value); serial && !status) {
+        session.Link().MoveLine(*serial);
+        result.movedLine = true;
+        status = session.ReadStatus();
+    }
+    if (!status)
+        return result;
+    result.answeredAgain = true;
+    result.backAfterMs = clock.elapsed();
+
+    if (result.section == TSection::AccessPoint) {
+        const std::optional<TCurrentApReply> accessPoint = session.ReadCurrentAp();
+        result.readBackMs = clock.elapsed() - result.backAfterMs;
+        if (!accessPoint)
+            return result;
+        result.readBack = TextsOfAccessPoint(*accessPoint);
+    } else {
+        result.readBack = TextsOfStatus(result.section, *status);
+    }
+    result.readBackAnswered = true;
+    for (const QString& key : SectionKeys(result.section)) {
+        if (result.unverified.contains(key))
+            continue;
+        const auto held = result.readBack.find(key);
+        if (held == result.readBack.end() || held->second != result.sent.at(key))
+            result.differs << key;
+    }
+    return result;
+}
+
+} // namespace r7730

@@ -1,0 +1,226 @@
+// Reads with their waits, and the polling of a restarting device (see device_session.h).
+#include "device/device_session.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <array>
+
+namespace r7730 {
+namespace {
+
+// A restarting device is asked again every quarter of the timeout, at most every half second.
+int PollIntervalMs(int timeoutMs)
+{
+    return std::clamp(timeoutMs / 4, 50, 500);
+}
+
+} // namespace
+
+TDeviceSession::TDeviceSession(IDeviceListener& frontEnd, int timeoutMs, std::function<void(int waitMs)> waitingForReturn)
+    : frontEnd_(frontEnd), timeoutMs_(timeoutMs), waitingForReturn_(std::move(waitingForReturn))
+{
+}
+
+TDeviceSession::~TDeviceSession()
+{
+    // Closed before the members the port's last events would reach are gone.
+    link_.Shutdown();
+}
+
+std::optional<TOpenFailure> TDeviceSession::Open()
+{
+    std::optional<TOpenFailure> failure = link_.Open();
+    if (!failure)
+        DiscardStaleInput();
+    return failure;
+}
+
+void TDeviceSession::DiscardStaleInput()
+{
+    // Bytes already waiting were sent before this session asked anything (a reply to the last
+    // run's read, say); taken as an answer, they would put every later count off by one.
+    TComPort& port = link_.Port();
+    std::array<std::uint8_t, 512> bytes{};
+    int discarded = 0;
+    for (int waiting = port.InputQueueCount(); waiting > 0; waiting = port.InputQueueCount()) {
+        const int read = port.ReceiveBytes(bytes.data(), std::min(waiting, static_cast<int>(bytes.size())));
+        if (read <= 0)
+            break;
+        discarded += read;
+    }
+    if (discarded > 0)
+        frontEnd_.LogLine(QStringLiteral("Discarded %1 bytes that were waiting before the port was opened").arg(discarded));
+}
+
+void TDeviceSession::Send(TMessageId id)
+{
+    if (id == TMessageId::CurrentStatusRead)
+        link_.ReadCurrentStatus();
+    else
+        link_.ReadRequest(id);
+}
+
+template <typename TReply>
+std::optional<TReply> TDeviceSession::Read(TMessageId id, const std::optional<TReply>& newest)
+{
+    const int& received = Received(id);
+    const int before = received;
+    Send(id);
+    if (!WaitFor([&received, before] { return received > before; }, timeoutMs_))
+        return std::nullopt;
+    return newest;
+}
+
+std::optional<TStatusReply> TDeviceSession::ReadStatus()
+{
+    return Read(TMessageId::CurrentStatusRead, status_);
+}
+
+std::optional<TCurrentApReply> TDeviceSession::ReadCurrentAp()
+{
+    return Read(TMessageId::ReadCurrentAp, currentAp_);
+}
+
+std::optional<TScanReply> TDeviceSession::Scan()
+{
+    return Read(TMessageId::ScanAccessPoints, scan_);
+}
+
+std::optional<TSignalReply> TDeviceSession::ReadSignal()
+{
+    return Read(TMessageId::ReadSignalStrength, signal_);
+}
+
+std::optional<TStatusReply> TDeviceSession::WaitForReturn(int waitMs)
+{
+    if (waitingForReturn_)
+        waitingForReturn_(waitMs);
+    const QDeadlineTimer deadline(waitMs);
+    const int interval = PollIntervalMs(timeoutMs_);
+    auto untilNextPoll = [&] { return static_cast<int>(std::min<qint64>(interval, deadline.remainingTime())); };
+    // A status reply in this first moment answers a read sent before the command (the link's
+    // own, after an unregistered reply, say) and tells the settings from before it: only
+    // replies that come after the first poll count. The device answers in order, so the
+    // answer to an earlier read never comes after the answer to a later one.
+    Pause(untilNextPoll());
+    const int& received = Received(TMessageId::CurrentStatusRead);
+    const int before = received;
+    auto answered = [&received, before] { return received > before; };
+    while (!answered() && !interrupted_ && !deadline.hasExpired()) {
+        Send(TMessageId::CurrentStatusRead);
+        WaitFor(answered, untilNextPoll());
+    }
+    if (!answered())
+        return std::nullopt;
+    return status_;
+}
+
+bool TDeviceSession::Pause(int ms)
+{
+    WaitFor([] { return false; }, ms);
+    return !interrupted_;
+}
+
+void TDeviceSession::Interrupt()
+{
+    interrupted_ = true;
+    Wake();
+}
+
+bool TDeviceSession::WaitFor(const std::function<bool()>& done, int ms)
+{
+    const QDeadlineTimer deadline(std::max(ms, 0));
+    while (!done()) {
+        if (lost_)
+            throw ESessionEnded(ESessionEnded::TWhy::HungUp, QString());
+        if (!refused_.isEmpty())
+            throw ESessionEnded(ESessionEnded::TWhy::Refused, refused_);
+        if (!failed_.isEmpty())
+            throw ESessionEnded(ESessionEnded::TWhy::Failed, failed_);
+        if (interrupted_ || deadline.hasExpired())
+            return false;
+        // Replies arrive only through this loop (the port hands them over to this thread).
+        QEventLoop loop;
+        waiting_ = &loop;
+        QTimer::singleShot(std::max<qint64>(deadline.remainingTime(), 0), &loop, &QEventLoop::quit);
+        loop.exec();
+        waiting_ = nullptr;
+    }
+    return true;
+}
+
+void TDeviceSession::Wake()
+{
+    if (waiting_)
+        waiting_->quit();
+}
+
+void TDeviceSession::RunGuarded(const std::function<void()>& step)
+{
+    try {
+        step();
+    } catch (const std::exception& error) {
+        if (failed_.isEmpty())
+            failed_ = QString::fromUtf8(error.what());
+        Wake();
+    } catch (...) {
+        if (failed_.isEmpty())
+            failed_ = QStringLiteral("Unknown error");
+        Wake();
+    }
+}
+
+void TDeviceSession::LogLine(const QString& line)
+{
+    frontEnd_.LogLine(line);
+}
+
+void TDeviceSession::SendRefused(const QString& text)
+{
+    refused_ = text;
+    frontEnd_.SendRefused(text);
+    Wake();
+}
+
+void TDeviceSession::StatusReplied(const TStatusReply& reply)
+{
+    status_ = reply;
+    ++Received(TMessageId::CurrentStatusRead);
+    frontEnd_.StatusReplied(reply);
+    Wake();
+}
+
+void TDeviceSession::ScanReplied(const TScanReply& reply)
+{
+    scan_ = reply;
+    ++Received(TMessageId::ScanAccessPoints);
+    frontEnd_.ScanReplied(reply);
+    Wake();
+}
+
+void TDeviceSession::CurrentApReplied(const TCurrentApReply& reply)
+{
+    currentAp_ = reply;
+    ++Received(TMessageId::ReadCurrentAp);
+    frontEnd_.CurrentApReplied(reply);
+    Wake();
+}
+
+void TDeviceSession::SignalReplied(const TSignalReply& reply)
+{
+    signal_ = reply;
+    ++Received(TMessageId::ReadSignalStrength);
+    frontEnd_.SignalReplied(reply);
+    Wake();
+}
+
+void TDeviceSession::DeviceLost()
+{
+    lost_ = true;
+    frontEnd_.DeviceLost();
+    Wake();
+}
+
+} // namespace r7730
