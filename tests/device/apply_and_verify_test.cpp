@@ -5,26 +5,10 @@
 #include "device/apply_and_verify.h"
 #include "device/device_session.h"
 #include "support/qt_printers.h"
+#include "support/log_only_listener.h"
 #include "support/simulator_process.h"
 
 using namespace r7730;
-
-namespace {
-
-class TLogOnly : public IDeviceListener {
-public:
-    void LogLine(const QString& line) override { log << line; }
-    void SendRefused(const QString&) override {}
-    void StatusReplied(const TStatusReply&) override {}
-    void ScanReplied(const TScanReply&) override {}
-    void CurrentApReplied(const TCurrentApReply&) override {}
-    void SignalReplied(const TSignalReply&) override {}
-    void DeviceLost() override {}
-
-    QStringList log;
-};
-
-} // namespace
 
 TEST(ApplyAndVerify, WhatTheDeviceHoldsAfterTheSaveIsComparedWithWhatWasSent)
 {
@@ -55,7 +39,7 @@ TEST(ApplyAndVerify, WhatTheDeviceHoldsAfterTheSaveIsComparedWithWhatWasSent)
         std::vector<std::string> options = {"--quiet"};
         options.insert(options.end(), c.options.begin(), c.options.end());
         r7730::testing::SimulatorProcess simulator(options);
-        TLogOnly frontEnd;
+        r7730::testing::TLogOnlyListener frontEnd;
         TDeviceSession session(frontEnd, 400);
         session.Link().Port().SetPort(simulator.linkPath());
         ASSERT_FALSE(session.Open().has_value());
@@ -75,7 +59,7 @@ TEST(ApplyAndVerify, WhatTheDeviceHoldsAfterTheSaveIsComparedWithWhatWasSent)
 TEST(ApplyAndVerify, ADeviceThatHangsUpEndsTheSession)
 {
     r7730::testing::SimulatorProcess simulator({"--quiet", "--hangup-after", "1", "--replug-ms", "60000"});
-    TLogOnly frontEnd;
+    r7730::testing::TLogOnlyListener frontEnd;
     TDeviceSession session(frontEnd, 400);
     session.Link().Port().SetPort(simulator.linkPath());
     ASSERT_FALSE(session.Open().has_value());

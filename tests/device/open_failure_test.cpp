@@ -8,22 +8,12 @@
 
 #include "device/device_link.h"
 #include "serial/com_platform.h"
+#include "support/log_only_listener.h"
 #include "support/pseudo_terminal.h"
 
 using namespace r7730;
 
 namespace {
-
-class TSilentListener : public IDeviceListener {
-public:
-    void LogLine(const QString&) override {}
-    void SendRefused(const QString&) override {}
-    void StatusReplied(const TStatusReply&) override {}
-    void ScanReplied(const TScanReply&) override {}
-    void CurrentApReplied(const TCurrentApReply&) override {}
-    void SignalReplied(const TSignalReply&) override {}
-    void DeviceLost() override {}
-};
 
 // Another process that opens the port as the program does (and so holds it) until killed.
 class THoldingProcess {
@@ -66,7 +56,7 @@ private:
 
 TEST(OpenFailure, AMissingPortAndAPortHeldByAnotherProgramSayWhy)
 {
-    TSilentListener listener;
+    r7730::testing::TLogOnlyListener listener;
     TDeviceLink link(listener);
 
     QTemporaryDir folder;
