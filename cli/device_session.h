@@ -26,7 +26,7 @@ struct TSessionOptions {
     std::function<void(const QString&)> progress; // waiting notes for a person, may be empty
 };
 
-class TCtlSession : public IDeviceListener {
+class TCtlSession : public TLogLinesListener {
 public:
     // Resolves the port name and line. Raises TCliFailure (exit 2) when no port is named.
     explicit TCtlSession(TSessionOptions options);
@@ -69,14 +69,8 @@ public:
         }
     }
 
-    // IDeviceListener: only the log lines matter here; the device session keeps the rest.
+    // Only the log lines matter here; the device session keeps the rest.
     void LogLine(const QString& line) override;
-    void SendRefused(const QString&) override {}
-    void StatusReplied(const TStatusReply&) override {}
-    void ScanReplied(const TScanReply&) override {}
-    void CurrentApReplied(const TCurrentApReply&) override {}
-    void SignalReplied(const TSignalReply&) override {}
-    void DeviceLost() override {}
 
 private:
     template <typename TReply>

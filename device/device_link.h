@@ -52,6 +52,18 @@ public:
 // Runs one step of the port's events; the front end's guard around it.
 using TEventGuard = std::function<void(const std::function<void()>& step)>;
 
+// A front end that wants the log lines only: whoever waits for the replies (a device session)
+// takes them, so they are ignored here.
+class TLogLinesListener : public IDeviceListener {
+public:
+    void SendRefused(const QString&) override {}
+    void StatusReplied(const TStatusReply&) override {}
+    void ScanReplied(const TScanReply&) override {}
+    void CurrentApReplied(const TCurrentApReply&) override {}
+    void SignalReplied(const TSignalReply&) override {}
+    void DeviceLost() override {}
+};
+
 class TDeviceLink {
 public:
     // The port starts closed, with the default line (see port_defaults.h). Without a guard the

@@ -7,16 +7,9 @@
 
 namespace r7730::testing {
 
-class TLogOnlyListener : public IDeviceListener {
+class TLogOnlyListener : public TLogLinesListener {
 public:
     void LogLine(const QString& line) override { log << line; }
-    void SendRefused(const QString&) override {}
-    void StatusReplied(const TStatusReply&) override {}
-    void ScanReplied(const TScanReply&) override {}
-    void CurrentApReplied(const TCurrentApReply&) override {}
-    void SignalReplied(const TSignalReply&) override {}
-    void DeviceLost() override {}
-
     QStringList log;
 };
 
