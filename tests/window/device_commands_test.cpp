@@ -320,6 +320,28 @@ TEST_F(WindowCommands, RefusedOrUnanswerableValuesSendNothingAndPointAtTheirFiel
              t.SetText("Edit_Current_Pw", "pw😀");
          },
          "Btn_Set_CurrentAP", {}, "비밀번호에 사용할 수 없는 문자가 있습니다.", "", "Edit_Current_Pw"},
+        {"target port 0, client mode",
+         [](WindowCommands& t) {
+             Ctl<QRadioButton>(t.form, "RG_TCP_Mode_Client")->click();
+             t.SetText("Edit_SvrPort_app", "0");
+         },
+         "Btn_Save_Config_Server", {}, "Target(Server) Port는 1 ~ 65535 정수만 가능합니다.", "", "Edit_SvrPort_app"},
+        {"expiry 256, server mode",
+         [](WindowCommands& t) {
+             Ctl<QRadioButton>(t.form, "RG_TCP_Mode_Server")->click();
+             t.SetText("Edit_SvrPort_app", "80");
+             Ctl<QComboBox>(t.form, "CB_Server_ExpTime")->setCurrentText("256");
+         },
+         "Btn_Save_Config_Server", {}, "Server Expire Time(Sec)은0 ~ 255 정수만 가능합니다.", "", "CB_Server_ExpTime"},
+        {"a one-byte SSID",
+         [](WindowCommands& t) {
+             t.SetText("Edit_Current_SSID", "a");
+             t.SetText("Edit_Current_Pw", "");
+         },
+         "Btn_Set_CurrentAP", {},
+         "SSID를 확인하세요.", "", "Edit_Current_SSID"},
+        {"a one-byte file name", [](WindowCommands& t) { t.SetText("Edit_DL_File", "x"); }, "Btn_FW_DL", {},
+         "Filename를 확인하세요.", "", "Edit_DL_File"},
         {"a file name of 33 bytes", [](WindowCommands& t) { t.SetText("Edit_DL_File", "/" + QString(32, 'x')); },
          "Btn_FW_DL", {}, "파일 이름은 32바이트까지 입력할 수 있습니다.", "", "Edit_DL_File"},
         {"a Hangul file name of 33 bytes", [](WindowCommands& t) { t.SetText("Edit_DL_File", "/" + QString(16, u'가')); },
