@@ -6,12 +6,12 @@
 #include <exception>
 
 #include "window/dialogs.h"
-#include "window/fonts.h"
 #include "window/form_info.h"
 #include "window/form_main_look.h"
-#include "window/page_control.h"
-#include "window/typing_limit.h"
 #include "window/program_title.h"
+#include "window/widgets/fonts.h"
+#include "window/widgets/page_control.h"
+#include "window/widgets/typing_limit.h"
 #include "ui_form_main.h"
 #include "ui_form_main_status.h"
 #include "ui_form_main_access_point.h"

@@ -29,7 +29,7 @@
 #include "serial/com_port_watch.h"
 #include "shell/event_log_file.h"
 #include "shell/profile_file.h"
-#include "window/com_setup_dialog.h"
+#include "window/widgets/com_setup_dialog.h"
 
 class QAbstractButton;
 class QLineEdit;

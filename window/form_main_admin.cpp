@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "window/form_main.h"
-#include "window/page_control.h"
+#include "window/widgets/page_control.h"
 #include "ui_form_main.h"
 #include "ui_form_main_maintenance.h"
 

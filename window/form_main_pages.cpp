@@ -9,7 +9,7 @@
 
 #include "window/form_main.h"
 #include "window/form_main_look.h"
-#include "window/typing_limit.h"
+#include "window/widgets/typing_limit.h"
 #include "ui_form_main.h"
 #include "ui_form_main_access_point.h"
 #include "ui_form_main_maintenance.h"
