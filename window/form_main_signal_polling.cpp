@@ -12,7 +12,6 @@
 #include "ui_form_main_access_point.h"
 
 namespace r7730 {
-
 namespace {
 
 constexpr int kSignalPollingMs = 3000;
