@@ -11,7 +11,7 @@
 #include "window/form_info.h"
 #include "window/form_main.h"
 #include "window/program_title.h"
-#include "window/window_style.h"
+#include "window/widgets/window_style.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "tools/launcher.h"

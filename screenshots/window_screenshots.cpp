@@ -17,9 +17,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "window/com_setup_dialog.h"
 #include "window/form_main.h"
-#include "window/window_style.h"
+#include "window/widgets/com_setup_dialog.h"
+#include "window/widgets/window_style.h"
 #include "support/simulator_process.h"
 #include "support/fake_services.h"
 #include "support/temp_folder.h"

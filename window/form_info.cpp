@@ -11,8 +11,8 @@
 #include <QStyle>
 #include <QToolTip>
 
-#include "window/fonts.h"
 #include "window/form_main.h"
+#include "window/widgets/fonts.h"
 #include "tools/launcher.h"
 
 namespace r7730 {

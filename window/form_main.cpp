@@ -3,28 +3,21 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QLayout>
-#include <QTimer>
 #include <exception>
 
 #include "window/dialogs.h"
-#include "window/fonts.h"
 #include "window/form_info.h"
 #include "window/form_main_look.h"
-#include "window/page_control.h"
-#include "window/typing_limit.h"
 #include "window/program_title.h"
+#include "window/widgets/fonts.h"
+#include "window/widgets/page_control.h"
+#include "window/widgets/typing_limit.h"
 #include "ui_form_main.h"
 #include "ui_form_main_status.h"
 #include "ui_form_main_access_point.h"
 #include "ui_form_main_maintenance.h"
 
 namespace r7730 {
-namespace {
-
-constexpr int kSignalPollingMs = 3000;
-
-} // namespace
-
 TForm_main::TForm_main(const TFormServices& services, QWidget* parent, TBackPages backPages)
     : QWidget(parent), ui(new Ui::TForm_main), services_(services)
 {
@@ -46,7 +39,7 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent, TBackPage
     ui->Memo->installEventFilter(this);
     WireShell();
     WireDeviceLink();
-    WireDeviceCommands();
+    WireSettingsSaves();
     const Ui::TPage_Status& page = *statusPage_;
     WireNumericFields({page.Edit_IP1, page.Edit_IP2, page.Edit_IP3, page.Edit_IP4, page.Edit_GW1, page.Edit_GW2,
                        page.Edit_GW3, page.Edit_GW4, page.Edit_SM1, page.Edit_SM2, page.Edit_SM3, page.Edit_SM4,
@@ -89,25 +82,11 @@ void TForm_main::Wire(QAbstractButton* button, void (TForm_main::*handler)())
     connect(button, &QAbstractButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
 }
 
-void TForm_main::WireShell()
-{
-    Wire(ui->BtnExit, &TForm_main::BtnExitClick);
-    Wire(ui->Btn_ViewInfo, &TForm_main::Btn_ViewInfoClick);
-    Wire(ui->Btn_Clear, &TForm_main::Btn_ClearClick);
-}
-
 void TForm_main::SetUpPageControl()
 {
     ui->PageControl1->SetTabPainter([this](QPainter& painter, int tabIndex, const QRect& rect, bool active) {
         PageControl1DrawTab(painter, tabIndex, rect, active);
     });
-}
-
-void TForm_main::CreateSignalPollingTimer()
-{
-    Timer_AutoQryRSSI = new QTimer(this);
-    Timer_AutoQryRSSI->setObjectName(QStringLiteral("Timer_AutoQryRSSI"));
-    Timer_AutoQryRSSI->setInterval(kSignalPollingMs);
 }
 
 void TForm_main::showEvent(QShowEvent* event)

@@ -29,7 +29,7 @@
 #include "serial/com_port_watch.h"
 #include "shell/event_log_file.h"
 #include "shell/profile_file.h"
-#include "window/com_setup_dialog.h"
+#include "window/widgets/com_setup_dialog.h"
 
 class QAbstractButton;
 class QLineEdit;
@@ -71,7 +71,7 @@ public:
                         TBackPages backPages = TBackPages::WithTheWindow);
     ~TForm_main() override;
 
-    // --- form_main_pages.cpp: the back pages ---------------------------------------------
+    // --- form_main_pages.cpp: the back pages --------------------------------------------
     // Builds them unless built: controls, look, typing limits, wiring, and the settings they show.
     void BuildBackPages();
     bool BackPagesBuilt() const { return accessPointPage_ != nullptr; }
@@ -145,7 +145,7 @@ public:
     void APList_GridDrawCell(QPainter& painter, int row, int column, const QRect& rect, const QString& text);
     void APList_GridDblClick();
 
-    // --- form_main_signal_polling.cpp: signal polling ------------------------------------
+    // --- form_main_signal_polling.cpp: signal polling -----------------------------------
     void CB_RSSI_AutoChkClick();
     void CB_Chk_RSSI_IntervalChange();
     void Timer_AutoQryRSSITimer();
@@ -164,12 +164,12 @@ public:
     void ShowCurrentApReply(const TCurrentApReply& reply);
     void ShowRssiReply(const TSignalReply& reply);
 
-    // --- form_main_port_setup.cpp: port setup and status lamps ---------------------------
+    // --- form_main_port_setup.cpp: port setup and status lamps --------------------------
     void Btn_ComSetupClick();
     // Where the setup dialog's port list comes from: the system's serial ports unless set.
     void SetPortSource(TPortSource source) { portSource_ = std::move(source); }
 
-    // --- form_main_tools.cpp: local tools -------------------------------------------------
+    // --- form_main_tools.cpp: local tools -----------------------------------------------
     void Btn_StartSvrClick();
     void Btn_TestHttpServerClick();
     void Btn_pingClick();
@@ -198,45 +198,51 @@ private:
         TForm_main& form_;
     };
 
-    // Wiring, one function per area: each connects its controls' signals to their handlers.
+    // Every signal is connected in a wiring function beside its area's handlers, through Wire
+    // or another guarded connect. The private helpers below are grouped like the handlers.
+
+    // --- form_main.cpp: the guarded connect of a button, the tabs' painter --------------
     void Wire(QAbstractButton* button, void (TForm_main::*handler)());
-    void WireShell();
-    void WireAdminPasswordKeys();
-    void WireDeviceLink();
-    void WireDeviceCommands();
-    void WireAccessPointCommands();
-    void WireMaintenanceCommands();
-    void WireNumericFields(std::initializer_list<QLineEdit*> addressBoxes, std::initializer_list<QWidget*> otherNumberBoxes);
-    void WireScanGrid();
-    void WirePortSetup();
-    void WireLocalTools();
-    void WireMaintenanceTools();
+    void SetUpPageControl();
+
+    // --- form_main_pages.cpp: building the pages ----------------------------------------
     void BuildStatusPage();
     void KeepLogLastInTabOrder();
     void BuildAccessPointPage();
     void BuildMaintenancePage();
-    // Starts a local tool; when it cannot start, the reason goes to the log. True when started.
-    bool LaunchTool(const TLaunchRequest& request);
-    void CreateSignalPollingTimer();
-    void FillSerialChoices();
-    void SetUpPageControl();
 
+    // --- form_main_shell.cpp ------------------------------------------------------------
+    void WireShell();
+
+    // --- form_main_log.cpp --------------------------------------------------------------
     int LogViewRows(QTextBlock block);
     qreal LogViewTextWidth() const;
     void RecountLogViewRows();
     void ScheduleLogViewRefresh();
     void RefreshLogView();
-    void SwitchConnectionControls(bool connected);
-    void ReportOpenFailure(const TOpenFailure& failure);
-    void ReportDeviceLost();
-    // After a lost device: its port came back (form_main_connect.cpp); asks once to connect again.
-    void PortCameBack();
-    // The port went again while the question about its return was up: the question is withdrawn.
-    void PortWentAgain();
+
+    // --- form_main_settings.cpp ---------------------------------------------------------
     void LoadPortSettings();
     void LoadEditBoxSettings();
     QString ReadSetting(const char* section, const char* key, const char* defaultValue);
     TProfileEntry SettingToWrite(const char* section, const char* key, const QString& text) const;
+
+    // --- form_main_admin.cpp ------------------------------------------------------------
+    void WireAdminView();
+
+    // --- form_main_connect.cpp ----------------------------------------------------------
+    void WireDeviceLink();
+    void SwitchConnectionControls(bool connected);
+    void ReportOpenFailure(const TOpenFailure& failure);
+    void ReportDeviceLost();
+    // After a lost device: its port came back; asks once to connect again.
+    void PortCameBack();
+    // The port went again while the question about its return was up: the question is withdrawn.
+    void PortWentAgain();
+
+    // --- form_main_settings_saves.cpp ---------------------------------------------------
+    void WireSettingsSaves();
+    void FillSerialChoices();
     // Shows a refused input (its message, then the focus to its field); false for none.
     bool ShowRefusal(const TRefusal* refusal);
     // A device command's question box: only No cancels.
@@ -246,6 +252,32 @@ private:
     // there is none.
     bool AgreedToUnreadable(const std::vector<TUnreadableField>& fields);
     QWidget* UnreadableFieldBox(TUnreadableField field) const;
+
+    // --- form_main_numeric_fields.cpp ---------------------------------------------------
+    void WireNumericFields(std::initializer_list<QLineEdit*> addressBoxes, std::initializer_list<QWidget*> otherNumberBoxes);
+
+    // --- form_main_access_point.cpp -----------------------------------------------------
+    void WireAccessPointCommands();
+
+    // --- form_main_scan_grid.cpp --------------------------------------------------------
+    void WireScanGrid();
+
+    // --- form_main_signal_polling.cpp ---------------------------------------------------
+    // The timer is made with the window; its two controls are wired with the access point page.
+    void CreateSignalPollingTimer();
+    void WireSignalPolling();
+
+    // --- form_main_maintenance.cpp ------------------------------------------------------
+    void WireMaintenanceCommands();
+
+    // --- form_main_port_setup.cpp -------------------------------------------------------
+    void WirePortSetup();
+
+    // --- form_main_tools.cpp ------------------------------------------------------------
+    void WireLocalTools();
+    void WireMaintenanceTools();
+    // Starts a local tool; when it cannot start, the reason goes to the log. True when started.
+    bool LaunchTool(const TLaunchRequest& request);
 
     Ui::TForm_main* ui;
     Ui::TPage_Status* statusPage_ = nullptr;

@@ -12,6 +12,16 @@
 
 namespace r7730 {
 
+void TForm_main::WireAccessPointCommands()
+{
+    const Ui::TPage_AccessPoint& page = *accessPointPage_;
+    for (QPushButton* button : {page.Btn_Get_CurrentAP, page.Btn_Search_AP, page.Btn_Get_CurrentAP_RSSI})
+        connect(button, &QAbstractButton::clicked, this,
+                [this, button] { RunGuarded([this, button] { Btn_Get_CurrentAPClick(button); }); });
+    Wire(page.Btn_Set_CurrentAP, &TForm_main::Btn_Set_CurrentAPClick);
+    Wire(page.CB_Manual_set_AP, &TForm_main::CB_Manual_set_APClick);
+}
+
 void TForm_main::Btn_Get_CurrentAPClick(QObject* sender)
 {
     if (!Confirmed(QStringLiteral("Network 환경에 따라 응답시간이 길어질수 있습니다.  잠시만 기다려 주십시오.")))

@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "window/form_main.h"
-#include "window/page_control.h"
+#include "window/widgets/page_control.h"
 #include "ui_form_main.h"
 #include "ui_form_main_maintenance.h"
 
@@ -87,8 +87,9 @@ void TForm_main::EditViewAdminPWKeyDown(int key)
         Btn_ViewAdminClick();
 }
 
-void TForm_main::WireAdminPasswordKeys()
+void TForm_main::WireAdminView()
 {
+    Wire(maintenancePage_->Btn_ViewAdmin, &TForm_main::Btn_ViewAdminClick);
     // The key still reaches the box after the handler: a Space leaves its blank in the
     // box the handler has just emptied.
     maintenancePage_->EditViewAdminPW->installEventFilter(new TKeyPressHook(this, [this](int key) {

@@ -1,8 +1,7 @@
-// Connect and disconnect, the status query, and the wiring of every device command.
+// Connect and disconnect, the status query, and their wiring; after a lost device, the offer to
+// connect again when its port is back.
 #include <QCheckBox>
-#include <QComboBox>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTimer>
 #include <cstring>
 
@@ -12,7 +11,6 @@
 #include "ui_form_main.h"
 #include "ui_form_main_status.h"
 #include "ui_form_main_access_point.h"
-#include "ui_form_main_maintenance.h"
 
 namespace r7730 {
 namespace {
@@ -45,43 +43,6 @@ void TForm_main::WireDeviceLink()
     Wire(ui->ButtonStart, &TForm_main::ButtonStartClick);
     Wire(ui->ButtonStop, &TForm_main::ButtonStopClick);
     Wire(statusPage_->Btn_CurrentStatus, &TForm_main::Btn_CurrentStatusClick);
-}
-
-void TForm_main::WireDeviceCommands()
-{
-    const Ui::TPage_Status& page = *statusPage_;
-    Wire(page.Btn_Save_Config_Wan, &TForm_main::Btn_Save_Config_WanClick);
-    Wire(page.Btn_Save_Config_Server, &TForm_main::Btn_Save_Config_ServerClick);
-    Wire(page.Btn_Save_Config_Serial, &TForm_main::Btn_Save_Config_SerialClick);
-    for (QRadioButton* role : {page.RG_TCP_Mode_Server, page.RG_TCP_Mode_Client})
-        Wire(role, &TForm_main::RG_TCP_ModeClick);
-    connect(Timer_AutoQryRSSI, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_AutoQryRSSITimer(); }); });
-}
-
-void TForm_main::WireAccessPointCommands()
-{
-    const Ui::TPage_AccessPoint& page = *accessPointPage_;
-    for (QPushButton* button : {page.Btn_Get_CurrentAP, page.Btn_Search_AP, page.Btn_Get_CurrentAP_RSSI})
-        connect(button, &QAbstractButton::clicked, this,
-                [this, button] { RunGuarded([this, button] { Btn_Get_CurrentAPClick(button); }); });
-    Wire(page.Btn_Set_CurrentAP, &TForm_main::Btn_Set_CurrentAPClick);
-    Wire(page.CB_Manual_set_AP, &TForm_main::CB_Manual_set_APClick);
-    Wire(page.CB_RSSI_AutoChk, &TForm_main::CB_RSSI_AutoChkClick);
-    connect(page.CB_Chk_RSSI_Interval, &QComboBox::currentIndexChanged, this,
-            [this] { RunGuarded([this] { CB_Chk_RSSI_IntervalChange(); }); });
-}
-
-void TForm_main::WireMaintenanceCommands()
-{
-    const Ui::TPage_Maintenance& page = *maintenancePage_;
-    // The hidden test panel's two buttons send the status read too.
-    for (QPushButton* button : {page.Btn_SockClose, page.Btn_DnsTest})
-        Wire(button, &TForm_main::Btn_CurrentStatusClick);
-    Wire(page.Btn_FactoryReset, &TForm_main::Btn_FactoryResetClick);
-    Wire(page.Btn_SystemReboot, &TForm_main::Btn_SystemRebootClick);
-    Wire(page.Btn_FlashErase, &TForm_main::Btn_FlashEraseClick);
-    Wire(page.Btn_FlashSaveInt, &TForm_main::Btn_FlashSaveIntClick);
-    Wire(page.Btn_FW_DL, &TForm_main::Btn_FW_DLClick);
 }
 
 void TForm_main::ButtonStartClick()

@@ -13,8 +13,8 @@
 #include <QRadioButton>
 #include <QTableWidget>
 
-#include "window/fonts.h"
-#include "window/page_control.h"
+#include "window/widgets/fonts.h"
+#include "window/widgets/page_control.h"
 #include "ui_form_main.h"
 #include "ui_form_main_access_point.h"
 #include "ui_form_main_maintenance.h"

@@ -12,6 +12,19 @@
 
 namespace r7730 {
 
+void TForm_main::WireMaintenanceCommands()
+{
+    const Ui::TPage_Maintenance& page = *maintenancePage_;
+    // The hidden test panel's two buttons send the status read too.
+    for (QPushButton* button : {page.Btn_SockClose, page.Btn_DnsTest})
+        Wire(button, &TForm_main::Btn_CurrentStatusClick);
+    Wire(page.Btn_FactoryReset, &TForm_main::Btn_FactoryResetClick);
+    Wire(page.Btn_SystemReboot, &TForm_main::Btn_SystemRebootClick);
+    Wire(page.Btn_FlashErase, &TForm_main::Btn_FlashEraseClick);
+    Wire(page.Btn_FlashSaveInt, &TForm_main::Btn_FlashSaveIntClick);
+    Wire(page.Btn_FW_DL, &TForm_main::Btn_FW_DLClick);
+}
+
 void TForm_main::Btn_FactoryResetClick()
 {
     if (!Confirmed(QStringLiteral("모든 설정값이 공장출고 상태로 초기화 됩니다. 진행하시겠습니까?? ")))

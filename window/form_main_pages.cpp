@@ -9,7 +9,7 @@
 
 #include "window/form_main.h"
 #include "window/form_main_look.h"
-#include "window/typing_limit.h"
+#include "window/widgets/typing_limit.h"
 #include "ui_form_main.h"
 #include "ui_form_main_access_point.h"
 #include "ui_form_main_maintenance.h"
@@ -94,6 +94,7 @@ void TForm_main::BuildAccessPointPage()
     accessPointPage_ = SetUpPage(ui->TabSheet2, ApplyAccessPointPageLook);
     LimitTypingOnly(ui->TabSheet2);
     WireAccessPointCommands();
+    WireSignalPolling();
     WireScanGrid();
     LayOutScanGridFirstUse();
 }
@@ -103,8 +104,7 @@ void TForm_main::BuildMaintenancePage()
     maintenancePage_ = SetUpPage(ui->TabSheet3, ApplyMaintenancePageLook);
     const Ui::TPage_Maintenance& page = *maintenancePage_;
     LimitTypingOnly(ui->TabSheet3);
-    Wire(page.Btn_ViewAdmin, &TForm_main::Btn_ViewAdminClick);
-    WireAdminPasswordKeys();
+    WireAdminView();
     WireMaintenanceCommands();
     WireMaintenanceTools();
     WireNumericFields({page.Edit_DL_IP1, page.Edit_DL_IP2, page.Edit_DL_IP3, page.Edit_DL_IP4, page.Edit_DL_Tcp_IP1,

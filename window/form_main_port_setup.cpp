@@ -1,9 +1,9 @@
 // The port setup dialog behind "COM Setup", and the three status lamps of the top bar.
 #include <QPushButton>
 
-#include "window/com_led.h"
-#include "window/com_setup_dialog.h"
 #include "window/form_main.h"
+#include "window/widgets/com_led.h"
+#include "window/widgets/com_setup_dialog.h"
 #include "ui_form_main.h"
 
 namespace r7730 {

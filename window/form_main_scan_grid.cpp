@@ -3,7 +3,7 @@
 //
 // It is first shown with five columns; every connect gives it six and a title row above four data
 // rows. Qt's own headers stay hidden: row 0 holds the titles and column 0 the row numbers, and
-// the grid keeps both in place while the rest scrolls (window/fixed_cell_grid.h). The cells keep
+// the grid keeps both in place while the rest scrolls (window/widgets/fixed_cell_grid.h). The cells keep
 // their text, and rows a scan added beyond the fourth stay (the grid scrolls).
 #include <QCheckBox>
 #include <QLineEdit>

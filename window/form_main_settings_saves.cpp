@@ -141,6 +141,16 @@ bool TForm_main::AgreedToUnreadable(const std::vector<TUnreadableField>& fields)
     return false;
 }
 
+void TForm_main::WireSettingsSaves()
+{
+    const Ui::TPage_Status& page = *statusPage_;
+    Wire(page.Btn_Save_Config_Wan, &TForm_main::Btn_Save_Config_WanClick);
+    Wire(page.Btn_Save_Config_Server, &TForm_main::Btn_Save_Config_ServerClick);
+    Wire(page.Btn_Save_Config_Serial, &TForm_main::Btn_Save_Config_SerialClick);
+    for (QRadioButton* role : {page.RG_TCP_Mode_Server, page.RG_TCP_Mode_Client})
+        Wire(role, &TForm_main::RG_TCP_ModeClick);
+}
+
 void TForm_main::Btn_Save_Config_WanClick()
 {
     const Ui::TPage_Status& page = *statusPage_;

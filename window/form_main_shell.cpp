@@ -1,4 +1,5 @@
 // Start-up and shutdown of the main window, and the about box.
+#include <QPushButton>
 #include <QTabWidget>
 
 #include "window/dialogs.h"
@@ -7,6 +8,13 @@
 #include "ui_form_main.h"
 
 namespace r7730 {
+
+void TForm_main::WireShell()
+{
+    Wire(ui->BtnExit, &TForm_main::BtnExitClick);
+    Wire(ui->Btn_ViewInfo, &TForm_main::Btn_ViewInfoClick);
+    Wire(ui->Btn_Clear, &TForm_main::Btn_ClearClick);
+}
 
 void TForm_main::FormCreate()
 {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "window/form_main.h"
-#include "window/page_control.h"
+#include "window/widgets/page_control.h"
 
 namespace r7730::testing {
 

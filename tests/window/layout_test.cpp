@@ -17,8 +17,8 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include "window/fonts.h"
 #include "window/form_main_look.h"
+#include "window/widgets/fonts.h"
 #include "window_fixture.h"
 
 using namespace r7730;

@@ -24,9 +24,9 @@
 #include "support/pseudo_terminal.h"
 #include "support/simulator_process.h"
 #include "support/temp_folder.h"
-#include "window/com_combo_box.h"
-#include "window/com_setup_dialog.h"
 #include "window/form_main.h"
+#include "window/widgets/com_combo_box.h"
+#include "window/widgets/com_setup_dialog.h"
 
 using namespace r7730;
 using namespace r7730::testing;

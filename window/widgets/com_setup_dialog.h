@@ -17,7 +17,7 @@
 #include <string>
 
 #include "serial/com_ports_list.h"
-#include "window/com_combo_box.h"
+#include "window/widgets/com_combo_box.h"
 
 class QGroupBox;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "window/window_style.h"
+#include "window/widgets/window_style.h"
 
 #include <QGroupBox>
 #include <QImageReader>

@@ -1,9 +1,9 @@
-#include "window/page_control.h"
+#include "window/widgets/page_control.h"
 
 #include <QPainter>
 #include <QPaintEvent>
 
-#include "window/fonts.h"
+#include "window/widgets/fonts.h"
 
 namespace r7730 {
 namespace {

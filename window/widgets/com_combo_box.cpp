@@ -1,4 +1,4 @@
-#include "window/com_combo_box.h"
+#include "window/widgets/com_combo_box.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "window/fonts.h"
+#include "window/widgets/fonts.h"
 
 #include <QFontDatabase>
 #include <QStringList>

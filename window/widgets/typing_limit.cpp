@@ -1,4 +1,4 @@
-#include "window/typing_limit.h"
+#include "window/widgets/typing_limit.h"
 
 #include <QLineEdit>
 #include <QValidator>

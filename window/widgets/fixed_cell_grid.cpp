@@ -1,4 +1,4 @@
-#include "window/fixed_cell_grid.h"
+#include "window/widgets/fixed_cell_grid.h"
 
 #include <QAbstractItemDelegate>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-#include "window/com_setup_dialog.h"
+#include "window/widgets/com_setup_dialog.h"
 
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -9,7 +9,7 @@
 
 #include "serial/com_port.h"
 #include "serial/com_port_watch.h"
-#include "window/fonts.h"
+#include "window/widgets/fonts.h"
 
 namespace r7730 {
 namespace {

@@ -1,6 +1,6 @@
-#include "window/log_view.h"
+#include "window/widgets/log_view.h"
 
-#include "window/fonts.h"
+#include "window/widgets/fonts.h"
 
 namespace r7730 {
 

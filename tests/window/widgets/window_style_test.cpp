@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "window/fonts.h"
-#include "window/window_style.h"
+#include "window/widgets/fonts.h"
+#include "window/widgets/window_style.h"
 
 using namespace r7730;
 

@@ -1,4 +1,4 @@
-#include "window/com_led.h"
+#include "window/widgets/com_led.h"
 
 #include <QBitmap>
 #include <QEvent>
