@@ -17,6 +17,12 @@ std::string TwoDigits(int value)
     return text;
 }
 
+// "hh:mm:ss".
+std::string ClockText(const TLocalTime& time)
+{
+    return TwoDigits(time.hour) + ":" + TwoDigits(time.minute) + ":" + TwoDigits(time.second);
+}
+
 [[noreturn]] void RaiseInOutError(const std::string& path, int error)
 {
     throw EInOutError(path + ": " + std::strerror(error), error);
@@ -26,7 +32,7 @@ std::string TwoDigits(int value)
 
 std::string FormatLogLine(const TLocalTime& time, const std::string& message)
 {
-    return "[" + TwoDigits(time.hour) + ":" + TwoDigits(time.minute) + ":" + TwoDigits(time.second) + "]  " + message;
+    return "[" + ClockText(time) + "]  " + message;
 }
 
 std::u16string VisibleControlCharacters(std::u16string_view message)
@@ -93,9 +99,8 @@ void AppendLineToFile(const std::string& path, const std::string& line)
 
 std::string TEventLogFile::GapMark() const
 {
-    const auto clock = [](const TLocalTime& t) { return TwoDigits(t.hour) + ":" + TwoDigits(t.minute) + ":" + TwoDigits(t.second); };
-    const std::string when = missingLines_ == 1 ? "logged at " + clock(firstMissing_)
-                                                : "logged from " + clock(firstMissing_) + " to " + clock(lastMissing_);
+    const std::string when = missingLines_ == 1 ? "logged at " + ClockText(firstMissing_)
+                                                : "logged from " + ClockText(firstMissing_) + " to " + ClockText(lastMissing_);
     return "Log file written again; " + std::to_string(missingLines_) + (missingLines_ == 1 ? " line " : " lines ") +
            when + (missingLines_ == 1 ? " is" : " are") + " missing from it here (they were shown in the view).";
 }
@@ -105,23 +110,22 @@ std::optional<TLogFileNotice> TEventLogFile::Append(const TLocalTime& time, cons
     const std::string path = DailyLogFileName(time);
     std::optional<TLogFileNotice> notice;
     try {
-        if (failing_) {
+        if (missingLines_ > 0) {
             // The mark goes in first, so the file tells of its gap where the gap is.
             const std::string mark = GapMark();
             AppendLineToFile(path, FormatLogLine(time, mark));
-            failing_ = false;
             missingLines_ = 0;
             notice = TLogFileNotice{mark, true};
         }
         AppendLineToFile(path, ansiLine);
         return notice;
     } catch (const EInOutError& error) {
-        if (missingLines_++ == 0)
+        const bool alreadyFailing = missingLines_++ > 0;
+        if (!alreadyFailing)
             firstMissing_ = time;
         lastMissing_ = time;
-        if (failing_)
+        if (alreadyFailing)
             return notice;
-        failing_ = true;
         std::string text = "Log file not written: ";
         text += error.what();
         if (error.ErrorCode() == ENOENT)

@@ -61,7 +61,7 @@ public:
 private:
     std::string GapMark() const;
 
-    bool failing_ = false;
+    // Lines the file misses since writing last failed; none while it works.
     int missingLines_ = 0;
     TLocalTime firstMissing_{};
     TLocalTime lastMissing_{};
