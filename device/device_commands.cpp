@@ -29,9 +29,6 @@ void TDeviceLink::ReadCurrentStatus()
 
 void TDeviceLink::SendAutomaticStatusRead()
 {
-    // Only ever an answer to what came in: on a closed port there is nothing to answer.
-    if (!port_.Connected())
-        return;
     Transmit(BuildReadRequest(TMessageId::CurrentStatusRead), kTail, {kStatusReadAnnouncement});
 }
 
