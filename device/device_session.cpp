@@ -134,7 +134,7 @@ bool TDeviceSession::WaitFor(const std::function<bool()>& done, int ms)
     const QDeadlineTimer deadline(std::max(ms, 0));
     while (!done()) {
         if (lost_)
-            throw ESessionEnded(ESessionEnded::TWhy::HungUp, QString());
+            throw ESessionEnded(ESessionEnded::TWhy::HungUp, QStringLiteral("the port went away"));
         if (!refused_.isEmpty())
             throw ESessionEnded(ESessionEnded::TWhy::Refused, refused_);
         if (!failed_.isEmpty())

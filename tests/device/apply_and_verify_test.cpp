@@ -58,7 +58,9 @@ TEST(ApplyAndVerify, WhatTheDeviceHoldsAfterTheSaveIsComparedWithWhatWasSent)
 
 TEST(ApplyAndVerify, ADeviceThatHangsUpEndsTheSession)
 {
-    r7730::testing::SimulatorProcess simulator({"--quiet", "--hangup-after", "1", "--replug-ms", "60000"});
+    // The save is the second frame: the unit goes away after it, never between the status read
+    // and its reply (a closing pty may drop a reply still in flight).
+    r7730::testing::SimulatorProcess simulator({"--quiet", "--hangup-after", "2", "--replug-ms", "60000"});
     r7730::testing::TLogOnlyListener frontEnd;
     TDeviceSession session(frontEnd, 400);
     session.Link().Port().SetPort(simulator.linkPath());
