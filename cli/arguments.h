@@ -4,13 +4,13 @@
 //   r7730ctl [-p|--port PORT] [--timeout MS] [--json] [-v] COMMAND [OPTIONS]
 //
 // The global options stand before the command, and may also follow it. The options of `set`
-// are the keys of its section (settings_fields.h), so `set wan` takes --ip, --gateway, --mask.
+// are the keys of its section (settings_text_checks.h), so `set wan` takes --ip, --gateway, --mask.
 // A wrong command line raises TCliFailure with exit 2, naming what is wrong.
 #include <QString>
 #include <QStringList>
 #include <optional>
 
-#include "cli/settings_fields.h"
+#include "device/settings_text_checks.h"
 
 namespace r7730::cli {
 

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "cli/settings_fields.h"
+#include "device/settings_text_checks.h"
 
 namespace r7730::cli {
 

@@ -2,7 +2,7 @@
 // The backup profile: the device's settings as an INI text a person can read and edit.
 //
 // A comment header names the device, its MAC, the date and the port; then one section per part
-// of the settings ([wan], [tcp], [serial], [ap]) with the keys of settings_fields.h, written and
+// of the settings ([wan], [tcp], [serial], [ap]) with the keys of settings_text_checks.h, written and
 // read through the program's INI layer (shell/profile_file.h), as UTF-8 text. The file holds the
 // access point's password, so it is made readable by its owner only, and it is written whole
 // (shell/whole_file.h): only over a regular file, never over a device, a FIFO or a folder. "-"
@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "cli/read_back.h"
-#include "cli/settings_fields.h"
+#include "device/settings_text_checks.h"
 
 namespace r7730::cli {
 

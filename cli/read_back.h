@@ -19,7 +19,7 @@
 #include <functional>
 #include <optional>
 
-#include "cli/settings_fields.h"
+#include "device/settings_text_checks.h"
 
 namespace r7730::cli {
 

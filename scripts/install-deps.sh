@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth x11-utils xterm
   libx11-dev libxdamage-dev
   fonts-nanum
+  libqt6sql6-sqlite libqt6sql6-psql postgresql sqlite3
   python3 iputils-ping xdg-utils
   imagemagick
   help2man desktop-file-utils librsvg2-bin dpkg-dev

@@ -1,5 +1,5 @@
-// Settings texts to command values through the device's checks (see settings_fields.h).
-#include "cli/settings_fields.h"
+// Settings texts to command values through the device's checks (see settings_text_checks.h).
+#include "device/settings_text_checks.h"
 
 #include <span>
 
@@ -8,7 +8,7 @@
 #include "protocol/conversion_error.h"
 #include "protocol/serial_line_codes.h"
 
-namespace r7730::cli {
+namespace r7730 {
 namespace {
 
 // Texts every check accepts: they stand in for the keys not being judged.
@@ -152,4 +152,4 @@ QString RefusalOfKey(TSection section, const QString& key, const QString& text, 
     return checked.refusal;
 }
 
-} // namespace r7730::cli
+} // namespace r7730

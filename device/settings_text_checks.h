@@ -1,8 +1,8 @@
 #pragma once
-// The device's settings as the command line names them: four sections (wan, tcp, serial, ap),
-// each a few keys whose values are texts as a person types them ("192.168.0.10", "server",
-// "115200", "rts/cts"). The same names are the options of `set`, the sections and keys of the
-// profile file and the fields of the JSON output, so one vocabulary serves all three.
+// The device's settings as texts a person types: four sections (wan, tcp, serial, ap), each a
+// few keys whose values are texts ("192.168.0.10", "server", "115200", "rts/cts"). The same names
+// are r7730ctl's options of `set`, the sections and keys of its profile file, the columns of a
+// provisioning plan and the fields of every JSON output, so one vocabulary serves them all.
 //
 // Texts become command values only through the device's own checks (device/command_checks.h):
 // this file splits "A.B.C.D" and "A.B.C.D:PORT" into the fields those checks take, maps the
@@ -17,7 +17,7 @@
 
 #include "device/settings_texts.h"
 
-namespace r7730::cli {
+namespace r7730 {
 
 // The order a restore applies them: the serial line last, as changing it may move the setup
 // link itself.
@@ -40,4 +40,4 @@ TCheckedTexts CheckTexts(TSection section, const TTexts& texts, bool statusRecei
 // the refusal, or "" when accepted. The value it gives is set when accepted.
 QString RefusalOfKey(TSection section, const QString& key, const QString& text, TSettingsValue* value = nullptr);
 
-} // namespace r7730::cli
+} // namespace r7730

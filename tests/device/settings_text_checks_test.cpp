@@ -1,14 +1,14 @@
-// The command line's names for the device's settings: texts judged by the device's checks, the
-// canonical texts of checked values, and the values no reply can carry back.
+// Settings texts judged by the device's checks, the canonical texts of checked values, and the
+// values no reply can carry back.
 #include <gtest/gtest.h>
 
-#include "cli/settings_fields.h"
+#include "device/settings_text_checks.h"
 #include "support/qt_printers.h"
 
 using namespace r7730;
-using namespace r7730::cli;
 
-TEST(CliSettingsFields, AKeyIsJudgedOnItsOwnByTheDevicesChecks)
+
+TEST(SettingsTextChecks, AKeyIsJudgedOnItsOwnByTheDevicesChecks)
 {
     struct TCase {
         TSection section;
@@ -41,7 +41,7 @@ TEST(CliSettingsFields, AKeyIsJudgedOnItsOwnByTheDevicesChecks)
         EXPECT_EQ(RefusalOfKey(c.section, c.key, c.text), c.refusal) << c.key << " " << c.text.toStdString();
 }
 
-TEST(CliSettingsFields, CheckedValuesComeBackInOneForm)
+TEST(SettingsTextChecks, CheckedValuesComeBackInOneForm)
 {
     const TCheckedTexts tcp = CheckTexts(
         TSection::Tcp, {{"mode", "Client"}, {"listen", " 8080"}, {"expiry", "010"}, {"target", "192.168.000.001:0502"}}, true);
@@ -61,7 +61,7 @@ TEST(CliSettingsFields, CheckedValuesComeBackInOneForm)
     EXPECT_EQ(unread.refusal, "read the device's settings first (status)");
 }
 
-TEST(CliSettingsFields, ValuesTravellingWithTheByte254CannotBeReadBack)
+TEST(SettingsTextChecks, ValuesTravellingWithTheByte254CannotBeReadBack)
 {
     struct TCase {
         TSection section;
