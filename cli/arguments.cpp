@@ -8,8 +8,8 @@
 namespace r7730::cli {
 namespace {
 
-const QStringList kCommands = {"ports", "status", "wifi",          "scan",   "signal",
-                               "set",   "reboot", "factory-reset", "backup", "restore"};
+const QStringList kCommands = {"ports",  "status",        "wifi",   "scan",    "signal", "set",
+                               "reboot", "factory-reset", "backup", "restore", "batch",  "records"};
 
 QList<QCommandLineOption> GlobalOptions()
 {
@@ -45,13 +45,40 @@ int PositiveNumber(const QString& option, const QString& text, int highest)
 // Global options found by either parser; the later one wins.
 void TakeGlobals(const QCommandLineParser& parser, TInvocation& invocation)
 {
-    if (parser.isSet("port"))
+    if (parser.isSet("port")) {
         invocation.portName = parser.value("port");
+        invocation.portNames << parser.values("port");
+    }
     if (parser.isSet("timeout"))
         invocation.timeoutMs = PositiveNumber("timeout", parser.value("timeout"), 600000);
     invocation.json = invocation.json || parser.isSet("json");
     invocation.verbose = invocation.verbose || parser.isSet("verbose");
     invocation.help = invocation.help || parser.isSet("help");
+}
+
+void TakeBatchOptions(const QCommandLineParser& parser, TInvocation& invocation)
+{
+    TBatchInvocation& batch = invocation.batch;
+    batch.store = parser.value("store");
+    if (invocation.command == "records") {
+        batch.csv = parser.isSet("csv");
+        if (batch.csv && invocation.json)
+            Refuse(QStringLiteral("records takes --csv or --json, not both"));
+        return;
+    }
+    if (parser.isSet("match")) {
+        batch.match = parser.value("match");
+        if (batch.match != "next" && batch.match != "mac")
+            Refuse(QStringLiteral("--match takes next or mac, not \"%1\"").arg(batch.match));
+    }
+    batch.operatorName = parser.value("operator");
+    batch.reportDir = parser.value("report-dir");
+    batch.pdf = parser.isSet("pdf");
+    batch.check = parser.isSet("check");
+    batch.stopOnFail = parser.isSet("stop-on-fail");
+    if (parser.isSet("claim-timeout"))
+        batch.claimTimeoutSeconds = PositiveNumber("claim-timeout", parser.value("claim-timeout"), 7 * 86400);
+    invocation.portNames.removeDuplicates();
 }
 
 QList<QCommandLineOption> CommandOptions(const TInvocation& invocation)
@@ -67,6 +94,17 @@ QList<QCommandLineOption> CommandOptions(const TInvocation& invocation)
         options << QCommandLineOption("no-verify", "Store values that cannot be read back, unverified.");
     if (command == "factory-reset")
         options << QCommandLineOption("yes", "Confirm the factory reset.");
+    if (command == "set" || command == "restore")
+        options << QCommandLineOption("report", "Write a commissioning report to DIR.", "DIR");
+    if (command == "batch" || command == "records")
+        options << QCommandLineOption("store", "The record store.", "URL");
+    if (command == "batch")
+        options << QCommandLineOption("match", "next or mac.", "HOW") << QCommandLineOption("operator", "Who works.", "NAME")
+                << QCommandLineOption("report-dir", "Where reports go.", "DIR") << QCommandLineOption("pdf", "PDF reports too.")
+                << QCommandLineOption("check", "Check the plan only.") << QCommandLineOption("stop-on-fail", "Stop at a FAIL.")
+                << QCommandLineOption("claim-timeout", "Take back older claims.", "SECONDS");
+    if (command == "records")
+        options << QCommandLineOption("csv", "CSV for a spreadsheet.");
     return options;
 }
 
@@ -109,9 +147,10 @@ TInvocation ParseArguments(const QStringList& arguments)
         return invocation;
 
     const QStringList positional = command.positionalArguments();
-    const bool takesFile = invocation.command == "backup" || invocation.command == "restore";
+    const bool takesFile = invocation.command == "backup" || invocation.command == "restore" || invocation.command == "batch";
     if (takesFile && positional.size() != 1)
-        Refuse(QStringLiteral("%1 needs one FILE").arg(invocation.command));
+        Refuse(invocation.command == "batch" ? QStringLiteral("batch needs one PLAN file")
+                                             : QStringLiteral("%1 needs one FILE").arg(invocation.command));
     if (!takesFile && !positional.isEmpty())
         Refuse(QStringLiteral("unexpected argument \"%1\"").arg(positional.front()));
     if (takesFile)
@@ -134,6 +173,10 @@ TInvocation ParseArguments(const QStringList& arguments)
     }
     invocation.noVerify = (invocation.command == "set" || invocation.command == "restore") && command.isSet("no-verify");
     invocation.yes = invocation.command == "factory-reset" && command.isSet("yes");
+    if ((invocation.command == "set" || invocation.command == "restore") && command.isSet("report"))
+        invocation.reportDir = command.value("report");
+    if (invocation.command == "batch" || invocation.command == "records")
+        TakeBatchOptions(command, invocation);
     return invocation;
 }
 
@@ -157,6 +200,13 @@ Commands:
   backup FILE                 status and current access point to a profile file (INI text); FILE is
                               a regular file (replaced whole) or - for standard output
   restore FILE [--no-verify]  apply a profile, wait for the device to come back, read back, compare
+  batch PLAN.csv [-p PORT]... [--store URL] [--match next|mac] [--operator NAME] [--report-dir DIR]
+        [--pdf] [--check] [--stop-on-fail] [--claim-timeout SECONDS]
+                              a production line: each row of the plan applied to one unit, verified,
+                              recorded, reported; several -p run side by side
+  records [--store URL] [--csv]  every attempt of the record store, for a spreadsheet or a script
+
+set and restore take --report DIR: a commissioning report (JSON and HTML) of the unit.
 
 A set changes only the options given: the others keep the device's values. After a save the
 device reboots; the command waits for it to answer again and compares what it holds with what
@@ -174,8 +224,17 @@ Options:
   -v, --verbose     the settings file read, and every frame as hex text, on standard error
   -h, --help        this text
 
-Exit codes: 0 done; 1 port or device failure (no answer within the timeout, hang-up);
-2 bad usage or a refused value (nothing sent); 3 the device holds other values than were sent.
+A plan is a CSV file (UTF-8, or CP949), its first line the column names: label (the unit's
+sticker, never sent), mac (with --match mac), and the options of set: ip, gateway, mask, mode,
+listen, expiry, target, baud, data, parity, stop, flow, ssid, password. An empty cell keeps the
+unit's value. The plan is checked whole before any port opens; --check only checks it. The
+record store: a SQLite file (default ./provision.sqlite) or postgresql://[user@]host[:port]/db,
+host being a name or a socket folder. A claim held by a process that has died on this PC, or
+older than --claim-timeout (default 600 s) anywhere, is taken back.
+
+Exit codes: 0 done (batch: every unit passed); 1 port or device failure (no answer within the
+timeout, hang-up); 2 bad usage or a refused value or plan (nothing sent); 3 the device holds other
+values than were sent (batch: a unit ended FAIL, REFUSED or INTERRUPTED); 130 batch after Ctrl+C.
 )");
 }
 

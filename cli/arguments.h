@@ -14,20 +14,36 @@
 
 namespace r7730::cli {
 
+// The options of `batch` and `records`.
+struct TBatchInvocation {
+    QString store;        // --store URL; empty: provision.sqlite in the working folder
+    QString match = "next"; // --match next|mac
+    QString operatorName; // --operator
+    QString reportDir;    // --report-dir; empty: reports/ beside the store
+    bool pdf = false;
+    bool check = false;
+    bool stopOnFail = false;
+    int claimTimeoutSeconds = 600; // --claim-timeout
+    bool csv = false;     // records --csv
+};
+
 struct TInvocation {
     bool help = false;
     QString portName; // -p; empty: the settings file's
+    QStringList portNames; // every -p given (batch runs one station on each)
     int timeoutMs = 3000;
     bool json = false;
     bool verbose = false;
 
-    QString command; // "ports", "status", "wifi", "scan", "signal", "set", "reboot", "factory-reset", "backup", "restore"
+    QString command; // "ports", "status", ..., "restore", "batch", "records"
     TSection section = TSection::Wan; // set
     TTexts given;                     // set: the section's options given, by key
-    QString file;                     // backup, restore
+    QString file;                     // backup, restore; batch: the plan
     bool noVerify = false;            // set, restore
     bool yes = false;                 // factory-reset
     std::optional<int> watchSeconds;  // signal --watch
+    QString reportDir;                // set, restore: --report DIR
+    TBatchInvocation batch;           // batch (file: the plan), records
 };
 
 // arguments: the whole command line, the program's name first.

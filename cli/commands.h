@@ -5,6 +5,7 @@
 //
 //   commands_read.cpp    ports, status, wifi, scan, signal: nothing is changed
 //   commands_change.cpp  set, reboot, factory-reset, backup, restore
+//   commands_batch.cpp   batch, records: the production line
 #include <memory>
 #include <optional>
 
@@ -30,6 +31,9 @@ int SetCommand(const TInvocation& invocation, TOutput& output);
 int RebootCommand(TCtlSession& session, TOutput& output, bool factoryReset);
 int BackupCommand(const TInvocation& invocation, TOutput& output);
 int RestoreCommand(const TInvocation& invocation, TOutput& output);
+
+int BatchCommand(const TInvocation& invocation, TOutput& output);
+int RecordsCommand(const TInvocation& invocation, TOutput& output);
 
 // The label width of every settings listing, so sections line up under each other.
 inline constexpr int kLabelWidth = 9;

@@ -213,6 +213,10 @@ int RunCommand(const TInvocation& invocation, TOutput& output)
         return BackupCommand(invocation, output);
     if (command == "restore")
         return RestoreCommand(invocation, output);
+    if (command == "batch")
+        return BatchCommand(invocation, output);
+    if (command == "records")
+        return RecordsCommand(invocation, output);
     if (command == "factory-reset" && !invocation.yes)
         throw TCliFailure(kExitRefused, QStringLiteral("factory-reset returns every setting of the device to its factory "
                                                        "value: add --yes to go ahead"));

@@ -50,20 +50,31 @@ TCtlSession::TCtlSession(TSessionOptions options)
 {
     TComPort& port = Link().Port();
     LogLine(QStringLiteral("Settings file: %1").arg(SettingsFileNote(settings_)));
-    const bool named = LoadPortSettings(port, QFile::encodeName(settings_.path).toStdString());
-    // A relative path in the launcher's file was written for its working folder.
-    const QString filePort = QString::fromStdString(port.Port());
-    if (named && settings_.launchers && filePort.contains(QLatin1Char('/')) && !filePort.startsWith(QLatin1Char('/')) &&
-        QFileInfo::exists(settings_.folder + QLatin1Char('/') + filePort))
-        port.SetPort((settings_.folder + QLatin1Char('/') + filePort).toStdString());
+    const bool named = SetUpPort(port, settings_);
     if (!options_.portName.isEmpty())
         port.SetPort(options_.portName.toStdString());
     else if (!named)
-        throw TCliFailure(kExitRefused,
-                          QStringLiteral("no port named: give one with -p PORT (a device path such as /dev/ttyUSB0, "
-                                         "a name such as COM1 or ttyUSB0, or a link to the port), or set ComPort in the "
-                                         "[EnvBoard] section of %1; `r7730ctl ports` lists the serial ports")
-                              .arg(SettingsFilePlaces(settings_)));
+        NoPortNamed(settings_);
+}
+
+bool SetUpPort(TComPort& port, const TSettingsFile& settings)
+{
+    const bool named = LoadPortSettings(port, QFile::encodeName(settings.path).toStdString());
+    // A relative path in the launcher's file was written for its working folder.
+    const QString filePort = QString::fromStdString(port.Port());
+    if (named && settings.launchers && filePort.contains(QLatin1Char('/')) && !filePort.startsWith(QLatin1Char('/')) &&
+        QFileInfo::exists(settings.folder + QLatin1Char('/') + filePort))
+        port.SetPort((settings.folder + QLatin1Char('/') + filePort).toStdString());
+    return named;
+}
+
+void NoPortNamed(const TSettingsFile& settings)
+{
+    throw TCliFailure(kExitRefused,
+                      QStringLiteral("no port named: give one with -p PORT (a device path such as /dev/ttyUSB0, "
+                                     "a name such as COM1 or ttyUSB0, or a link to the port), or set ComPort in the "
+                                     "[EnvBoard] section of %1; `r7730ctl ports` lists the serial ports")
+                          .arg(SettingsFilePlaces(settings)));
 }
 
 void TCtlSession::Open()

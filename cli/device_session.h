@@ -26,6 +26,12 @@ struct TSessionOptions {
     std::function<void(const QString&)> progress; // waiting notes for a person, may be empty
 };
 
+// Puts a port on the port and line the settings file names (a relative path in the launcher's
+// file taken from its folder); false when the file names no port.
+bool SetUpPort(TComPort& port, const TSettingsFile& settings);
+// Raises TCliFailure (exit 2): no -p and no port in the settings file.
+[[noreturn]] void NoPortNamed(const TSettingsFile& settings);
+
 class TCtlSession : public TLogLinesListener {
 public:
     // Resolves the port name and line. Raises TCliFailure (exit 2) when no port is named.

@@ -2,7 +2,10 @@
 // main() reads the command line, runs the command in a Qt core application (the port hands its
 // events to this thread) and turns a failure into its message and exit code.
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
@@ -11,10 +14,27 @@
 
 using namespace r7730::cli;
 
+namespace {
+
+// A PDF report needs fonts and a paint device: with --pdf the application is a GUI one on the
+// offscreen platform, so no display is needed; otherwise a core one.
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--pdf") == 0) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            return std::make_unique<QGuiApplication>(argc, argv);
+        }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
-    QCoreApplication application(argc, argv);
+    const std::unique_ptr<QCoreApplication> application = MakeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("r7730ctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(R7730_VERSION));
     TInvocation invocation;
     try {
         invocation = ParseArguments(QCoreApplication::arguments());

@@ -64,6 +64,16 @@ public:
     void DeviceLost() override {}
 };
 
+// A port's line (what MoveLine changes), kept to be put back.
+struct TPortLine {
+    TBaudRate baudRate = br115200;
+    int customBaudRate = 0;
+    TDataBits dataBits = dbEight;
+    TStopBits stopBits = sbOneStopBit;
+    TComParity parity;
+    TComFlowControl flowControl;
+};
+
 class TDeviceLink {
 public:
     // The port starts closed, with the default line (see port_defaults.h). Without a guard the
@@ -87,6 +97,9 @@ public:
     void Close();
     // Moves the port to the device's serial line of these settings (after the device saved them).
     void MoveLine(const TSerialSettings& settings);
+    // The port's line now, and the port put back on a line kept before.
+    TPortLine Line() const;
+    void RestoreLine(const TPortLine& line);
 
     // Set by the first complete status reply and never cleared: the save commands need it.
     bool StatusReceived() const { return statusReceived_; }

@@ -59,4 +59,22 @@ void TDeviceLink::MoveLine(const TSerialSettings& settings)
     port_.EndSettingsUpdate();
 }
 
+TPortLine TDeviceLink::Line() const
+{
+    return {port_.BaudRate(), port_.CustomBaudRate(), port_.DataBits(), port_.StopBits(), port_.Parity(),
+            port_.FlowControl()};
+}
+
+void TDeviceLink::RestoreLine(const TPortLine& line)
+{
+    port_.BeginSettingsUpdate();
+    port_.SetCustomBaudRate(line.customBaudRate);
+    port_.SetBaudRate(line.baudRate);
+    port_.SetDataBits(line.dataBits);
+    port_.SetStopBits(line.stopBits);
+    port_.SetParity(line.parity);
+    port_.SetFlowControl(line.flowControl);
+    port_.EndSettingsUpdate();
+}
+
 } // namespace r7730

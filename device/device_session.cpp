@@ -32,8 +32,13 @@ TDeviceSession::~TDeviceSession()
 std::optional<TOpenFailure> TDeviceSession::Open()
 {
     std::optional<TOpenFailure> failure = link_.Open();
-    if (!failure)
-        DiscardStaleInput();
+    if (failure)
+        return failure;
+    // A new connection: what ended the last one (a hang-up, a refusal) ends no wait of this one.
+    lost_ = false;
+    refused_.clear();
+    failed_.clear();
+    DiscardStaleInput();
     return failure;
 }
 

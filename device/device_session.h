@@ -61,7 +61,8 @@ public:
     // How long a rebooting device may take to answer again: ten times the timeout.
     int RebootWaitMs() const { return timeoutMs_ * 10; }
 
-    // Opens the port (see TDeviceLink::Open) and drops the bytes already waiting in it.
+    // Opens the port (see TDeviceLink::Open) and drops the bytes already waiting in it. A hang-up
+    // or refusal of an earlier connection no longer ends the waits.
     std::optional<TOpenFailure> Open();
 
     // One read and its reply within the timeout; nothing without one in time (or once

@@ -14,6 +14,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "cli/ctl_run.h"
 #include "support/pseudo_terminal.h"
 #include "support/qt_printers.h"
 #include "support/simulator_process.h"
@@ -25,33 +26,6 @@ using r7730::testing::TPseudoTerminal;
 using r7730::testing::WriteWholeFile;
 
 namespace {
-
-struct TRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// Runs r7730ctl to its end in the folder. Its home is the folder's "home", so no settings file
-// of the person running the tests is found; environment adds to or (with an empty value) takes
-// out of that.
-TRun RunCtl(const QStringList& arguments, const QString& folder, const std::map<QString, QString>& environment = {})
-{
-    QProcess process;
-    process.setProgram(QStringLiteral(R7730CTL_BINARY));
-    process.setArguments(arguments);
-    process.setWorkingDirectory(folder);
-    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-    variables.insert("HOME", QDir(folder).filePath("home"));
-    variables.remove("XDG_DATA_HOME");
-    for (const auto& [name, value] : environment)
-        value.isEmpty() ? variables.remove(name) : variables.insert(name, value);
-    process.setProcessEnvironment(variables);
-    process.start();
-    process.waitForFinished(30000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 class R7730ctl : public ::testing::Test {
 protected:

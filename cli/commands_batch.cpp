@@ -1,0 +1,245 @@
+// The production line from the command line: batch (a plan applied to unit after unit) and
+// records (the record store read out).
+#include <QCoreApplication>
+#include <QDir>
+#include <QSysInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSocketNotifier>
+#include <QThread>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "cli/batch_progress.h"
+#include "cli/commands.h"
+#include "cli/device_session.h"
+#include "cli/failure.h"
+#include "provision/attempts_csv.h"
+#include "provision/commissioning_report.h"
+#include "provision/plan_file.h"
+#include "provision/record_store.h"
+#include "provision/report_pdf.h"
+
+namespace r7730::cli {
+namespace {
+
+using namespace r7730::provision;
+
+constexpr int kExitInterrupted = 130;
+
+TPlan CheckedPlan(const TInvocation& invocation)
+{
+    TPlan plan;
+    try {
+        plan = ReadPlanFile(invocation.file);
+    } catch (const EPlanError& error) {
+        throw TCliFailure(kExitRefused, QStringLiteral("%1; nothing was opened or sent").arg(error.Text()));
+    }
+    const std::vector<TPlanProblem> problems = CheckPlan(plan, invocation.batch.match == "mac");
+    if (!problems.empty()) {
+        QStringList lines;
+        for (const TPlanProblem& problem : problems)
+            lines << ProblemText(invocation.file, problem);
+        throw TCliFailure(kExitRefused, QStringLiteral("the plan is refused, nothing was opened or sent (%1 %2):\n  %3")
+                                            .arg(problems.size())
+                                            .arg(problems.size() == 1 ? "problem" : "problems", lines.join("\n  ")));
+    }
+    return plan;
+}
+
+int PlanSummary(const TInvocation& invocation, const TPlan& plan, TOutput& output)
+{
+    QJsonArray rows;
+    QList<QStringList> table{{"row", "label", "mac", "changes"}};
+    for (const TPlanRow& row : plan.rows) {
+        table << QStringList{QString::number(row.number), row.label, row.mac, RowChangesText(row)};
+        rows.append(QJsonObject{{"row", row.number}, {"label", row.label}, {"mac", row.mac}, {"changes", RowChangesText(row)}});
+    }
+    output.Line(QStringLiteral("%1: a good plan of %2 rows (%3), columns %4").arg(invocation.file).arg(plan.rows.size()).arg(plan.encoding, plan.columns.join(", ")));
+    output.Table(table);
+    output.SetDocument(QJsonObject{{"plan", invocation.file},
+                                   {"sha256", QString::fromLatin1(plan.sha256)},
+                                   {"encoding", plan.encoding},
+                                   {"columns", QJsonArray::fromStringList(plan.columns)},
+                                   {"rows", rows}});
+    return kExitDone;
+}
+
+// Ctrl+C or SIGTERM interrupts the run: the handler writes a byte to a pipe, the event loop of
+// the main thread reads it.
+class TInterruptRun {
+public:
+    explicit TInterruptRun(TBatchRun& run)
+    {
+        if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        writeEnd_ = pipe_[1];
+        struct sigaction action {};
+        action.sa_handler = [](int) {
+            const char byte = 1;
+            [[maybe_unused]] const ssize_t written = ::write(writeEnd_, &byte, 1);
+        };
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, &previousInt_);
+        ::sigaction(SIGTERM, &action, &previousTerm_);
+        notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [&run] { run.Interrupt(); });
+    }
+    ~TInterruptRun()
+    {
+        if (!notifier_)
+            return;
+        ::sigaction(SIGINT, &previousInt_, nullptr);
+        ::sigaction(SIGTERM, &previousTerm_, nullptr);
+        notifier_.reset();
+        ::close(pipe_[0]);
+        ::close(pipe_[1]);
+        writeEnd_ = -1;
+    }
+    TInterruptRun(const TInterruptRun&) = delete;
+    TInterruptRun& operator=(const TInterruptRun&) = delete;
+
+private:
+    static inline int writeEnd_ = -1;
+    int pipe_[2] = {-1, -1};
+    struct sigaction previousInt_ {}, previousTerm_ {};
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+// The reports of an attempt: JSON and HTML, and the PDF when asked (drawn in the main thread,
+// where the application's fonts live).
+TReportWriter ReportWriter(const QString& folder, bool pdf)
+{
+    const TReportProgram program{QStringLiteral("r7730ctl"), QCoreApplication::applicationVersion()};
+    return [folder, pdf, program](const TAttempt& attempt) {
+        const TCommissioningReport report = MakeCommissioningReport(attempt, program);
+        std::vector<TReportFile> files = ReportFiles(report);
+        if (pdf) {
+            TReportFile page;
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { page = ReportPdfFile(report); },
+                                      QThread::currentThread() == QCoreApplication::instance()->thread()
+                                          ? Qt::DirectConnection
+                                          : Qt::BlockingQueuedConnection);
+            files.push_back(page);
+        }
+        try {
+            return WriteReportFiles(folder, files);
+        } catch (const EReportError& error) {
+            throw std::runtime_error(error.Text().toStdString());
+        }
+    };
+}
+
+int ExitCode(const TBatchTotals& totals)
+{
+    if (totals.interrupted)
+        return kExitInterrupted;
+    if (totals.stationsFailed > 0)
+        return kExitDevice;
+    return totals.notPassed > 0 ? kExitMismatch : kExitDone;
+}
+
+} // namespace
+
+int BatchCommand(const TInvocation& invocation, TOutput& output)
+{
+    const TBatchInvocation& options = invocation.batch;
+    TPlan plan = CheckedPlan(invocation);
+    if (options.check)
+        return PlanSummary(invocation, plan, output);
+
+    const TSettingsFile settingsFile = FindSettingsFile();
+    QStringList portNames = invocation.portNames;
+    if (portNames.isEmpty()) {
+        TComPort probe;
+        if (!SetUpPort(probe, settingsFile))
+            NoPortNamed(settingsFile);
+        portNames << QString::fromStdString(probe.Port());
+    }
+    std::vector<TBatchPort> ports;
+    for (const QString& name : portNames)
+        ports.push_back({name, RecordedPortName(name), [settingsFile](TComPort& port) { SetUpPort(port, settingsFile); }});
+
+    TBatchSettings settings;
+    settings.match = options.match == "mac" ? TMatch::Mac : TMatch::Next;
+    settings.storeUrl = options.store;
+    settings.workingFolder = QDir::currentPath();
+    settings.operatorName = options.operatorName.isEmpty() ? QString::fromLocal8Bit(qgetenv("USER")) : options.operatorName;
+    settings.station = QSysInfo::machineHostName();
+    settings.stopOnFail = options.stopOnFail;
+    settings.timeoutMs = invocation.timeoutMs;
+    settings.claimTimeoutSeconds = options.claimTimeoutSeconds;
+
+    QString reportFolder = options.reportDir;
+    int passedBefore = 0;
+    try {
+        const std::unique_ptr<TRecordStore> store = TRecordStore::Open(settings.storeUrl, settings.workingFolder);
+        store->RegisterPlan(plan);
+        passedBefore = store->Progress(plan.sha256).passed;
+        if (reportFolder.isEmpty())
+            reportFolder = store->DefaultReportFolder();
+        output.Progress(QStringLiteral("plan %1 (%2 rows, %3 passed before), store %4, reports in %5")
+                            .arg(invocation.file)
+                            .arg(plan.rows.size())
+                            .arg(passedBefore)
+                            .arg(store->Description(), reportFolder));
+    } catch (const EStoreError& error) {
+        throw TCliFailure(kExitDevice, QStringLiteral("the record store cannot be used: %1").arg(error.Text()));
+    }
+
+    const int rows = static_cast<int>(plan.rows.size());
+    settings.plan = std::move(plan);
+    const TBatchProgress::TForm form = invocation.json                ? TBatchProgress::TForm::JsonLines
+                                       : ::isatty(STDOUT_FILENO) == 1 ? TBatchProgress::TForm::LiveTable
+                                                                      : TBatchProgress::TForm::PlainLines;
+    TBatchProgress progress(form, portNames, rows, passedBefore, invocation.verbose);
+    TBatchRun run(std::move(settings), std::move(ports), progress, ReportWriter(reportFolder, options.pdf));
+    TBatchTotals totals;
+    {
+        const TInterruptRun interruptible(run);
+        try {
+            totals = run.Run();
+        } catch (const EStoreError& error) {
+            throw TCliFailure(kExitDevice, QStringLiteral("the record store cannot be used: %1").arg(error.Text()));
+        }
+    }
+    const int code = ExitCode(totals);
+    progress.Finished(totals, code);
+    return code;
+}
+
+int RecordsCommand(const TInvocation& invocation, TOutput& output)
+{
+    std::vector<TAttempt> attempts;
+    try {
+        attempts = TRecordStore::Open(invocation.batch.store, QDir::currentPath())->Attempts();
+    } catch (const EStoreError& error) {
+        throw TCliFailure(kExitDevice, QStringLiteral("the record store cannot be used: %1").arg(error.Text()));
+    }
+    if (invocation.batch.csv) {
+        std::fputs(AttemptsCsv(attempts).toUtf8().constData(), stdout);
+        return kExitDone;
+    }
+    QJsonArray json;
+    QList<QStringList> table{{"id", "started", "result", "row", "label", "mac", "port", "station", "error"}};
+    for (const TAttempt& attempt : attempts) {
+        json.append(AttemptJson(attempt));
+        table << QStringList{QString::number(attempt.id),
+                             attempt.started.toString(Qt::ISODate),
+                             ResultText(attempt.result),
+                             attempt.planRow > 0 ? QString::number(attempt.planRow) : QString(),
+                             attempt.label,
+                             attempt.mac,
+                             attempt.port,
+                             attempt.station,
+                             attempt.error};
+    }
+    output.Table(table);
+    output.SetDocument(json);
+    return kExitDone;
+}
+
+} // namespace r7730::cli

@@ -1,0 +1,368 @@
+// The production line: one station per port, each in its own thread (see batch_run.h).
+#include "provision/batch_run.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QThread>
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
+
+#include "device/device_session.h"
+#include "provision/record_store.h"
+#include "provision/unit_commissioning.h"
+
+namespace r7730::provision {
+namespace {
+
+bool ProcessAlive(qint64 processId)
+{
+    return ::kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
+}
+
+double SecondsSince(const QElapsedTimer& clock)
+{
+    return static_cast<double>(clock.elapsed()) / 1000.0;
+}
+
+const TPlanRow* RowNumbered(const TPlan& plan, int number)
+{
+    for (const TPlanRow& row : plan.rows)
+        if (row.number == number)
+            return &row;
+    return nullptr;
+}
+
+bool PlanHasMac(const TPlan& plan, const QString& mac)
+{
+    for (const TPlanRow& row : plan.rows)
+        if (row.mac == mac)
+            return true;
+    return false;
+}
+
+QString UnitName(const TAttempt& attempt)
+{
+    return attempt.label.isEmpty() ? attempt.mac : attempt.label;
+}
+
+} // namespace
+
+// One port of the bench, living in its own thread from construction to destruction.
+class TBatchRun::TStation : private TLogLinesListener {
+public:
+    TStation(TBatchRun& run, const TBatchPort& port)
+        : run_(run), port_(port),
+          session_(*this, run.settings_.timeoutMs,
+                   [this](int waitMs) { State(QStringLiteral("waiting for the unit to restart (up to %1 s)").arg(waitMs / 1000)); })
+    {
+    }
+
+    void Run();
+    // From another thread: the session's waits end at once.
+    void Interrupt()
+    {
+        QMetaObject::invokeMethod(&context_, [this] { session_.Interrupt(); }, Qt::QueuedConnection);
+    }
+
+private:
+    enum class TPortState { Open, Absent, Failed };
+
+    void State(const QString& state) { run_.events_.StateChanged(port_.name, state); }
+    void Tell(const QString& text) { run_.events_.Told(port_.name, text); }
+    void LogLine(const QString& line) override
+    {
+        if (unitThere_)
+            run_.events_.LogLine(port_.name, line);
+    }
+
+    bool PlanDone();
+    TPortState EnsureOpen();
+    // A status read on the station's line; nothing without an answer. A port gone is closed.
+    std::optional<TStatusReply> Look();
+    std::optional<TStatusReply> WaitForUnit();
+    // Until the unit of mac is gone; a unit with another MAC that answered meanwhile is returned.
+    std::optional<TStatusReply> WaitUntilGone(const QString& mac);
+    // Claims, commissions, records and reports one unit. False when the station cannot go on.
+    bool HandleUnit(const TStatusReply& status, double readSeconds);
+    bool Record(TAttempt& attempt, bool claimed);
+
+    TBatchRun& run_;
+    TBatchPort port_;
+    std::unique_ptr<TRecordStore> store_;
+    bool unitThere_ = false;
+    TDeviceSession session_;
+    TPortLine stationLine_;
+    QObject context_; // lives in the station's thread: interruptions are delivered there
+};
+
+void TBatchRun::TStation::Run()
+{
+    {
+        const std::lock_guard lock(run_.mutex_);
+        run_.stations_.push_back(this);
+        if (run_.interrupted_)
+            session_.Interrupt();
+    }
+    try {
+        store_ = TRecordStore::Open(run_.settings_.storeUrl, run_.settings_.workingFolder);
+        port_.setUp(session_.Link().Port());
+        session_.Link().Port().SetPort(port_.name.toStdString());
+        stationLine_ = session_.Link().Line();
+        std::optional<TStatusReply> unit;
+        while (!run_.ShouldStop() && !PlanDone()) {
+            QElapsedTimer clock;
+            clock.start();
+            if (!unit)
+                unit = WaitForUnit();
+            if (!unit)
+                break;
+            const TStatusReply status = *unit;
+            unit.reset();
+            if (!HandleUnit(status, SecondsSince(clock)) || run_.ShouldStop())
+                break;
+            unit = WaitUntilGone(QString::fromStdU16String(status.macAddress));
+        }
+    } catch (const EStoreError& error) {
+        run_.events_.StationFailed(port_.name, QStringLiteral("the record store failed: %1").arg(error.Text()));
+        const std::lock_guard lock(run_.mutex_);
+        ++run_.totals_.stationsFailed;
+    }
+    session_.Link().Shutdown();
+    State(run_.interrupted_ ? QStringLiteral("interrupted") : QStringLiteral("done"));
+    const std::lock_guard lock(run_.mutex_);
+    std::erase(run_.stations_, this);
+}
+
+bool TBatchRun::TStation::PlanDone()
+{
+    const TPlanProgress progress = store_->Progress(run_.settings_.plan.sha256);
+    if (run_.settings_.match == TMatch::Mac)
+        return progress.passed >= progress.rows;
+    return progress.Unclaimed() <= 0;
+}
+
+TBatchRun::TStation::TPortState TBatchRun::TStation::EnsureOpen()
+{
+    if (session_.Link().Port().Connected())
+        return TPortState::Open;
+    const std::optional<TOpenFailure> failure = session_.Open();
+    if (!failure)
+        return TPortState::Open;
+    if (failure->reason == TOpenFailureReason::NoSuchPort)
+        return TPortState::Absent;
+    run_.events_.StationFailed(port_.name, QStringLiteral("cannot open the port %1: %2")
+                                               .arg(port_.name, QString::fromStdString(failure->message)));
+    const std::lock_guard lock(run_.mutex_);
+    ++run_.totals_.stationsFailed;
+    return TPortState::Failed;
+}
+
+std::optional<TStatusReply> TBatchRun::TStation::Look()
+{
+    try {
+        return session_.ReadStatus();
+    } catch (const ESessionEnded&) {
+        // The adapter went away (or the port failed): the unit is not there; look again later.
+        session_.Link().Close();
+        return std::nullopt;
+    }
+}
+
+std::optional<TStatusReply> TBatchRun::TStation::WaitForUnit()
+{
+    unitThere_ = false;
+    State(QStringLiteral("waiting for a unit"));
+    while (!run_.ShouldStop()) {
+        QElapsedTimer clock;
+        clock.start();
+        const TPortState state = EnsureOpen();
+        if (state == TPortState::Failed)
+            return std::nullopt;
+        if (state == TPortState::Open)
+            if (std::optional<TStatusReply> status = Look()) {
+                unitThere_ = true;
+                return status;
+            }
+        if (!session_.Pause(std::max<int>(0, run_.settings_.pollMs - static_cast<int>(clock.elapsed()))))
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<TStatusReply> TBatchRun::TStation::WaitUntilGone(const QString& mac)
+{
+    while (!run_.ShouldStop()) {
+        if (!session_.Pause(run_.settings_.pollMs))
+            return std::nullopt;
+        if (EnsureOpen() != TPortState::Open)
+            return std::nullopt;
+        const std::optional<TStatusReply> status = Look();
+        if (!status)
+            return std::nullopt;
+        if (QString::fromStdU16String(status->macAddress) != mac)
+            return status;
+    }
+    return std::nullopt;
+}
+
+bool TBatchRun::TStation::HandleUnit(const TStatusReply& status, double readSeconds)
+{
+    const TBatchSettings& settings = run_.settings_;
+    TAttempt attempt;
+    attempt.planSha256 = settings.plan.sha256;
+    attempt.started = QDateTime::currentDateTime();
+    attempt.station = settings.station;
+    attempt.processId = ::getpid();
+    attempt.operatorName = settings.operatorName;
+    attempt.port = port_.recorded;
+    attempt.model = QString::fromStdU16String(status.deviceName);
+    attempt.mac = QString::fromStdU16String(status.macAddress);
+    attempt.firmwareBefore = QString::fromStdU16String(status.version);
+    attempt.steps.push_back({QStringLiteral("read status"), readSeconds});
+
+    State(QStringLiteral("reading %1").arg(attempt.mac));
+    if (store_->Passed(settings.plan.sha256, attempt.mac)) {
+        Tell(QStringLiteral("the unit %1 has passed with this plan already: skipped; take it away").arg(attempt.mac));
+        State(QStringLiteral("skipped %1: take it away").arg(attempt.mac));
+        return true;
+    }
+    store_->ReclaimAbandoned(settings.plan.sha256, settings.station, ProcessAlive, settings.claimTimeoutSeconds);
+    const std::optional<TClaim> claim =
+        settings.match == TMatch::Mac ? store_->ClaimMac(attempt) : store_->ClaimNext(attempt);
+    if (!claim) {
+        if (settings.match == TMatch::Mac && !PlanHasMac(settings.plan, attempt.mac)) {
+            attempt.result = TAttemptResult::Refused;
+            attempt.error = QStringLiteral("the MAC %1 is not in the plan; nothing was written").arg(attempt.mac);
+            Tell(attempt.error);
+            return Record(attempt, false);
+        }
+        Tell(settings.match == TMatch::Mac
+                 ? QStringLiteral("the row of %1 is being commissioned elsewhere: take this unit away").arg(attempt.mac)
+                 : QStringLiteral("no free row is left in the plan: take the unit %1 away").arg(attempt.mac));
+        State(QStringLiteral("no row for %1: take it away").arg(attempt.mac));
+        return true;
+    }
+    attempt.id = claim->attemptId;
+    attempt.planRow = claim->planRow;
+    const TPlanRow* row = RowNumbered(settings.plan, claim->planRow);
+    attempt.label = row ? row->label : QString();
+    try {
+        if (row) {
+            CommissionUnit(session_, *row, status, attempt, [this](const QString& state) { State(state); });
+        } else {
+            attempt.result = TAttemptResult::Fail;
+            attempt.error = QStringLiteral("the store handed out row %1, which the plan does not have").arg(claim->planRow);
+        }
+    } catch (const ESessionEnded& ended) {
+        attempt.result = TAttemptResult::Fail;
+        attempt.error = QStringLiteral("the connection ended: %1").arg(ended.Text());
+        session_.Link().Close();
+    }
+    if (run_.interrupted_ && attempt.result != TAttemptResult::Pass) {
+        attempt.result = TAttemptResult::Interrupted;
+        if (attempt.error.isEmpty())
+            attempt.error = QStringLiteral("interrupted");
+    }
+    session_.Link().RestoreLine(stationLine_);
+    return Record(attempt, true);
+}
+
+bool TBatchRun::TStation::Record(TAttempt& attempt, bool claimed)
+{
+    attempt.ended = QDateTime::currentDateTime();
+    if (claimed)
+        store_->Finish(attempt);
+    else
+        attempt.id = store_->RecordUnclaimed(attempt);
+    QStringList reports;
+    if (run_.writeReports_) {
+        try {
+            reports = run_.writeReports_(attempt);
+        } catch (const std::exception& error) {
+            Tell(QStringLiteral("the reports of %1 were not written: %2").arg(UnitName(attempt), QString::fromUtf8(error.what())));
+        }
+    }
+    run_.events_.AttemptEnded(port_.name, attempt, reports);
+    run_.Count(attempt);
+    const QString result = ResultText(attempt.result);
+    if (attempt.result == TAttemptResult::Pass)
+        State(QStringLiteral("PASS %1: take it away").arg(UnitName(attempt)));
+    else
+        State(QStringLiteral("%1 %2: %3").arg(result, UnitName(attempt), attempt.error));
+    if (attempt.result == TAttemptResult::Fail && run_.settings_.stopOnFail)
+        run_.stop_ = true;
+    return true;
+}
+
+TBatchRun::TBatchRun(TBatchSettings settings, std::vector<TBatchPort> ports, IBatchEvents& events,
+                     TReportWriter writeReports)
+    : settings_(std::move(settings)), ports_(std::move(ports)), events_(events), writeReports_(std::move(writeReports))
+{
+}
+
+TBatchRun::~TBatchRun() = default;
+
+TBatchTotals TBatchRun::Run()
+{
+    {
+        // The plan is registered, and claims of dead holders taken back, before any unit comes.
+        const std::unique_ptr<TRecordStore> store = TRecordStore::Open(settings_.storeUrl, settings_.workingFolder);
+        store->RegisterPlan(settings_.plan);
+        store->ReclaimAbandoned(settings_.plan.sha256, settings_.station, ProcessAlive, settings_.claimTimeoutSeconds);
+    }
+    QEventLoop loop;
+    std::size_t running = ports_.size();
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (const TBatchPort& port : ports_) {
+        threads.emplace_back(QThread::create([this, port] { TStation(*this, port).Run(); }));
+        QObject::connect(threads.back().get(), &QThread::finished, &loop, [&] {
+            if (--running == 0)
+                loop.quit();
+        });
+        threads.back()->start();
+    }
+    if (running > 0)
+        loop.exec();
+    for (const auto& thread : threads)
+        thread->wait();
+    const std::lock_guard lock(mutex_);
+    totals_.interrupted = interrupted_;
+    return totals_;
+}
+
+void TBatchRun::Interrupt()
+{
+    const std::lock_guard lock(mutex_);
+    interrupted_ = true;
+    for (TStation* station : stations_)
+        station->Interrupt();
+}
+
+void TBatchRun::Count(const TAttempt& attempt)
+{
+    const std::lock_guard lock(mutex_);
+    if (attempt.result == TAttemptResult::Pass)
+        ++totals_.passed;
+    else
+        ++totals_.notPassed;
+}
+
+QString RecordedPortName(const QString& name, const QString& byIdFolder)
+{
+    const QString device = QFileInfo(name).canonicalFilePath();
+    if (device.isEmpty())
+        return name;
+    QDirIterator links(byIdFolder, QDir::System | QDir::Files | QDir::NoDotAndDotDot);
+    while (links.hasNext()) {
+        const QString link = links.next();
+        if (QFileInfo(link).canonicalFilePath() == device)
+            return link;
+    }
+    return name;
+}
+
+} // namespace r7730::provision

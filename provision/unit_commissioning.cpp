@@ -1,0 +1,137 @@
+// A plan row applied to one unit and verified (see unit_commissioning.h).
+#include "provision/unit_commissioning.h"
+
+#include <QElapsedTimer>
+
+#include "device/apply_and_verify.h"
+#include "device/device_session.h"
+#include "device/settings_text_checks.h"
+
+namespace r7730::provision {
+namespace {
+
+// The attempt's copy of a text: a password only as PasswordRecord gives it.
+QString Recorded(const QString& key, const QString& text)
+{
+    return key == QLatin1String("password") ? PasswordRecord(text) : text;
+}
+
+void RecordFields(TAttempt& attempt, TSection section, const TTexts& sent, const TTexts& readBack,
+                  const QStringList& differs, const QStringList& unverified)
+{
+    for (const QString& key : SectionKeys(section)) {
+        const auto held = readBack.find(key);
+        attempt.fields.push_back({section, key, Recorded(key, sent.at(key)),
+                                  held == readBack.end() ? QString() : Recorded(key, held->second),
+                                  differs.contains(key), unverified.contains(key)});
+    }
+}
+
+void Fail(TAttempt& attempt, const QString& error)
+{
+    attempt.result = TAttemptResult::Fail;
+    attempt.error = error;
+}
+
+// The unit's values of a section now; nothing when it does not answer the read.
+std::optional<TTexts> Current(TDeviceSession& session, TSection section, const TStatusReply& status)
+{
+    if (section != TSection::AccessPoint)
+        return TextsOfStatus(section, status);
+    const std::optional<TCurrentApReply> accessPoint = session.ReadCurrentAp();
+    if (!accessPoint)
+        return std::nullopt;
+    return TextsOfAccessPoint(*accessPoint);
+}
+
+enum class TSectionOutcome { Held, Saved, Failed };
+
+// One section: filled, checked, saved and read back.
+TSectionOutcome ApplySection(TDeviceSession& session, TSection section, const TTexts& given, const TStatusReply& status,
+                  TAttempt& attempt, const TStateReport& state)
+{
+    const QString name = SectionName(section);
+    QElapsedTimer clock;
+    clock.start();
+    const std::optional<TTexts> current = Current(session, section, status);
+    if (!current) {
+        Fail(attempt, QStringLiteral("%1: no answer to the read of the current access point").arg(name));
+        return TSectionOutcome::Failed;
+    }
+    TTexts complete = *current;
+    for (const auto& [key, text] : given)
+        complete[key] = text;
+    for (const QString& key : SectionKeys(section))
+        if (!complete.count(key)) {
+            Fail(attempt, QStringLiteral("%1 %2: the unit reported none (its reply did not decode that far) and the plan "
+                                         "gives none")
+                              .arg(name, key));
+            return TSectionOutcome::Failed;
+        }
+    const TCheckedTexts checked = CheckTexts(section, complete, session.Link().StatusReceived());
+    if (!checked.value) {
+        // The plan's cells passed the check one by one, so the refusal comes from a value the
+        // unit holds, or from the combination.
+        Fail(attempt, QStringLiteral("%1: %2; nothing was sent").arg(name, checked.refusal));
+        return TSectionOutcome::Failed;
+    }
+    const TTexts sent = TextsOfValue(*checked.value);
+    if (sent == *current) {
+        RecordFields(attempt, section, sent, *current, {}, {});
+        attempt.steps.push_back({name, static_cast<double>(clock.elapsed()) / 1000.0});
+        return TSectionOutcome::Held;
+    }
+    state(QStringLiteral("writing %1").arg(name));
+    const TApplyResult result = ApplyAndVerify(session, *checked.value);
+    RecordFields(attempt, section, result.sent, result.readBack, result.differs, result.unverified);
+    attempt.steps.push_back({name, static_cast<double>(clock.elapsed()) / 1000.0});
+    if (session.Interrupted())
+        return TSectionOutcome::Failed;
+    if (!result.answeredAgain) {
+        Fail(attempt, QStringLiteral("%1: the unit did not answer again within %2 s after the save")
+                          .arg(name)
+                          .arg(session.RebootWaitMs() / 1000.0));
+        return TSectionOutcome::Failed;
+    }
+    if (!result.readBackAnswered) {
+        Fail(attempt, QStringLiteral("%1: no answer to the read-back").arg(name));
+        return TSectionOutcome::Failed;
+    }
+    if (!result.differs.isEmpty()) {
+        attempt.differs << result.differs;
+        Fail(attempt, QStringLiteral("%1: read back other than sent: %2").arg(name, result.differs.join(", ")));
+        return TSectionOutcome::Failed;
+    }
+    return TSectionOutcome::Saved;
+}
+
+} // namespace
+
+void CommissionUnit(TDeviceSession& session, const TPlanRow& row, const TStatusReply& status, TAttempt& attempt,
+                    const TStateReport& state)
+{
+    attempt.firmwareAfter = attempt.firmwareBefore;
+    bool saved = false;
+    for (TSection section : kApplyOrder) {
+        const auto given = row.given.find(section);
+        if (given == row.given.end() || given->second.empty())
+            continue;
+        const TSectionOutcome outcome = ApplySection(session, section, given->second, status, attempt, state);
+        saved = saved || outcome == TSectionOutcome::Saved;
+        if (session.Interrupted()) {
+            attempt.result = TAttemptResult::Interrupted;
+            attempt.error = QStringLiteral("interrupted while the %1 settings were applied").arg(SectionName(section));
+            return;
+        }
+        if (outcome == TSectionOutcome::Failed)
+            return;
+    }
+    if (saved) {
+        state(QStringLiteral("verifying"));
+        if (const std::optional<TStatusReply> after = session.ReadStatus())
+            attempt.firmwareAfter = QString::fromStdU16String(after->version);
+    }
+    attempt.result = TAttemptResult::Pass;
+}
+
+} // namespace r7730::provision

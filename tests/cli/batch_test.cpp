@@ -1,0 +1,250 @@
+// r7730ctl batch on a bench of simulated units: plans applied unit after unit on several ports,
+// verified, recorded in a real SQLite file or a real PostgreSQL server, reported; a killed run
+// resumed. What the units end up holding is read from the record the program keeps and from
+// the reports it writes.
+#include <QDirIterator>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <set>
+
+#include "cli/ctl_run.h"
+#include "support/postgres_cluster.h"
+#include "support/qt_printers.h"
+#include "support/simulator_process.h"
+
+using r7730::testing::SimulatorProcess;
+
+namespace {
+
+// Five units' rows: a sticker, an address and mask, a listen port, the access point to join.
+const QByteArray kFiveUnitPlan = "label,ip,mask,listen,ssid,password\r\n"
+                                 "A-01,10.1.0.1,255.255.0.0,5001,line-ap,s3cretPW!\r\n"
+                                 "A-02,10.1.0.2,255.255.0.0,5002,line-ap,s3cretPW!\r\n"
+                                 "A-03,10.1.0.3,255.255.0.0,5003,line-ap,s3cretPW!\r\n"
+                                 "A-04,10.1.0.4,255.255.0.0,5004,line-ap,s3cretPW!\r\n"
+                                 "A-05,10.1.0.5,255.255.0.0,5005,line-ap,s3cretPW!\r\n";
+
+class Batch : public ::testing::Test {
+protected:
+    QString Plan(const QByteArray& csv)
+    {
+        QFile file(folder.filePath("plan.csv"));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(csv);
+        return file.fileName();
+    }
+    // A bench of units one after another on one port, each taken away soon after its last save.
+    QString Bench(std::vector<std::string> options, const std::string& takeAwayMs = "400")
+    {
+        options.insert(options.end(), {"--quiet", "--take-away-ms", takeAwayMs, "--next-unit-ms", "300"});
+        benches.push_back(std::make_unique<SimulatorProcess>(options));
+        return QString::fromStdString(benches.back()->linkPath());
+    }
+    QStringList Ports(const QStringList& links)
+    {
+        QStringList arguments;
+        for (const QString& link : links)
+            arguments << "-p" << link;
+        return arguments;
+    }
+    TRun Run(const QStringList& arguments) { return RunCtl(QStringList{"--timeout", "500"} + arguments, folder.path(), {}, 120000); }
+    // The record, one object per attempt, oldest first.
+    QJsonArray Records(const QStringList& store = {})
+    {
+        const TRun run = RunCtl(QStringList{"records", "--json"} + store, folder.path());
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        return QJsonDocument::fromJson(run.out.toUtf8()).array();
+    }
+    // Every file under the folder, read whole.
+    std::map<QString, QByteArray> Files() const
+    {
+        std::map<QString, QByteArray> files;
+        QDirIterator it(folder.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile file(it.next());
+            if (file.open(QIODevice::ReadOnly))
+                files[file.fileName()] = file.readAll();
+        }
+        return files;
+    }
+
+    QTemporaryDir folder;
+    std::vector<std::unique_ptr<SimulatorProcess>> benches;
+};
+
+QString Field(const QJsonObject& attempt, const QString& key, const char* which)
+{
+    for (const QJsonValue& field : attempt["fields"].toArray())
+        if (field["key"] == key)
+            return field[which].toString();
+    return "(none)";
+}
+
+} // namespace
+
+TEST_F(Batch, FiveUnitsOnTwoPortsAllPassHoldThePlanAndKeepThePasswordOutOfEveryFile)
+{
+    const QString plan = Plan(kFiveUnitPlan);
+    const QStringList ports = {Bench({"--units", "3"}), Bench({"--units", "2"})};
+    const TRun run = Run(QStringList{"batch", plan, "--operator", "kim", "--json"} + Ports(ports));
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_EQ(run.out.count("\"result\":\"PASS\""), 5) << run.out.toStdString();
+
+    const QJsonArray records = Records();
+    ASSERT_EQ(records.size(), 5);
+    struct TRow {
+        QString label, ip, listen;
+    };
+    const std::map<int, TRow> expected = {{1, {"A-01", "10.1.0.1", "5001"}}, {2, {"A-02", "10.1.0.2", "5002"}},
+                                          {3, {"A-03", "10.1.0.3", "5003"}}, {4, {"A-04", "10.1.0.4", "5004"}},
+                                          {5, {"A-05", "10.1.0.5", "5005"}}};
+    std::set<int> rows;
+    std::set<QString> macs;
+    for (const QJsonValue& value : records) {
+        const QJsonObject attempt = value.toObject();
+        const int row = attempt["plan_row"].toInt();
+        rows.insert(row);
+        macs.insert(attempt["mac"].toString());
+        EXPECT_EQ(attempt["result"], "PASS") << attempt["error"].toString().toStdString();
+        EXPECT_EQ(attempt["label"], expected.at(row).label);
+        EXPECT_EQ(attempt["operator"], "kim");
+        for (const auto& [key, text] : std::map<QString, QString>{{"ip", expected.at(row).ip},
+                                                                  {"mask", "255.255.0.0"},
+                                                                  {"listen", expected.at(row).listen},
+                                                                  {"ssid", "line-ap"},
+                                                                  {"password", "set, 9 characters"}}) {
+            EXPECT_EQ(Field(attempt, key, "sent"), text) << key.toStdString();
+            EXPECT_EQ(Field(attempt, key, "read_back"), text) << key.toStdString();
+        }
+    }
+    EXPECT_EQ(rows, (std::set<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(macs.size(), 5u);
+
+    int json = 0, html = 0;
+    for (const auto& [path, bytes] : Files()) {
+        json += path.contains("/reports/") && path.endsWith(".json");
+        html += path.contains("/reports/") && path.endsWith(".html");
+        EXPECT_FALSE(bytes.contains("s3cretPW!") && !path.endsWith("plan.csv")) << path.toStdString();
+    }
+    EXPECT_EQ(json, 5);
+    EXPECT_EQ(html, 5);
+    EXPECT_FALSE(run.out.contains("s3cretPW!") || run.err.contains("s3cretPW!"));
+
+    // The same plan again: every row has passed, nothing is opened or written.
+    const TRun again = Run(QStringList{"batch", plan, "--json"} + Ports(ports));
+    EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_EQ(Records().size(), 5);
+}
+
+TEST_F(Batch, AUnitStoringAWrongValueFailsByNameAndTheNextUnitTakesItsRow)
+{
+    const QString plan = Plan("label,ip\nB-01,10.2.0.1\nB-02,10.2.0.2\n");
+    const QString port = Bench({"--units", "3", "--store-wrong", "1:ip"});
+    const TRun run = Run({"batch", plan, "-p", port});
+    EXPECT_EQ(run.exitCode, 3) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("FAIL B-01 (00:1A:2B:3C:4D:01), row 1: wan: read back other than sent: ip"))
+        << run.out.toStdString();
+
+    const QJsonArray records = Records();
+    ASSERT_EQ(records.size(), 3);
+    const QStringList seen = {records[0]["result"].toString() + " " + records[0]["label"].toString(),
+                              records[1]["result"].toString() + " " + records[1]["label"].toString(),
+                              records[2]["result"].toString() + " " + records[2]["label"].toString()};
+    EXPECT_EQ(seen, (QStringList{"FAIL B-01", "PASS B-01", "PASS B-02"}));
+    EXPECT_EQ(records[0]["differs"].toArray(), QJsonArray{"ip"});
+    EXPECT_EQ(Field(records[0].toObject(), "ip", "read_back"), "10.2.0.0");
+}
+
+TEST_F(Batch, MatchingByMacRefusesAUnitThePlanDoesNotName)
+{
+    const QString plan = Plan("label,mac,ip\nC-02,00-1a-2b-3c-4d-02,10.3.0.2\nC-03,001A2B3C4D03,10.3.0.3\n");
+    const QString port = Bench({"--units", "3"});
+    const TRun run = Run({"batch", plan, "-p", port, "--match", "mac"});
+    EXPECT_EQ(run.exitCode, 3) << run.out.toStdString() << run.err.toStdString();
+    const QJsonArray records = Records();
+    ASSERT_EQ(records.size(), 3);
+    EXPECT_EQ(records[0]["result"], "REFUSED");
+    EXPECT_EQ(records[0]["mac"], "00:1A:2B:3C:4D:01");
+    EXPECT_EQ(records[0]["plan_row"], QJsonValue());
+    EXPECT_TRUE(records[0]["fields"].toArray().isEmpty());
+    EXPECT_EQ(records[1]["label"], "C-02");
+    EXPECT_EQ(records[2]["label"], "C-03");
+    EXPECT_EQ(Field(records[2].toObject(), "ip", "read_back"), "10.3.0.3");
+}
+
+TEST_F(Batch, ABadPlanIsRefusedWholeBeforeAnyPortOpensAndAGoodOneIsSummed)
+{
+    const QString port = Bench({"--units", "1"});
+    const QString bad = Plan("label,ip,listen\nD-01,10.4.0.1,0\nD-01,10.4.0.300,5000\n");
+    const TRun refused = Run({"batch", bad, "-p", port});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.err.contains("line 3 (row 2), column label")) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("line 3 (row 2), column ip")) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("line 2 (row 1), column listen")) << refused.err.toStdString();
+    EXPECT_FALSE(benches.back()->logContains("port opened by the program"));
+
+    const QString good = Plan("label,ip\nD-01,10.4.0.1\n");
+    const TRun checked = Run({"batch", good, "--check"});
+    EXPECT_EQ(checked.exitCode, 0) << checked.err.toStdString();
+    EXPECT_TRUE(checked.out.contains("wan: ip")) << checked.out.toStdString();
+    EXPECT_FALSE(QFile::exists(folder.filePath("provision.sqlite")));
+}
+
+TEST_F(Batch, AKilledRunIsResumedWithNoAttemptLostOrDoubled)
+{
+    const QString plan = Plan("label,ip\nE-01,10.5.0.1\nE-02,10.5.0.2\n");
+    // Slow reboots: the run is killed while its first unit restarts.
+    const QString port = Bench({"--units", "3", "--reboot-ms", "3000"}, "3000");
+    QProcess first;
+    first.setWorkingDirectory(folder.path());
+    first.start(QStringLiteral(R7730CTL_BINARY), {"--timeout", "500", "batch", plan, "-p", port, "--json"});
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        first.waitForReadyRead(100);
+        return first.peek(1 << 20).contains("waiting for the unit to restart");
+    }, 20000));
+    ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+    first.waitForFinished();
+
+    const TRun resumed = Run({"batch", plan, "-p", port});
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.out.toStdString() << resumed.err.toStdString();
+    const QJsonArray records = Records();
+    ASSERT_EQ(records.size(), 3) << QJsonDocument(records).toJson().toStdString();
+    EXPECT_EQ(records[0]["result"], "INTERRUPTED");
+    EXPECT_EQ(records[0]["plan_row"], 1);
+    std::multiset<int> passedRows;
+    for (const QJsonValue& attempt : records)
+        if (attempt["result"] == "PASS")
+            passedRows.insert(attempt["plan_row"].toInt());
+    EXPECT_EQ(passedRows, (std::multiset<int>{1, 2}));
+}
+
+TEST_F(Batch, TwoProcessesSharingOnePostgresStoreClaimEveryRowOnce)
+{
+    r7730::testing::TPostgresCluster& postgres = r7730::testing::TPostgresCluster::Shared();
+    const QStringList store = {"--store", postgres.FreshDatabaseUrl()};
+    const QString plan = Plan("label,ip\nF-01,10.6.0.1\nF-02,10.6.0.2\nF-03,10.6.0.3\nF-04,10.6.0.4\n");
+    std::vector<std::unique_ptr<QProcess>> stations;
+    for (const QString& port : {Bench({"--units", "4"}), Bench({"--units", "4"})}) {
+        stations.push_back(std::make_unique<QProcess>());
+        stations.back()->setWorkingDirectory(folder.path());
+        stations.back()->start(QStringLiteral(R7730CTL_BINARY), QStringList{"--timeout", "500", "batch", plan, "-p", port} + store);
+    }
+    for (const auto& station : stations) {
+        ASSERT_TRUE(station->waitForFinished(120000));
+        EXPECT_EQ(station->exitCode(), 0) << station->readAllStandardError().toStdString();
+    }
+    const QJsonArray records = Records(store);
+    std::multiset<int> rows;
+    for (const QJsonValue& attempt : records) {
+        EXPECT_EQ(attempt["result"], "PASS");
+        rows.insert(attempt["plan_row"].toInt());
+    }
+    EXPECT_EQ(rows, (std::multiset<int>{1, 2, 3, 4}));
+}
