@@ -110,8 +110,8 @@ std::optional<std::size_t> commandLength(std::uint8_t id)
     }
 }
 
-DeviceModel::DeviceModel(DeviceState state, ModelQuirks quirks)
-    : state_(std::move(state)), quirks_(quirks)
+DeviceModel::DeviceModel(DeviceState state, ModelQuirks quirks, std::optional<DeviceState> factory)
+    : state_(std::move(state)), factory_(factory ? *factory : factoryDefaults(state_)), quirks_(std::move(quirks))
 {
 }
 
@@ -171,7 +171,7 @@ CommandOutcome DeviceModel::handle(std::span<const std::uint8_t> frame)
             outcome.accepted = false;
             return reject("factory reset carries " + idText(payload[0]) + " instead of 0x4E");
         }
-        state_ = factoryDefaults(state_);
+        state_ = factory_;
         outcome.notes.push_back("factory defaults restored");
         outcome.stateChanged = outcome.reboot = true;
         break;
@@ -207,7 +207,8 @@ CommandOutcome DeviceModel::handle(std::span<const std::uint8_t> frame)
         break;
     }
     if (outcome.stateChanged)
-        storeWrong(id, outcome);
+        for (const std::string& key : quirks_.storeWrongKeys)
+            storeWrong(key, id, outcome);
     // Commands without a reply of their own are acknowledged with a frame of their own ID.
     if (outcome.replies.empty())
         outcome.replies.push_back(acknowledgement(id));
@@ -221,9 +222,8 @@ const std::vector<std::string>& storeWrongKeys()
     return keys;
 }
 
-void DeviceModel::storeWrong(std::uint8_t id, CommandOutcome& outcome)
+void DeviceModel::storeWrong(const std::string& key, std::uint8_t id, CommandOutcome& outcome)
 {
-    const std::string& key = quirks_.storeWrongKey;
     auto flipLast = [](auto& octets) { octets.back() ^= 1; };
     auto flipText = [](Bytes& text) {
         if (text.empty())

@@ -30,20 +30,21 @@ struct CommandOutcome {
 struct ModelQuirks {
     // Total length of the status reply when a trial wants it wrong (5 to 255); nullopt: 43.
     std::optional<std::size_t> statusReplyLength;
-    // A setting (a state file key: ip, mask, listen_port, serial, ssid, ...) that a save stores
-    // with its lowest bit flipped, as a failing flash would; empty: every value as received.
-    std::string storeWrongKey;
+    // Settings (state file keys: ip, mask, listen_port, serial, ssid, ...) that a save stores
+    // with the lowest bit flipped, as a failing flash would; empty: every value as received.
+    std::vector<std::string> storeWrongKeys;
     // A stored 254 sent as it is (0xFE), which ends the reply early on the program's side;
     // false: sent as 253 (0xFD) with a note.
     bool sendEndBytesAsIs = false;
 };
 
-// The state file keys that a save command can store wrong (ModelQuirks::storeWrongKey).
+// The state file keys that a save command can store wrong (ModelQuirks::storeWrongKeys).
 const std::vector<std::string>& storeWrongKeys();
 
 class DeviceModel {
 public:
-    explicit DeviceModel(DeviceState state, ModelQuirks quirks = {});
+    // factory: what a factory reset restores; without it, factoryDefaults() of the state.
+    explicit DeviceModel(DeviceState state, ModelQuirks quirks = {}, std::optional<DeviceState> factory = {});
 
     // frame: a complete frame, 0x7E first and 0xFE last.
     CommandOutcome handle(std::span<const std::uint8_t> frame);
@@ -57,9 +58,10 @@ private:
     Bytes signalReply(std::vector<std::string>& notes) const;
     bool applySerialSettings(std::span<const std::uint8_t> payload, CommandOutcome& outcome);
     bool applyTcpSettings(std::span<const std::uint8_t> payload, CommandOutcome& outcome);
-    void storeWrong(std::uint8_t id, CommandOutcome& outcome);
+    void storeWrong(const std::string& key, std::uint8_t id, CommandOutcome& outcome);
 
     DeviceState state_;
+    DeviceState factory_;
     ModelQuirks quirks_;
 };
 

@@ -1,6 +1,6 @@
 // Simulator: a simulated R7730LX device on a pseudo-terminal, for trials, demos and tests.
 // main() only wires the parts: options, terminal window, state, frame log, signals, session.
-#include "device_model.h"
+#include "bench.h"
 #include "device_state.h"
 #include "frame_log.h"
 #include "options.h"
@@ -58,10 +58,10 @@ int runSimulator(const sim::Options& options)
     }
     if (options.modelCode)
         state.modelCode = *options.modelCode;
-    sim::DeviceModel model(state, sim::ModelQuirks{options.statusLength, options.storeWrongKey, options.sendEndBytesAsIs});
     sim::FrameLog log(options.quiet ? std::string() : options.logPath, !options.quiet);
+    sim::Bench bench(options, state, log);
     installStopSignals();
-    sim::Session session(options, model, log, stopPipe[0]);
+    sim::Session session(options, bench, log, stopPipe[0]);
     session.run();
     return 0;
 }

@@ -20,6 +20,34 @@ std::optional<long long> parseInteger(const std::string& text)
     return value;
 }
 
+constexpr int kMostUnits = 1000;
+
+// The options of the bench only make sense together: units named must be on it, and a state file
+// would mix the units' settings.
+std::string benchMismatch(const Options& o, const std::vector<std::string>& given)
+{
+    auto wasGiven = [&given](const char* name) { return std::find(given.begin(), given.end(), name) != given.end(); };
+    if (o.unitCount == 0) {
+        for (const char* name : {"--no-return", "--take-away-ms", "--next-unit-ms"})
+            if (wasGiven(name))
+                return std::string(name) + " only applies with --units";
+    } else if (!o.stateFile.empty()) {
+        return "--state-file cannot go with --units: every unit starts from its own factory settings";
+    }
+    const int units = std::max(o.unitCount, 1);
+    auto beyond = [units](const char* name, int unit) {
+        return std::string(name) + " names unit " + std::to_string(unit) + ", but the bench has " +
+               std::to_string(units) + (units == 1 ? " unit" : " units") + " (--units)";
+    };
+    for (const StoreWrong& wrong : o.storeWrong)
+        if (wrong.unit > units)
+            return beyond("--store-wrong", wrong.unit);
+    for (int unit : o.noReturnUnits)
+        if (unit > units)
+            return beyond("--no-return", unit);
+    return {};
+}
+
 } // namespace
 
 std::string usageText()
@@ -32,12 +60,29 @@ and answers the setup program's commands until interrupted (Ctrl+C).
                        link is ./dev/R7730LX-sim in the working folder (the setup window lists
                        it as a simulated device), or R7730LX-sim2, ... when another simulator
                        has that name
-  --state-file PATH    keep the device state in PATH (read at start, written on every change)
+  --state-file PATH    keep the device state in PATH (read at start, written on every change);
+                       not with --units, whose units each start from their own factory state
   --model N            model code in the status reply (1 Q7760LX, 2 R7730LX; default: from state)
   --reboot-ms N        silence after a save, factory reset or reboot (default 3000)
-  --store-wrong KEY    store KEY differently from what a save sent (its lowest bit flipped, as a
-                       failing flash would): ip, gateway, mask, listen_port, expiry, mode,
-                       target_port, target_ip, serial (the baud rate), ssid or password
+  --store-wrong [UNIT:]KEY  store KEY differently from what a save sent (its lowest bit
+                       flipped, as a failing flash would): ip, gateway, mask, listen_port, expiry,
+                       mode, target_port, target_ip, serial (the baud rate), ssid or password;
+                       with UNIT (--units) only that unit does, without it every unit; repeatable
+  --units N            a production bench: N units (1 to 1000) plugged in one after another on
+                       the same serial end (the port and its link stay; while no unit answers,
+                       frames are read and dropped). Unit K has the MAC 00:1A:2B:3C:4D:KK, K in
+                       two hex digits (beyond unit 255 the last two bytes hold K: unit 256 is
+                       00:1A:2B:3C:01:00; units 254, 510 and 766 have an FE byte, which replies
+                       send as FD), and the usual factory settings but the WAN IP 192.168.0.(100+K);
+                       units beyond 150 count on from 192.168.1.1 to 192.168.1.250, then
+                       192.168.2.1, and so on. Unit 1 is plugged in at start. Once a unit has
+                       come back from a reboot (after a save, factory reset or reboot command), it
+                       is taken away when --take-away-ms MS (default 1500) pass without another
+                       such command; the bench then stays empty for --next-unit-ms MS (default
+                       1000) before the next unit comes, and stays empty after the last
+  --no-return UNIT     with --units: that unit never comes back from its first reboot; it is
+                       taken away all the same, --take-away-ms after its reboot would have ended
+                       (repeatable)
   --line-follows-serial  understand the program only while its end of the line runs at the
                        device's own serial baud rate, as a device set up over its serial line:
                        after a serial save the program must move to the new rate
@@ -88,6 +133,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
         };
     };
     int statusLength = 0, modelCode = 0;
+    std::vector<std::string> given; // the options with a value that were given, in order
 
     using Handler = std::function<std::string(const std::string&)>;
     const std::map<std::string, Handler> withValue = {
@@ -113,11 +159,26 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
              return error;
          }},
         {"--store-wrong", [&](const std::string& v) -> std::string {
+             StoreWrong wrong{0, v};
+             if (const auto colon = v.find(':'); colon != std::string::npos) {
+                 if (!integerIn(1, kMostUnits, wrong.unit)(v.substr(0, colon)).empty())
+                     return "expects a unit number from 1 to " + std::to_string(kMostUnits) + " before the colon, like 2:ip";
+                 wrong.key = v.substr(colon + 1);
+             }
              const auto& keys = storeWrongKeys();
-             if (std::find(keys.begin(), keys.end(), v) == keys.end())
+             if (std::find(keys.begin(), keys.end(), wrong.key) == keys.end())
                  return "expects a setting such as mask, listen_port or serial";
-             o.storeWrongKey = v;
+             o.storeWrong.push_back(wrong);
              return {};
+         }},
+        {"--units", integerIn(1, kMostUnits, o.unitCount)},
+        {"--take-away-ms", integerIn(0, 600000, o.takeAwayMs)},
+        {"--next-unit-ms", integerIn(0, 600000, o.nextUnitMs)},
+        {"--no-return", [&](const std::string& v) -> std::string {
+             int unit = 0;
+             std::string error = integerIn(1, kMostUnits, unit)(v);
+             if (error.empty()) o.noReturnUnits.push_back(unit);
+             return error;
          }},
         {"--reboot-ms", integerIn(0, 600000, o.rebootMs)},
         {"--delay", integerIn(0, 600000, o.replyDelayMs)},
@@ -194,7 +255,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
             result.error = name + " " + error + ", not \"" + *value + "\"";
             return result;
         }
+        given.push_back(name);
     }
+    result.error = benchMismatch(o, given);
     return result;
 }
 

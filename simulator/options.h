@@ -14,6 +14,13 @@
 
 namespace sim {
 
+// A setting that saves store wrong (device_model.h), on one unit of the bench or on every unit.
+struct StoreWrong {
+    int unit = 0; // 0: every unit
+    std::string key;
+    bool operator==(const StoreWrong&) const = default;
+};
+
 struct Options {
     std::string linkPath;                       // symlink to the serial end; empty: the default link
     std::string stateFile;                      // empty: state in memory only
@@ -29,7 +36,11 @@ struct Options {
     int replugDelayMs = 1000;                   // after a hang-up, wait this long, then open a new serial end
     double floodRate = 0;                       // status replies per second, unasked; 0: off
     std::optional<std::uint8_t> modelCode;      // overrides the state's model code
-    std::string storeWrongKey;                  // a setting that saves store wrong (device_model.h)
+    std::vector<StoreWrong> storeWrong;         // settings that saves store wrong
+    int unitCount = 0;                          // units plugged in one after another; 0: one unit, never taken away
+    int takeAwayMs = 1500;                      // a commissioned unit stays this long after its last reboot
+    int nextUnitMs = 1000;                      // the bench stays empty this long between units
+    std::vector<int> noReturnUnits;             // units that never come back from their first reboot
     int rebootMs = 3000;                        // silence after a save, factory reset or reboot
     std::string logPath = "-";                  // frame log: "-" standard output, else a file
     bool quiet = false;                         // no frame log and no notes

@@ -42,7 +42,7 @@ struct PendingWrite {
 
 struct Session::Impl {
     const Options& options;
-    DeviceModel& model;
+    Bench& bench;
     FrameLog& log;
     int stopFd;
 
@@ -73,7 +73,7 @@ struct Session::Impl {
     long long floodReported = 0;
     TimePoint floodReportAt{};
 
-    Impl(const Options& o, DeviceModel& m, FrameLog& l, int s) : options(o), model(m), log(l), stopFd(s) {}
+    Impl(const Options& o, Bench& b, FrameLog& l, int s) : options(o), bench(b), log(l), stopFd(s) {}
 
     void openPort()
     {
@@ -101,9 +101,9 @@ struct Session::Impl {
                         link->path().c_str());
     }
 
-    void forgetConnection()
+    void forgetConnection(const std::string& why = "port closed inside a frame")
     {
-        if (auto dropped = reader.discardPartial("port closed inside a frame"))
+        if (auto dropped = reader.discardPartial(why))
             reportDropped(*dropped);
         writes.clear();
         held.clear();
@@ -141,6 +141,12 @@ struct Session::Impl {
         log.note("hung up after " + std::to_string(options.hangupAfterFrames) +
                  " frames: the serial end is gone; a new one opens in " + std::to_string(options.replugDelayMs) +
                  " ms");
+    }
+
+    // Why the device says nothing: rebooting, or no unit (or a silent one) on the bench.
+    std::string silence() const
+    {
+        return rebootUntil ? std::string("rebooting") : bench.silence();
     }
 
     // Bytes that made no frame are told once per run, not once per piece: a line full of noise
@@ -212,16 +218,17 @@ struct Session::Impl {
     void handleFrame(const Bytes& frame, TimePoint now)
     {
         log.received(frame);
-        if (rebootUntil) {
-            log.note("rebooting: frame ignored");
+        DeviceModel* model = bench.unit();
+        if (rebootUntil || !model) {
+            log.note(silence() + ": frame ignored");
             return;
         }
-        CommandOutcome outcome = model.handle(frame);
+        CommandOutcome outcome = model->handle(frame);
         for (const std::string& note : outcome.notes)
             log.note(note);
         if (outcome.stateChanged && !options.stateFile.empty()) {
             try {
-                saveStateFile(options.stateFile, model.state());
+                saveStateFile(options.stateFile, model->state());
             } catch (const StateFileError& error) {
                 log.note(error.what());
             }
@@ -236,6 +243,7 @@ struct Session::Impl {
             if (!held.empty())
                 flushHeld(now);
             rebootUntil = std::max(now, lastScheduled) + Milliseconds(options.rebootMs);
+            bench.rebootStarted();
             if (auto dropped = reader.discardPartial("device rebooting"))
                 reportDropped(*dropped);
             log.note("rebooting for " + std::to_string(options.rebootMs) + " ms");
@@ -252,8 +260,8 @@ struct Session::Impl {
             portClosedByProgram();
             return;
         }
-        if (rebootUntil) {
-            log.note("rebooting: " + std::to_string(count) + " bytes ignored: " +
+        if (rebootUntil || !bench.unit()) {
+            log.note(silence() + ": " + std::to_string(count) + " bytes ignored: " +
                      hexText(std::span(buffer, static_cast<std::size_t>(count))));
             return;
         }
@@ -283,7 +291,7 @@ struct Session::Impl {
         termios line{};
         if (tcgetattr(port->masterFd(), &line) != 0)
             return true;
-        const auto& [deviceRate, deviceSpeed] = kBaudRates[std::min<std::size_t>(model.state().baudIndex, 9)];
+        const auto& [deviceRate, deviceSpeed] = kBaudRates[std::min<std::size_t>(bench.unit()->state().baudIndex, 9)];
         const speed_t speed = cfgetospeed(&line);
         if (speed == deviceSpeed)
             return true;
@@ -329,7 +337,7 @@ struct Session::Impl {
         return total;
     }
 
-    void flood(TimePoint now)
+    void flood(TimePoint now, const DeviceModel& model)
     {
         const double elapsed = std::chrono::duration<double>(now - floodStart).count();
         const auto due = static_cast<long long>(std::floor(elapsed * options.floodRate)) + 1;
@@ -367,6 +375,10 @@ struct Session::Impl {
             if (!next || at < *next)
                 next = at;
         };
+        if (bench.advance(now))
+            forgetConnection("unit taken away inside a frame"); // its replies leave with it
+        if (const auto change = bench.nextChange())
+            consider(*change);
         if (!port) {
             if (now >= *replugAt) {
                 openPort();
@@ -384,7 +396,10 @@ struct Session::Impl {
         }
         if (rebootUntil && now >= *rebootUntil) {
             rebootUntil.reset();
-            log.note("reboot finished");
+            if (bench.rebootEnded(now))
+                log.note("reboot finished");
+            if (const auto change = bench.nextChange())
+                consider(*change);
         }
         if (rebootUntil)
             consider(*rebootUntil);
@@ -410,8 +425,8 @@ struct Session::Impl {
                 consider(lastByteAt + kUnfinishedFrameTimeout);
             }
         }
-        if (portOpen && options.floodRate > 0 && !rebootUntil) {
-            flood(now);
+        if (portOpen && options.floodRate > 0 && !rebootUntil && bench.unit()) {
+            flood(now, *bench.unit());
             consider(nextFloodAt());
         }
         if (portOpen) {
@@ -425,7 +440,7 @@ struct Session::Impl {
     void run()
     {
         openPort();
-        log.note(std::string("ready: model code ") + std::to_string(model.state().modelCode) +
+        log.note(std::string("ready: model code ") + std::to_string(bench.unit()->state().modelCode) +
                  ", waiting for the program to open the port");
         while (true) {
             const TimePoint now = Clock::now();
@@ -467,8 +482,8 @@ struct Session::Impl {
     }
 };
 
-Session::Session(const Options& options, DeviceModel& model, FrameLog& log, int stopFd)
-    : impl_(std::make_unique<Impl>(options, model, log, stopFd))
+Session::Session(const Options& options, Bench& bench, FrameLog& log, int stopFd)
+    : impl_(std::make_unique<Impl>(options, bench, log, stopFd))
 {
 }
 

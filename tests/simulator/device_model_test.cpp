@@ -203,7 +203,7 @@ TEST(SimulatorDeviceModel, StatusReplyOfAWrongLengthForTrials)
 TEST(SimulatorDeviceModel, StoreWrongKeepsOneSettingOffByItsLowestBit)
 {
     // The WAN save stores the mask's last octet with its lowest bit flipped; the rest as sent.
-    DeviceModel wan{DeviceState{}, sim::ModelQuirks{std::nullopt, "mask"}};
+    DeviceModel wan{DeviceState{}, sim::ModelQuirks{std::nullopt, {"mask"}}};
     const CommandOutcome saved = wan.handle(hex("7E 11 43 50 0A 00 00 05 0A 00 00 01 FF FF FF 00 FE"));
     EXPECT_EQ(onlyReply(saved), hex("7E 05 43 50 FE"));
     EXPECT_EQ(wan.state().ip, (std::array<std::uint8_t, 4>{10, 0, 0, 5}));
@@ -211,7 +211,7 @@ TEST(SimulatorDeviceModel, StoreWrongKeepsOneSettingOffByItsLowestBit)
     EXPECT_EQ(saved.notes.back(), "store-wrong: mask stored with its lowest bit flipped, not as received");
 
     // Another save leaves the key alone.
-    DeviceModel tcp{DeviceState{}, sim::ModelQuirks{std::nullopt, "listen_port"}};
+    DeviceModel tcp{DeviceState{}, sim::ModelQuirks{std::nullopt, {"listen_port"}}};
     tcp.handle(hex("7E 11 43 50 0A 00 00 05 0A 00 00 01 FF FF FF 00 FE"));
     EXPECT_EQ(tcp.state().mask, (std::array<std::uint8_t, 4>{255, 255, 255, 0}));
     tcp.handle(hex("7E 0F 44 50 1F 90 1E 53 13 88 C0 A8 00 64 FE"));

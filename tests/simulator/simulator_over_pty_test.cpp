@@ -216,4 +216,5 @@ TEST(SimulatorCommandLine, BadArgumentsAndBadStateFilesStopWithAMessage)
 
     EXPECT_EQ(runSimulatorOnce({"--help"}, output), 0);
     EXPECT_NE(output.find("--hangup-after N"), std::string::npos);
+    EXPECT_NE(output.find("--units N"), std::string::npos);
 }

@@ -46,7 +46,8 @@ TEST(SimulatorOptions, ReadsValuesInBothSpellings)
 {
     const sim::ParsedOptions parsed = sim::parseOptions(
         {"--link", "run/dev/R7730LX", "--chunks=1,4,10", "--garbage", "00.13.37", "--merge=2", "--unknown-id", "5A",
-         "--status-length", "30", "--model=1", "--flood", "2.5", "--store-wrong", "mask", "--line-follows-serial", "--quiet"});
+         "--status-length", "30", "--model=1", "--flood", "2.5", "--store-wrong", "mask", "--line-follows-serial", "--quiet",
+         "--units", "3", "--store-wrong=2:ip", "--no-return", "3", "--no-return=1", "--take-away-ms", "200", "--next-unit-ms=0"});
     ASSERT_EQ(parsed.error, "");
     const sim::Options& o = parsed.options;
     EXPECT_EQ(o.linkPath, "run/dev/R7730LX");
@@ -57,7 +58,11 @@ TEST(SimulatorOptions, ReadsValuesInBothSpellings)
     EXPECT_EQ(o.statusLength, std::optional<std::size_t>(30));
     EXPECT_EQ(o.modelCode, std::optional<std::uint8_t>(1));
     EXPECT_DOUBLE_EQ(o.floodRate, 2.5);
-    EXPECT_EQ(o.storeWrongKey, "mask");
+    EXPECT_EQ(o.storeWrong, (std::vector<sim::StoreWrong>{{0, "mask"}, {2, "ip"}}));
+    EXPECT_EQ(o.unitCount, 3);
+    EXPECT_EQ(o.noReturnUnits, (std::vector<int>{3, 1}));
+    EXPECT_EQ(o.takeAwayMs, 200);
+    EXPECT_EQ(o.nextUnitMs, 0);
     EXPECT_TRUE(o.lineFollowsSerial);
     EXPECT_TRUE(o.quiet);
 }
@@ -75,6 +80,15 @@ TEST(SimulatorOptions, WrongArgumentsGetAMessageNamingThem)
         {{"--quiet=yes"}, "--quiet takes no value"},
         {{"--store-wrong", "colour"}, "--store-wrong expects a setting such as mask, listen_port or serial, not \"colour\""},
         {{"--colour"}, "unknown option --colour"},
+        {{"--units", "1001"}, "--units expects a whole number from 1 to 1000, not \"1001\""},
+        {{"--store-wrong", "0:ip"}, "--store-wrong expects a unit number from 1 to 1000 before the colon, like 2:ip, not \"0:ip\""},
+        {{"--store-wrong", "2:colour"}, "--store-wrong expects a setting such as mask, listen_port or serial, not \"2:colour\""},
+        {{"--units", "3", "--store-wrong", "4:ip"}, "--store-wrong names unit 4, but the bench has 3 units (--units)"},
+        {{"--store-wrong", "2:ip"}, "--store-wrong names unit 2, but the bench has 1 unit (--units)"},
+        {{"--no-return", "1"}, "--no-return only applies with --units"},
+        {{"--take-away-ms", "100"}, "--take-away-ms only applies with --units"},
+        {{"--units", "2", "--no-return", "5"}, "--no-return names unit 5, but the bench has 2 units (--units)"},
+        {{"--state-file", "state.txt", "--units", "2"}, "--state-file cannot go with --units: every unit starts from its own factory settings"},
     };
     for (const auto& [arguments, message] : cases)
         EXPECT_EQ(sim::parseOptions(arguments).error, message);
