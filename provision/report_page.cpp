@@ -7,24 +7,26 @@ namespace r7730::provision {
 namespace {
 
 // Tints with dark text and a dark frame: the banner stays readable printed in black and white.
+// Qt's rich text takes a cell's padding as one length in px and a border per side, so the style
+// keeps to those forms; browsers read them the same.
 constexpr const char* kStyle = R"(
 @page { size: A4; margin: 12mm; }
 body { font-family: "NanumGothic", "Noto Sans CJK KR", "Malgun Gothic", sans-serif; font-size: 9.5pt; color: #000; margin: 0; }
 h1 { font-size: 11pt; font-weight: normal; margin: 0 0 4pt 0; }
 table { border-collapse: collapse; }
-table.banner td { font-size: 28pt; font-weight: bold; text-align: center; padding: 4pt; border: 3pt solid #000; }
+table.banner td { font-size: 28pt; font-weight: bold; text-align: center; padding: 6px; border: 4px solid #000; }
 table.pass td { background-color: #d3f0d9; color: #0b4d1f; border-color: #1a7f37; }
 table.fail td { background-color: #fde0de; color: #7a1209; border-color: #b42318; }
 table.refused td { background-color: #fff0d1; color: #6b3404; border-color: #b54708; }
 table.interrupted td, table.in-progress td { background-color: #e6e8ee; color: #1d2433; border-color: #4a5468; }
 table.facts { margin-top: 8pt; }
-table.facts th { text-align: left; font-weight: normal; color: #444; padding: 1pt 6pt 1pt 0; }
-table.facts td { font-weight: bold; padding: 1pt 14pt 1pt 0; }
+table.facts th { text-align: left; font-weight: normal; color: #444; padding: 1px; padding-right: 8px; }
+table.facts td { font-weight: bold; padding: 1px; padding-right: 24px; }
 table.error { margin-top: 8pt; }
-table.error td { border: 1.5pt solid #b42318; padding: 4pt; }
+table.error td { border: 2px solid #b42318; padding: 5px; }
 table.settings { margin-top: 8pt; }
-table.settings th { text-align: left; border-bottom: 1.5pt solid #000; padding: 2pt 6pt 2pt 0; }
-table.settings td { border-bottom: 0.5pt solid #999; padding: 2pt 6pt 2pt 0; }
+table.settings th { text-align: left; border-width: 0; border-bottom: 2px solid #000; padding: 3px; }
+table.settings td { border-width: 0; border-bottom: 1px solid #999; padding: 3px; }
 table.settings tr.differs td { background-color: #fde0de; font-weight: bold; }
 table.settings td.mark { text-align: center; }
 p.footer { font-size: 7.5pt; color: #333; margin-top: 10pt; }
@@ -111,7 +113,7 @@ QString Mark(const TFieldRecord& field)
 
 QString Settings(const std::vector<TFieldRecord>& fields)
 {
-    QString html = QStringLiteral("<table class=\"settings\" width=\"100%\">\n"
+    QString html = QStringLiteral("<table class=\"settings\" width=\"100%\" cellspacing=\"0\">\n"
                                   "<tr><th>Section</th><th>Key</th><th>Sent</th><th>Read back</th><th></th></tr>\n");
     for (const TFieldRecord& field : fields)
         html += QStringLiteral("<tr%1><td>%2</td><td>%3</td><td>%4</td><td>%5</td>%6</tr>\n")
