@@ -2,6 +2,7 @@
 #include "provision/report_page.h"
 
 #include <QStringList>
+#include <cstdlib>
 
 namespace r7730::provision {
 namespace {
@@ -19,17 +20,17 @@ table.pass td { background-color: #d3f0d9; color: #0b4d1f; border-color: #1a7f37
 table.fail td { background-color: #fde0de; color: #7a1209; border-color: #b42318; }
 table.refused td { background-color: #fff0d1; color: #6b3404; border-color: #b54708; }
 table.interrupted td, table.in-progress td { background-color: #e6e8ee; color: #1d2433; border-color: #4a5468; }
-table.facts { margin-top: 8pt; }
+table.facts { margin-top: 8px; }
 table.facts th { text-align: left; font-weight: normal; color: #444; padding: 1px; padding-right: 8px; }
 table.facts td { font-weight: bold; padding: 1px; padding-right: 24px; }
-table.error { margin-top: 8pt; }
+table.error { margin-top: 8px; }
 table.error td { border: 2px solid #b42318; padding: 5px; }
-table.settings { margin-top: 8pt; }
+table.settings { margin-top: 8px; }
 table.settings th { text-align: left; border-width: 0; border-bottom: 2px solid #000; padding: 3px; }
 table.settings td { border-width: 0; border-bottom: 1px solid #999; padding: 3px; }
 table.settings tr.differs td { background-color: #fde0de; font-weight: bold; }
 table.settings td.mark { text-align: center; }
-p.footer { font-size: 7.5pt; color: #333; margin-top: 10pt; }
+p.footer { font-size: 7.5pt; color: #333; margin-top: 10px; }
 )";
 
 // Escaped for HTML text and attribute values; a control character shows as U+FFFD.
