@@ -7,7 +7,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSocketNotifier>
-#include <QThread>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -17,11 +16,10 @@
 #include "cli/commands.h"
 #include "cli/device_session.h"
 #include "cli/failure.h"
+#include "cli/unit_report.h"
 #include "provision/attempts_csv.h"
-#include "provision/commissioning_report.h"
 #include "provision/plan_file.h"
 #include "provision/record_store.h"
-#include "provision/report_pdf.h"
 
 namespace r7730::cli {
 namespace {
@@ -108,30 +106,6 @@ private:
     struct sigaction previousInt_ {}, previousTerm_ {};
     std::unique_ptr<QSocketNotifier> notifier_;
 };
-
-// The reports of an attempt: JSON and HTML, and the PDF when asked (drawn in the main thread,
-// where the application's fonts live).
-TReportWriter ReportWriter(const QString& folder, bool pdf)
-{
-    const TReportProgram program{QStringLiteral("r7730ctl"), QCoreApplication::applicationVersion()};
-    return [folder, pdf, program](const TAttempt& attempt) {
-        const TCommissioningReport report = MakeCommissioningReport(attempt, program);
-        std::vector<TReportFile> files = ReportFiles(report);
-        if (pdf) {
-            TReportFile page;
-            QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { page = ReportPdfFile(report); },
-                                      QThread::currentThread() == QCoreApplication::instance()->thread()
-                                          ? Qt::DirectConnection
-                                          : Qt::BlockingQueuedConnection);
-            files.push_back(page);
-        }
-        try {
-            return WriteReportFiles(folder, files);
-        } catch (const EReportError& error) {
-            throw std::runtime_error(error.Text().toStdString());
-        }
-    };
-}
 
 int ExitCode(const TBatchTotals& totals)
 {

@@ -8,6 +8,7 @@
 #include "cli/failure.h"
 #include "cli/profile.h"
 #include "cli/read_back.h"
+#include "cli/unit_report.h"
 
 namespace r7730::cli {
 namespace {
@@ -24,6 +25,15 @@ TTexts Current(TCtlSession& session, TSection section, const TStatusReply& statu
     return section == TSection::AccessPoint ? TextsOfAccessPoint(session.ReadCurrentAp()) : TextsOfStatus(section, status);
 }
 
+// The report files written for the unit, told to the person and to the script.
+void AddReports(const QStringList& paths, TOutput& output, QJsonObject& document)
+{
+    if (paths.isEmpty())
+        return;
+    output.Line(QStringLiteral("report: %1").arg(paths.join(", ")));
+    document.insert("reports", QJsonArray::fromStringList(paths));
+}
+
 QString SecondsText(double seconds)
 {
     return QString::number(seconds, 'f', 1);
@@ -31,7 +41,8 @@ QString SecondsText(double seconds)
 
 // Applies a prepared change (unless the device holds it already) and reports it. Returns
 // whether the device holds what was sent.
-bool ApplyAndReport(TCtlSession& session, const TPreparedChange& change, TOutput& output, QJsonArray& json)
+bool ApplyAndReport(TCtlSession& session, const TPreparedChange& change, TOutput& output, QJsonArray& json,
+                    TUnitReport& unit)
 {
     const QString name = SectionName(change.section);
     QJsonObject result{{"section", name}, {"values", JsonOf(change.sent)}};
@@ -42,10 +53,12 @@ bool ApplyAndReport(TCtlSession& session, const TPreparedChange& change, TOutput
         result.insert("holds", JsonOf(change.before));
         result.insert("verified", true);
         json.append(result);
+        unit.Add(change, nullptr);
         return true;
     }
     output.Progress(QStringLiteral("saving the %1 settings; the device reboots").arg(name));
     const TChangeReport report = Apply(session, change);
+    unit.Add(change, &report);
 
     output.Line(QStringLiteral("%1: saved; the device answered again after %2 s and holds:").arg(name, SecondsText(report.backAfterSeconds)));
     QList<std::pair<QString, QString>> fields;
@@ -102,8 +115,11 @@ int SetCommand(const TInvocation& invocation, TOutput& output)
     const TPreparedChange change = Prepare(invocation.section, invocation.given, Current(*session, invocation.section, status),
                                            session->Link().StatusReceived(), namer);
     QJsonArray results;
-    const bool verified = ApplyAndReport(*session, change, output, results);
-    output.SetDocument(results.first());
+    TUnitReport unit(invocation.reportDir, *session, status);
+    const bool verified = ApplyAndReport(*session, change, output, results, unit);
+    QJsonObject document = results.first().toObject();
+    AddReports(unit.Write(), output, document);
+    output.SetDocument(document);
     return verified ? kExitDone : kExitMismatch;
 }
 
@@ -192,13 +208,16 @@ int RestoreCommand(const TInvocation& invocation, TOutput& output)
                                   session->Link().StatusReceived(), ProfileKeyNamer(invocation.file, section.section)));
     bool verified = true;
     QJsonArray results;
+    TUnitReport unit(invocation.reportDir, *session, status);
     for (const TPreparedChange& change : changes) {
-        verified = ApplyAndReport(*session, change, output, results) && verified;
+        verified = ApplyAndReport(*session, change, output, results, unit) && verified;
         output.Line();
     }
     output.Line(verified ? QStringLiteral("restored %1: the device holds what the file says").arg(invocation.file)
                          : QStringLiteral("restored %1, but the device holds other values than sent (see above)").arg(invocation.file));
-    output.SetDocument(QJsonObject{{"file", invocation.file}, {"verified", verified}, {"sections", results}});
+    QJsonObject document{{"file", invocation.file}, {"verified", verified}, {"sections", results}};
+    AddReports(unit.Write(), output, document);
+    output.SetDocument(document);
     return verified ? kExitDone : kExitMismatch;
 }
 

@@ -40,4 +40,19 @@ QString PasswordRecord(const QString& password)
     return QStringLiteral("set, %1 characters").arg(password.size());
 }
 
+void RecordFields(TAttempt& attempt, TSection section, const TTexts& sent, const TTexts& readBack,
+                  const QStringList& differs, const QStringList& unverified)
+{
+    const auto recorded = [](const QString& key, const QString& text) {
+        return key == QLatin1String("password") ? PasswordRecord(text) : text;
+    };
+    for (const QString& key : SectionKeys(section)) {
+        const auto given = sent.find(key);
+        const auto held = readBack.find(key);
+        attempt.fields.push_back({section, key, given == sent.end() ? QString() : recorded(key, given->second),
+                                  held == readBack.end() ? QString() : recorded(key, held->second),
+                                  differs.contains(key), unverified.contains(key)});
+    }
+}
+
 } // namespace r7730::provision

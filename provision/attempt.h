@@ -59,4 +59,9 @@ struct TAttempt {
 // What is recorded of a password: "set, 8 characters", or "none" for an open network.
 QString PasswordRecord(const QString& password);
 
+// Adds a section's fields to the attempt, in the section's key order: each as sent and as read
+// back (a key not read back stays empty), a password only as PasswordRecord gives it.
+void RecordFields(TAttempt& attempt, TSection section, const TTexts& sent, const TTexts& readBack,
+                  const QStringList& differs = {}, const QStringList& unverified = {});
+
 } // namespace r7730::provision

@@ -10,23 +10,6 @@
 namespace r7730::provision {
 namespace {
 
-// The attempt's copy of a text: a password only as PasswordRecord gives it.
-QString Recorded(const QString& key, const QString& text)
-{
-    return key == QLatin1String("password") ? PasswordRecord(text) : text;
-}
-
-void RecordFields(TAttempt& attempt, TSection section, const TTexts& sent, const TTexts& readBack,
-                  const QStringList& differs, const QStringList& unverified)
-{
-    for (const QString& key : SectionKeys(section)) {
-        const auto held = readBack.find(key);
-        attempt.fields.push_back({section, key, Recorded(key, sent.at(key)),
-                                  held == readBack.end() ? QString() : Recorded(key, held->second),
-                                  differs.contains(key), unverified.contains(key)});
-    }
-}
-
 void Fail(TAttempt& attempt, const QString& error)
 {
     attempt.result = TAttemptResult::Fail;

@@ -1,11 +1,14 @@
 // main() of every test binary: GoogleTest inside the Qt application its layer may have. The
 // window's and the program's tests get a widgets application, offscreen when there is no
-// display, so they run the same on a desktop, under CI and during test discovery; the
-// window-free layers get a core application only, so a widget that creeps into them fails to
-// link instead of passing unnoticed.
+// display, so they run the same on a desktop, under CI and during test discovery; the report's
+// PDF gets a GUI application without widgets; the window-free layers get a core application
+// only, so a widget that creeps into them fails to link instead of passing unnoticed.
 #ifdef R7730_TEST_WIDGETS
 #include <QApplication>
 using TTestApplication = QApplication;
+#elif defined(R7730_TEST_GUI)
+#include <QGuiApplication>
+using TTestApplication = QGuiApplication;
 #else
 #include <QCoreApplication>
 using TTestApplication = QCoreApplication;

@@ -1,0 +1,37 @@
+#pragma once
+// Commissioning reports from r7730ctl: the writer batch hands its stations, and the report of
+// the one unit a `set` or `restore` changed (--report DIR), in the same form.
+#include <QString>
+
+#include "provision/attempt.h"
+#include "provision/batch_run.h"
+#include "protocol/reply_decoders.h"
+
+namespace r7730::cli {
+
+class TCtlSession;
+struct TPreparedChange;
+struct TChangeReport;
+
+// Writes an attempt's JSON and HTML report into folder, and its PDF with pdf (drawn in the main
+// thread, where the application's fonts live; the caller's thread waits). Returns the paths.
+provision::TReportWriter ReportWriter(const QString& folder, bool pdf);
+
+// The attempt of a set or restore: begun with the unit's status, one change after another
+// added, ended and written when a report folder was asked for.
+class TUnitReport {
+public:
+    TUnitReport(const QString& folder, const TCtlSession& session, const TStatusReply& status);
+    // A section as sent and read back; report is null when nothing needed sending.
+    void Add(const TPreparedChange& change, const TChangeReport* report);
+    // Ends the attempt (PASS when every section holds what was sent) and writes its report.
+    // Returns the paths written; nothing without a folder. Raises TCliFailure (exit 1) when a
+    // file cannot be written.
+    QStringList Write();
+
+private:
+    QString folder_;
+    provision::TAttempt attempt_;
+};
+
+} // namespace r7730::cli
