@@ -18,6 +18,7 @@
 #include "cli/failure.h"
 #include "cli/unit_report.h"
 #include "provision/attempts_csv.h"
+#include "provision/commissioning_report.h"
 #include "provision/plan_file.h"
 #include "provision/record_store.h"
 

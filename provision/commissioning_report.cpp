@@ -81,11 +81,32 @@ QJsonArray Steps(const std::vector<TStepTime>& steps)
 // QJsonObject keeps its keys sorted, so the bytes depend on the values alone.
 QByteArray Json(const TAttempt& attempt, const TReportProgram& program)
 {
-    const QJsonObject report{
-        {QStringLiteral("schema"), QStringLiteral("r7730-commissioning-report")},
-        {QStringLiteral("schema_version"), kSchemaVersion},
-        {QStringLiteral("program"), program.name},
-        {QStringLiteral("program_version"), program.version},
+    QJsonObject report = AttemptJson(attempt);
+    report.insert(QStringLiteral("schema"), QStringLiteral("r7730-commissioning-report"));
+    report.insert(QStringLiteral("schema_version"), kSchemaVersion);
+    report.insert(QStringLiteral("program"), program.name);
+    report.insert(QStringLiteral("program_version"), program.version);
+    return QJsonDocument(report).toJson(QJsonDocument::Indented);
+}
+
+bool UnfitForFileName(QChar c)
+{
+    static const QString kReserved = QStringLiteral("/\\:*?\"<>|");
+    return c.isSpace() || kReserved.contains(c) || c.category() == QChar::Other_Control ||
+           c.category() == QChar::Other_Format || c.category() == QChar::Other_NotAssigned;
+}
+
+QString PlainMessage(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+QJsonObject AttemptJson(const TAttempt& recorded)
+{
+    const TAttempt attempt = Reported(recorded);
+    return QJsonObject{
         {QStringLiteral("attempt_id"), attempt.id},
         {QStringLiteral("result"), ResultText(attempt.result)},
         {QStringLiteral("model"), attempt.model},
@@ -105,22 +126,7 @@ QByteArray Json(const TAttempt& attempt, const TReportProgram& program)
         {QStringLiteral("differs"), QJsonArray::fromStringList(attempt.differs)},
         {QStringLiteral("fields"), Fields(attempt.fields)},
     };
-    return QJsonDocument(report).toJson(QJsonDocument::Indented);
 }
-
-bool UnfitForFileName(QChar c)
-{
-    static const QString kReserved = QStringLiteral("/\\:*?\"<>|");
-    return c.isSpace() || kReserved.contains(c) || c.category() == QChar::Other_Control ||
-           c.category() == QChar::Other_Format || c.category() == QChar::Other_NotAssigned;
-}
-
-QString PlainMessage(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-} // namespace
 
 QString ReportFileStem(const TAttempt& attempt)
 {

@@ -11,6 +11,7 @@
 // attempt records it ("set, 8 characters"); should one ever hold something else, it is shown
 // as that record instead, and the text is blanked wherever else it appears.
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <stdexcept>
@@ -41,6 +42,10 @@ struct TCommissioningReport {
     QByteArray json; // indented UTF-8
     QString html;    // its footer carries the SHA-256 of json
 };
+
+// The attempt's facts as a JSON object (a password field only as its record), as a report and
+// `r7730ctl records --json` give them.
+QJsonObject AttemptJson(const TAttempt& attempt);
 
 TCommissioningReport MakeCommissioningReport(const TAttempt& attempt, const TReportProgram& program);
 
