@@ -22,6 +22,8 @@ struct TPlanRow {
     QString label;
     QString mac; // "00:1A:2B:3C:4D:5E" (upper case), or empty; as written when malformed
     std::map<TSection, TTexts> given; // the non-empty cells of each section, by key
+
+    bool operator==(const TPlanRow&) const = default;
 };
 
 struct TPlan {
