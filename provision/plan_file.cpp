@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <algorithm>
 #include <array>
 #include <map>
 
@@ -94,6 +95,13 @@ QStringList ColumnNames(const QString& path, const TCsvRecord& header)
     return columns;
 }
 
+// A blank line, or a spreadsheet's empty row (",,,"): no row, and no unit's turn.
+bool IsEmptyLine(const TCsvRecord& record)
+{
+    return std::all_of(record.cells.begin(), record.cells.end(),
+                       [](const TCsvCell& cell) { return cell.text.trimmed().isEmpty(); });
+}
+
 TPlanRow RowOf(const QString& path, const QStringList& columns, const TCsvRecord& record, int number)
 {
     const auto cells = static_cast<qsizetype>(record.cells.size());
@@ -161,10 +169,11 @@ TPlan PlanOfBytes(const QString& path, const QByteArray& bytes)
         throw EPlanError(QStringLiteral("%1 is empty: its first line names the columns, each line under it is a unit's row")
                              .arg(path));
     plan.columns = ColumnNames(path, records.front());
-    if (records.size() == 1)
-        throw EPlanError(QStringLiteral("%1 has no rows under its column names").arg(path));
     for (std::size_t i = 1; i < records.size(); ++i)
-        plan.rows.push_back(RowOf(path, plan.columns, records[i], static_cast<int>(i)));
+        if (!IsEmptyLine(records[i]))
+            plan.rows.push_back(RowOf(path, plan.columns, records[i], static_cast<int>(plan.rows.size()) + 1));
+    if (plan.rows.empty())
+        throw EPlanError(QStringLiteral("%1 has no rows under its column names").arg(path));
     return plan;
 }
 

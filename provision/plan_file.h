@@ -5,7 +5,8 @@
 // a Korean spreadsheet saves it. Its first line names the columns; each line under it is a
 // row. Cells are trimmed of surrounding blanks, except a quoted ssid or password: those keep
 // what stands between the quotes, so a space can be part of them but a blank typed after a
-// comma never is.
+// comma never is. A line of nothing but empty cells (a spreadsheet's empty row) is no row;
+// rows are numbered from 1 without it.
 //
 // Reading fails on what makes the file no plan at all (EPlanError). The check then finds every
 // problem of the rows at once, so one round of editing mends them all.

@@ -95,6 +95,9 @@ TEST(PlanFile, ReadsTheRowsOfWhatEditorsAndSpreadsheetsSave)
          {Row(1, 2, "A1", "00:1A:2B:3C:4D:5E", {{TSection::Serial, {{"baud", "9600"}}}}),
           Row(2, 3, "", "00:1A:2B:3C:4D:5F", {{TSection::Wan, {{"ip", "10.0.0.2"}}}, {TSection::Serial, {{"flow", "rts/cts"}}}}),
           Row(3, 4, "A3", "00:1A:2B")}},
+        {"blank lines and a spreadsheet's empty rows are no rows", "label,ip\n\nA2,10.0.0.2\n,\n ,\"\"\nA5,\n,\n,\n",
+         "UTF-8", {"label", "ip"},
+         {Row(1, 3, "A2", "", {{TSection::Wan, {{"ip", "10.0.0.2"}}}}), Row(2, 6, "A5", "")}},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -122,13 +125,13 @@ TEST(PlanFile, AFileThatIsNoPlanIsRefusedNamingItsLine)
         {"label,,ip\nA1,x,10.0.0.1\n", "PLAN.csv line 1: column 2 has no name"},
         {"label,ip\nA1,10.0.0.1\nA2\nA3,10.0.0.3,x\n", "PLAN.csv line 3 (row 2): 1 cell where the column names give 2"},
         {"label,ssid\n\"A\n1\",x\nA2,x,y\n", "PLAN.csv line 4 (row 2): 3 cells where the column names give 2"},
-        {"label,ip\nA1,10.0.0.1\n\nA3,10.0.0.3\n", "PLAN.csv line 3 (row 2): 1 cell where the column names give 2"},
         {"label,ssid\nA1,\"open\nA2,x\n", "PLAN.csv line 2: a quoted cell opens here and is never closed"},
         {"label,ssid\r\nA1,\"net\"x\r\n",
          "PLAN.csv line 2: text after the closing quote of a cell (a quote inside a quoted cell is written twice: \"\")"},
         {"", "PLAN.csv is empty: its first line names the columns, each line under it is a unit's row"},
         {"\xEF\xBB\xBF\r\n", "PLAN.csv is empty: its first line names the columns, each line under it is a unit's row"},
         {"label,ip\r\n", "PLAN.csv has no rows under its column names"},
+        {"label,ip\r\n , \r\n,\r\n", "PLAN.csv has no rows under its column names"},
         {QByteArray("\xFF\xFEl\0a\0", 6), "PLAN.csv is UTF-16 text: save it as CSV in UTF-8 or CP949"},
         {QByteArray("l\0a\0b\0", 6), "PLAN.csv is UTF-16 text: save it as CSV in UTF-8 or CP949"},
         {"label\nA1\n\x80\x41\n", "PLAN.csv line 3 is neither UTF-8 nor CP949 text"},
