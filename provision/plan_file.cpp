@@ -144,9 +144,13 @@ QStringList PlanColumns()
 
 TPlan ReadPlanFile(const QString& path)
 {
-    QFile file(path);
-    if (!QFileInfo(path).isFile())
+    const QFileInfo info(path);
+    if (!info.exists())
         throw EPlanError(QStringLiteral("cannot read the plan %1: no such file").arg(path));
+    // A folder or a device would open and read as nothing, or never end.
+    if (!info.isFile())
+        throw EPlanError(QStringLiteral("cannot read the plan %1: not a file").arg(path));
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw EPlanError(QStringLiteral("cannot read the plan %1: %2").arg(path, file.errorString()));
     return PlanOfBytes(path, file.readAll());

@@ -141,11 +141,16 @@ TEST(PlanFile, AFileThatIsNoPlanIsRefusedNamingItsLine)
         EXPECT_EQ(ErrorOfFile(c.bytes), c.error) << c.bytes.toStdString();
 
     TTempWorkingFolder folder;
-    try {
-        (void)ReadPlanFile("missing.csv");
-        ADD_FAILURE() << "a missing file was read";
-    } catch (const EPlanError& error) {
-        EXPECT_EQ(error.Text(), "cannot read the plan missing.csv: no such file");
+    ASSERT_TRUE(folder.MakeFolder("plans"));
+    for (const auto& [path, error] : std::vector<std::pair<QString, QString>>{
+             {"missing.csv", "cannot read the plan missing.csv: no such file"},
+             {"plans", "cannot read the plan plans: not a file"}}) {
+        try {
+            (void)ReadPlanFile(path);
+            ADD_FAILURE() << "read: " << path.toStdString();
+        } catch (const EPlanError& thrown) {
+            EXPECT_EQ(thrown.Text(), error);
+        }
     }
 }
 
