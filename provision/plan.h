@@ -18,9 +18,12 @@ namespace r7730::provision {
 
 struct TPlanRow {
     int number = 0; // 1 for the first row under the column names
+    int line = 0;   // the file's line the row begins on (a quoted cell may hold line breaks)
     QString label;
-    QString mac; // "00:1A:2B:3C:4D:5E" (upper case), or empty
+    QString mac; // "00:1A:2B:3C:4D:5E" (upper case), or empty; as written when malformed
     std::map<TSection, TTexts> given; // the non-empty cells of each section, by key
+
+    bool operator==(const TPlanRow&) const = default;
 };
 
 struct TPlan {
