@@ -19,11 +19,6 @@ void Write(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-QString Now()
-{
-    return QDateTime::currentDateTime().toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc()).toString(Qt::ISODateWithMs);
-}
-
 QString UnitName(const provision::TAttempt& attempt)
 {
     return attempt.label.isEmpty() ? attempt.mac : QStringLiteral("%1 (%2)").arg(attempt.label, attempt.mac);
@@ -135,7 +130,7 @@ void TBatchProgress::Print(const QString& line)
 void TBatchProgress::Event(const QJsonObject& event)
 {
     QJsonObject stamped = event;
-    stamped.insert("time", Now());
+    stamped.insert("time", provision::InstantText(QDateTime::currentDateTime()));
     Write(stdout, QString::fromUtf8(QJsonDocument(stamped).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
 }
 

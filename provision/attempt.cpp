@@ -33,6 +33,13 @@ std::optional<TAttemptResult> ResultNamed(const QString& text)
     return std::nullopt;
 }
 
+QString InstantText(const QDateTime& time)
+{
+    if (!time.isValid())
+        return QString();
+    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
 QString PasswordRecord(const QString& password)
 {
     if (password.isEmpty())

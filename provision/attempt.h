@@ -56,6 +56,10 @@ struct TAttempt {
     QString error; // what failed, in plain words (FAIL, REFUSED, INTERRUPTED)
 };
 
+// A time as the record, the reports and the progress write it: ISO 8601 with milliseconds and
+// the zone's offset ("2025-03-14T09:30:15.123+09:00"); empty for an invalid time.
+QString InstantText(const QDateTime& time);
+
 // What is recorded of a password: "set, 8 characters", or "none" for an open network.
 QString PasswordRecord(const QString& password);
 

@@ -52,7 +52,7 @@ QJsonValue Instant(const QDateTime& time)
 {
     if (!time.isValid())
         return QJsonValue::Null;
-    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    return InstantText(time);
 }
 
 QJsonArray Fields(const std::vector<TFieldRecord>& fields)
