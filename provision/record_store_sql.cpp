@@ -46,7 +46,12 @@ TAttempt AttemptOf(const QSqlRecord& row)
     attempt.mac = row.value("mac").toString();
     attempt.firmwareBefore = row.value("firmware_before").toString();
     attempt.firmwareAfter = row.value("firmware_after").toString();
-    attempt.result = ResultNamed(row.value("result").toString()).value_or(TAttemptResult::Interrupted);
+    const std::optional<TAttemptResult> result = ResultNamed(row.value("result").toString());
+    if (!result)
+        throw EStoreError(QStringLiteral("The record store holds attempt %1 with a result this program does not know: %2")
+                              .arg(attempt.id)
+                              .arg(row.value("result").toString()));
+    attempt.result = *result;
     attempt.differs = TextsOfJson(row.value("differs").toString());
     attempt.error = row.value("error").toString();
     attempt.fields = FieldsOfJson(row.value("fields").toString());
