@@ -59,10 +59,13 @@ struct TPlanProgress {
 
 class TRecordStore {
 public:
-    // url: empty for `provision.sqlite` in workingFolder; a path (a SQLite file);
-    // "postgresql://[user@]host[:port]/dbname", host being a name or a socket folder
-    // ("postgresql://%2Ftmp%2Fpg/provision" or "postgresql:///provision?host=/tmp/pg").
-    // A SQLite path that exists and is not a regular file (or a link to one) is refused.
+    // url: empty for `provision.sqlite` in workingFolder; a path (a SQLite file; a relative one
+    // in workingFolder); "postgresql://[user@]host[:port]/dbname", host being a name or a socket
+    // folder ("postgresql://%2Ftmp%2Fpg/provision" or "postgresql:///provision?host=/tmp/pg");
+    // further "?name=value" parameters go to the PostgreSQL client (sslmode, connect_timeout).
+    // A SQLite path that exists and is not a regular file (or a link to one) is refused. Raises
+    // EStoreError when the store cannot be opened (naming it, never with a password) or was
+    // made by a newer program.
     static std::unique_ptr<TRecordStore> Open(const QString& url, const QString& workingFolder);
     virtual ~TRecordStore() = default;
 
@@ -75,22 +78,29 @@ public:
     virtual void RegisterPlan(const TPlan& plan) = 0;
     virtual TPlanProgress Progress(const QByteArray& planSha256) = 0;
 
-    // The lowest unclaimed row, claimed for attempt (its plan, label, MAC, station, process,
-    // operator, port and start are stored); nothing when no row is free.
+    // The lowest unclaimed row, claimed for attempt: the attempt is stored IN PROGRESS with its
+    // plan, station, process, operator, port and start (now when it has none), the row's label,
+    // and its MAC (the row's when the attempt has none); nothing when no row is free.
     virtual std::optional<TClaim> ClaimNext(const TAttempt& attempt) = 0;
-    // The row whose MAC is attempt.mac, when it is free; nothing else.
+    // The row whose MAC is attempt.mac (in any case), when it is free; nothing else, and nothing
+    // for an attempt without a MAC.
     virtual std::optional<TClaim> ClaimMac(const TAttempt& attempt) = 0;
-    // Whether this plan has a PASS for the MAC already.
+    // Whether this plan has a PASS for the MAC (in any case) already.
     virtual bool Passed(const QByteArray& planSha256, const QString& mac) = 0;
-    // Records an attempt that claimed no row (a MAC not in the plan: REFUSED); returns its id.
+    // Records an ended attempt that claimed no row (a MAC not in the plan: REFUSED; its end is
+    // now when it has none); returns its id. One IN PROGRESS raises.
     virtual qint64 RecordUnclaimed(const TAttempt& attempt) = 0;
-    // Closes an attempt opened by a claim, exactly once: every field of attempt is stored, and
-    // its row is used up (PASS) or given back. A second Finish of one attempt raises.
+    // Closes the attempt attempt.id opened by a claim, exactly once: its end (now when it has
+    // none), model, firmware before and after, fields, result, differing keys, steps and error
+    // are stored, while what the claim stored stays; its row is used up (PASS) or given back.
+    // Raises, writing nothing, for a result IN PROGRESS, an unknown attempt, and one that has
+    // ended already: finished before, or taken back as INTERRUPTED.
     virtual void Finish(const TAttempt& attempt) = 0;
 
     // Takes back the claims of this plan whose holder is gone: on `station`, a process for
-    // which alive(processId) is false; on any station, a claim older than timeoutSeconds.
-    // Their attempts end INTERRUPTED. Returns how many were taken back.
+    // which alive(processId) is false; on any station, a claim older than timeoutSeconds (none
+    // by age when timeoutSeconds <= 0). Their attempts end INTERRUPTED, with an error saying
+    // which of the two. Returns how many were taken back.
     virtual int ReclaimAbandoned(const QByteArray& planSha256, const QString& station,
                                  const std::function<bool(qint64 processId)>& alive, int timeoutSeconds) = 0;
 
