@@ -39,7 +39,7 @@ Bench::Bench(const Options& options, const DeviceState& single, FrameLog& log)
     if (options_.unitCount == 0)
         model_.emplace(single, quirksOf(1));
     else
-        plugIn(1);
+        plugIn(options_.firstUnit);
 }
 
 ModelQuirks Bench::quirksOf(int number) const
@@ -60,6 +60,7 @@ void Bench::plugIn(int number)
     const DeviceState factory = unitFactoryState(number, base_);
     model_.emplace(factory, quirksOf(number), factory);
     silent_ = false;
+    rebooted_ = false;
     log_.note("unit " + std::to_string(number) + " (MAC " + macText(factory.mac) + ") plugged in");
 }
 
@@ -77,8 +78,15 @@ std::string Bench::silence() const
     return {};
 }
 
+void Bench::answered(TimePoint now)
+{
+    if (options_.unitCount > 0 && !rebooted_ && !takeAwayAt_)
+        takeAwayAt_ = now + std::chrono::milliseconds(options_.takeAwayMs);
+}
+
 void Bench::rebootStarted()
 {
+    rebooted_ = true;
     takeAwayAt_.reset();
 }
 
@@ -106,7 +114,7 @@ bool Bench::advance(TimePoint now)
     takeAwayAt_.reset();
     model_.reset();
     silent_ = false;
-    if (number_ < options_.unitCount) {
+    if (number_ < options_.firstUnit + options_.unitCount - 1) {
         nextUnitAt_ = now + std::chrono::milliseconds(options_.nextUnitMs);
         log_.note("unit " + std::to_string(number_) + " taken away");
     } else {

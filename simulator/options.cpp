@@ -28,22 +28,28 @@ std::string benchMismatch(const Options& o, const std::vector<std::string>& give
 {
     auto wasGiven = [&given](const char* name) { return std::find(given.begin(), given.end(), name) != given.end(); };
     if (o.unitCount == 0) {
-        for (const char* name : {"--no-return", "--take-away-ms", "--next-unit-ms"})
+        for (const char* name : {"--no-return", "--take-away-ms", "--next-unit-ms", "--first-unit"})
             if (wasGiven(name))
                 return std::string(name) + " only applies with --units";
     } else if (!o.stateFile.empty()) {
         return "--state-file cannot go with --units: every unit starts from its own factory settings";
     }
     const int units = std::max(o.unitCount, 1);
-    auto beyond = [units](const char* name, int unit) {
+    const int last = o.firstUnit + units - 1;
+    if (last > kMostUnits)
+        return "--first-unit " + std::to_string(o.firstUnit) + " with --units " + std::to_string(units) +
+               " goes beyond unit " + std::to_string(kMostUnits);
+    auto beyond = [&](const char* name, int unit) {
         return std::string(name) + " names unit " + std::to_string(unit) + ", but the bench has " +
-               std::to_string(units) + (units == 1 ? " unit" : " units") + " (--units)";
+               (units == 1 ? "unit " + std::to_string(o.firstUnit)
+                           : "units " + std::to_string(o.firstUnit) + " to " + std::to_string(last)) +
+               " (--first-unit, --units)";
     };
     for (const StoreWrong& wrong : o.storeWrong)
-        if (wrong.unit > units)
+        if (wrong.unit != 0 && (wrong.unit < o.firstUnit || wrong.unit > last))
             return beyond("--store-wrong", wrong.unit);
     for (int unit : o.noReturnUnits)
-        if (unit > units)
+        if (unit < o.firstUnit || unit > last)
             return beyond("--no-return", unit);
     return {};
 }
@@ -78,8 +84,12 @@ and answers the setup program's commands until interrupted (Ctrl+C).
                        192.168.2.1, and so on. Unit 1 is plugged in at start. Once a unit has
                        come back from a reboot (after a save, factory reset or reboot command), it
                        is taken away when --take-away-ms MS (default 1500) pass without another
-                       such command; the bench then stays empty for --next-unit-ms MS (default
-                       1000) before the next unit comes, and stays empty after the last
+                       such command, and a unit that answers but is never rebooted (refused or
+                       skipped by the program) --take-away-ms after its first answer; the bench
+                       then stays empty for --next-unit-ms MS (default 1000) before the next unit
+                       comes, and stays empty after the last
+  --first-unit K       with --units: the bench's units are K, K+1, ... (default 1), so several
+                       benches have units of their own MACs and addresses
   --no-return UNIT     with --units: that unit never comes back from its first reboot; it is
                        taken away all the same, --take-away-ms after its reboot would have ended
                        (repeatable)
@@ -172,6 +182,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
              return {};
          }},
         {"--units", integerIn(1, kMostUnits, o.unitCount)},
+        {"--first-unit", integerIn(1, kMostUnits, o.firstUnit)},
         {"--take-away-ms", integerIn(0, 600000, o.takeAwayMs)},
         {"--next-unit-ms", integerIn(0, 600000, o.nextUnitMs)},
         {"--no-return", [&](const std::string& v) -> std::string {

@@ -38,6 +38,7 @@ struct Options {
     std::optional<std::uint8_t> modelCode;      // overrides the state's model code
     std::vector<StoreWrong> storeWrong;         // settings that saves store wrong
     int unitCount = 0;                          // units plugged in one after another; 0: one unit, never taken away
+    int firstUnit = 1;                          // the number of the first of them (its MAC and IP follow from it)
     int takeAwayMs = 1500;                      // a commissioned unit stays this long after its last reboot
     int nextUnitMs = 1000;                      // the bench stays empty this long between units
     std::vector<int> noReturnUnits;             // units that never come back from their first reboot

@@ -224,6 +224,7 @@ struct Session::Impl {
             return;
         }
         CommandOutcome outcome = model->handle(frame);
+        bench.answered(now);
         for (const std::string& note : outcome.notes)
             log.note(note);
         if (outcome.stateChanged && !options.stateFile.empty()) {

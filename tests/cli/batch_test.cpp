@@ -92,7 +92,7 @@ QString Field(const QJsonObject& attempt, const QString& key, const char* which)
 TEST_F(Batch, FiveUnitsOnTwoPortsAllPassHoldThePlanAndKeepThePasswordOutOfEveryFile)
 {
     const QString plan = Plan(kFiveUnitPlan);
-    const QStringList ports = {Bench({"--units", "3"}), Bench({"--units", "2"})};
+    const QStringList ports = {Bench({"--units", "3"}), Bench({"--units", "2", "--first-unit", "4"})};
     const TRun run = Run(QStringList{"batch", plan, "--operator", "kim", "--json"} + Ports(ports));
     ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
     EXPECT_EQ(run.out.count("\"result\":\"PASS\""), 5) << run.out.toStdString();
@@ -228,10 +228,12 @@ TEST_F(Batch, AKilledRunIsResumedWithNoAttemptLostOrDoubled)
 TEST_F(Batch, TwoProcessesSharingOnePostgresStoreClaimEveryRowOnce)
 {
     r7730::testing::TPostgresCluster& postgres = r7730::testing::TPostgresCluster::Shared();
-    const QStringList store = {"--store", postgres.FreshDatabaseUrl()};
+    const QString database = postgres.CreateDatabase();
+    ASSERT_FALSE(database.isEmpty()) << postgres.Error().toStdString();
+    const QStringList store = {"--store", postgres.Url(database)};
     const QString plan = Plan("label,ip\nF-01,10.6.0.1\nF-02,10.6.0.2\nF-03,10.6.0.3\nF-04,10.6.0.4\n");
     std::vector<std::unique_ptr<QProcess>> stations;
-    for (const QString& port : {Bench({"--units", "4"}), Bench({"--units", "4"})}) {
+    for (const QString& port : {Bench({"--units", "4"}), Bench({"--units", "4", "--first-unit", "5"})}) {
         stations.push_back(std::make_unique<QProcess>());
         stations.back()->setWorkingDirectory(folder.path());
         stations.back()->start(QStringLiteral(R7730CTL_BINARY), QStringList{"--timeout", "500", "batch", plan, "-p", port} + store);

@@ -83,11 +83,15 @@ TEST(SimulatorOptions, WrongArgumentsGetAMessageNamingThem)
         {{"--units", "1001"}, "--units expects a whole number from 1 to 1000, not \"1001\""},
         {{"--store-wrong", "0:ip"}, "--store-wrong expects a unit number from 1 to 1000 before the colon, like 2:ip, not \"0:ip\""},
         {{"--store-wrong", "2:colour"}, "--store-wrong expects a setting such as mask, listen_port or serial, not \"2:colour\""},
-        {{"--units", "3", "--store-wrong", "4:ip"}, "--store-wrong names unit 4, but the bench has 3 units (--units)"},
-        {{"--store-wrong", "2:ip"}, "--store-wrong names unit 2, but the bench has 1 unit (--units)"},
+        {{"--units", "3", "--store-wrong", "4:ip"}, "--store-wrong names unit 4, but the bench has units 1 to 3 (--first-unit, --units)"},
+        {{"--store-wrong", "2:ip"}, "--store-wrong names unit 2, but the bench has unit 1 (--first-unit, --units)"},
         {{"--no-return", "1"}, "--no-return only applies with --units"},
         {{"--take-away-ms", "100"}, "--take-away-ms only applies with --units"},
-        {{"--units", "2", "--no-return", "5"}, "--no-return names unit 5, but the bench has 2 units (--units)"},
+        {{"--units", "2", "--no-return", "5"}, "--no-return names unit 5, but the bench has units 1 to 2 (--first-unit, --units)"},
+        {{"--units", "2", "--first-unit", "4", "--no-return", "3"},
+         "--no-return names unit 3, but the bench has units 4 to 5 (--first-unit, --units)"},
+        {{"--units", "5", "--first-unit", "999"}, "--first-unit 999 with --units 5 goes beyond unit 1000"},
+        {{"--first-unit", "2"}, "--first-unit only applies with --units"},
         {{"--state-file", "state.txt", "--units", "2"}, "--state-file cannot go with --units: every unit starts from its own factory settings"},
     };
     for (const auto& [arguments, message] : cases)
