@@ -1,6 +1,9 @@
 // A record store's Qt SQL connection (see record_store_connection.h).
 #include "provision/record_store_connection.h"
 
+#include <QDeadlineTimer>
+#include <QThread>
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <atomic>
@@ -66,11 +69,27 @@ void TStoreConnection::OpenSqlite()
         throw EStoreError(QStringLiteral("Cannot open the record store %1: %2").arg(location_.shown, database.lastError().text()));
     Execute(QStringLiteral("PRAGMA foreign_keys = ON"));
     // WAL lets the other processes read while one writes; the mode stays with the file.
-    if (Row(QStringLiteral("PRAGMA journal_mode"))->value(0).toString() != QLatin1String("wal")
-        && Row(QStringLiteral("PRAGMA journal_mode = WAL"))->value(0).toString() != QLatin1String("wal"))
+    if (!SwitchToWal())
         throw EStoreError(QStringLiteral("The record store %1 cannot use a write-ahead log (WAL), which several "
                                          "processes need: is it on a network share?")
                               .arg(location_.shown));
+}
+
+bool TStoreConnection::SwitchToWal()
+{
+    // The switch needs the file alone for a moment, which the busy timeout does not wait for:
+    // several processes making a new store at once may find it busy, so it is tried again.
+    const QDeadlineTimer deadline(kSqliteBusyMilliseconds);
+    while (true) {
+        try {
+            return Row(QStringLiteral("PRAGMA journal_mode"))->value(0).toString() == QLatin1String("wal")
+                   || Row(QStringLiteral("PRAGMA journal_mode = WAL"))->value(0).toString() == QLatin1String("wal");
+        } catch (const EStoreError&) {
+            if (deadline.hasExpired())
+                throw;
+            QThread::msleep(20);
+        }
+    }
 }
 
 void TStoreConnection::OpenPostgres()

@@ -55,6 +55,8 @@ private:
     void Run(const QString& sql, const QVariantList& values, TRead&& read);
     void OpenSqlite();
     void OpenPostgres();
+    // Puts a SQLite file in WAL mode; false when the file system cannot hold one.
+    bool SwitchToWal();
 
     TStoreLocation location_;
     TRegistration registration_;
