@@ -71,7 +71,14 @@ public:
 private:
     enum class TPortState { Open, Absent, Failed };
 
-    void State(const QString& state) { run_.events_.StateChanged(port_.name, state); }
+    // Told only when it changes: a station polling an empty bench says so once.
+    void State(const QString& state)
+    {
+        if (state == state_)
+            return;
+        state_ = state;
+        run_.events_.StateChanged(port_.name, state);
+    }
     void Tell(const QString& text) { run_.events_.Told(port_.name, text); }
     void LogLine(const QString& line) override
     {
@@ -94,6 +101,7 @@ private:
     TBatchPort port_;
     std::unique_ptr<TRecordStore> store_;
     bool unitThere_ = false;
+    QString state_;
     TDeviceSession session_;
     TPortLine stationLine_;
     QObject context_; // lives in the station's thread: interruptions are delivered there
@@ -152,8 +160,11 @@ TBatchRun::TStation::TPortState TBatchRun::TStation::EnsureOpen()
     const std::optional<TOpenFailure> failure = session_.Open();
     if (!failure)
         return TPortState::Open;
-    if (failure->reason == TOpenFailureReason::NoSuchPort)
+    if (failure->reason == TOpenFailureReason::NoSuchPort) {
+        // An adapter not plugged in yet, or a name mistyped: either way the operator should see it.
+        State(QStringLiteral("waiting for the port %1 to appear").arg(QString::fromStdString(failure->devicePath)));
         return TPortState::Absent;
+    }
     run_.events_.StationFailed(port_.name, QStringLiteral("cannot open the port %1: %2")
                                                .arg(port_.name, QString::fromStdString(failure->message)));
     const std::lock_guard lock(run_.mutex_);
@@ -175,18 +186,20 @@ std::optional<TStatusReply> TBatchRun::TStation::Look()
 std::optional<TStatusReply> TBatchRun::TStation::WaitForUnit()
 {
     unitThere_ = false;
-    State(QStringLiteral("waiting for a unit"));
-    while (!run_.ShouldStop()) {
+    // Other stations may use the plan up meanwhile: then nobody waits for a unit any longer.
+    while (!run_.ShouldStop() && !PlanDone()) {
         QElapsedTimer clock;
         clock.start();
         const TPortState state = EnsureOpen();
         if (state == TPortState::Failed)
             return std::nullopt;
-        if (state == TPortState::Open)
+        if (state == TPortState::Open) {
+            State(QStringLiteral("waiting for a unit"));
             if (std::optional<TStatusReply> status = Look()) {
                 unitThere_ = true;
                 return status;
             }
+        }
         if (!session_.Pause(std::max<int>(0, run_.settings_.pollMs - static_cast<int>(clock.elapsed()))))
             return std::nullopt;
     }
@@ -362,7 +375,7 @@ QString RecordedPortName(const QString& name, const QString& byIdFolder)
         if (QFileInfo(link).canonicalFilePath() == device)
             return link;
     }
-    return name;
+    return QFileInfo(name).absoluteFilePath();
 }
 
 } // namespace r7730::provision

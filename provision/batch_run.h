@@ -118,7 +118,7 @@ private:
 };
 
 // The name a port is recorded by: the /dev/serial/by-id link that leads to the same device
-// file, or the name as given when none does.
+// file, or else its absolute path; a name that leads to no file stays as given.
 QString RecordedPortName(const QString& name, const QString& byIdFolder = QStringLiteral("/dev/serial/by-id"));
 
 } // namespace r7730::provision
