@@ -12,6 +12,7 @@ PACKAGES=(
   libx11-dev libxdamage-dev
   fonts-nanum
   libqt6sql6-sqlite libqt6sql6-psql postgresql sqlite3
+  libcpp-httplib-dev
   python3 iputils-ping xdg-utils
   imagemagick
   help2man desktop-file-utils librsvg2-bin dpkg-dev
