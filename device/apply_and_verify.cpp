@@ -42,6 +42,7 @@ TApplyResult ApplyAndVerify(TDeviceSession& session, const TSettingsValue& value
     if (!status)
         return result;
     result.answeredAgain = true;
+    result.macAfter = status->macAddress;
     result.backAfterMs = clock.elapsed();
 
     if (result.section == TSection::AccessPoint) {

@@ -14,6 +14,7 @@
 // tells it in its own words.
 #include <QStringList>
 #include <QtGlobal>
+#include <string>
 
 #include "device/settings_texts.h"
 
@@ -28,6 +29,7 @@ struct TApplyResult {
     QStringList differs;    // keys read back other than sent, or not reported at all
     QStringList unverified; // keys that cannot be read back (a byte 254): never compared
     bool answeredAgain = false;    // the device answered a status read after the save
+    std::u16string macAfter;       // the MAC of that answer: another unit's when the unit was swapped
     bool movedLine = false;        // serial line: the port moved to the new line to reach the device
     bool readBackAnswered = false; // the section was read back (false: no answer to the read in time)
     // How long each step took, in milliseconds: writing the save; from the start of the save

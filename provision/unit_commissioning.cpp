@@ -66,7 +66,10 @@ TSectionOutcome ApplySection(TDeviceSession& session, TSection section, const TT
     }
     state(QStringLiteral("writing %1").arg(name));
     const TApplyResult result = ApplyAndVerify(session, *checked.value);
-    RecordFields(attempt, section, result.sent, result.readBack, result.differs, result.unverified);
+    // What another unit holds is no read-back of this one.
+    const bool swapped = result.answeredAgain && QString::fromStdU16String(result.macAfter) != attempt.mac;
+    RecordFields(attempt, section, result.sent, swapped ? TTexts() : result.readBack,
+                 swapped ? QStringList() : result.differs, result.unverified);
     attempt.steps.push_back({name, static_cast<double>(clock.elapsed()) / 1000.0});
     if (session.Interrupted())
         return TSectionOutcome::Failed;
@@ -74,6 +77,12 @@ TSectionOutcome ApplySection(TDeviceSession& session, TSection section, const TT
         Fail(attempt, QStringLiteral("%1: the unit did not answer again within %2 s after the save")
                           .arg(name)
                           .arg(session.RebootWaitMs() / 1000.0));
+        return TSectionOutcome::Failed;
+    }
+    if (swapped) {
+        Fail(attempt, QStringLiteral("%1: another unit (MAC %2) answered after the save: this unit was taken away "
+                                     "before it was verified")
+                          .arg(name, QString::fromStdU16String(result.macAfter)));
         return TSectionOutcome::Failed;
     }
     if (!result.readBackAnswered) {
@@ -111,7 +120,8 @@ void CommissionUnit(TDeviceSession& session, const TPlanRow& row, const TStatusR
     }
     if (saved) {
         state(QStringLiteral("verifying"));
-        if (const std::optional<TStatusReply> after = session.ReadStatus())
+        if (const std::optional<TStatusReply> after = session.ReadStatus();
+            after && QString::fromStdU16String(after->macAddress) == attempt.mac)
             attempt.firmwareAfter = QString::fromStdU16String(after->version);
     }
     attempt.result = TAttemptResult::Pass;

@@ -10,31 +10,14 @@ bash scripts/build.sh
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 
 # One throwaway PostgreSQL server for every test program of the run (the record store's tests
-# make a database of their own in it): Unix socket only, run by nobody when we are root, stopped
-# and removed however the run ends.
-pg_scratch=""
-stop_test_postgres() {
-  [[ -n "$pg_scratch" ]] || return 0
-  "${pg_as[@]}" "$pg_bin/pg_ctl" -D "$pg_scratch/data" -m fast -w stop >/dev/null 2>&1 || true
-  rm -rf "$pg_scratch"
-}
-trap stop_test_postgres EXIT
-pg_bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
-pg_as=()
-if [[ -x "$pg_bin/initdb" ]]; then
-  pg_scratch=$(mktemp -d /tmp/r7730-pg-XXXXXX)
-  mkdir "$pg_scratch/socket"
-  if [[ $(id -u) == 0 ]]; then
-    chown -R nobody:nogroup "$pg_scratch"
-    pg_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
-  fi
-  (cd "$pg_scratch" && "${pg_as[@]}" "$pg_bin/initdb" -D "$pg_scratch/data" -U r7730 -A trust -E UTF8 --locale=C \
-    --no-sync --no-instructions >"$pg_scratch/initdb.log")
-  (cd "$pg_scratch" && "${pg_as[@]}" "$pg_bin/pg_ctl" -D "$pg_scratch/data" -l "$pg_scratch/server.log" -w \
-    -o "-k $pg_scratch/socket -c listen_addresses='' -c fsync=off -c synchronous_commit=off" start >/dev/null)
-  export R7730_TEST_PGHOST="$pg_scratch/socket" R7730_TEST_PGUSER=r7730
+# make a database of their own in it), stopped and removed however the run ends.
+pg_folder=""
+root=$(pwd)
+trap '[[ -z "$pg_folder" ]] || bash "$root/scripts/throwaway-postgres.sh" stop "$pg_folder"' EXIT
+if pg_folder=$(bash scripts/throwaway-postgres.sh start); then
+  export R7730_TEST_PGHOST="$pg_folder/socket" R7730_TEST_PGUSER=r7730
 else
-  echo "== no PostgreSQL server under /usr/lib/postgresql: the record store's PostgreSQL tests will fail"
+  echo "== no PostgreSQL server: the record store's PostgreSQL tests start their own or fail"
 fi
 
 (cd build && ctest --output-on-failure --timeout 300 "$@")

@@ -81,7 +81,8 @@ std::string Bench::silence() const
 void Bench::answered(TimePoint now)
 {
     if (options_.unitCount > 0 && !rebooted_ && !takeAwayAt_)
-        takeAwayAt_ = now + std::chrono::milliseconds(options_.takeAwayMs);
+        takeAwayAt_ = now + std::chrono::milliseconds(options_.untouchedUnitMs >= 0 ? options_.untouchedUnitMs
+                                                                                     : options_.takeAwayMs);
 }
 
 void Bench::rebootStarted()

@@ -28,7 +28,7 @@ std::string benchMismatch(const Options& o, const std::vector<std::string>& give
 {
     auto wasGiven = [&given](const char* name) { return std::find(given.begin(), given.end(), name) != given.end(); };
     if (o.unitCount == 0) {
-        for (const char* name : {"--no-return", "--take-away-ms", "--next-unit-ms", "--first-unit"})
+        for (const char* name : {"--no-return", "--take-away-ms", "--next-unit-ms", "--first-unit", "--untouched-unit-ms"})
             if (wasGiven(name))
                 return std::string(name) + " only applies with --units";
     } else if (!o.stateFile.empty()) {
@@ -85,7 +85,8 @@ and answers the setup program's commands until interrupted (Ctrl+C).
                        come back from a reboot (after a save, factory reset or reboot command), it
                        is taken away when --take-away-ms MS (default 1500) pass without another
                        such command, and a unit that answers but is never rebooted (refused or
-                       skipped by the program) --take-away-ms after its first answer; the bench
+                       skipped by the program) --untouched-unit-ms MS (default: --take-away-ms)
+                       after its first answer; the bench
                        then stays empty for --next-unit-ms MS (default 1000) before the next unit
                        comes, and stays empty after the last
   --first-unit K       with --units: the bench's units are K, K+1, ... (default 1), so several
@@ -185,6 +186,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
         {"--first-unit", integerIn(1, kMostUnits, o.firstUnit)},
         {"--take-away-ms", integerIn(0, 600000, o.takeAwayMs)},
         {"--next-unit-ms", integerIn(0, 600000, o.nextUnitMs)},
+        {"--untouched-unit-ms", integerIn(0, 600000, o.untouchedUnitMs)},
         {"--no-return", [&](const std::string& v) -> std::string {
              int unit = 0;
              std::string error = integerIn(1, kMostUnits, unit)(v);

@@ -40,6 +40,7 @@ struct Options {
     int unitCount = 0;                          // units plugged in one after another; 0: one unit, never taken away
     int firstUnit = 1;                          // the number of the first of them (its MAC and IP follow from it)
     int takeAwayMs = 1500;                      // a commissioned unit stays this long after its last reboot
+    int untouchedUnitMs = -1;                   // a unit answered but never rebooted stays this long; -1: takeAwayMs
     int nextUnitMs = 1000;                      // the bench stays empty this long between units
     std::vector<int> noReturnUnits;             // units that never come back from their first reboot
     int rebootMs = 3000;                        // silence after a save, factory reset or reboot

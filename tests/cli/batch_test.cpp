@@ -40,10 +40,11 @@ protected:
         file.write(csv);
         return file.fileName();
     }
-    // A bench of units one after another on one port, each taken away soon after its last save.
+    // A bench of units one after another on one port, each taken away soon after its last save
+    // (options given override these).
     QString Bench(std::vector<std::string> options, const std::string& takeAwayMs = "400")
     {
-        options.insert(options.end(), {"--quiet", "--take-away-ms", takeAwayMs, "--next-unit-ms", "300"});
+        options.insert(options.begin(), {"--quiet", "--take-away-ms", takeAwayMs, "--next-unit-ms", "300"});
         benches.push_back(std::make_unique<SimulatorProcess>(options));
         return QString::fromStdString(benches.back()->linkPath());
     }
@@ -160,6 +161,21 @@ TEST_F(Batch, AUnitStoringAWrongValueFailsByNameAndTheNextUnitTakesItsRow)
     EXPECT_EQ(seen, (QStringList{"FAIL B-01", "PASS B-01", "PASS B-02"}));
     EXPECT_EQ(records[0]["differs"].toArray(), QJsonArray{"ip"});
     EXPECT_EQ(Field(records[0].toObject(), "ip", "read_back"), "10.2.0.0");
+}
+
+TEST_F(Batch, AUnitSwappedBeforeItsReadBackFailsAndTheOtherUnitsValuesAreNeverTakenForIts)
+{
+    const QString plan = Plan("label,ip\nG-01,10.7.0.1\nG-02,10.7.0.2\n");
+    // Each unit is taken away the moment it comes back from its reboot, and the next is there.
+    const QString port = Bench({"--units", "2", "--next-unit-ms", "0", "--untouched-unit-ms", "5000"}, "0");
+    const TRun run = Run({"batch", plan, "-p", port, "--stop-on-fail"});
+    EXPECT_EQ(run.exitCode, 3) << run.out.toStdString() << run.err.toStdString();
+    const QJsonArray records = Records();
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records[0]["mac"], "00:1A:2B:3C:4D:01");
+    EXPECT_EQ(records[0]["error"], "wan: another unit (MAC 00:1A:2B:3C:4D:02) answered after the save: this unit was "
+                                   "taken away before it was verified");
+    EXPECT_EQ(Field(records[0].toObject(), "ip", "read_back"), "");
 }
 
 TEST_F(Batch, MatchingByMacRefusesAUnitThePlanDoesNotName)
