@@ -241,6 +241,26 @@ TEST_F(Batch, AKilledRunIsResumedWithNoAttemptLostOrDoubled)
     EXPECT_EQ(passedRows, (std::multiset<int>{1, 2}));
 }
 
+TEST_F(Batch, CtrlCRecordsTheUnitInProgressAsInterruptedBeforeTheRunEnds)
+{
+    const QString plan = Plan("label,ip\nH-01,10.8.0.1\n");
+    const QString port = Bench({"--units", "1", "--reboot-ms", "3000"}, "3000");
+    QProcess run;
+    run.setWorkingDirectory(folder.path());
+    run.start(QStringLiteral(R7730CTL_BINARY), {"--timeout", "500", "batch", plan, "-p", port, "--json"});
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        run.waitForReadyRead(100);
+        return run.peek(1 << 20).contains("waiting for the unit to restart");
+    }, 20000));
+    ::kill(static_cast<pid_t>(run.processId()), SIGINT);
+    ASSERT_TRUE(run.waitForFinished(10000));
+    EXPECT_EQ(run.exitCode(), 130);
+    const QJsonArray records = Records();
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records[0]["result"], "INTERRUPTED");
+    EXPECT_EQ(records[0]["error"], "interrupted while the wan settings were applied");
+}
+
 TEST_F(Batch, TwoProcessesSharingOnePostgresStoreClaimEveryRowOnce)
 {
     r7730::testing::TPostgresCluster& postgres = r7730::testing::TPostgresCluster::Shared();
