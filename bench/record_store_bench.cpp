@@ -34,8 +34,13 @@ TPlan Plan(int rows)
     plan.sha256 = kPlan;
     plan.encoding = QStringLiteral("UTF-8");
     plan.columns = {QStringLiteral("label"), QStringLiteral("ip")};
-    for (int number = 1; number <= rows; ++number)
-        plan.rows.push_back({number, QStringLiteral("unit-%1").arg(number), QString(), {}});
+    for (int number = 1; number <= rows; ++number) {
+        TPlanRow row;
+        row.number = number;
+        row.line = number + 1;
+        row.label = QStringLiteral("unit-%1").arg(number);
+        plan.rows.push_back(row);
+    }
     return plan;
 }
 

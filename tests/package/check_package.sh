@@ -26,11 +26,11 @@ bin=$root/usr/bin
 echo "== control fields"
 field() { dpkg-deb -f "$deb" "$1"; }
 depends=$(field Depends)
-# dpkg-shlibdeps names the libraries linked; the font is named by hand.
-for needed in libc6 libstdc++6 libqt6core6 libqt6widgets6 fonts-nanum; do
+# dpkg-shlibdeps names the libraries linked; the font and the SQLite driver (a plugin) by hand.
+for needed in libc6 libstdc++6 libqt6core6 libqt6widgets6 fonts-nanum libqt6sql6-sqlite; do
   [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
-for recommended in python3 xterm iputils-ping xdg-utils; do
+for recommended in python3 xterm iputils-ping xdg-utils libqt6sql6-psql; do
   [[ "$(field Recommends)" == *"$recommended"* ]] || fail "Recommends lacks $recommended"
 done
 [[ "$(field Package)" == r7730-setup ]] || fail "package name: $(field Package)"
@@ -85,6 +85,7 @@ complete_words() { # the words offered for the command line "$@" (the last word 
 [[ "$(complete_words r7730ctl -p /dev/x set "")" == "wan tcp serial ap" ]] || fail "completion after set"
 [[ "$(complete_words r7730ctl set serial --parity "")" == "none odd even" ]] || fail "completion of --parity"
 [[ "$(complete_words r7730ctl set wan --g)" == --gateway ]] || fail "completion of a set option"
+[[ "$(complete_words r7730ctl batch plan.csv --match "")" == "next mac" ]] || fail "completion of --match"
 
 echo "== the launcher's working folder"
 export QT_QPA_PLATFORM=offscreen
@@ -141,6 +142,16 @@ simulator_pid=$!
 for _ in $(seq 50); do [[ -L $scratch/device ]] && break; sleep 0.1; done
 status=$("$bin/r7730ctl" -p "$scratch/device" status 2>&1) || fail "r7730ctl status: $status"
 [[ $status == *R7730LX* ]] || fail "r7730ctl status printed: $status"
+kill "$simulator_pid" 2>/dev/null && wait "$simulator_pid" 2>/dev/null
+
+echo "== r7730ctl batch on an installed simulator's bench, with the installed SQLite driver"
+"$bin/r7730-simulator" --no-terminal --quiet --link "$scratch/bench" --units 1 --reboot-ms 300 >"$scratch/bench.log" 2>&1 &
+simulator_pid=$!
+for _ in $(seq 50); do [[ -L $scratch/bench ]] && break; sleep 0.1; done
+mkdir "$scratch/line"
+printf 'label,ip\nP-01,10.0.0.21\n' >"$scratch/line/plan.csv"
+batch=$(cd "$scratch/line" && "$bin/r7730ctl" --timeout 500 batch plan.csv -p "$scratch/bench" 2>&1) || fail "r7730ctl batch: $batch"
+[[ $batch == *"PASS P-01"* ]] || fail "r7730ctl batch printed: $batch"
 
 if ((failures)); then
   echo "$failures check(s) failed" >&2
