@@ -6,16 +6,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "cli/batch_progress.h"
 #include "cli/commands.h"
 #include "cli/device_session.h"
 #include "cli/failure.h"
+#include "cli/interrupt_run.h"
 #include "cli/unit_report.h"
 #include "provision/attempts_csv.h"
 #include "provision/commissioning_report.h"
@@ -66,47 +64,6 @@ int PlanSummary(const TInvocation& invocation, const TPlan& plan, TOutput& outpu
                                    {"rows", rows}});
     return kExitDone;
 }
-
-// Ctrl+C or SIGTERM interrupts the run: the handler writes a byte to a pipe, the event loop of
-// the main thread reads it.
-class TInterruptRun {
-public:
-    explicit TInterruptRun(TBatchRun& run)
-    {
-        if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        writeEnd_ = pipe_[1];
-        struct sigaction action {};
-        action.sa_handler = [](int) {
-            const char byte = 1;
-            [[maybe_unused]] const ssize_t written = ::write(writeEnd_, &byte, 1);
-        };
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, &previousInt_);
-        ::sigaction(SIGTERM, &action, &previousTerm_);
-        notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [&run] { run.Interrupt(); });
-    }
-    ~TInterruptRun()
-    {
-        if (!notifier_)
-            return;
-        ::sigaction(SIGINT, &previousInt_, nullptr);
-        ::sigaction(SIGTERM, &previousTerm_, nullptr);
-        notifier_.reset();
-        ::close(pipe_[0]);
-        ::close(pipe_[1]);
-        writeEnd_ = -1;
-    }
-    TInterruptRun(const TInterruptRun&) = delete;
-    TInterruptRun& operator=(const TInterruptRun&) = delete;
-
-private:
-    static inline int writeEnd_ = -1;
-    int pipe_[2] = {-1, -1};
-    struct sigaction previousInt_ {}, previousTerm_ {};
-    std::unique_ptr<QSocketNotifier> notifier_;
-};
 
 int ExitCode(const TBatchTotals& totals)
 {
@@ -174,7 +131,7 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
     TBatchRun run(std::move(settings), std::move(ports), progress, ReportWriter(reportFolder, options.pdf));
     TBatchTotals totals;
     {
-        const TInterruptRun interruptible(run);
+        const TInterruptRun interruptible([&run] { run.Interrupt(); });
         try {
             totals = run.Run();
         } catch (const EStoreError& error) {

@@ -20,6 +20,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr int kSendBuffer = 64 * 1024;
+
 // Whether address:port can be bound now: 0, or the errno of the failed bind.
 int ProbeBind(const std::string& address, int port)
 {
@@ -64,6 +66,13 @@ TOneFileServer::TOneFileServer(QByteArray bytes, std::string path)
     server_->set_read_timeout(10);
     server_->set_write_timeout(30);
     server_->set_payload_max_length(0);
+    server_->set_socket_options([](int socket) {
+        // Connections take the listener's send buffer: a small one keeps the bytes counted as
+        // sent close to what the device received, should it go away mid-download.
+        const int yes = 1;
+        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &kSendBuffer, sizeof kSendBuffer);
+    });
     server_->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
         Handle(request, response);
         return httplib::Server::HandlerResponse::Handled;

@@ -8,7 +8,9 @@
 // wait their turn) and closes a request whose headers are over 8 KiB. Its threads touch nothing
 // but the server's own tallies under its lock: each request's end becomes an event that the
 // front end takes with TakeEvents, and the bytes sent so far are a counter it may read at any
-// time. Requests count only once the server is armed, so the self-test before the download
+// time. A byte counts as sent once written to the connection; the connection's send buffer is
+// kept small, so a device that goes away is told aborted at close to what it really received.
+// Requests count only once the server is armed, so the self-test before the download
 // frame is not taken for the device. SIGPIPE is blocked in the server's threads: a device that
 // goes away mid-download is a failed write, not the end of the program.
 #include <QByteArray>
