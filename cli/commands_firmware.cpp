@@ -269,7 +269,7 @@ int FirmwareCommand(const TInvocation& invocation, TOutput& output)
                                                  .arg(lastResult.isEmpty() ? QString() : QStringLiteral(", the last %1").arg(lastResult));
         if (session->Interrupted())
             fail(QStringLiteral("interrupted: %1").arg(seen));
-        fail(QStringLiteral("the device did not download the firmware within %1 s: %2").arg(options.waitSeconds).arg(seen));
+        fail(QStringLiteral("the firmware was not downloaded whole within %1 s: %2").arg(options.waitSeconds).arg(seen));
     }
     output.Line(QStringLiteral("served:   the whole file went out (%1 bytes in %2 %3); waiting for the device to come back "
                                "from its reboot")
