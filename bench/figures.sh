@@ -13,7 +13,8 @@ bash scripts/install-deps.sh
 build=${R7730_BUILD_DIR:-build-figures}
 seconds=${R7730_FIGURES_SECONDS:-30}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DR7730_BUILD_TESTS=ON -DR7730_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --target serial_bench record_store_bench window_figures bare_window first_paint R7730Setup Simulator r7730ctl >/dev/null
+cmake --build "$build" --target serial_bench record_store_bench window_figures bare_window first_paint R7730Setup Simulator \
+  r7730ctl firmware_serve_bench >/dev/null
 bin="$root/$build"
 
 scratch=$(mktemp -d)
@@ -47,6 +48,8 @@ echo "Serial port on a pty (serial_bench):"
 echo
 "$bin/bench/record_store_bench" 1000
 bash bench/provision/batch_figures.sh "$bin" 20
+echo
+"$bin/bench/firmware/firmware_serve_bench" 9
 echo
 QT_QPA_PLATFORM=offscreen "$bin/bench/figures/window_figures" --only roundtrip --rounds 200
 "$bin/bench/figures/window_figures" --only roundtrip --rounds 200

@@ -9,7 +9,8 @@ namespace r7730::cli {
 namespace {
 
 const QStringList kCommands = {"ports",  "status",        "wifi",   "scan",    "signal", "set",
-                               "reboot", "factory-reset", "backup", "restore", "batch",  "records"};
+                               "reboot", "factory-reset", "backup", "restore", "batch",  "records",
+                               "firmware"};
 
 QList<QCommandLineOption> GlobalOptions()
 {
@@ -81,6 +82,17 @@ void TakeBatchOptions(const QCommandLineParser& parser, TInvocation& invocation)
     invocation.portNames.removeDuplicates();
 }
 
+void TakeFirmwareOptions(const QCommandLineParser& parser, TFirmwareInvocation& firmware)
+{
+    firmware.serve = parser.value("serve");
+    firmware.expectVersion = parser.value("expect-version");
+    firmware.force = parser.isSet("force");
+    if (parser.isSet("max-size"))
+        firmware.maxSize = PositiveNumber("max-size", parser.value("max-size"), 0x7FFFFFFF);
+    if (parser.isSet("wait"))
+        firmware.waitSeconds = PositiveNumber("wait", parser.value("wait"), 86400);
+}
+
 QList<QCommandLineOption> CommandOptions(const TInvocation& invocation)
 {
     const QString& command = invocation.command;
@@ -94,8 +106,13 @@ QList<QCommandLineOption> CommandOptions(const TInvocation& invocation)
         options << QCommandLineOption("no-verify", "Store values that cannot be read back, unverified.");
     if (command == "factory-reset")
         options << QCommandLineOption("yes", "Confirm the factory reset.");
-    if (command == "set" || command == "restore")
+    if (command == "set" || command == "restore" || command == "firmware")
         options << QCommandLineOption("report", "Write a commissioning report to DIR.", "DIR");
+    if (command == "firmware")
+        options << QCommandLineOption("serve", "Serve on ADDR[:PORT].", "ADDR[:PORT]")
+                << QCommandLineOption("expect-version", "The version after.", "MAJOR.MINOR")
+                << QCommandLineOption("max-size", "The largest image.", "BYTES") << QCommandLineOption("force", "Send a text-like file.")
+                << QCommandLineOption("wait", "How long the device may take to ask.", "SECONDS");
     if (command == "batch" || command == "records")
         options << QCommandLineOption("store", "The record store.", "URL");
     if (command == "batch")
@@ -147,7 +164,8 @@ TInvocation ParseArguments(const QStringList& arguments)
         return invocation;
 
     const QStringList positional = command.positionalArguments();
-    const bool takesFile = invocation.command == "backup" || invocation.command == "restore" || invocation.command == "batch";
+    const bool takesFile = invocation.command == "backup" || invocation.command == "restore" || invocation.command == "batch" ||
+                           invocation.command == "firmware";
     if (takesFile && positional.size() != 1)
         Refuse(invocation.command == "batch" ? QStringLiteral("batch needs one PLAN file")
                                              : QStringLiteral("%1 needs one FILE").arg(invocation.command));
@@ -173,8 +191,11 @@ TInvocation ParseArguments(const QStringList& arguments)
     }
     invocation.noVerify = (invocation.command == "set" || invocation.command == "restore") && command.isSet("no-verify");
     invocation.yes = invocation.command == "factory-reset" && command.isSet("yes");
-    if ((invocation.command == "set" || invocation.command == "restore") && command.isSet("report"))
+    if ((invocation.command == "set" || invocation.command == "restore" || invocation.command == "firmware") &&
+        command.isSet("report"))
         invocation.reportDir = command.value("report");
+    if (invocation.command == "firmware")
+        TakeFirmwareOptions(command, invocation.firmware);
     if (invocation.command == "batch" || invocation.command == "records")
         TakeBatchOptions(command, invocation);
     return invocation;
@@ -205,8 +226,23 @@ Commands:
                               a production line: each row of the plan applied to one unit, verified,
                               recorded, reported; several -p run side by side
   records [--store URL] [--csv]  every attempt of the record store, for a spreadsheet or a script
+  firmware FILE [--serve ADDR[:PORT]] [--expect-version MAJOR.MINOR] [--max-size BYTES] [--force]
+        [--wait SECONDS]      a firmware update: FILE checked, served by a one-file HTTP server of
+                              this program, the device told to fetch it, its requests shown, and
+                              its version read after it came back from its reboot
 
-set and restore take --report DIR: a commissioning report (JSON and HTML) of the unit.
+set, restore and firmware take --report DIR: a commissioning report (JSON and HTML) of the unit.
+
+firmware checks before the download frame goes out (each refusal exits 2): FILE is a regular
+file, not empty, at most --max-size (default 8388608) bytes, and not text or HTML (unless
+--force); "/" and its name fit the frame's 32-byte file-name field in CP949, whole. The server
+listens on --serve, or else on the address of this PC in the device's own WAN network (one
+status read), at the port of --serve, else HTTPServer/Port of the settings file, else 8070 (never
+below 1024; a port taken gives the next free one), and answers its own request first. It serves
+that one file and nothing else, and stops when the update ends. The device has --wait (default
+300) seconds to ask; once the file went out whole, the device is waited for and its version read:
+--expect-version exits 3 when it differs (1.5 and 1.05 are the same version). A download that
+was cut off or never came exits 1.
 
 A set changes only the options given: the others keep the device's values. After a save the
 device reboots; the command waits for it to answer again and compares what it holds with what

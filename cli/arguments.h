@@ -27,6 +27,15 @@ struct TBatchInvocation {
     bool csv = false;     // records --csv
 };
 
+// The options of `firmware` (the image is `file`).
+struct TFirmwareInvocation {
+    QString serve;         // --serve ADDR[:PORT]; empty: this PC's address in the device's network
+    QString expectVersion; // --expect-version MAJOR.MINOR
+    int maxSize = 8 * 1024 * 1024; // --max-size BYTES
+    bool force = false;    // send a file that looks like text or HTML
+    int waitSeconds = 300; // --wait: how long the device may take to ask
+};
+
 struct TInvocation {
     bool help = false;
     QString portName; // -p; empty: the settings file's
@@ -42,8 +51,9 @@ struct TInvocation {
     bool noVerify = false;            // set, restore
     bool yes = false;                 // factory-reset
     std::optional<int> watchSeconds;  // signal --watch
-    QString reportDir;                // set, restore: --report DIR
+    QString reportDir;                // set, restore, firmware: --report DIR
     TBatchInvocation batch;           // batch (file: the plan), records
+    TFirmwareInvocation firmware;     // firmware (file: the image)
 };
 
 // arguments: the whole command line, the program's name first.

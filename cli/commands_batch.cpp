@@ -11,9 +11,9 @@
 
 #include "cli/batch_progress.h"
 #include "cli/commands.h"
-#include "cli/interrupt_on_signals.h"
 #include "cli/device_session.h"
 #include "cli/failure.h"
+#include "cli/interrupt_on_signals.h"
 #include "cli/unit_report.h"
 #include "provision/attempts_csv.h"
 #include "provision/commissioning_report.h"

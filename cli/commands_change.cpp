@@ -236,6 +236,8 @@ int RunCommand(const TInvocation& invocation, TOutput& output)
         return BatchCommand(invocation, output);
     if (command == "records")
         return RecordsCommand(invocation, output);
+    if (command == "firmware")
+        return FirmwareCommand(invocation, output);
     if (command == "factory-reset" && !invocation.yes)
         throw TCliFailure(kExitRefused, QStringLiteral("factory-reset returns every setting of the device to its factory "
                                                        "value: add --yes to go ahead"));

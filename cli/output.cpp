@@ -87,7 +87,16 @@ void TOutput::Finish()
         return;
     const QJsonDocument document =
         document_.isArray() ? QJsonDocument(document_.toArray()) : QJsonDocument(document_.toObject());
-    Print(stdout, QString::fromUtf8(document.toJson(QJsonDocument::Indented)));
+    Print(stdout, QString::fromUtf8(document.toJson(jsonLines_ ? QJsonDocument::Compact : QJsonDocument::Indented)) +
+                      (jsonLines_ ? QStringLiteral("\n") : QString()));
+}
+
+void TOutput::JsonLine(const QJsonObject& event)
+{
+    if (!json_)
+        return;
+    jsonLines_ = true;
+    Print(stdout, QString::fromUtf8(QJsonDocument(event).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
 }
 
 void TOutput::Progress(const QString& note) const

@@ -28,6 +28,9 @@ public:
 
     // With --json: the one document of the run (printed by Finish).
     void SetDocument(const QJsonValue& document) { document_ = document; }
+    // With --json, for a run that tells its events as they come: the event as one compact line
+    // (JSON Lines) at once; the document (or failure) that Finish prints is then one line too.
+    void JsonLine(const QJsonObject& event);
     // Prints the JSON document, if any.
     void Finish();
 
@@ -39,6 +42,7 @@ public:
 private:
     bool json_;
     bool progressShown_;
+    bool jsonLines_ = false;
     QJsonValue document_;
 };
 

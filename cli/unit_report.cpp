@@ -66,7 +66,7 @@ QStringList TUnitReport::Write()
     if (folder_.isEmpty())
         return {};
     attempt_.ended = QDateTime::currentDateTime();
-    attempt_.result = attempt_.differs.isEmpty() ? TAttemptResult::Pass : TAttemptResult::Fail;
+    attempt_.result = attempt_.differs.isEmpty() && attempt_.error.isEmpty() ? TAttemptResult::Pass : TAttemptResult::Fail;
     if (!attempt_.differs.isEmpty())
         attempt_.error = QStringLiteral("read back other than sent: %1").arg(attempt_.differs.join(", "));
     try {

@@ -24,7 +24,12 @@ public:
     TUnitReport(const QString& folder, const TCtlSession& session, const TStatusReply& status);
     // A section as sent and read back; report is null when nothing needed sending.
     void Add(const TPreparedChange& change, const TChangeReport* report);
-    // Ends the attempt (PASS when every section holds what was sent) and writes its report.
+    // The attempt itself, for what a firmware update adds: its image, steps, version after.
+    provision::TAttempt& Attempt() { return attempt_; }
+    // What failed, in plain words: the attempt ends FAIL.
+    void Fail(const QString& error) { attempt_.error = error; }
+    // Ends the attempt (PASS when every section holds what was sent and nothing failed) and
+    // writes its report.
     // Returns the paths written; nothing without a folder. Raises TCliFailure (exit 1) when a
     // file cannot be written.
     QStringList Write();

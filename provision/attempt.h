@@ -34,6 +34,15 @@ struct TStepTime {
     double seconds = 0;
 };
 
+// A firmware image served to the unit: which file, and how much of it went out.
+struct TFirmwareRecord {
+    QString file;   // the file's name, without its folder
+    qint64 size = 0;
+    QByteArray sha256; // lower-case hex
+    QString url;    // what the device was told to fetch
+    qint64 bytesServed = 0; // over every request of the device, a repeated or resumed one included
+};
+
 struct TAttempt {
     qint64 id = 0; // the store's; 0 until stored
     QByteArray planSha256;
@@ -54,6 +63,7 @@ struct TAttempt {
     QStringList differs; // keys read back other than sent
     std::vector<TStepTime> steps;
     QString error; // what failed, in plain words (FAIL, REFUSED, INTERRUPTED)
+    std::optional<TFirmwareRecord> firmware; // a firmware update's image; none for a settings change
 };
 
 // A time as the record, the reports and the progress write it: ISO 8601 with milliseconds and

@@ -106,7 +106,7 @@ QString PlainMessage(int error)
 QJsonObject AttemptJson(const TAttempt& recorded)
 {
     const TAttempt attempt = Reported(recorded);
-    return QJsonObject{
+    QJsonObject json{
         {QStringLiteral("attempt_id"), attempt.id},
         {QStringLiteral("result"), ResultText(attempt.result)},
         {QStringLiteral("model"), attempt.model},
@@ -126,6 +126,15 @@ QJsonObject AttemptJson(const TAttempt& recorded)
         {QStringLiteral("differs"), QJsonArray::fromStringList(attempt.differs)},
         {QStringLiteral("fields"), Fields(attempt.fields)},
     };
+    if (attempt.firmware)
+        json.insert(QStringLiteral("firmware"), QJsonObject{
+                                                    {QStringLiteral("file"), attempt.firmware->file},
+                                                    {QStringLiteral("size"), attempt.firmware->size},
+                                                    {QStringLiteral("sha256"), QString::fromLatin1(attempt.firmware->sha256)},
+                                                    {QStringLiteral("url"), attempt.firmware->url},
+                                                    {QStringLiteral("bytes_served"), attempt.firmware->bytesServed},
+                                                });
+    return json;
 }
 
 QString ReportFileStem(const TAttempt& attempt)

@@ -98,6 +98,12 @@ QString Facts(const TAttempt& attempt, const TReportProgram& program)
     html += FactsRow(QStringLiteral("Program"), program.name + QLatin1Char(' ') + program.version, QStringLiteral("Plan row"),
                      attempt.planRow > 0 ? QString::number(attempt.planRow) : QStringLiteral("none"));
     html += FactsRow(QStringLiteral("Port"), attempt.port);
+    if (const std::optional<TFirmwareRecord>& image = attempt.firmware) {
+        html += FactsRow(QStringLiteral("Image"), QStringLiteral("%1 (%2 bytes)").arg(image->file).arg(image->size),
+                         QStringLiteral("Served"), QStringLiteral("%1 bytes").arg(image->bytesServed));
+        html += FactsRow(QStringLiteral("SHA-256"), QString::fromLatin1(image->sha256));
+        html += FactsRow(QStringLiteral("URL"), image->url);
+    }
     if (!attempt.steps.empty())
         html += FactsRow(QStringLiteral("Steps"), Steps(attempt.steps));
     return html + QStringLiteral("</table>\n");

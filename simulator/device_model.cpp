@@ -196,10 +196,15 @@ CommandOutcome DeviceModel::handle(std::span<const std::uint8_t> frame)
         outcome.stateChanged = true;
         break;
     case 0x55: {
-        const Bytes file = trimmedField(payload.subspan(6, 32));
-        outcome.notes.push_back("firmware download requested from http://" + dotted(payload.subspan(0, 4)) + ":" +
-                                std::to_string(bigEndian16(payload.subspan(4, 2))) + "/" +
-                                std::string(file.begin(), file.end()) + " (not fetched)");
+        FirmwareRequest request;
+        std::copy_n(payload.begin(), 4, request.ip.begin());
+        request.port = bigEndian16(payload.subspan(4, 2));
+        request.path = trimmedField(payload.subspan(6, 32));
+        if (request.path.empty() || request.path.front() != '/')
+            request.path.insert(request.path.begin(), '/');
+        outcome.notes.push_back("firmware download requested from http://" + dotted(request.ip) + ":" +
+                                std::to_string(request.port) + std::string(request.path.begin(), request.path.end()));
+        outcome.firmwareDownload = std::move(request);
         break;
     }
     case 0x58:
@@ -213,6 +218,12 @@ CommandOutcome DeviceModel::handle(std::span<const std::uint8_t> frame)
     if (outcome.replies.empty())
         outcome.replies.push_back(acknowledgement(id));
     return outcome;
+}
+
+void DeviceModel::installFirmware(std::uint8_t major, std::uint8_t minor)
+{
+    state_.firmwareMajor = factory_.firmwareMajor = major;
+    state_.firmwareMinor = factory_.firmwareMinor = minor;
 }
 
 const std::vector<std::string>& storeWrongKeys()

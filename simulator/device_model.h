@@ -19,12 +19,20 @@
 
 namespace sim {
 
+// A firmware download the device was told to make (0x55): where from.
+struct FirmwareRequest {
+    std::array<std::uint8_t, 4> ip{};
+    std::uint16_t port = 0;
+    Bytes path; // the file-name field without its padding, CP949
+};
+
 struct CommandOutcome {
     std::vector<Bytes> replies;     // frames to send, in order
     std::vector<std::string> notes; // what happened, for the device's own output
     bool accepted = false;          // false: the frame was rejected and otherwise ignored
     bool stateChanged = false;
     bool reboot = false;
+    std::optional<FirmwareRequest> firmwareDownload; // for the session to fetch (firmware_fetch.h)
 };
 
 struct ModelQuirks {
@@ -51,6 +59,8 @@ public:
 
     Bytes statusReply(std::vector<std::string>* notes = nullptr) const;
     const DeviceState& state() const { return state_; }
+    // A firmware image was fetched whole: the device runs this version from its next start.
+    void installFirmware(std::uint8_t major, std::uint8_t minor);
 
 private:
     Bytes scanReply(std::vector<std::string>& notes) const;

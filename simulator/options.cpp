@@ -109,6 +109,11 @@ and answers the setup program's commands until interrupted (Ctrl+C).
   --hangup-after N     close the serial end after N frames (the port vanishes), then open a new
                        one after --replug-ms MS (default 1000) and move the link to it
   --flood RATE         send status replies unasked, RATE per second, while the port is open
+  --firmware-fetch HOW on a firmware download frame whose server is in 127.0.0.0/8 (no other
+                       address is ever fetched from): whole (the default) fetches the file, then
+                       reboots with the new version; halfway stops reading at half the file;
+                       wrong-name asks for another name; never does not ask
+  --new-version M.N    the firmware version after a whole download (default: the minor one up)
   --log PATH           frame log as hex text to PATH ("-": standard output, the default)
   --quiet              no frame log and no notes
   --no-terminal        never re-open inside a terminal window (see below)
@@ -206,6 +211,21 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
              return error;
          }},
         {"--unknown-id", hexByte(o.unknownId)},
+        {"--firmware-fetch", [&](const std::string& v) -> std::string {
+             if (v != "whole" && v != "halfway" && v != "wrong-name" && v != "never")
+                 return "expects whole, halfway, wrong-name or never";
+             o.firmwareFetch = v;
+             return {};
+         }},
+        {"--new-version", [&](const std::string& v) -> std::string {
+             const auto dot = v.find('.');
+             int major = 0, minor = 0;
+             if (dot == std::string::npos || !integerIn(0, 253, major)(v.substr(0, dot)).empty() ||
+                 !integerIn(0, 253, minor)(v.substr(dot + 1)).empty())
+                 return "expects a version like 1.4 (each number 0 to 253)";
+             o.newVersion = std::make_pair(static_cast<std::uint8_t>(major), static_cast<std::uint8_t>(minor));
+             return {};
+         }},
         {"--garbage", [&](const std::string& v) -> std::string {
              std::string error;
              auto bytes = parseHexBytes(v, error);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -49,6 +50,8 @@ struct Options {
     bool noTerminal = false;                    // never re-launch inside a terminal window
     bool sendEndBytesAsIs = false;              // a stored 254 goes out as 0xFE, cutting the reply
     bool lineFollowsSerial = false;             // understand the program only at the device's own baud rate
+    std::string firmwareFetch = "whole";        // how a firmware download goes: whole, halfway, wrong-name, never
+    std::optional<std::pair<std::uint8_t, std::uint8_t>> newVersion; // after a whole download; none: minor + 1
     bool help = false;
 };
 

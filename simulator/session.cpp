@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include "firmware_fetch.h"
 #include "pseudo_terminal.h"
 #include "reply_shaping.h"
 
@@ -59,6 +60,7 @@ struct Session::Impl {
     } dropped;
     int framesSinceReplug = 0;
     std::optional<TimePoint> rebootUntil;
+    std::unique_ptr<FirmwareFetch> firmware; // a download under way: the device is silent
     bool unknownIdSent = false;
 
     std::deque<PendingWrite> writes;
@@ -146,7 +148,7 @@ struct Session::Impl {
     // Why the device says nothing: rebooting, or no unit (or a silent one) on the bench.
     std::string silence() const
     {
-        return rebootUntil ? std::string("rebooting") : bench.silence();
+        return firmware ? std::string("downloading firmware") : rebootUntil ? std::string("rebooting") : bench.silence();
     }
 
     // Bytes that made no frame are told once per run, not once per piece: a line full of noise
@@ -219,7 +221,7 @@ struct Session::Impl {
     {
         log.received(frame);
         DeviceModel* model = bench.unit();
-        if (rebootUntil || !model) {
+        if (rebootUntil || firmware || !model) {
             log.note(silence() + ": frame ignored");
             return;
         }
@@ -249,6 +251,53 @@ struct Session::Impl {
                 reportDropped(*dropped);
             log.note("rebooting for " + std::to_string(options.rebootMs) + " ms");
         }
+        if (outcome.firmwareDownload)
+            startFirmwareFetch(*outcome.firmwareDownload);
+    }
+
+    void startFirmwareFetch(const FirmwareRequest& request)
+    {
+        if (!mayFetchFrom(request.ip)) {
+            log.note("not fetched: the simulator fetches firmware only from 127.0.0.0/8");
+            return;
+        }
+        if (options.firmwareFetch == "never") {
+            log.note("not fetched (--firmware-fetch never)");
+            return;
+        }
+        firmware = std::make_unique<FirmwareFetch>(request, options.firmwareFetch == "halfway"      ? FetchTrial::Halfway
+                                                            : options.firmwareFetch == "wrong-name" ? FetchTrial::WrongName
+                                                                                                    : FetchTrial::Whole);
+        log.note("fetching " + firmware->url());
+    }
+
+    // A whole image is installed and the device restarts with it; anything less leaves the old
+    // firmware running.
+    void finishFirmwareFetch(TimePoint now)
+    {
+        const FetchResult result = firmware->result();
+        firmware.reset();
+        log.note("firmware fetch: HTTP " + std::to_string(result.status) + ", " + std::to_string(result.received) + " of " +
+                 std::to_string(result.length) + " bytes" + (result.error.empty() ? "" : " (" + result.error + ")"));
+        DeviceModel* model = bench.unit();
+        if (!result.complete() || !model) {
+            log.note("firmware not installed: the old one keeps running");
+            return;
+        }
+        const DeviceState& state = model->state();
+        const auto [major, minor] = options.newVersion.value_or(std::make_pair(state.firmwareMajor, static_cast<std::uint8_t>(state.firmwareMinor + 1)));
+        model->installFirmware(major, minor);
+        if (!options.stateFile.empty()) {
+            try {
+                saveStateFile(options.stateFile, model->state());
+            } catch (const StateFileError& error) {
+                log.note(error.what());
+            }
+        }
+        rebootUntil = now + Milliseconds(options.rebootMs);
+        bench.rebootStarted();
+        log.note("firmware " + std::to_string(major) + "." + std::to_string(minor) + " installed; rebooting for " +
+                 std::to_string(options.rebootMs) + " ms");
     }
 
     void readFromPort(TimePoint now)
@@ -261,7 +310,7 @@ struct Session::Impl {
             portClosedByProgram();
             return;
         }
-        if (rebootUntil || !bench.unit()) {
+        if (rebootUntil || firmware || !bench.unit()) {
             log.note(silence() + ": " + std::to_string(count) + " bytes ignored: " +
                      hexText(std::span(buffer, static_cast<std::size_t>(count))));
             return;
@@ -447,7 +496,7 @@ struct Session::Impl {
             const TimePoint now = Clock::now();
             const std::optional<TimePoint> next = runTimers(now);
 
-            pollfd fds[3];
+            pollfd fds[4];
             nfds_t count = 0;
             fds[count++] = {stopFd, POLLIN, 0};
             const int portIndex = port && portOpen ? static_cast<int>(count) : -1;
@@ -456,6 +505,9 @@ struct Session::Impl {
             const int watchIndex = port && !portOpen && port->openWatchFd() >= 0 ? static_cast<int>(count) : -1;
             if (watchIndex >= 0)
                 fds[count++] = {port->openWatchFd(), POLLIN, 0};
+            const int fetchIndex = firmware ? static_cast<int>(count) : -1;
+            if (fetchIndex >= 0)
+                fds[count++] = {firmware->doneFd(), POLLIN, 0};
 
             int timeoutMs = -1;
             if (next) {
@@ -471,6 +523,8 @@ struct Session::Impl {
                 break;
             if (watchIndex >= 0 && fds[watchIndex].revents)
                 port->drainOpenWatch();
+            if (fetchIndex >= 0 && fds[fetchIndex].revents)
+                finishFirmwareFetch(Clock::now());
             if (portIndex >= 0) {
                 const short events = fds[portIndex].revents;
                 if (events & POLLIN)

@@ -48,18 +48,27 @@ std::vector<std::string> HostNameAddresses()
 std::vector<TInterfaceAddress> InterfaceAddresses()
 {
     std::vector<TInterfaceAddress> addresses;
-    ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) != 0)
-        return addresses;
-    for (const ifaddrs* entry = list; entry; entry = entry->ifa_next)
-        if (entry->ifa_addr && entry->ifa_addr->sa_family == AF_INET)
-            addresses.push_back({DottedText(entry->ifa_addr), (entry->ifa_flags & IFF_UP) != 0,
-                                 (entry->ifa_flags & IFF_LOOPBACK) != 0});
-    ::freeifaddrs(list);
+    for (const TInterfaceNetwork& network : InterfaceNetworks())
+        addresses.push_back({network.address, network.up, network.loopback});
     return addresses;
 }
 
 } // namespace
+
+std::vector<TInterfaceNetwork> InterfaceNetworks()
+{
+    std::vector<TInterfaceNetwork> networks;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return networks;
+    for (const ifaddrs* entry = list; entry; entry = entry->ifa_next)
+        if (entry->ifa_addr && entry->ifa_addr->sa_family == AF_INET)
+            networks.push_back({entry->ifa_name ? entry->ifa_name : "", DottedText(entry->ifa_addr),
+                                entry->ifa_netmask ? DottedText(entry->ifa_netmask) : std::string(),
+                                (entry->ifa_flags & IFF_UP) != 0, (entry->ifa_flags & IFF_LOOPBACK) != 0});
+    ::freeifaddrs(list);
+    return networks;
+}
 
 std::string ChooseLocalIP(const std::vector<std::string>& hostNameAddresses,
                           const std::vector<TInterfaceAddress>& interfaces)

@@ -18,6 +18,17 @@ struct TInterfaceAddress {
     bool loopback = false;
 };
 
+// An IPv4 network of one of this PC's interfaces, in the order the system gives them.
+struct TInterfaceNetwork {
+    std::string name;    // "eth0", "lo"
+    std::string address; // dotted IPv4
+    std::string netmask; // dotted IPv4
+    bool up = false;
+    bool loopback = false;
+};
+
+std::vector<TInterfaceNetwork> InterfaceNetworks();
+
 // The choice itself, from the host name's addresses and the interfaces, both in the order the
 // system gives them.
 std::string ChooseLocalIP(const std::vector<std::string>& hostNameAddresses,

@@ -259,3 +259,23 @@ TEST(CommissioningReport, PathsThatCannotTakeAReportAreRefusedWithNothingWritten
     EXPECT_EQ(QDir(folder.filePath("fifo")).entryList(QDir::Files | QDir::Hidden | QDir::System),
               QStringList({"20250314-093015_LINE-07_42.html"}));
 }
+
+TEST(CommissioningReport, AFirmwareUpdateAddsItsImageAndOnlyThen)
+{
+    TAttempt attempt = Passed(7, "LINE-07");
+    const QJsonObject plain = QJsonDocument::fromJson(MakeCommissioningReport(attempt, kProgram).json).object();
+    EXPECT_FALSE(plain.contains("firmware"));
+    EXPECT_FALSE(MakeCommissioningReport(attempt, kProgram).html.contains("SHA-256</th>"));
+
+    attempt.firmware = TFirmwareRecord{"R7730LX_v1.04.bin", 1048576, "027dfe6e", "http://127.0.0.1:8070/R7730LX_v1.04.bin", 1048576};
+    const TCommissioningReport report = MakeCommissioningReport(attempt, kProgram);
+    EXPECT_EQ(QJsonDocument::fromJson(report.json).object()["firmware"].toObject(),
+              (QJsonObject{{"file", "R7730LX_v1.04.bin"},
+                           {"size", 1048576},
+                           {"sha256", "027dfe6e"},
+                           {"url", "http://127.0.0.1:8070/R7730LX_v1.04.bin"},
+                           {"bytes_served", 1048576}}));
+    EXPECT_TRUE(report.html.contains("<tr><th>Image</th><td>R7730LX_v1.04.bin (1048576 bytes)</td><th>Served</th><td>1048576 "
+                                     "bytes</td></tr>"))
+        << report.html.toStdString();
+}

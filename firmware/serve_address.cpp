@@ -1,0 +1,71 @@
+// The PC's address in the device's network (see serve_address.h).
+#include "firmware/serve_address.h"
+
+#include <QStringList>
+#include <arpa/inet.h>
+#include <bit>
+
+namespace r7730::firmware {
+namespace {
+
+std::uint32_t Value(const TOctets& octets)
+{
+    return (std::uint32_t{octets[0]} << 24) | (std::uint32_t{octets[1]} << 16) | (std::uint32_t{octets[2]} << 8) | octets[3];
+}
+
+TOctets Octets(std::uint32_t value)
+{
+    return {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value)};
+}
+
+bool Parse(const std::string& dotted, std::uint32_t& value)
+{
+    in_addr parsed{};
+    if (::inet_pton(AF_INET, dotted.c_str(), &parsed) != 1)
+        return false;
+    value = ntohl(parsed.s_addr);
+    return true;
+}
+
+QString Dotted(const TOctets& octets)
+{
+    return QStringLiteral("%1.%2.%3.%4").arg(octets[0]).arg(octets[1]).arg(octets[2]).arg(octets[3]);
+}
+
+} // namespace
+
+QString NetworkText(const TOctets& address, const TOctets& mask)
+{
+    const std::uint32_t bits = Value(mask);
+    const TOctets network = Octets(Value(address) & bits);
+    const int prefix = std::popcount(bits);
+    const bool isPrefix = bits == (prefix == 0 ? 0u : ~std::uint32_t{0} << (32 - prefix));
+    return isPrefix ? QStringLiteral("%1/%2").arg(Dotted(network)).arg(prefix)
+                    : QStringLiteral("%1 mask %2").arg(Dotted(network), Dotted(mask));
+}
+
+TAddressChoice ChooseServeAddress(const TOctets& deviceIp, const TOctets& deviceMask,
+                                  const std::vector<TInterfaceNetwork>& interfaces)
+{
+    const std::uint32_t device = Value(deviceIp);
+    const std::uint32_t mask = Value(deviceMask);
+    QStringList networks;
+    for (const TInterfaceNetwork& entry : interfaces) {
+        std::uint32_t address = 0, ownMask = 0;
+        if (!entry.up || !Parse(entry.address, address))
+            continue;
+        if (address != device && (address & mask) == (device & mask))
+            return {entry.address, {}};
+        const QString network = Parse(entry.netmask, ownMask) ? NetworkText(Octets(address), Octets(ownMask))
+                                                              : QString::fromStdString(entry.address);
+        networks << QStringLiteral("%1 (%2, %3)").arg(network, QString::fromStdString(entry.name), QString::fromStdString(entry.address));
+    }
+    return {{}, QStringLiteral("no address of this PC can be reached from the device's network %1 (the device is %2): this "
+                               "PC's networks are %3. Put the PC and the device on one network, or give the address with "
+                               "--serve ADDR")
+                    .arg(NetworkText(deviceIp, deviceMask), Dotted(deviceIp),
+                         networks.isEmpty() ? QStringLiteral("none") : networks.join(QStringLiteral(", ")))};
+}
+
+} // namespace r7730::firmware

@@ -1,0 +1,76 @@
+#include "firmware_fetch.h"
+
+#include <fcntl.h>
+#include <httplib.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+
+constexpr int kDeviceReceiveBuffer = 32 * 1024;
+
+} // namespace
+
+bool mayFetchFrom(const std::array<std::uint8_t, 4>& ip)
+{
+    return ip[0] == 127;
+}
+
+FirmwareFetch::FirmwareFetch(const FirmwareRequest& request, FetchTrial trial)
+{
+    if (!mayFetchFrom(request.ip))
+        throw std::logic_error("a firmware fetch from outside 127.0.0.0/8");
+    if (pipe2(done_, O_CLOEXEC | O_NONBLOCK) != 0)
+        throw std::runtime_error("pipe2 failed");
+    const std::string host = std::to_string(request.ip[0]) + "." + std::to_string(request.ip[1]) + "." +
+                             std::to_string(request.ip[2]) + "." + std::to_string(request.ip[3]);
+    std::string path(request.path.begin(), request.path.end());
+    if (trial == FetchTrial::WrongName)
+        path = "/not-" + path.substr(1);
+    url_ = "http://" + host + ":" + std::to_string(request.port) + path;
+    thread_ = std::thread([this, host, port = int{request.port}, path, trial] { run(host, port, path, trial); });
+}
+
+FirmwareFetch::~FirmwareFetch()
+{
+    if (thread_.joinable())
+        thread_.join();
+    close(done_[0]);
+    close(done_[1]);
+}
+
+void FirmwareFetch::run(std::string host, int port, std::string path, FetchTrial trial)
+{
+    httplib::Client client(host, port);
+    client.set_connection_timeout(5);
+    client.set_read_timeout(10);
+    client.set_socket_options([](int socket) {
+        setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &kDeviceReceiveBuffer, sizeof kDeviceReceiveBuffer);
+    });
+    FetchResult result;
+    const httplib::Result answer = client.Get(
+        path,
+        [&result](const httplib::Response& response) {
+            result.status = response.status;
+            result.length = response.get_header_value<std::uint64_t>("Content-Length");
+            return true;
+        },
+        [&result, trial](const char*, std::size_t length) {
+            result.received += length;
+            if (trial == FetchTrial::Halfway && result.received >= result.length / 2) {
+                result.error = "stopped reading at half the file (--firmware-fetch halfway)";
+                return false;
+            }
+            return true;
+        });
+    if (!answer && result.error.empty())
+        result.error = httplib::to_string(answer.error());
+    result_ = result;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(done_[1], &byte, 1);
+}
+
+} // namespace sim

@@ -1,0 +1,242 @@
+// The one-file server answering real requests on 127.0.0.1: the file to exactly its path, byte
+// ranges, nothing else of the disk, and each request told with the bytes that went out.
+#include <QThread>
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "firmware/one_file_server.h"
+#include "firmware/self_test.h"
+
+using namespace r7730::firmware;
+
+namespace {
+
+constexpr const char* kLoopback = "127.0.0.1";
+
+QByteArray Image(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + i / 256) & 0xFF);
+    return bytes;
+}
+
+int Connect(int port, int receiveBuffer = 0)
+{
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (receiveBuffer > 0)
+        ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    ::inet_pton(AF_INET, kLoopback, &address.sin_addr);
+    EXPECT_EQ(::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    return socket;
+}
+
+// Sends the request bytes as they are and reads until the server closes (or 5 s of silence).
+QByteArray Exchange(int port, const QByteArray& request)
+{
+    const int socket = Connect(port);
+    EXPECT_EQ(::send(socket, request.constData(), static_cast<std::size_t>(request.size()), MSG_NOSIGNAL), request.size());
+    QByteArray answer;
+    char buffer[65536];
+    pollfd readable{socket, POLLIN, 0};
+    while (::poll(&readable, 1, 5000) > 0) {
+        const ssize_t count = ::recv(socket, buffer, sizeof buffer, 0);
+        if (count <= 0)
+            break;
+        answer.append(buffer, count);
+    }
+    ::close(socket);
+    return answer;
+}
+
+QByteArray Get(int port, const QByteArray& method, const QByteArray& target, const QByteArray& headers = {})
+{
+    return Exchange(port, method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers + "\r\n");
+}
+
+QByteArray StatusLine(const QByteArray& answer)
+{
+    return answer.left(answer.indexOf("\r\n"));
+}
+
+QByteArray Body(const QByteArray& answer)
+{
+    return answer.mid(answer.indexOf("\r\n\r\n") + 4);
+}
+
+// Events until count have come (or 5 s passed).
+std::vector<TServeEvent> EventsOf(TOneFileServer& server, std::size_t count)
+{
+    std::vector<TServeEvent> events;
+    for (int waited = 0; events.size() < count && waited < 5000; waited += 10) {
+        for (TServeEvent& event : server.TakeEvents())
+            events.push_back(std::move(event));
+        if (events.size() < count)
+            QThread::msleep(10);
+    }
+    return events;
+}
+
+class OneFileServer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const TListening listening = server.Listen(kLoopback, 18070);
+        ASSERT_TRUE(listening.refusal.empty()) << listening.refusal;
+        port = listening.port;
+        server.Start();
+        server.Arm();
+    }
+    const QByteArray image = Image(300000);
+    TOneFileServer server{image, "/R7730LX_v1.04.bin"};
+    int port = 0;
+};
+
+} // namespace
+
+TEST_F(OneFileServer, ServesTheFileWholeAndTellsTheRequest)
+{
+    const QByteArray answer = Get(port, "GET", "/R7730LX_v1.04.bin");
+    EXPECT_EQ(StatusLine(answer), "HTTP/1.1 200 OK");
+    EXPECT_TRUE(answer.contains("Content-Length: 300000\r\n"));
+    EXPECT_EQ(Body(answer), image);
+
+    const std::vector<TServeEvent> events = EventsOf(server, 1);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].method, "GET");
+    EXPECT_EQ(events[0].path, "/R7730LX_v1.04.bin");
+    EXPECT_EQ(events[0].status, 200);
+    EXPECT_EQ(events[0].length, 300000u);
+    EXPECT_EQ(events[0].sent, 300000u);
+    EXPECT_TRUE(events[0].client.starts_with("127.0.0.1:"));
+    EXPECT_TRUE(server.ServedWhole());
+    EXPECT_EQ(server.BytesSent(), 300000u);
+}
+
+TEST_F(OneFileServer, AnswersHeadAndByteRanges)
+{
+    const QByteArray head = Get(port, "HEAD", "/R7730LX_v1.04.bin");
+    EXPECT_EQ(StatusLine(head), "HTTP/1.1 200 OK");
+    EXPECT_TRUE(head.contains("Content-Length: 300000\r\n"));
+    EXPECT_TRUE(Body(head).isEmpty());
+
+    const QByteArray range = Get(port, "GET", "/R7730LX_v1.04.bin", "Range: bytes=100-199\r\n");
+    EXPECT_EQ(StatusLine(range), "HTTP/1.1 206 Partial Content");
+    EXPECT_TRUE(range.contains("Content-Range: bytes 100-199/300000\r\n")) << range.left(400).toStdString();
+    EXPECT_EQ(Body(range), image.mid(100, 100));
+
+    const QByteArray past = Get(port, "GET", "/R7730LX_v1.04.bin", "Range: bytes=299995-400000\r\n");
+    EXPECT_TRUE(past.contains("Content-Range: bytes 299995-299999/300000\r\n")) << past.left(400).toStdString();
+    EXPECT_EQ(Body(past), image.right(5));
+
+    const QByteArray tail = Get(port, "GET", "/R7730LX_v1.04.bin", "Range: bytes=-10\r\n");
+    EXPECT_TRUE(tail.contains("Content-Range: bytes 299990-299999/300000\r\n"));
+    EXPECT_EQ(Body(tail), image.right(10));
+
+    const QByteArray beyond = Get(port, "GET", "/R7730LX_v1.04.bin", "Range: bytes=400000-\r\n");
+    EXPECT_EQ(StatusLine(beyond), "HTTP/1.1 416 Range Not Satisfiable");
+    EXPECT_TRUE(beyond.contains("Content-Range: bytes */300000\r\n"));
+
+    const std::vector<TServeEvent> events = EventsOf(server, 5);
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(events[1].offset, 100u);
+    EXPECT_EQ(events[1].sent, 100u);
+    EXPECT_EQ(events[4].status, 416);
+    EXPECT_EQ(server.Covered(), 110u); // HEAD sends no byte of the file; the tail overlaps
+    EXPECT_FALSE(server.ServedWhole());
+}
+
+TEST_F(OneFileServer, ServesNothingElse)
+{
+    struct TCase {
+        QByteArray method, target;
+        QByteArray status;
+    };
+    const TCase cases[] = {
+        {"GET", "/", "HTTP/1.1 404 Not Found"},
+        {"GET", "/../R7730LX_v1.04.bin", "HTTP/1.1 404 Not Found"},
+        {"GET", "/%2e%2e/%2e%2e/etc/passwd", "HTTP/1.1 404 Not Found"},
+        {"GET", "/..%2fR7730LX_v1.04.bin", "HTTP/1.1 404 Not Found"},
+        {"GET", "//R7730LX_v1.04.bin", "HTTP/1.1 404 Not Found"},
+        {"GET", "/R7730LX_v1.04.bin/", "HTTP/1.1 404 Not Found"},
+        {"GET", "/r7730lx_v1.04.bin", "HTTP/1.1 404 Not Found"},
+        {"GET", "/CMakeCache.txt", "HTTP/1.1 404 Not Found"},
+        {"POST", "/R7730LX_v1.04.bin", "HTTP/1.1 405 Method Not Allowed"},
+        {"DELETE", "/R7730LX_v1.04.bin", "HTTP/1.1 405 Method Not Allowed"},
+        // The same path, percent-encoded, is the same file.
+        {"GET", "/R7730LX%5Fv1.04.bin", "HTTP/1.1 200 OK"},
+    };
+    for (const TCase& c : cases) {
+        const QByteArray answer = Get(port, c.method, c.target);
+        EXPECT_EQ(StatusLine(answer), c.status) << c.method.toStdString() << " " << c.target.toStdString();
+        if (!c.status.endsWith("OK")) {
+            EXPECT_FALSE(answer.contains(image.left(64))) << c.target.toStdString();
+        }
+    }
+    const std::vector<TServeEvent> events = EventsOf(server, std::size(cases));
+    ASSERT_EQ(events.size(), std::size(cases));
+    EXPECT_EQ(events[2].status, 404);
+    EXPECT_EQ(events[2].path, "/../../etc/passwd");
+}
+
+TEST_F(OneFileServer, ClosesRequestsWithHeadersOver8KiB)
+{
+    const QByteArray oneLong = Get(port, "GET", "/R7730LX_v1.04.bin", "X-Long: " + QByteArray(9000, 'a') + "\r\n");
+    EXPECT_FALSE(oneLong.contains(image.left(64)));
+    QByteArray many;
+    for (int i = 0; i < 12; ++i)
+        many += "X-Part-" + QByteArray::number(i) + ": " + QByteArray(800, 'b') + "\r\n";
+    const QByteArray split = Get(port, "GET", "/R7730LX_v1.04.bin", many);
+    EXPECT_EQ(StatusLine(split), "HTTP/1.1 431 Request Header Fields Too Large");
+    EXPECT_FALSE(split.contains(image.left(64)));
+}
+
+TEST_F(OneFileServer, TellsADownloadAbortedAtTheBytesThatWentOut)
+{
+    // A client with a small window that reads a part and goes away; the server cannot have got
+    // the whole file out past its and the client's buffers.
+    TOneFileServer big{Image(8 * 1024 * 1024), "/big.bin"};
+    const TListening listening = big.Listen(kLoopback, 18170);
+    ASSERT_TRUE(listening.refusal.empty());
+    big.Start();
+    big.Arm();
+    const int socket = Connect(listening.port, 32 * 1024);
+    const QByteArray request = "GET /big.bin HTTP/1.1\r\nHost: x\r\n\r\n";
+    ::send(socket, request.constData(), static_cast<std::size_t>(request.size()), MSG_NOSIGNAL);
+    std::size_t read = 0;
+    char buffer[16384];
+    while (read < 1024 * 1024) {
+        const ssize_t count = ::recv(socket, buffer, sizeof buffer, 0);
+        ASSERT_GT(count, 0);
+        read += static_cast<std::size_t>(count);
+    }
+    ::close(socket); // unread bytes: the connection is reset
+
+    const std::vector<TServeEvent> events = EventsOf(big, 1);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_FALSE(events[0].Complete());
+    EXPECT_EQ(events[0].length, 8u * 1024 * 1024);
+    EXPECT_GE(events[0].sent, 1024u * 1024 - 1024); // less the response's head
+    EXPECT_LT(events[0].sent, 8u * 1024 * 1024);
+    EXPECT_FALSE(big.ServedWhole());
+}
+
+TEST_F(OneFileServer, TakesTheNextFreePortAndPassesItsSelfTest)
+{
+    TOneFileServer second{image, "/R7730LX_v1.04.bin"};
+    const TListening listening = second.Listen(kLoopback, port);
+    EXPECT_EQ(listening.port, port + 1);
+    second.Start();
+    EXPECT_EQ(SelfTest(kLoopback, listening.port, "/R7730LX_v1.04.bin", "0"),
+              "the server's own request got 300000 bytes that differ from the file");
+    EXPECT_EQ(SelfTest(kLoopback, listening.port, "/other.bin", "0"), "the server answered its own request with 404");
+    EXPECT_TRUE(second.TakeEvents().empty()); // not armed: the self-test is not the device
+    EXPECT_EQ(second.Listen("192.0.2.1", 18300).refusal, "192.0.2.1 is not an address of this PC");
+}
