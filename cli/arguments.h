@@ -27,6 +27,14 @@ struct TBatchInvocation {
     bool csv = false;     // records --csv
 };
 
+// The options of `survey`.
+struct TSurveyInvocation {
+    std::optional<int> durationMs;   // --duration; absent: until Ctrl+C
+    int intervalMs = 1000;           // --interval
+    std::optional<int> scanEveryMs;  // --scan-every; absent: no scans
+    QString csvFile;                 // --csv
+};
+
 struct TInvocation {
     bool help = false;
     QString portName; // -p; empty: the settings file's
@@ -44,6 +52,7 @@ struct TInvocation {
     std::optional<int> watchSeconds;  // signal --watch
     QString reportDir;                // set, restore: --report DIR
     TBatchInvocation batch;           // batch (file: the plan), records
+    TSurveyInvocation survey;         // survey
 };
 
 // arguments: the whole command line, the program's name first.

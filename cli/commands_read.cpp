@@ -1,15 +1,12 @@
 // The commands that only read: ports, status, wifi, scan, signal.
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSocketNotifier>
 #include <QTime>
-#include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "cli/commands.h"
 #include "cli/device_session.h"
 #include "cli/failure.h"
+#include "cli/interrupt_on_signals.h"
 #include "serial/com_port_description.h"
 
 namespace r7730::cli {
@@ -42,45 +39,6 @@ QJsonValue NumberOrNull(const std::u16string& text)
 {
     return NumberOrNull(std::optional<std::u16string>(text));
 }
-
-// Ctrl+C (or SIGTERM) ends the waits of a session instead of the process, for as long as this
-// lives: the handler only writes a byte to a pipe, the event loop reads it.
-class TInterruptOnSignals {
-public:
-    explicit TInterruptOnSignals(TCtlSession& session)
-    {
-        if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        writeEnd_ = pipe_[1];
-        struct sigaction action {};
-        action.sa_handler = [](int) {
-            const char byte = 1;
-            [[maybe_unused]] const ssize_t written = ::write(writeEnd_, &byte, 1);
-        };
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, &previousInt_);
-        ::sigaction(SIGTERM, &action, &previousTerm_);
-        notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [&session] { session.Interrupt(); });
-    }
-    ~TInterruptOnSignals()
-    {
-        if (!notifier_)
-            return;
-        ::sigaction(SIGINT, &previousInt_, nullptr);
-        ::sigaction(SIGTERM, &previousTerm_, nullptr);
-        notifier_.reset();
-        ::close(pipe_[0]);
-        ::close(pipe_[1]);
-        writeEnd_ = -1;
-    }
-
-private:
-    static inline int writeEnd_ = -1;
-    int pipe_[2] = {-1, -1};
-    struct sigaction previousInt_ {}, previousTerm_ {};
-    std::unique_ptr<QSocketNotifier> notifier_;
-};
 
 struct TSignalReading {
     QString ssid;

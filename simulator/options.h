@@ -5,6 +5,7 @@
 // argument or after "=" (--delay 50, --delay=50). Parsing never exits or prints: it returns the
 // options or one message naming the argument that is wrong, and main() decides what to do.
 #include "frame_codec.h"
+#include "survey_script.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -49,6 +50,8 @@ struct Options {
     bool sendEndBytesAsIs = false;              // a stored 254 goes out as 0xFE, cutting the reply
     bool lineFollowsSerial = false;             // understand the program only at the device's own baud rate
     bool help = false;
+    SignalValues signalScript;                  // scripted RSSI of the joined access point; empty: fixed
+    std::vector<AccessPoint> accessPoints;      // what scans list; empty: the built-in list
 };
 
 // Without --link the simulator links its serial end here, in its working folder, where the
