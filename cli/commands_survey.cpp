@@ -131,7 +131,10 @@ QJsonObject Summarize(const TSurveySession& session, TOutput& output)
                                     {"within_two", load.withinReach}});
     }
     const int quietest = QuietestChannel(loads);
-    output.Fields({{"channels", QStringLiteral("%1 scans, %2 access points").arg(session.Scans()).arg(session.AccessPoints().size())}},
+    output.Fields({{"channels", QStringLiteral("%1 %2, %3 access points")
+                                               .arg(session.Scans())
+                                               .arg(session.Scans() == 1 ? "scan" : "scans")
+                                               .arg(session.AccessPoints().size())}},
                   kLabelWidth);
     output.Table(rows);
     output.Fields({{"quietest", QStringLiteral("%1 (of 1, 6 and 11: fewest access points within two channels)").arg(quietest)}},

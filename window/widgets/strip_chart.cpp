@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 
 namespace r7730 {
@@ -135,7 +134,6 @@ void TStripChart::paintEvent(QPaintEvent*)
                          QDateTime::fromMSecsSinceEpoch(msecs).toString(QStringLiteral("HH:mm:ss")));
     }
 
-    painter.setRenderHint(QPainter::Antialiasing);
     const qsizetype first = count ? FirstAtOrAfter(*data_, start) : 0;
     pointsInSpan_ = count - first;
     for (std::size_t s = 0; s < series_.size(); ++s) {
@@ -144,9 +142,9 @@ void TStripChart::paintEvent(QPaintEvent*)
             const int clamped = std::clamp(value, std::min(series.low, series.high), std::max(series.low, series.high));
             return plot.bottom() - (plot.height() - 1) * (clamped - series.low) / std::max(1, series.high - series.low);
         };
-        QPainterPath line;
-        std::vector<QLineF> spreads;
-        bool joined = false;
+        // Unbroken runs of column points, and the spread of each column that holds several values.
+        std::vector<std::vector<QPoint>> runs(1);
+        std::vector<QLine> spreads;
         int columns = 0;
         std::optional<TColumn> column;
         auto flush = [&] {
@@ -155,9 +153,7 @@ void TStripChart::paintEvent(QPaintEvent*)
             ++columns;
             if (column->lowest != column->highest)
                 spreads.emplace_back(column->x, yOf(column->lowest), column->x, yOf(column->highest));
-            const QPointF at(column->x, yOf(column->last));
-            joined ? line.lineTo(at) : line.moveTo(at);
-            joined = true;
+            runs.back().emplace_back(column->x, yOf(column->last));
             column.reset();
         };
         for (qsizetype i = first; i < count; ++i) {
@@ -167,7 +163,8 @@ void TStripChart::paintEvent(QPaintEvent*)
                 flush();
             if (!value) {
                 flush();
-                joined = false; // a gap
+                if (!runs.back().empty())
+                    runs.emplace_back(); // a gap
                 continue;
             }
             if (!column)
@@ -178,14 +175,17 @@ void TStripChart::paintEvent(QPaintEvent*)
         }
         flush();
         columnsDrawn_ = std::max(columnsDrawn_, columns);
-        painter.setPen(QPen(series.colour, 1.5));
-        painter.drawPath(line);
+        // Two pixels wide without antialiasing: a pen the raster engine draws fast.
+        painter.setPen(QPen(series.colour, 2));
+        for (const std::vector<QPoint>& run : runs) {
+            if (run.size() == 1)
+                painter.drawEllipse(run.front(), 2, 2); // a lone point draws as a dot, not as nothing
+            else if (run.size() > 1)
+                painter.drawPolyline(run.data(), static_cast<int>(run.size()));
+        }
+        painter.setPen(QPen(series.colour, 1));
         painter.drawLines(spreads.data(), static_cast<int>(spreads.size()));
-        // A lone point draws as a dot, not as nothing.
-        if (columns == 1)
-            painter.drawEllipse(line.currentPosition(), 2, 2);
     }
-    painter.setRenderHint(QPainter::Antialiasing, false);
 
     // Markers: a dashed line where each was dropped, its label beside the top.
     for (const TChartMarker& marker : markers_) {
