@@ -13,8 +13,8 @@ bash scripts/install-deps.sh
 build=${R7730_BUILD_DIR:-build-figures}
 seconds=${R7730_FIGURES_SECONDS:-30}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DR7730_BUILD_TESTS=ON -DR7730_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --target serial_bench record_store_bench window_figures bare_window first_paint R7730Setup Simulator \
-  r7730ctl firmware_serve_bench >/dev/null
+cmake --build "$build" --target serial_bench record_store_bench window_figures survey_figures bare_window first_paint \
+  R7730Setup Simulator r7730ctl firmware_serve_bench >/dev/null
 bin="$root/$build"
 
 scratch=$(mktemp -d)
@@ -57,6 +57,8 @@ QT_QPA_PLATFORM=offscreen "$bin/bench/figures/window_figures" --only roundtrip -
 "$bin/bench/figures/window_figures" --only loglines
 "$bin/bench/figures/window_figures" --only flood --seconds "$seconds"
 "$bin/bench/figures/window_figures" --only idle --seconds "$seconds" --bare "$bin/bench/figures/bare_window"
+echo
+"$bin/bench/figures/survey_figures"
 echo "Start-up on X11, the program (in a fresh working folder) and a bare Qt window taking turns:"
 mkdir -p "$scratch/folder/cfg" "$scratch/folder/Log"
 if [[ -x "$bin/bench/figures/first_paint" ]]; then

@@ -2,6 +2,7 @@
 #include "cli/arguments.h"
 
 #include <QCommandLineParser>
+#include <cmath>
 
 #include "cli/failure.h"
 
@@ -10,7 +11,7 @@ namespace {
 
 const QStringList kCommands = {"ports",  "status",        "wifi",   "scan",    "signal", "set",
                                "reboot", "factory-reset", "backup", "restore", "batch",  "records",
-                               "firmware"};
+                               "firmware", "survey"};
 
 QList<QCommandLineOption> GlobalOptions()
 {
@@ -93,6 +94,27 @@ void TakeFirmwareOptions(const QCommandLineParser& parser, TFirmwareInvocation& 
         firmware.waitSeconds = PositiveNumber("wait", parser.value("wait"), 86400);
 }
 
+// Seconds with at most three decimals, from lowest to highest, as milliseconds.
+int Milliseconds(const QString& option, const QString& text, double lowest, double highest)
+{
+    bool number = false;
+    const double seconds = text.toDouble(&number);
+    if (!number || !(seconds >= lowest && seconds <= highest))
+        Refuse(QStringLiteral("--%1 takes seconds from %2 to %3, not \"%4\"").arg(option).arg(lowest).arg(highest).arg(text));
+    return static_cast<int>(std::lround(seconds * 1000));
+}
+
+void TakeSurveyOptions(const QCommandLineParser& parser, TSurveyInvocation& survey)
+{
+    if (parser.isSet("duration"))
+        survey.durationMs = Milliseconds("duration", parser.value("duration"), 0.001, 7 * 86400);
+    if (parser.isSet("interval"))
+        survey.intervalMs = Milliseconds("interval", parser.value("interval"), 0.5, 3600);
+    if (parser.isSet("scan-every"))
+        survey.scanEveryMs = Milliseconds("scan-every", parser.value("scan-every"), 1, 86400);
+    survey.csvFile = parser.value("csv");
+}
+
 QList<QCommandLineOption> CommandOptions(const TInvocation& invocation)
 {
     const QString& command = invocation.command;
@@ -122,6 +144,9 @@ QList<QCommandLineOption> CommandOptions(const TInvocation& invocation)
                 << QCommandLineOption("claim-timeout", "Take back older claims.", "SECONDS");
     if (command == "records")
         options << QCommandLineOption("csv", "CSV for a spreadsheet.");
+    if (command == "survey")
+        options << QCommandLineOption("duration", "How long.", "SECONDS") << QCommandLineOption("interval", "Between readings.", "SECONDS")
+                << QCommandLineOption("scan-every", "Between scans.", "SECONDS") << QCommandLineOption("csv", "The session as CSV.", "FILE");
     return options;
 }
 
@@ -198,6 +223,8 @@ TInvocation ParseArguments(const QStringList& arguments)
         TakeFirmwareOptions(command, invocation.firmware);
     if (invocation.command == "batch" || invocation.command == "records")
         TakeBatchOptions(command, invocation);
+    if (invocation.command == "survey")
+        TakeSurveyOptions(command, invocation.survey);
     return invocation;
 }
 
@@ -230,6 +257,12 @@ Commands:
         [--wait SECONDS]      a firmware update: FILE checked, served by a one-file HTTP server of
                               this program, the device told to fetch it, its requests shown, and
                               its version read after it came back from its reboot
+  survey [--duration SECONDS] [--interval SECONDS] [--scan-every SECONDS] [--csv FILE]
+                              the signal read every --interval (default 1 s, 0.5 to 3600) for
+                              --duration or until Ctrl+C, a scan every --scan-every (default none);
+                              one line per reading, then a summary: RSSI min/avg/max and standard
+                              deviation, quality, access points per channel, the quietest of 1, 6
+                              and 11; --csv writes every reading and scanned access point
 
 set, restore and firmware take --report DIR: a commissioning report (JSON and HTML) of the unit.
 

@@ -34,6 +34,12 @@ struct TFirmwareInvocation {
     int maxSize = 8 * 1024 * 1024; // --max-size BYTES
     bool force = false;    // send a file that looks like text or HTML
     int waitSeconds = 300; // --wait: how long the device may take to ask
+// The options of `survey`.
+struct TSurveyInvocation {
+    std::optional<int> durationMs;   // --duration; absent: until Ctrl+C
+    int intervalMs = 1000;           // --interval
+    std::optional<int> scanEveryMs;  // --scan-every; absent: no scans
+    QString csvFile;                 // --csv
 };
 
 struct TInvocation {
@@ -54,6 +60,7 @@ struct TInvocation {
     QString reportDir;                // set, restore, firmware: --report DIR
     TBatchInvocation batch;           // batch (file: the plan), records
     TFirmwareInvocation firmware;     // firmware (file: the image)
+    TSurveyInvocation survey;         // survey
 };
 
 // arguments: the whole command line, the program's name first.

@@ -7,6 +7,7 @@
 //   commands_change.cpp  set, reboot, factory-reset, backup, restore
 //   commands_batch.cpp   batch, records: the production line
 //   commands_firmware.cpp  firmware: an update served by the program's own one-file server
+//   commands_survey.cpp  survey: the signal and the channels over a while
 #include <memory>
 #include <optional>
 
@@ -37,6 +38,7 @@ int BatchCommand(const TInvocation& invocation, TOutput& output);
 int RecordsCommand(const TInvocation& invocation, TOutput& output);
 
 int FirmwareCommand(const TInvocation& invocation, TOutput& output);
+int SurveyCommand(TCtlSession& session, TOutput& output, const TSurveyInvocation& survey);
 
 // The label width of every settings listing, so sections line up under each other.
 inline constexpr int kLabelWidth = 9;

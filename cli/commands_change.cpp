@@ -250,6 +250,8 @@ int RunCommand(const TInvocation& invocation, TOutput& output)
         return ScanCommand(*session, output);
     if (command == "signal")
         return SignalCommand(*session, output, invocation.watchSeconds);
+    if (command == "survey")
+        return SurveyCommand(*session, output, invocation.survey);
     return RebootCommand(*session, output, command == "factory-reset");
 }
 

@@ -2,7 +2,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTime>
-#include <unistd.h>
 
 #include "cli/commands.h"
 #include "cli/device_session.h"

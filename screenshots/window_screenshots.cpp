@@ -4,8 +4,11 @@
 // the window connected to the simulated device and showing its status, as a technician sees
 // it after "Connect" and "현재 설정 확인". Beside them, setup-ports.png: the port setup dialog
 // with its port list open, the ports described from a made-up system folder (a USB adapter and
-// a UART of the machine).
+// a UART of the machine). And survey.png: the signal survey window on the simulated device's
+// ramp of the signal (-80 to -40 dBm), with two markers dropped on the way and one scan of
+// access points on several channels.
 #include <QAbstractItemView>
+#include <QComboBox>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -18,6 +21,7 @@
 #include <QTest>
 
 #include "window/form_main.h"
+#include "window/survey_window.h"
 #include "window/widgets/com_setup_dialog.h"
 #include "window/widgets/window_style.h"
 #include "support/simulator_process.h"
@@ -62,6 +66,38 @@ bool SaveSetupDialogWithPortsOpen(const r7730::testing::TTempWorkingFolder& fold
     return picture.save(file);
 }
 
+bool SaveSurveyWindow(r7730::TForm_main& form, const r7730::testing::TTempWorkingFolder& folder, const QString& file)
+{
+    r7730::testing::WriteWholeFile(folder.File("aps.txt"), "1,-52,WPA2-PSK,Office-2G\n1,-70,WPA2-PSK,우리집_WiFi\n"
+                                                           "3,-81,OPEN,Guest\n6,-66,WPA2-PSK,Lab-6F\n"
+                                                           "11,-58,WPA/WPA2,3F_대회의실\n11,-77,WPA2-ENT,연구소\n"
+                                                           "13,-88,WPA2-PSK,Warehouse\n");
+    r7730::testing::SimulatorProcess simulator(std::vector<std::string>{
+        "--quiet", "--signal-ramp=-80,-40,60", "--access-points", folder.File("aps.txt").toStdString()});
+    form.DeviceLink().Port().SetPort(simulator.linkPath());
+    r7730::testing::Ctl<QPushButton>(form, "ButtonStart")->click();
+    form.Action_SignalSurveyExecute();
+    r7730::TSurveyWindow* survey = form.SurveyWindow();
+    if (!survey)
+        return false;
+    r7730::testing::Ctl<QComboBox>(*survey, "CB_Survey_Interval")->setCurrentText("0.5 s");
+    r7730::testing::Ctl<QComboBox>(*survey, "CB_Survey_Window")->setCurrentText("1 min");
+    survey->ScanTimerTick();
+    // Walking: a marker at each new spot.
+    for (std::size_t readings : {16u, 32u, 48u}) {
+        if (!QTest::qWaitFor([&] { return survey->Session().Samples().size() >= readings; }, 30000))
+            std::fprintf(stderr, "the simulated device stopped answering the survey\n");
+        if (readings < 48)
+            r7730::testing::Ctl<QPushButton>(*survey, "Btn_Survey_Marker")->click();
+    }
+    survey->Refresh();
+    QApplication::processEvents();
+    const bool saved = survey->grab().save(file);
+    survey->close();
+    r7730::testing::Ctl<QPushButton>(form, "ButtonStop")->click();
+    return saved;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -103,6 +139,13 @@ int main(int argc, char** argv)
         std::printf("%s\n", qPrintable(file));
     }
     r7730::testing::Ctl<QPushButton>(form, "ButtonStop")->click();
+
+    const QString survey = output.filePath(QStringLiteral("survey.png"));
+    if (!SaveSurveyWindow(form, folder, survey)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(survey));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(survey));
 
     const QString setup = output.filePath(QStringLiteral("setup-ports.png"));
     if (!SaveSetupDialogWithPortsOpen(folder, setup)) {

@@ -34,7 +34,8 @@ DeviceState unitFactoryState(int unit, const DeviceState& base)
 }
 
 Bench::Bench(const Options& options, const DeviceState& single, FrameLog& log)
-    : options_(options), base_(single), log_(log)
+    : options_(options), base_(single), log_(log),
+      signal_(options.signalScript.empty() ? nullptr : std::make_shared<ScriptedSignal>(options.signalScript))
 {
     if (options_.unitCount == 0)
         model_.emplace(single, quirksOf(1));
@@ -45,6 +46,9 @@ Bench::Bench(const Options& options, const DeviceState& single, FrameLog& log)
 ModelQuirks Bench::quirksOf(int number) const
 {
     ModelQuirks quirks{options_.statusLength, {}, options_.sendEndBytesAsIs};
+    // One script for the whole bench: the trace goes on from unit to unit.
+    quirks.signal = signal_;
+    quirks.accessPoints = options_.accessPoints;
     for (const StoreWrong& wrong : options_.storeWrong) {
         auto& keys = quirks.storeWrongKeys;
         // A key named for every unit and for this one is still flipped once, not flipped back.

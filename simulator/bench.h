@@ -54,6 +54,7 @@ private:
     DeviceState base_;
     FrameLog& log_;
     int number_ = 1;          // the unit plugged in, or the last one taken away (from --first-unit)
+    std::shared_ptr<ScriptedSignal> signal_; // null without a scripted signal
     std::optional<DeviceModel> model_;
     bool silent_ = false;     // a --no-return unit after its reboot
     bool rebooted_ = false;   // the unit plugged in has rebooted at least once

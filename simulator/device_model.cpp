@@ -344,7 +344,7 @@ Bytes DeviceModel::statusReply(std::vector<std::string>* notes) const
 
 Bytes DeviceModel::scanReply(std::vector<std::string>& notes) const
 {
-    const auto& points = visibleAccessPoints();
+    const auto& points = quirks_.accessPoints.empty() ? visibleAccessPoints() : quirks_.accessPoints;
     Bytes payload;
     payload.push_back(static_cast<std::uint8_t>('0' + points.size()));
     for (const AccessPoint& point : points) {
@@ -367,11 +367,17 @@ Bytes DeviceModel::currentAccessPointReply(std::vector<std::string>& notes) cons
 Bytes DeviceModel::signalReply(std::vector<std::string>& notes) const
 {
     Bytes payload;
-    appendPaddedLeft(payload, state_.ssid, 32);
-    if (state_.ssid.empty())
+    // A scripted signal moves on with every reply. It is a survey's trace: a device set to no
+    // access point reports it for the first one its scans list.
+    Bytes ssid = state_.ssid;
+    if (quirks_.signal && ssid.empty())
+        ssid = (quirks_.accessPoints.empty() ? visibleAccessPoints() : quirks_.accessPoints).front().ssid;
+    appendPaddedLeft(payload, ssid, 32);
+    std::optional<int> rssi = quirks_.signal ? quirks_.signal->next() : std::optional<int>(rssiOf(ssid));
+    if (ssid.empty() || !rssi)
         appendPaddedLeft(payload, std::string("NOINFO"), 6);
     else // "  -65 ": the number right-aligned in five places, then a blank
-        appendPaddedLeft(payload, rssiText(rssiOf(state_.ssid)) + " ", 6);
+        appendPaddedLeft(payload, rssiText(*rssi) + " ", 6);
     return frameWithoutEarlyEnd(0x4A, std::move(payload), &notes, quirks_.sendEndBytesAsIs);
 }
 

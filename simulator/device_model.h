@@ -10,6 +10,7 @@
 // receiving side, so every payload byte 0xFE (a stored mask octet of 254, say) is sent as 0xFD,
 // with a note saying so.
 #include "device_state.h"
+#include "survey_script.h"
 #include "frame_codec.h"
 
 #include <optional>
@@ -44,6 +45,10 @@ struct ModelQuirks {
     // A stored 254 sent as it is (0xFE), which ends the reply early on the program's side;
     // false: sent as 253 (0xFD) with a note.
     bool sendEndBytesAsIs = false;
+    // The joined access point's RSSI, one step per signal reply; null: its value in the scan list.
+    std::shared_ptr<ScriptedSignal> signal;
+    // What scans list; empty: the built-in access points.
+    std::vector<AccessPoint> accessPoints;
 };
 
 // The state file keys that a save command can store wrong (ModelQuirks::storeWrongKeys).

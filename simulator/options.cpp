@@ -70,6 +70,14 @@ and answers the setup program's commands until interrupted (Ctrl+C).
                        not with --units, whose units each start from their own factory state
   --model N            model code in the status reply (1 Q7760LX, 2 R7730LX; default: from state)
   --reboot-ms N        silence after a save, factory reset or reboot (default 3000)
+  --signal-ramp FROM,TO,STEPS  the joined access point's RSSI rises (or falls) from FROM to TO
+                       dBm in STEPS steps, one per signal reply (not with the clock), then
+                       starts again, e.g. --signal-ramp=-80,-40,60; a device set to no access
+                       point reports the first one its scans list as joined
+  --signal-file PATH   the RSSI values of the signal replies in turn, then again from the first:
+                       numbers or NOINFO, separated by blanks or line ends, # begins a comment
+  --access-points PATH what scans list instead of the built-in access points: lines
+                       CHANNEL,RSSI,AUTH,SSID (UTF-8, sent as CP949), at most nine
   --store-wrong [UNIT:]KEY  store KEY differently from what a save sent (its lowest bit
                        flipped, as a failing flash would): ip, gateway, mask, listen_port, expiry,
                        mode, target_port, target_ip, serial (the baud rate), ssid or password;
@@ -199,6 +207,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
              return error;
          }},
         {"--reboot-ms", integerIn(0, 600000, o.rebootMs)},
+        {"--signal-ramp", [&](const std::string& v) { return parseSignalRamp(v, o.signalScript); }},
+        {"--signal-file", [&](const std::string& v) { return loadSignalFile(v, o.signalScript); }},
+        {"--access-points", [&](const std::string& v) { return loadAccessPointsFile(v, o.accessPoints); }},
         {"--delay", integerIn(0, 600000, o.replyDelayMs)},
         {"--chunk-gap", integerIn(0, 60000, o.chunkGapMs)},
         {"--merge", integerIn(2, 1000, o.mergeCount)},

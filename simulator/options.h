@@ -5,6 +5,7 @@
 // argument or after "=" (--delay 50, --delay=50). Parsing never exits or prints: it returns the
 // options or one message naming the argument that is wrong, and main() decides what to do.
 #include "frame_codec.h"
+#include "survey_script.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -53,6 +54,8 @@ struct Options {
     std::string firmwareFetch = "whole";        // how a firmware download goes: whole, halfway, wrong-name, never
     std::optional<std::pair<std::uint8_t, std::uint8_t>> newVersion; // after a whole download; none: minor + 1
     bool help = false;
+    SignalValues signalScript;                  // scripted RSSI of the joined access point; empty: fixed
+    std::vector<AccessPoint> accessPoints;      // what scans list; empty: the built-in list
 };
 
 // Without --link the simulator links its serial end here, in its working folder, where the

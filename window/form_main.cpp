@@ -9,6 +9,7 @@
 #include "window/form_info.h"
 #include "window/form_main_look.h"
 #include "window/program_title.h"
+#include "window/survey_window.h"
 #include "window/widgets/fonts.h"
 #include "window/widgets/page_control.h"
 #include "window/widgets/typing_limit.h"

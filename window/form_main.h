@@ -21,6 +21,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "device/command_checks.h"
@@ -33,6 +34,7 @@
 
 class QAbstractButton;
 class QLineEdit;
+class QMenu;
 class QPainter;
 class QRect;
 class QTextBlock;
@@ -51,6 +53,7 @@ class IClock;
 class IDialogs;
 class ILauncher;
 class TForm_Info;
+class TSurveyWindow;
 struct TLaunchRequest;
 
 // What the window is handed: message boxes, the clock and program launches.
@@ -149,6 +152,11 @@ public:
     void CB_RSSI_AutoChkClick();
     void CB_Chk_RSSI_IntervalChange();
     void Timer_AutoQryRSSITimer();
+
+    // --- form_main_survey.cpp: opening the signal survey window --------------------------
+    void Action_SignalSurveyExecute();
+    // The survey window once opened; null before.
+    TSurveyWindow* SurveyWindow() const { return surveyWindow_.get(); }
 
     // --- form_main_maintenance.cpp: maintenance commands --------------------------------
     void Btn_FactoryResetClick();
@@ -267,6 +275,9 @@ private:
     void CreateSignalPollingTimer();
     void WireSignalPolling();
 
+    // --- form_main_survey.cpp -----------------------------------------------------------
+    void WireSignalSurvey();
+
     // --- form_main_maintenance.cpp ------------------------------------------------------
     void WireMaintenanceCommands();
 
@@ -322,6 +333,9 @@ private:
     bool portBackWhileBusy_ = false;
     bool reconnectQuestionOpen_ = false;
     bool reconnectQuestionWithdrawn_ = false;
+    QMenu* surveyMenu_ = nullptr;
+    // Last: it watches the link, so it goes before the link does.
+    std::unique_ptr<TSurveyWindow> surveyWindow_;
 };
 
 } // namespace r7730

@@ -96,6 +96,7 @@ void TForm_main::BuildAccessPointPage()
     WireAccessPointCommands();
     WireSignalPolling();
     WireScanGrid();
+    WireSignalSurvey();
     LayOutScanGridFirstUse();
 }
 

@@ -1,0 +1,212 @@
+// survey: the signal read at an interval for a while, scans now and then, one line per reading
+// and a summary at the end (or at Ctrl+C), the whole session as CSV on request.
+//
+// Readings are due at 0, interval, 2 x interval, ... from the start, as many as fit before the
+// duration ends (5 s at 1 s: 0 to 4 s, five readings); a reading that comes late does not move
+// the later ones. The session is the survey layer's: its recorder takes the replies off the
+// link, so the statistics are the ones the window shows.
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <algorithm>
+
+#include "cli/commands.h"
+#include "cli/device_session.h"
+#include "cli/failure.h"
+#include "cli/interrupt_on_signals.h"
+#include "survey/channel_load.h"
+#include "survey/survey_csv.h"
+#include "survey/survey_recorder.h"
+
+namespace r7730::cli {
+namespace {
+
+constexpr int kBarWidth = 20;
+
+QJsonValue OrNull(std::optional<int> value)
+{
+    return value ? QJsonValue(*value) : QJsonValue();
+}
+
+QJsonValue OrNull(std::optional<double> value)
+{
+    return value ? QJsonValue(*value) : QJsonValue();
+}
+
+QString Fixed(std::optional<double> value, int decimals)
+{
+    return value ? QString::number(*value, 'f', decimals) : QStringLiteral("-");
+}
+
+QString Whole(std::optional<int> value)
+{
+    return value ? QString::number(*value) : QStringLiteral("-");
+}
+
+QString Row(const QString& time, const QString& rssi, const QString& quality, const QString& bar, const QString& ssid)
+{
+    return Padded(time, 14) + Padded(rssi, 7) + Padded(quality, 9) + Padded(bar, kBarWidth + 2) + ssid;
+}
+
+QString Bar(std::optional<int> quality)
+{
+    const int filled = quality ? (*quality * kBarWidth + 50) / 100 : 0;
+    return QString(filled, QLatin1Char('#')) + QString(kBarWidth - filled, QLatin1Char('.'));
+}
+
+QString TimeText(qint64 msecs)
+{
+    return QDateTime::fromMSecsSinceEpoch(msecs).toString(QStringLiteral("HH:mm:ss.zzz"));
+}
+
+QJsonObject SampleJson(const TSurveySession& session, const TSignalSample& sample)
+{
+    return {{"time", SurveyTimeText(sample.msecs)},
+            {"ssid", session.Text(sample.ssid)},
+            {"rssi", OrNull(sample.Rssi())},
+            {"quality", OrNull(sample.Quality())}};
+}
+
+QJsonObject StatisticsJson(const TValueStatistics& statistics, bool withDeviation)
+{
+    QJsonObject json{{"n", statistics.Count()},
+                     {"min", OrNull(statistics.Minimum())},
+                     {"avg", OrNull(statistics.Mean())},
+                     {"max", OrNull(statistics.Maximum())}};
+    if (withDeviation)
+        json.insert("sd", OrNull(statistics.StandardDeviation()));
+    return json;
+}
+
+QJsonArray AccessPointsJson(const TSurveySession& session)
+{
+    QJsonArray json;
+    for (const TAccessPointSummary& point : session.AccessPoints())
+        json.append(QJsonObject{{"ssid", point.ssid},
+                                {"channel", point.channel > 0 ? QJsonValue(point.channel) : QJsonValue(point.channelText)},
+                                {"rssi", OrNull(point.lastRssi)},
+                                {"min", OrNull(point.rssi.Minimum())},
+                                {"avg", OrNull(point.rssi.Mean())},
+                                {"max", OrNull(point.rssi.Maximum())},
+                                {"auth", point.auth},
+                                {"seen", point.timesSeen}});
+    return json;
+}
+
+// The summary for a person, and its JSON twin.
+QJsonObject Summarize(const TSurveySession& session, TOutput& output)
+{
+    const TValueStatistics& rssi = session.Rssi();
+    const TValueStatistics& quality = session.Quality();
+    const int samples = static_cast<int>(session.Samples().size());
+    output.Line();
+    output.Fields({{"samples", QStringLiteral("%1 (%2 with an RSSI)").arg(samples).arg(rssi.Count())},
+                   {"rssi", QStringLiteral("min %1  avg %2  max %3  sd %4 dBm (population, N=%5)")
+                                .arg(Whole(rssi.Minimum()), Fixed(rssi.Mean(), 1), Whole(rssi.Maximum()),
+                                     Fixed(rssi.StandardDeviation(), 2))
+                                .arg(rssi.Count())},
+                   {"quality", QStringLiteral("min %1  avg %2  max %3 %")
+                                   .arg(Whole(quality.Minimum()), Fixed(quality.Mean(), 1), Whole(quality.Maximum()))}},
+                  kLabelWidth);
+    QJsonObject json{{"samples", samples}, {"rssi", StatisticsJson(rssi, true)}, {"quality", StatisticsJson(quality, false)}};
+
+    if (session.Scans() == 0) {
+        output.Fields({{"channels", QStringLiteral("no scan taken (--scan-every SECONDS scans now and then)")}}, kLabelWidth);
+        json.insert("scans", 0);
+        json.insert("channels", QJsonArray());
+        json.insert("quietest", QJsonValue());
+        return json;
+    }
+    const std::vector<TChannelLoad> loads = ChannelLoads(session.AccessPoints());
+    QList<QStringList> rows = {{"CH", "APS", "STRONGEST", "WITHIN 2"}};
+    QJsonArray channels;
+    for (const TChannelLoad& load : loads) {
+        rows.append({QString::number(load.channel), QString::number(load.accessPoints), Whole(load.strongest),
+                     QString::number(load.withinReach)});
+        channels.append(QJsonObject{{"channel", load.channel},
+                                    {"access_points", load.accessPoints},
+                                    {"strongest", OrNull(load.strongest)},
+                                    {"within_two", load.withinReach}});
+    }
+    const int quietest = QuietestChannel(loads);
+    output.Fields({{"channels", QStringLiteral("%1 %2, %3 access points")
+                                               .arg(session.Scans())
+                                               .arg(session.Scans() == 1 ? "scan" : "scans")
+                                               .arg(session.AccessPoints().size())}},
+                  kLabelWidth);
+    output.Table(rows);
+    output.Fields({{"quietest", QStringLiteral("%1 (of 1, 6 and 11: fewest access points within two channels)").arg(quietest)}},
+                  kLabelWidth);
+    json.insert("scans", session.Scans());
+    json.insert("channels", channels);
+    json.insert("quietest", quietest);
+    return json;
+}
+
+void WriteCsv(const QString& path, const TSurveySession& session)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(SurveyCsv(session).toUtf8()) < 0 || !file.flush())
+        throw TCliFailure(kExitDevice, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+}
+
+} // namespace
+
+int SurveyCommand(TCtlSession& session, TOutput& output, const TSurveyInvocation& survey)
+{
+    TSurveySession surveySession;
+    TSurveyRecorder recorder(session.Link(), surveySession);
+    const TInterruptOnSignals interruptible([&session] { session.Interrupt(); });
+    QJsonArray samples;
+    output.Line(Row("TIME", "RSSI", "QUALITY", "SIGNAL", "SSID"));
+    output.Progress(survey.durationMs ? QStringLiteral("for %1 s, Ctrl+C ends it sooner").arg(*survey.durationMs / 1000.0)
+                                      : QStringLiteral("until Ctrl+C"));
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 nextScanMs = 0;
+    for (qint64 due = 0; !survey.durationMs || due < *survey.durationMs; due += survey.intervalMs) {
+        if (due > clock.elapsed() && !session.Pause(static_cast<int>(due - clock.elapsed())))
+            break;
+        if (survey.scanEveryMs && due >= nextScanMs) {
+            nextScanMs = due + *survey.scanEveryMs;
+            const int before = surveySession.Scans();
+            recorder.AsSurvey([&] { session.Run([&] { return session.Device().Scan(); }); });
+            if (session.Interrupted())
+                break;
+            if (surveySession.Scans() == before)
+                output.Line(Row(TimeText(QDateTime::currentMSecsSinceEpoch()), "-", "-", "scan: no answer", ""));
+            else
+                output.Line(Row(TimeText(surveySession.Sightings().empty() ? QDateTime::currentMSecsSinceEpoch()
+                                                                           : surveySession.Sightings().back().msecs),
+                                "", "", QStringLiteral("scan: %1 access points").arg(surveySession.AccessPoints().size()), ""));
+        }
+        const std::size_t before = surveySession.Samples().size();
+        recorder.AsSurvey([&] { session.Run([&] { return session.Device().ReadSignal(); }); });
+        if (session.Interrupted())
+            break;
+        if (surveySession.Samples().size() == before) {
+            output.Line(Row(TimeText(QDateTime::currentMSecsSinceEpoch()), "-", "-", "no answer", ""));
+            continue;
+        }
+        const TSignalSample& sample = surveySession.Samples().back();
+        output.Line(Row(TimeText(sample.msecs), Whole(sample.Rssi()),
+                        sample.Quality() ? QStringLiteral("%1%").arg(*sample.Quality()) : QStringLiteral("-"),
+                        Bar(sample.Quality()), surveySession.Text(sample.ssid)));
+        samples.append(SampleJson(surveySession, sample));
+    }
+
+    QJsonObject document{{"port", session.PortName()}, {"samples", samples}, {"access_points", AccessPointsJson(surveySession)}};
+    document.insert("summary", Summarize(surveySession, output));
+    if (!survey.csvFile.isEmpty()) {
+        WriteCsv(survey.csvFile, surveySession);
+        output.Fields({{"csv", survey.csvFile}}, kLabelWidth);
+        document.insert("csv", survey.csvFile);
+    }
+    output.SetDocument(document);
+    return kExitDone;
+}
+
+} // namespace r7730::cli

@@ -1,0 +1,117 @@
+// r7730ctl survey against the simulated device's scripted signal: one line per reading, the
+// summary's numbers, the JSON document and the CSV file.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTime>
+#include <gtest/gtest.h>
+
+#include "cli/ctl_run.h"
+#include "provision/csv_reader.h"
+#include "support/simulator_process.h"
+#include "support/temp_folder.h"
+
+using r7730::testing::ReadWholeFile;
+using r7730::testing::SimulatorProcess;
+using r7730::testing::WriteWholeFile;
+
+namespace {
+
+class SurveyCommand : public ::testing::Test {
+protected:
+    SurveyCommand()
+    {
+        WriteWholeFile(folder.filePath("trace.txt"), "-70 -62 NOINFO -55 -81\n");
+        simulator = std::make_unique<SimulatorProcess>(
+            std::vector<std::string>{"--quiet", "--signal-file", folder.filePath("trace.txt").toStdString()}, folder.path());
+    }
+
+    TRun Survey(const QStringList& arguments)
+    {
+        return RunCtl(QStringList{"-p", QString::fromStdString(simulator->linkPath()), "survey"} + arguments, folder.path());
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<SimulatorProcess> simulator;
+};
+
+} // namespace
+
+TEST_F(SurveyCommand, FiveSecondsAtOneSecondGiveFiveReadingsTheSummaryAndTheCsv)
+{
+    const TRun run = Survey({"--duration", "5", "--interval", "1", "--csv", "survey.csv"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QStringList lines = run.out.split('\n');
+    ASSERT_GE(lines.size(), 10) << run.out.toStdString();
+    EXPECT_EQ(lines[0], "TIME          RSSI   QUALITY  SIGNAL                SSID");
+    // Each reading: its time, then the values and a bar of its quality.
+    const QStringList readings = {
+        "-70    60%      ############........  Office-2G", "-62    76%      ###############.....  Office-2G",
+        "-      -        ....................  Office-2G", "-55    90%      ##################..  Office-2G",
+        "-81    38%      ########............  Office-2G"};
+    for (int i = 0; i < readings.size(); ++i) {
+        EXPECT_EQ(lines[i + 1].mid(14), readings[i]) << lines[i + 1].toStdString();
+        EXPECT_TRUE(QTime::fromString(lines[i + 1].left(12), "HH:mm:ss.zzz").isValid()) << lines[i + 1].toStdString();
+    }
+    EXPECT_EQ(lines[6], "");
+    EXPECT_EQ(lines[7], "samples    5 (4 with an RSSI)");
+    EXPECT_EQ(lines[8], "rssi       min -81  avg -67.0  max -55  sd 9.67 dBm (population, N=4)");
+    EXPECT_EQ(lines[9], "quality    min 38  avg 66.0  max 90 %");
+    EXPECT_TRUE(run.out.contains("channels   no scan taken"));
+
+    const std::vector<r7730::provision::TCsvRecord> records =
+        r7730::provision::ReadCsv(QString::fromUtf8(ReadWholeFile(folder.filePath("survey.csv"))));
+    ASSERT_EQ(records.size(), 6u);
+    QStringList rssi, kinds, asked;
+    for (std::size_t i = 1; i < records.size(); ++i) {
+        kinds << records[i].cells[1].text;
+        rssi << records[i].cells[4].text;
+        asked << records[i].cells[7].text;
+    }
+    EXPECT_EQ(kinds, QStringList({"poll", "poll", "poll", "poll", "poll"}));
+    EXPECT_EQ(rssi, QStringList({"-70", "-62", "", "-55", "-81"}));
+    EXPECT_EQ(asked, QStringList({"survey", "survey", "survey", "survey", "survey"}));
+}
+
+TEST_F(SurveyCommand, JsonHoldsTheReadingsTheSummaryAndTheChannels)
+{
+    const TRun run = Survey({"--json", "--duration", "1.5", "--interval", "0.5", "--scan-every", "60"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonObject document = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    const QJsonArray samples = document["samples"].toArray();
+    ASSERT_EQ(samples.size(), 3);
+    EXPECT_EQ(samples[0]["rssi"].toInt(), -70);
+    EXPECT_EQ(samples[1]["quality"].toInt(), 76);
+    EXPECT_TRUE(samples[2]["rssi"].isNull());
+    const QJsonObject summary = document["summary"].toObject();
+    EXPECT_EQ(summary["samples"].toInt(), 3);
+    const QJsonObject rssi = summary["rssi"].toObject();
+    EXPECT_EQ(rssi["n"].toInt(), 2);
+    EXPECT_EQ(rssi["min"].toInt(), -70);
+    EXPECT_EQ(rssi["max"].toInt(), -62);
+    EXPECT_DOUBLE_EQ(rssi["avg"].toDouble(), -66.0);
+    EXPECT_DOUBLE_EQ(rssi["sd"].toDouble(), 4.0);
+    EXPECT_EQ(summary["scans"].toInt(), 1);
+    // The simulator's own list: channels 1, 6, 11, 11 and 36.
+    EXPECT_EQ(summary["quietest"].toInt(), 1);
+    const QJsonArray channels = summary["channels"].toArray();
+    ASSERT_EQ(channels.size(), 14); // 1 to 13, and 36
+    EXPECT_EQ(channels[10]["access_points"].toInt(), 2);
+    EXPECT_EQ(channels[13]["channel"].toInt(), 36);
+    EXPECT_EQ(document["access_points"].toArray().size(), 5);
+}
+
+TEST_F(SurveyCommand, WrongOptionsAreRefused)
+{
+    const std::vector<std::pair<QStringList, QString>> cases = {
+        {{"--interval", "0.2"}, "--interval takes seconds from 0.5 to 3600, not \"0.2\""},
+        {{"--duration", "soon"}, "--duration takes seconds from 0.001 to 604800, not \"soon\""},
+        {{"--scan-every", "0"}, "--scan-every takes seconds from 1 to 86400, not \"0\""},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const TRun run = Survey(arguments);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
+    }
+}

@@ -1,0 +1,59 @@
+// The recorder on a device link to the simulated device: every signal and scan reply becomes part
+// of the session, whoever asked, and each reading says who did.
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+#include <gtest/gtest.h>
+
+#include "device/device_session.h"
+#include "support/log_only_listener.h"
+#include "support/simulator_process.h"
+#include "survey/survey_recorder.h"
+
+using namespace r7730;
+
+TEST(SurveyRecorder, TakesEveryReplyOnTheLinkAndTellsWhoAsked)
+{
+    const QTemporaryDir folder;
+    const std::string trace = folder.filePath("trace.txt").toStdString();
+    std::ofstream(trace) << "-70 -62 NOINFO -55\n";
+    r7730::testing::SimulatorProcess simulator({"--quiet", "--signal-file", trace});
+    r7730::testing::TLogOnlyListener frontEnd;
+    TDeviceSession device(frontEnd, 2000);
+    device.Link().Port().SetPort(simulator.linkPath());
+    ASSERT_FALSE(device.Open().has_value());
+
+    TSurveySession session;
+    TSurveyRecorder recorder(device.Link(), session);
+    int changes = 0;
+    recorder.SetOnChange([&](TSurveyRecorder::TChange) { ++changes; });
+
+    // Somebody else's read, then the survey's own waiting read.
+    ASSERT_TRUE(device.ReadSignal().has_value());
+    recorder.AsSurvey([&] { ASSERT_TRUE(device.ReadSignal().has_value()); });
+    // Two requests out at once, somebody else's first: the device answers in order.
+    device.Link().ReadRequest(TMessageId::ReadSignalStrength);
+    EXPECT_TRUE(recorder.ReadSignal());
+    EXPECT_TRUE(recorder.AwaitingSignal());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.Samples().size() == 4; }, 5000)) << frontEnd.log.join('\n').toStdString();
+    EXPECT_FALSE(recorder.AwaitingSignal());
+    EXPECT_TRUE(recorder.Scan());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.Scans() == 1; }, 5000));
+
+    const std::vector<std::pair<std::optional<int>, TAsker>> expected = {
+        {-70, TAsker::Other}, {-62, TAsker::Survey}, {std::nullopt, TAsker::Other}, {-55, TAsker::Survey}};
+    ASSERT_EQ(session.Samples().size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(session.Samples()[i].Rssi(), expected[i].first) << i;
+        EXPECT_EQ(session.Samples()[i].asker, expected[i].second) << i;
+    }
+    EXPECT_EQ(session.JoinedSsid(), "Office-2G"); // the first access point of the simulator's list
+    EXPECT_EQ(session.AccessPoints().size(), 5u);
+    EXPECT_EQ(session.Sightings().front().asker, TAsker::Survey);
+    EXPECT_EQ(changes, 5);
+
+    // A closed port: nothing is sent, so the link has nothing to refuse.
+    device.Link().Close();
+    EXPECT_FALSE(recorder.ReadSignal());
+    EXPECT_FALSE(recorder.Scan());
+}

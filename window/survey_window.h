@@ -1,0 +1,110 @@
+#pragma once
+// The "Signal survey" window: the joined access point's signal over time while a technician
+// walks the unit from spot to spot, the access points of every scan merged over the session,
+// how crowded each channel is, and the session's export.
+//
+// Principles of operation. The window sends its own signal reads at its interval (and a scan
+// every so often, when asked), and takes every signal and scan reply on the link as a reading,
+// whoever asked: the main window's polling goes on exactly as before and counts too
+// (survey/survey_recorder.h says how each reading knows who asked). It records while it is
+// shown; hidden, it keeps its session and sends nothing. On a closed port it sends nothing and
+// says so. The views are brought up to date at most every 100 ms, so a burst of replies costs
+// one repaint.
+#include <QWidget>
+#include <memory>
+
+#include "device/device_link.h"
+#include "survey/survey_recorder.h"
+#include "survey/survey_session.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTableView;
+class QTableWidget;
+class QTimer;
+
+namespace r7730 {
+
+class TChannelBars;
+class TStripChart;
+class TSurveyAccessPointFilter;
+class TSurveyAccessPointModel;
+
+class TSurveyWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // guard: runs each handler, so no exception reaches Qt's event loop (the main window's).
+    TSurveyWindow(TDeviceLink& link, TEventGuard guard, QWidget* parent = nullptr);
+    ~TSurveyWindow() override;
+
+    const TSurveySession& Session() const { return session_; }
+    TStripChart& Chart() const { return *chart_; }
+    TChannelBars& ChannelBars() const { return *channelBars_; }
+
+    // The handlers of the window's controls.
+    void Btn_Survey_MarkerClick();
+    void Btn_Survey_NewClick();
+    void Btn_Survey_ExportCsvClick();
+    void Btn_Survey_SavePngClick();
+    void CB_Survey_IntervalChange();
+    void CB_Survey_WindowChange();
+    void CB_Survey_ScanEveryChange();
+    void SurveyTimerTick();
+    void ScanTimerTick();
+
+    // The export itself, to a file named: false with the reason in the status line on failure.
+    bool ExportCsv(const QString& path);
+    bool SaveChartPng(const QString& path);
+    // Brings every view up to date now (they follow by themselves within 100 ms).
+    void Refresh();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    class TChartData;
+    void BuildControls();
+    void Wire();
+    void ScheduleRefresh();
+    void ShowStatistics();
+    void ShowSegments();
+    void ShowChannels();
+    // The note after the counts in the state line (an export written, say).
+    void ShowState(const QString& note);
+
+    TDeviceLink& link_;
+    TEventGuard guard_;
+    TSurveySession session_;
+    std::unique_ptr<TSurveyRecorder> recorder_; // while shown
+    std::unique_ptr<TChartData> chartData_;
+
+    QComboBox* intervalBox_ = nullptr;
+    QComboBox* windowBox_ = nullptr;
+    QComboBox* scanEveryBox_ = nullptr;
+    QPushButton* markerButton_ = nullptr;
+    QPushButton* newButton_ = nullptr;
+    QPushButton* exportCsvButton_ = nullptr;
+    QPushButton* savePngButton_ = nullptr;
+    QLabel* stateLabel_ = nullptr;
+    QLabel* rssiLabel_ = nullptr;
+    QLabel* qualityLabel_ = nullptr;
+    TStripChart* chart_ = nullptr;
+    QTableWidget* segmentsGrid_ = nullptr;
+    TChannelBars* channelBars_ = nullptr;
+    QLineEdit* ssidFilter_ = nullptr;
+    QSpinBox* minimumRssi_ = nullptr;
+    QTableView* accessPointsView_ = nullptr;
+    TSurveyAccessPointModel* accessPoints_ = nullptr;
+    TSurveyAccessPointFilter* accessPointFilter_ = nullptr;
+    QTimer* surveyTimer_ = nullptr;
+    QTimer* scanTimer_ = nullptr;
+    QTimer* refreshTimer_ = nullptr;
+    QString note_;
+};
+
+} // namespace r7730

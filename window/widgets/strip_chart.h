@@ -1,0 +1,78 @@
+#pragma once
+// A strip chart: values over time, newest at the right edge, for a chosen span of time, with
+// up to two value axes (left and right) and labelled markers.
+//
+// Principles of operation. The chart owns no data: it reads points through IStripChartData,
+// in time order, when it paints. It finds the first point of the span by bisection and draws
+// at most one point per pixel column and series: the points that fall in a column are drawn
+// as a line from their lowest to their highest value, and the columns are joined by the
+// column's last value, so an hour of readings draws with as many lines as a minute. A missing
+// value breaks the line.
+#include <QColor>
+#include <QString>
+#include <QWidget>
+#include <optional>
+#include <vector>
+
+namespace r7730 {
+
+class IStripChartData {
+public:
+    virtual ~IStripChartData() = default;
+    virtual qsizetype PointCount() const = 0;
+    // Milliseconds, never decreasing with the index.
+    virtual qint64 TimeAt(qsizetype index) const = 0;
+    // The value of a series at a point; absent: none (the line breaks).
+    virtual std::optional<int> ValueAt(int series, qsizetype index) const = 0;
+};
+
+struct TChartSeries {
+    QString name;
+    QColor colour;
+    int low = 0;       // the value at the bottom of the plot
+    int high = 100;    // at the top
+    bool rightAxis = false;
+    QString unit;      // "dBm", "%"
+};
+
+struct TChartMarker {
+    qint64 msecs = 0;
+    QString label;
+};
+
+class TStripChart : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TStripChart(QWidget* parent = nullptr);
+
+    // The data stays the caller's; null draws an empty chart.
+    void SetData(const IStripChartData* data);
+    void SetSeries(std::vector<TChartSeries> series);
+    void SetMarkers(std::vector<TChartMarker> markers);
+    // The span of time shown, ending at the newest point.
+    void SetSpanMs(qint64 spanMs);
+    qint64 SpanMs() const { return spanMs_; }
+    // The data changed: the chart repaints.
+    void DataChanged() { update(); }
+
+    // What the last paint drew, for the figures and tests: the points it read in its span and
+    // the pixel columns it drew them in.
+    qsizetype PointsInSpan() const { return pointsInSpan_; }
+    int ColumnsDrawn() const { return columnsDrawn_; }
+
+    QSize sizeHint() const override { return {720, 260}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const IStripChartData* data_ = nullptr;
+    std::vector<TChartSeries> series_;
+    std::vector<TChartMarker> markers_;
+    qint64 spanMs_ = 60000;
+    qsizetype pointsInSpan_ = 0;
+    int columnsDrawn_ = 0;
+};
+
+} // namespace r7730
