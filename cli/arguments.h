@@ -34,6 +34,8 @@ struct TFirmwareInvocation {
     int maxSize = 8 * 1024 * 1024; // --max-size BYTES
     bool force = false;    // send a file that looks like text or HTML
     int waitSeconds = 300; // --wait: how long the device may take to ask
+};
+
 // The options of `survey`.
 struct TSurveyInvocation {
     std::optional<int> durationMs;   // --duration; absent: until Ctrl+C
