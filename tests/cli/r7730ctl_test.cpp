@@ -177,6 +177,16 @@ TEST_F(R7730ctl, AReadBackThatDiffersExits3)
     const QJsonObject json = QJsonDocument::fromJson(Ctl({"--json", "set", "wan", "--mask", "255.255.0.0"}).out.toUtf8()).object();
     EXPECT_EQ(json["differs"], QJsonArray{"mask"});
     EXPECT_EQ(json["verified"], false);
+
+    // The unit's commissioning report says the same, field by field.
+    const TRun reported = Ctl({"--json", "set", "wan", "--mask", "255.255.0.0", "--report", "reports"});
+    const QJsonArray paths = QJsonDocument::fromJson(reported.out.toUtf8()).object()["reports"].toArray();
+    ASSERT_EQ(paths.size(), 2) << reported.out.toStdString();
+    EXPECT_TRUE(paths[1].toString().endsWith(".html"));
+    const QJsonObject report = QJsonDocument::fromJson(ReadWholeFile(folder.filePath(paths[0].toString()))).object();
+    EXPECT_EQ(report["result"], "FAIL");
+    EXPECT_EQ(report["differs"], QJsonArray{"mask"});
+    EXPECT_EQ(report["mac"], "00:1A:2B:3C:4D:5E");
 }
 
 TEST_F(R7730ctl, TheDevicesOwnStatusReadIsNotTakenForTheReadBack)
