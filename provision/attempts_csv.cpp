@@ -3,31 +3,12 @@
 
 #include <QStringList>
 
+#include "shell/csv_line.h"
+
 namespace r7730::provision {
 namespace {
 
 constexpr TSection kSections[] = {TSection::Wan, TSection::Tcp, TSection::Serial, TSection::AccessPoint};
-
-QString Cell(const QString& text)
-{
-    static const QString kSpecial = QStringLiteral(",\"\r\n");
-    bool quote = false;
-    for (QChar c : text)
-        quote = quote || kSpecial.contains(c);
-    if (!quote)
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-QString Line(const QStringList& cells)
-{
-    QStringList quoted;
-    for (const QString& cell : cells)
-        quoted << Cell(cell);
-    return quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
-}
 
 const TFieldRecord* FieldOf(const TAttempt& attempt, TSection section, const QString& key)
 {
@@ -47,7 +28,7 @@ QString AttemptsCsv(const std::vector<TAttempt>& attempts)
     for (TSection section : kSections)
         for (const QString& key : SectionKeys(section))
             header << key + QStringLiteral(" sent") << key + QStringLiteral(" read back");
-    QString csv = Line(header);
+    QString csv = CsvLine(header);
     for (const TAttempt& attempt : attempts) {
         QStringList cells{QString::number(attempt.id),
                           QString::fromLatin1(attempt.planSha256),
@@ -70,7 +51,7 @@ QString AttemptsCsv(const std::vector<TAttempt>& attempts)
                 const TFieldRecord* field = FieldOf(attempt, section, key);
                 cells << (field ? field->sent : QString()) << (field ? field->readBack : QString());
             }
-        csv += Line(cells);
+        csv += CsvLine(cells);
     }
     return csv;
 }

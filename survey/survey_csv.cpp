@@ -3,31 +3,10 @@
 #include <QDateTime>
 #include <QStringList>
 
+#include "shell/csv_line.h"
+
 namespace r7730 {
 namespace {
-
-QString Cell(const QString& text)
-{
-    static const QString kSpecial = QStringLiteral(",\"\r\n");
-    bool quote = false;
-    for (QChar c : text)
-        quote = quote || kSpecial.contains(c);
-    // Blanks at either end would be dropped by some readers; quoted they stay.
-    quote = quote || (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()));
-    if (!quote)
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-QString Line(const QStringList& cells)
-{
-    QStringList quoted;
-    for (const QString& cell : cells)
-        quoted << Cell(cell);
-    return quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
-}
 
 QString Number(std::optional<int> value)
 {
@@ -59,7 +38,7 @@ QString SurveyTimeText(qint64 msecs)
 
 QString SurveyCsv(const TSurveySession& session)
 {
-    QString csv = Line({"time", "kind", "ssid", "channel", "rssi", "quality", "marker", "asked_by", "auth"});
+    QString csv = CsvLine({"time", "kind", "ssid", "channel", "rssi", "quality", "marker", "asked_by", "auth"});
     const std::vector<TSignalSample>& samples = session.Samples();
     const std::vector<TScanSighting>& sightings = session.Sightings();
     std::size_t s = 0, t = 0;
@@ -67,13 +46,13 @@ QString SurveyCsv(const TSurveySession& session)
     while (s < samples.size() || t < sightings.size()) {
         if (t == sightings.size() || (s < samples.size() && samples[s].msecs <= sightings[t].msecs)) {
             const TSignalSample& sample = samples[s];
-            csv += Line({SurveyTimeText(sample.msecs), QStringLiteral("poll"), session.Text(sample.ssid), QString(),
+            csv += CsvLine({SurveyTimeText(sample.msecs), QStringLiteral("poll"), session.Text(sample.ssid), QString(),
                          Number(sample.Rssi()), Number(sample.Quality()), session.SegmentOf(s).label,
                          AskerText(sample.asker), QString()});
             ++s;
         } else {
             const TScanSighting& seen = sightings[t];
-            csv += Line({SurveyTimeText(seen.msecs), QStringLiteral("scan"), session.Text(seen.ssid),
+            csv += CsvLine({SurveyTimeText(seen.msecs), QStringLiteral("scan"), session.Text(seen.ssid),
                          session.Text(seen.channel), Number(seen.Rssi()), Number(seen.Quality()),
                          MarkerAt(session, seen.msecs), AskerText(seen.asker), session.Text(seen.auth)});
             ++t;
