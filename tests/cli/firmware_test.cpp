@@ -30,38 +30,15 @@ QByteArray Image(int size)
     return bytes;
 }
 
-class Firmware : public ::testing::Test {
+class Firmware : public TCtlAgainstSimulator {
 protected:
-    void Start(const QByteArray& state, std::vector<std::string> options = {})
-    {
-        ASSERT_TRUE(WriteWholeFile(folder.filePath("state.txt"), state));
-        options.insert(options.end(), {"--state-file", folder.filePath("state.txt").toStdString()});
-        simulator = std::make_unique<SimulatorProcess>(options, folder.path());
-    }
-    TRun Ctl(const QStringList& arguments)
-    {
-        return RunCtl(QStringList{"-p", QString::fromStdString(simulator->linkPath()), "--timeout", "400", "firmware"} + arguments,
-                      folder.path());
-    }
-    QStringList Received() const
-    {
-        QStringList frames;
-        for (const QString& line : QString::fromStdString(simulator->log()).split('\n'))
-            if (const qsizetype at = line.indexOf("RX 0x"); at >= 0)
-                frames << line.mid(at);
-        return frames;
-    }
+    TRun Ctl(const QStringList& arguments) { return TCtlAgainstSimulator::Ctl(QStringList{"firmware"} + arguments); }
     QString File(const QString& name, const QByteArray& content)
     {
         EXPECT_TRUE(WriteWholeFile(folder.filePath(name), content));
         return name;
     }
-
-    QTemporaryDir folder;
-    std::unique_ptr<SimulatorProcess> simulator;
 };
-
-const char* const kStatusRead = "RX 0x41 [5][7E.05.41.50.FE.]";
 
 } // namespace
 

@@ -27,41 +27,7 @@ using r7730::testing::WriteWholeFile;
 
 namespace {
 
-class R7730ctl : public ::testing::Test {
-protected:
-    // A simulator keeping its state in the test's folder, started with that state and options.
-    void Start(const QByteArray& state = {}, std::vector<std::string> options = {})
-    {
-        if (!state.isEmpty()) {
-            QFile file(StatePath());
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(state);
-        }
-        options.insert(options.end(), {"--state-file", StatePath().toStdString()});
-        simulator = std::make_unique<SimulatorProcess>(options, folder.path());
-    }
-    TRun Ctl(QStringList arguments)
-    {
-        return RunCtl(QStringList{"-p", QString::fromStdString(simulator->linkPath()), "--timeout", "400"} + arguments,
-                      folder.path());
-    }
-    QString StatePath() const { return folder.filePath("state.txt"); }
-    QString State() const { return QString::fromUtf8(ReadWholeFile(StatePath())); }
-    // The frames the simulator received ("RX 0x43 [17][...]"), in order.
-    QStringList Received() const
-    {
-        QStringList frames;
-        for (const QString& line : QString::fromStdString(simulator->log()).split('\n'))
-            if (const qsizetype at = line.indexOf("RX 0x"); at >= 0)
-                frames << line.mid(at);
-        return frames;
-    }
-
-    QTemporaryDir folder;
-    std::unique_ptr<SimulatorProcess> simulator;
-};
-
-const char* const kStatusRead = "RX 0x41 [5][7E.05.41.50.FE.]";
+class R7730ctl : public TCtlAgainstSimulator {};
 
 } // namespace
 
