@@ -9,7 +9,8 @@ namespace r7730::cli {
 namespace {
 
 const QStringList kCommands = {"ports",  "status",        "wifi",   "scan",    "signal", "set",
-                               "reboot", "factory-reset", "backup", "restore", "batch",  "records"};
+                               "reboot", "factory-reset", "backup", "restore", "batch",  "records",
+                               "decode"};
 
 QList<QCommandLineOption> GlobalOptions()
 {
@@ -53,6 +54,8 @@ void TakeGlobals(const QCommandLineParser& parser, TInvocation& invocation)
         invocation.timeoutMs = PositiveNumber("timeout", parser.value("timeout"), 600000);
     invocation.json = invocation.json || parser.isSet("json");
     invocation.verbose = invocation.verbose || parser.isSet("verbose");
+    for (const QString& name : parser.optionNames())
+        invocation.verbosity += name == "v" || name == "verbose" ? 1 : 0;
     invocation.help = invocation.help || parser.isSet("help");
 }
 
@@ -105,6 +108,9 @@ QList<QCommandLineOption> CommandOptions(const TInvocation& invocation)
                 << QCommandLineOption("claim-timeout", "Take back older claims.", "SECONDS");
     if (command == "records")
         options << QCommandLineOption("csv", "CSV for a spreadsheet.");
+    if (command == "decode")
+        options << QCommandLineOption("filter", "Frames whose summary or hex matches.", "REGEX")
+                << QCommandLineOption("errors", "Frames with errors only.");
     return options;
 }
 
@@ -148,6 +154,12 @@ TInvocation ParseArguments(const QStringList& arguments)
 
     const QStringList positional = command.positionalArguments();
     const bool takesFile = invocation.command == "backup" || invocation.command == "restore" || invocation.command == "batch";
+    if (invocation.command == "decode") {
+        invocation.logFiles = positional.isEmpty() ? QStringList{"-"} : positional;
+        invocation.frameFilter = command.value("filter");
+        invocation.errorsOnly = command.isSet("errors");
+        return invocation;
+    }
     if (takesFile && positional.size() != 1)
         Refuse(invocation.command == "batch" ? QStringLiteral("batch needs one PLAN file")
                                              : QStringLiteral("%1 needs one FILE").arg(invocation.command));
@@ -205,6 +217,10 @@ Commands:
                               a production line: each row of the plan applied to one unit, verified,
                               recorded, reported; several -p run side by side
   records [--store URL] [--csv]  every attempt of the record store, for a spreadsheet or a script
+  decode [FILE...|-] [--filter REGEX] [--errors]
+                              the frames of the program's daily log files (Log/R7730Setup_*.log),
+                              each decoded with its summary, replies paired with their requests;
+                              --json: one JSON object per frame with every field (JSON Lines)
 
 set and restore take --report DIR: a commissioning report (JSON and HTML) of the unit.
 
@@ -221,7 +237,8 @@ Options:
   --timeout MS      how long to wait for one reply (default 3000); a rebooting device is given
                     ten times that
   --json            one JSON document on standard output, for scripts
-  -v, --verbose     the settings file read, and every frame as hex text, on standard error
+  -v, --verbose     the settings file read, and every frame as hex text, on standard error;
+                    -v -v adds each frame's decoded summary under its line
   -h, --help        this text
 
 A plan is a CSV file (UTF-8, or CP949), its first line the column names: label (the unit's

@@ -6,6 +6,7 @@
 //   commands_read.cpp    ports, status, wifi, scan, signal: nothing is changed
 //   commands_change.cpp  set, reboot, factory-reset, backup, restore
 //   commands_batch.cpp   batch, records: the production line
+//   commands_decode.cpp  decode: the frames of the daily log files
 #include <memory>
 #include <optional>
 
@@ -34,6 +35,8 @@ int RestoreCommand(const TInvocation& invocation, TOutput& output);
 
 int BatchCommand(const TInvocation& invocation, TOutput& output);
 int RecordsCommand(const TInvocation& invocation, TOutput& output);
+
+int DecodeCommand(const TInvocation& invocation, TOutput& output);
 
 // The label width of every settings listing, so sections line up under each other.
 inline constexpr int kLabelWidth = 9;
