@@ -57,7 +57,7 @@ TForm_Frames::TForm_Frames(TFrameStore& store, IDialogs& dialogs, QWidget* paren
     refresh_->setInterval(kRefreshMs);
     BuildControls();
     Wire();
-    resize(1000, 680);
+    resize(1120, 700);
     store_.SetAddedCallback([this] { FrameAdded(); });
 }
 
@@ -75,6 +75,7 @@ void TForm_Frames::BuildControls()
     Edit_FrameFilter = named(new QLineEdit(this), "Edit_FrameFilter");
     Edit_FrameFilter->setPlaceholderText(QStringLiteral("Filter: text in the summary or the hex (7E.2B.41.)"));
     Edit_FrameFilter->setClearButtonEnabled(true);
+    Edit_FrameFilter->setMinimumWidth(240);
     CB_FrameRegex = named(new QCheckBox(QStringLiteral("Regular expression"), this), "CB_FrameRegex");
     CB_FrameDirection = named(new QComboBox(this), "CB_FrameDirection");
     CB_FrameDirection->addItems({QStringLiteral("TX and RX"), QStringLiteral("TX"), QStringLiteral("RX")});
@@ -90,6 +91,8 @@ void TForm_Frames::BuildControls()
                                      int(layout.id));
         }
     CB_FrameMessage->addItem(QStringLiteral("Other IDs"), TFrameFilter::kOtherIds);
+    CB_FrameMessage->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    CB_FrameMessage->setMinimumContentsLength(16);
     CB_FrameErrorsOnly = named(new QCheckBox(QStringLiteral("Errors only"), this), "CB_FrameErrorsOnly");
     CB_HideSignalPolls = named(new QCheckBox(QStringLiteral("Hide repeated signal polls"), this), "CB_HideSignalPolls");
     Btn_FrameExport = named(new QPushButton(QStringLiteral("Export…"), this), "Btn_FrameExport");
@@ -107,7 +110,7 @@ void TForm_Frames::BuildControls()
     Grid_Frames->horizontalHeader()->setStretchLastSection(true);
     Grid_Frames->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     Grid_Frames->setSortingEnabled(true);
-    const int widths[] = {60, 95, 70, 40, 230, 55};
+    const int widths[] = {60, 95, 70, 40, 210, 55};
     for (int column = 0; column < int(std::size(widths)); ++column)
         Grid_Frames->setColumnWidth(column, widths[column]);
 
@@ -138,7 +141,11 @@ void TForm_Frames::BuildControls()
     auto* details = new QSplitter(Qt::Horizontal);
     details->addWidget(Grid_FrameFields);
     details->addWidget(HexView_Frame);
+    // The dump is never cut: the field list takes what is left.
+    HexView_Frame->setMinimumWidth(HexView_Frame->sizeHint().width());
     details->setStretchFactor(0, 1);
+    details->setStretchFactor(1, 0);
+    details->setCollapsible(1, false);
     auto* detailsPane = new QWidget;
     auto* detailsLayout = new QVBoxLayout(detailsPane);
     detailsLayout->setContentsMargins(0, 0, 0, 0);
