@@ -83,7 +83,7 @@ std::string TcpText(const TValues& v)
 
 std::string ScanText(const TValues& v)
 {
-    std::string text = "scan: " + v("AP count") + " access points";
+    std::string text = "scan: " + v("AP count") + (v("AP count") == "1" ? " access point" : " access points");
     for (int r = 1; v.Has("AP " + std::to_string(r) + " SSID"); ++r) {
         const std::string ap = "AP " + std::to_string(r) + " ";
         text += (r == 1 ? ": " : ", ") + Quoted(v(ap + "SSID")) + " ch " + v(ap + "channel") + " " + v(ap + "RSSI (dBm)") + " dBm";
