@@ -102,11 +102,14 @@ void TFrameStore::FrameObserved(const TObservedFrame& frame) noexcept
                 last = frame.bytes;
             }
         }
-        frames_.push_back(std::move(stored));
-        if (frames_.size() > capacity_) {
-            frames_.pop_front();
-            ++letGo_;
+        // At the cap the oldest hundredth goes at once: views that follow the store then drop
+        // rows now and then instead of with every frame of a flood.
+        if (frames_.size() >= capacity_) {
+            const std::size_t gone = std::max<std::size_t>(1, capacity_ / 100);
+            frames_.erase(frames_.begin(), frames_.begin() + static_cast<std::ptrdiff_t>(gone));
+            letGo_ += gone;
         }
+        frames_.push_back(std::move(stored));
         if (added_)
             added_();
     } catch (...) {

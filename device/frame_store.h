@@ -2,8 +2,8 @@
 // Every frame since start-up, for the frames window: each one numbered in the order it was
 // seen, decoded once, a reply paired with the request it answers.
 //
-// The store watches a link as a frame observer. It keeps the newest kCapacity frames and counts
-// the older ones it let go; sequence numbers never repeat, so a frame keeps its number (and a
+// The store watches a link as a frame observer. It keeps up to kCapacity frames, the newest, and
+// counts the older ones it let go (a hundredth of the capacity at a time); sequence numbers never repeat, so a frame keeps its number (and a
 // log line that names it keeps finding it) while it is kept. Identical frames share one decoded
 // content, so a flood of the same reply costs little more than its numbers. Window-free.
 #include <QString>

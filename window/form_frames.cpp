@@ -30,7 +30,7 @@ namespace r7730 {
 namespace {
 
 // New frames reach the table at most this often: nobody reads a flood frame by frame.
-constexpr int kRefreshMs = 50;
+constexpr int kRefreshMs = 100;
 
 enum TFieldColumn { ColFieldOffset, ColFieldLength, ColFieldName, ColFieldHex, ColFieldValue, ColFieldCount };
 

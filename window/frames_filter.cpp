@@ -30,7 +30,9 @@ bool TFramesFilter::SetFilter(const TFrameFilter& filter)
     filter_ = filter;
     expression_ = expression;
     verdicts_.clear();
-    invalidateFilter();
+    // The whole mapping anew, told as one change of layout: filtering again row by row would
+    // tell the views of every removed and inserted range on its own, tens of thousands of them.
+    invalidate();
     return true;
 }
 

@@ -67,17 +67,21 @@ TEST(FrameStore, NumbersPairsAndStates)
     }
 }
 
-TEST(FrameStore, KeepsTheNewestFramesAndCountsTheOthers)
+TEST(FrameStore, KeepsUpToItsCapacityLettingAHundredthGoAtATime)
 {
-    TFrameStore store(3);
-    for (int i = 0; i < 5; ++i)
-        store.FrameObserved(Observed(std::chrono::milliseconds(i), TX, hex("7E 05 41 50 FE")));
-    EXPECT_EQ(store.Size(), 3u);
-    EXPECT_EQ(store.LetGo(), 2u);
-    EXPECT_EQ(store.At(0).sequence, 3u);
-    EXPECT_EQ(store.RowOf(5), 2u);
-    EXPECT_EQ(store.RowOf(2), std::nullopt);
-    EXPECT_EQ(store.At(0).content, store.At(2).content); // identical frames share their decoding
+    TFrameStore store(200);
+    const auto add = [&](int i) { store.FrameObserved(Observed(std::chrono::milliseconds(i), TX, hex("7E 05 41 50 FE"))); };
+    for (int i = 0; i < 1000; ++i)
+        add(i);
+    EXPECT_EQ(store.Size(), 200u);
+    EXPECT_EQ(store.LetGo(), 800u);
+    EXPECT_EQ(store.At(0).sequence, 801u);
+    EXPECT_EQ(store.RowOf(1000), 199u);
+    EXPECT_EQ(store.RowOf(800), std::nullopt);
+    add(1000);
+    EXPECT_EQ(store.Size(), 199u);
+    EXPECT_EQ(store.LetGo(), 802u);
+    EXPECT_EQ(store.At(0).content, store.At(198).content); // identical frames share their decoding
 }
 
 TEST(FrameStore, ASignalPollIsRepeatedWhenItsBytesAreTheSameAsTheLastOnesWay)
