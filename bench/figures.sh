@@ -2,7 +2,7 @@
 # Every speed figure of the program, each printed beside its anchor measured in the same run:
 # the machine may be shared with builds, so a figure means something only next to what the
 # bare means did at the same moment. Builds a Release tree, needs no display (it starts a
-# private Xvfb when none is set) and asserts nothing. About three minutes.
+# private Xvfb when none is set) and asserts nothing. About four minutes.
 #   bash bench/figures.sh
 #   R7730_FIGURES_SECONDS=N   length of the flood and idle figures (default 30)
 #   R7730_BUILD_DIR=DIR       the Release tree to build and use (default build-figures; the package has its own)
@@ -56,9 +56,39 @@ QT_QPA_PLATFORM=offscreen "$bin/bench/figures/window_figures" --only roundtrip -
 "$bin/bench/figures/window_figures" --only receive
 "$bin/bench/figures/window_figures" --only loglines
 "$bin/bench/figures/window_figures" --only flood --seconds "$seconds"
+"$bin/bench/figures/window_figures" --only frames
 "$bin/bench/figures/window_figures" --only idle --seconds "$seconds" --bare "$bin/bench/figures/bare_window"
 echo
 "$bin/bench/figures/survey_figures"
+echo
+# A daily log of 50 MB: a technician's session (status and signal polls, a save answered by an
+# unregistered reply) repeated until it is that big; decoded whole beside grep counting its
+# receive lines.
+echo "r7730ctl decode over a 50 MB daily log:"
+log="$scratch/R7730Setup_20210305.log"
+{
+  printf '[14:03:27]  Start R7730LX Serial Setup Program...\r\n'
+  printf '[14:03:31]  Send Current Status Read Command to Kavlor R7730LX... \r\n[14:03:31]  TX 0x41 : [5][7E.05.41.50.FE.]\r\n[14:03:31]  [EOT]\r\n'
+  printf '[14:03:31]  RX MSG ID:[0x41] LEN:[43]:[7E.2B.41.50.02.01.03.00.1A.2B.3C.4D.5E.C0.A8.00.0A.C0.A8.00.01.FF.FF.FF.00.1F.90.1E.37.33.30.30.31.53.13.88.C0.A8.00.64.00.00.FE.]\r\n'
+  for rssi in 2D.34.38 2D.35.31 2D.34.39; do
+    printf '[14:03:40]  TX 0x4A : [5][7E.05.4A.50.FE.]\r\n[14:03:40]  [EOT]\r\n'
+    printf '[14:03:40]  RX MSG ID:[0x4A] LEN:[43]:[7E.2B.4A.50.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.4F.66.66.69.63.65.2D.32.47.20.20.%s.20.FE.]\r\n' "$rssi"
+    printf '[14:03:40]  res[38] = [                       Office-2G  -48 ]\r\n'
+  done
+  printf '[14:04:02]  Send Command to Kavlor R7730LX... \r\n[14:04:02]  TX 0x43 : [17][7E.11.43.50.C0.A8.00.14.C0.A8.00.01.FF.FF.FF.00.FE.]\r\n'
+  printf '[14:04:05]  [EOT]\r\n[14:04:05]  Message ID:[0x53] is Unregistered.\r\n[14:04:05]  RX MSG ID:[0x53] LEN:[5]:[7E.05.53.50.FE.]\r\n'
+} >"$log"
+while [[ $(($(stat -c %s "$log") * 2)) -le 50000000 ]]; do cat "$log" "$log" >"$log.twice" && mv "$log.twice" "$log"; done
+head -c $((50000000 - $(stat -c %s "$log"))) "$log" >>"$log" # the last line torn, as a copy taken while the program writes
+size=$(stat -c %s "$log")
+rate() { awk -v bytes="$size" -v start="$1" -v end="$2" 'BEGIN { printf "%.0f MB/s", bytes / (end - start) / 1e6 }'; }
+start=$(date +%s.%N); "$bin/cli/r7730ctl" decode "$log" >/dev/null 2>"$scratch/decode.err"; end=$(date +%s.%N)
+decode=$(rate "$start" "$end")
+start=$(date +%s.%N); grep -c RX "$log" >/dev/null; end=$(date +%s.%N)
+grep_rate=$(rate "$start" "$end")
+printf '  %-44s %-24s | %s\n' "r7730ctl decode, $((size / 1000000)) MB" "$decode" "anchor: grep -c RX, same file: $grep_rate"
+printf '  %-44s %s\n' "(what decode read)" "$(cat "$scratch/decode.err")"
+echo
 echo "Start-up on X11, the program (in a fresh working folder) and a bare Qt window taking turns:"
 mkdir -p "$scratch/folder/cfg" "$scratch/folder/Log"
 if [[ -x "$bin/bench/figures/first_paint" ]]; then

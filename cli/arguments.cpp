@@ -11,7 +11,7 @@ namespace {
 
 const QStringList kCommands = {"ports",  "status",        "wifi",   "scan",    "signal", "set",
                                "reboot", "factory-reset", "backup", "restore", "batch",  "records",
-                               "firmware", "survey"};
+                               "firmware", "survey", "decode"};
 
 QList<QCommandLineOption> GlobalOptions()
 {
@@ -55,6 +55,8 @@ void TakeGlobals(const QCommandLineParser& parser, TInvocation& invocation)
         invocation.timeoutMs = PositiveNumber("timeout", parser.value("timeout"), 600000);
     invocation.json = invocation.json || parser.isSet("json");
     invocation.verbose = invocation.verbose || parser.isSet("verbose");
+    for (const QString& name : parser.optionNames())
+        invocation.verbosity += name == "v" || name == "verbose" ? 1 : 0;
     invocation.help = invocation.help || parser.isSet("help");
 }
 
@@ -147,6 +149,9 @@ QList<QCommandLineOption> CommandOptions(const TInvocation& invocation)
     if (command == "survey")
         options << QCommandLineOption("duration", "How long.", "SECONDS") << QCommandLineOption("interval", "Between readings.", "SECONDS")
                 << QCommandLineOption("scan-every", "Between scans.", "SECONDS") << QCommandLineOption("csv", "The session as CSV.", "FILE");
+    if (command == "decode")
+        options << QCommandLineOption("filter", "Frames whose summary or hex matches.", "REGEX")
+                << QCommandLineOption("errors", "Frames with errors only.");
     return options;
 }
 
@@ -191,6 +196,12 @@ TInvocation ParseArguments(const QStringList& arguments)
     const QStringList positional = command.positionalArguments();
     const bool takesFile = invocation.command == "backup" || invocation.command == "restore" || invocation.command == "batch" ||
                            invocation.command == "firmware";
+    if (invocation.command == "decode") {
+        invocation.logFiles = positional.isEmpty() ? QStringList{"-"} : positional;
+        invocation.frameFilter = command.value("filter");
+        invocation.errorsOnly = command.isSet("errors");
+        return invocation;
+    }
     if (takesFile && positional.size() != 1)
         Refuse(invocation.command == "batch" ? QStringLiteral("batch needs one PLAN file")
                                              : QStringLiteral("%1 needs one FILE").arg(invocation.command));
@@ -263,6 +274,10 @@ Commands:
                               one line per reading, then a summary: RSSI min/avg/max and standard
                               deviation, quality, access points per channel, the quietest of 1, 6
                               and 11; --csv writes every reading and scanned access point
+  decode [FILE...|-] [--filter REGEX] [--errors]
+                              the frames of the program's daily log files (Log/R7730Setup_*.log),
+                              each decoded with its summary, replies paired with their requests;
+                              --json: one JSON object per frame with every field (JSON Lines)
 
 set, restore and firmware take --report DIR: a commissioning report (JSON and HTML) of the unit.
 
@@ -290,7 +305,8 @@ Options:
   --timeout MS      how long to wait for one reply (default 3000); a rebooting device is given
                     ten times that
   --json            one JSON document on standard output, for scripts
-  -v, --verbose     the settings file read, and every frame as hex text, on standard error
+  -v, --verbose     the settings file read, and every frame as hex text, on standard error;
+                    -v -v adds each frame's decoded summary under its line
   -h, --help        this text
 
 A plan is a CSV file (UTF-8, or CP949), its first line the column names: label (the unit's

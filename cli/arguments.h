@@ -51,6 +51,7 @@ struct TInvocation {
     int timeoutMs = 3000;
     bool json = false;
     bool verbose = false;
+    int verbosity = 0; // how many -v: two add each frame's decoded summary
 
     QString command; // "ports", "status", ..., "restore", "batch", "records"
     TSection section = TSection::Wan; // set
@@ -63,6 +64,9 @@ struct TInvocation {
     TBatchInvocation batch;           // batch (file: the plan), records
     TFirmwareInvocation firmware;     // firmware (file: the image)
     TSurveyInvocation survey;         // survey
+    QStringList logFiles;             // decode: the daily log files, "-" for standard input
+    QString frameFilter;              // decode --filter REGEX
+    bool errorsOnly = false;          // decode --errors
 };
 
 // arguments: the whole command line, the program's name first.

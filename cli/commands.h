@@ -3,11 +3,12 @@
 // and returns the exit code of a finished run: 0, or 3 when the device holds other values than
 // were sent. Anything that stops a command raises TCliFailure with its code.
 //
-//   commands_read.cpp    ports, status, wifi, scan, signal: nothing is changed
-//   commands_change.cpp  set, reboot, factory-reset, backup, restore
-//   commands_batch.cpp   batch, records: the production line
+//   commands_read.cpp      ports, status, wifi, scan, signal: nothing is changed
+//   commands_change.cpp    set, reboot, factory-reset, backup, restore
+//   commands_batch.cpp     batch, records: the production line
 //   commands_firmware.cpp  firmware: an update served by the program's own one-file server
-//   commands_survey.cpp  survey: the signal and the channels over a while
+//   commands_survey.cpp    survey: the signal and the channels over a while
+//   commands_decode.cpp    decode: the frames of the daily log files
 #include <memory>
 #include <optional>
 
@@ -39,6 +40,7 @@ int RecordsCommand(const TInvocation& invocation, TOutput& output);
 
 int FirmwareCommand(const TInvocation& invocation, TOutput& output);
 int SurveyCommand(TCtlSession& session, TOutput& output, const TSurveyInvocation& survey);
+int DecodeCommand(const TInvocation& invocation, TOutput& output);
 
 // The label width of every settings listing, so sections line up under each other.
 inline constexpr int kLabelWidth = 9;

@@ -100,6 +100,7 @@ std::unique_ptr<TCtlSession> OpenSession(const TInvocation& invocation, const TO
     options.portName = invocation.portName;
     options.timeoutMs = invocation.timeoutMs;
     options.verbose = invocation.verbose;
+    options.decodeFrames = invocation.verbosity >= 2;
     options.progress = [&output](const QString& note) { output.Progress(note); };
     auto session = std::make_unique<TCtlSession>(options);
     session->Open();
@@ -238,6 +239,8 @@ int RunCommand(const TInvocation& invocation, TOutput& output)
         return RecordsCommand(invocation, output);
     if (command == "firmware")
         return FirmwareCommand(invocation, output);
+    if (command == "decode")
+        return DecodeCommand(invocation, output);
     if (command == "factory-reset" && !invocation.yes)
         throw TCliFailure(kExitRefused, QStringLiteral("factory-reset returns every setting of the device to its factory "
                                                        "value: add --yes to go ahead"));

@@ -10,6 +10,8 @@
 
 #include "cli/failure.h"
 #include "device/port_defaults.h"
+#include "protocol/frame_log_line.h"
+#include "protocol/frame_summary.h"
 #include "serial/com_text.h"
 #include "shell/clock.h"
 #include "shell/event_log_file.h"
@@ -176,6 +178,9 @@ void TCtlSession::LogLine(const QString& line)
         return;
     const std::string stamped = FormatLogLine(TSystemClock().Now(), line.toStdString());
     std::fprintf(stderr, "%s\n", stamped.c_str());
+    if (options_.decodeFrames)
+        if (const std::optional<TLoggedFrame> frame = ReadFrameLogLine(line.toStdString()))
+            std::fprintf(stderr, "%12s%s\n", "", FrameSummary(frame->side, frame->bytes).c_str());
     std::fflush(stderr);
 }
 

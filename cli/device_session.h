@@ -9,7 +9,7 @@
 // file's; an open failure, a read without an answer, a hang-up and a refusal become TCliFailure
 // with r7730ctl's texts and exit codes. -v names the settings file read and copies every log
 // line (the TX and RX frames as hex text) to standard error, stamped as the window's log stamps
-// them.
+// them; -v -v adds each frame's decoded summary under its line.
 #include <QString>
 #include <functional>
 #include <optional>
@@ -23,6 +23,7 @@ struct TSessionOptions {
     QString portName; // from -p; empty: the settings file's
     int timeoutMs = 3000;
     bool verbose = false;
+    bool decodeFrames = false; // -v -v: each frame's summary under its line
     std::function<void(const QString&)> progress; // waiting notes for a person, may be empty
 };
 

@@ -6,7 +6,8 @@
 // with its port list open, the ports described from a made-up system folder (a USB adapter and
 // a UART of the machine). And survey.png: the signal survey window on the simulated device's
 // ramp of the signal (-80 to -40 dBm), with two markers dropped on the way and one scan of
-// access points on several channels.
+// access points on several channels. And frames.png: the frames window on the status reply,
+// its MAC address field selected.
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QApplication>
@@ -14,12 +15,14 @@
 #include <QFile>
 #include <QPainter>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <cstdio>
 #include <cstdlib>
 
 #include <QPushButton>
 #include <QTest>
 
+#include "window/form_frames.h"
 #include "window/form_main.h"
 #include "window/survey_window.h"
 #include "window/widgets/com_setup_dialog.h"
@@ -98,6 +101,31 @@ bool SaveSurveyWindow(r7730::TForm_main& form, const r7730::testing::TTempWorkin
     return saved;
 }
 
+// The frames window on the first status reply, with its MAC address field selected, after the
+// reads of the access point tab have gone back and forth too.
+bool SaveFramesWindow(r7730::TForm_main& form, const QString& file)
+{
+    for (r7730::TMessageId read : {r7730::TMessageId::ReadCurrentAp, r7730::TMessageId::ReadSignalStrength,
+                                   r7730::TMessageId::ScanAccessPoints, r7730::TMessageId::ReadSignalStrength})
+        form.DeviceLink().ReadRequest(read);
+    form.DeviceLink().ReadCurrentStatus();
+    QTest::qWait(500);
+    const r7730::TFrameStore& store = form.FrameStore();
+    std::optional<std::uint64_t> statusReply;
+    for (std::size_t row = 0; row < store.Size(); ++row)
+        if (!statusReply && store.At(row).direction == r7730::TFrameDirection::Received && store.At(row).content->id == 0x41)
+            statusReply = store.At(row).sequence;
+    form.InspectFrames(statusReply);
+    r7730::TForm_Frames& frames = *form.FramesForm();
+    frames.resize(1120, 660);
+    auto* fields = r7730::testing::Ctl<QTableWidget>(frames, "Grid_FrameFields");
+    for (int row = 0; row < fields->rowCount(); ++row)
+        if (fields->item(row, 2)->text() == QStringLiteral("MAC address"))
+            fields->selectRow(row);
+    QApplication::processEvents();
+    return frames.grab().save(file);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -138,6 +166,12 @@ int main(int argc, char** argv)
         }
         std::printf("%s\n", qPrintable(file));
     }
+    const QString framesFile = output.filePath(QStringLiteral("frames.png"));
+    if (!SaveFramesWindow(form, framesFile)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(framesFile));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(framesFile));
     r7730::testing::Ctl<QPushButton>(form, "ButtonStop")->click();
 
     const QString survey = output.filePath(QStringLiteral("survey.png"));

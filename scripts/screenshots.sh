@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of the main window, one per tab (the third with the admin panels shown), drawn
-# offscreen, the port setup dialog with its list open and the signal survey window; the first
-# tab's picture and the survey's are the ones in the README.
+# offscreen, the port setup dialog with its list open, the signal survey window and the frames
+# window; the first tab's picture, the survey's and the frames window's are in the README.
 #   bash scripts/screenshots.sh [BUILD_FOLDER]     (default: ./build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,4 +16,4 @@ export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 "$build/screenshots/window_screenshots" docs
 mv docs/main-tab1.png docs/screenshot-main.png
-echo "docs/screenshot-main.png, docs/main-tab2.png, docs/main-tab3.png, docs/setup-ports.png, docs/survey.png"
+echo "docs/screenshot-main.png, docs/main-tab2.png, docs/main-tab3.png, docs/setup-ports.png, docs/survey.png, docs/frames.png"

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "window/dialogs.h"
+#include "window/form_frames.h"
 #include "window/form_info.h"
 #include "window/form_main_look.h"
 #include "window/program_title.h"
@@ -48,6 +49,7 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent, TBackPage
                       {page.CB_Server_ExpTime, page.Edit_Server_Port, page.Edit_SvrPort_app});
     WirePortSetup();
     WireLocalTools();
+    WireFrameInspector();
     if (backPages == TBackPages::WithTheWindow)
         BuildBackPages();
     else
@@ -58,6 +60,7 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent, TBackPage
 TForm_main::~TForm_main()
 {
     FormDestroy();
+    delete framesForm_; // it watches the frame store, which goes with the members
     delete statusPage_;
     delete accessPointPage_;
     delete maintenancePage_;

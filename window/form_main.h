@@ -22,10 +22,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "device/command_checks.h"
 #include "device/device_link.h"
+#include "device/frame_store.h"
 #include "device/unreadable_values.h"
 #include "serial/com_port_watch.h"
 #include "shell/event_log_file.h"
@@ -36,6 +38,7 @@ class QAbstractButton;
 class QLineEdit;
 class QMenu;
 class QPainter;
+class QPoint;
 class QRect;
 class QTextBlock;
 class QTimer;
@@ -52,6 +55,7 @@ namespace r7730 {
 class IClock;
 class IDialogs;
 class ILauncher;
+class TForm_Frames;
 class TForm_Info;
 class TSurveyWindow;
 struct TLaunchRequest;
@@ -107,6 +111,15 @@ public:
         ShowWaitingLogLines();
         return memoRows_;
     }
+
+    // --- form_main_frames.cpp: the frames inspector -------------------------------------
+    // Opens the frames window on that frame, or at the newest frame.
+    void InspectFrames(std::optional<std::uint64_t> sequence = std::nullopt);
+    // The log view's own menu, and "Inspect frames…" on the frame of the line under the pointer.
+    void MemoContextPopup(const QPoint& pos);
+    // Every frame since start-up.
+    TFrameStore& FrameStore() { return frameStore_; }
+    TForm_Frames* FramesForm() const { return framesForm_; }
 
     // --- form_main_settings.cpp: the settings file --------------------------------------
     void LoadSettings();
@@ -229,6 +242,14 @@ private:
     void ScheduleLogViewRefresh();
     void RefreshLogView();
 
+    // --- form_main_frames.cpp -----------------------------------------------------------
+    void WireFrameInspector();
+    // The frame a logged message is the TX or RX line of: the newest frame, when the line shows
+    // its bytes; 0 for any other message.
+    std::uint64_t FrameOfLogMessage(const QString& message) const;
+    static void MarkLogLineFrame(QTextBlock block, std::uint64_t sequence);
+    static std::optional<std::uint64_t> LogLineFrame(const QTextBlock& block);
+
     // --- form_main_settings.cpp ---------------------------------------------------------
     void LoadPortSettings();
     void LoadEditBoxSettings();
@@ -299,15 +320,20 @@ private:
     bool backPagesWaitForPaint_ = false;
     bool backPagesDue_ = false;
     TFormServices services_;
+    // Every frame the link sends and receives; made before the link, which tells it.
+    TFrameStore frameStore_;
     TLinkListener linkListener_{*this};
     // The port's events run inside the guard, like every handler.
     TDeviceLink link_{linkListener_, [this](const std::function<void()>& step) { RunGuarded(step); }};
     // The signal-polling timer: disabled, 3000 ms at start.
     QTimer* Timer_AutoQryRSSI = nullptr;
     TForm_Info* infoForm_ = nullptr;
+    TForm_Frames* framesForm_ = nullptr; // made when first opened
     TEventLogFile logFile_;
     // Logged lines that wait for the view's next refresh, in order.
     QStringList waitingLogLines_;
+    // The frame of each waiting line (0: none), kept on its line in the view.
+    QList<std::uint64_t> waitingLineFrames_;
     // Displayed rows of the lines in the log view, counted at memoWidth_.
     int memoRows_ = 0;
     qreal memoWidth_ = 0;

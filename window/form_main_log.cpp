@@ -30,6 +30,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "shell/clock.h"
 #include "window/form_main.h"
@@ -158,6 +159,7 @@ void TForm_main::ShowWaitingLogLines()
     if (!wasEmpty)
         text.prepend(QChar(QChar::ParagraphSeparator));
     waitingLogLines_.clear();
+    const QList<std::uint64_t> frames = std::exchange(waitingLineFrames_, {});
     // One cursor stays at the end: making one per batch and moving it there costs more than a
     // short batch itself.
     if (logEnd_.isNull() || logEnd_.document() != document || !logEnd_.atEnd()) {
@@ -172,7 +174,10 @@ void TForm_main::ShowWaitingLogLines()
     }
     // Each new line, in order: a view already over the limit is emptied before it.
     int keepFrom = -1;
-    for (QTextBlock block = document->findBlockByNumber(firstNewBlock); block.isValid(); block = block.next()) {
+    qsizetype line = 0;
+    for (QTextBlock block = document->findBlockByNumber(firstNewBlock); block.isValid(); block = block.next(), ++line) {
+        if (line < frames.size() && frames[line] != 0)
+            MarkLogLineFrame(block, frames[line]);
         if (memoRows_ > kMaxLogViewRows) {
             keepFrom = block.position();
             memoRows_ = 0;
@@ -195,6 +200,7 @@ void TForm_main::AddLogLine(const QString& message)
     const TLocalTime now = services_.clock.Now();
     const QString line = QString::fromStdString(FormatLogLine(now, visible.toStdString()));
     waitingLogLines_.append(line);
+    waitingLineFrames_.append(FrameOfLogMessage(message));
     ScheduleLogViewRefresh();
 
     if (!ui->CB_SaveLogFile->isChecked())
@@ -203,7 +209,9 @@ void TForm_main::AddLogLine(const QString& message)
     if (auto notice = logFile_.Append(now, ansiLine)) {
         const QString noticeLine = QString::fromStdString(FormatLogLine(now, notice->text));
         // A gap's mark stands before the line, as in the file; a failure follows it.
-        waitingLogLines_.insert(notice->beforeTheLine ? waitingLogLines_.size() - 1 : waitingLogLines_.size(), noticeLine);
+        const qsizetype at = notice->beforeTheLine ? waitingLogLines_.size() - 1 : waitingLogLines_.size();
+        waitingLogLines_.insert(at, noticeLine);
+        waitingLineFrames_.insert(at, 0);
     }
 }
 
@@ -211,6 +219,7 @@ void TForm_main::Btn_ClearClick()
 {
     // Lines still waiting for the view were logged before the click: they go too.
     waitingLogLines_.clear();
+    waitingLineFrames_.clear();
     ui->Memo->clear();
     memoRows_ = 0;
     ScheduleLogViewRefresh();

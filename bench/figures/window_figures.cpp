@@ -8,11 +8,16 @@
 //   loglines   log lines/s, one line per pass of the event loop, with and without the file,
 //              beside plain appends of the same lines to a file
 //   flood      unasked status replies at RATE/s for SECONDS: CPU share, memory, UI-thread
-//              lateness, frames logged; beside a plain reader of the same flood
+//              lateness, frames logged; beside a plain reader of the same flood; then again
+//              with the frame store full (100,000 frames) and the frames window open
+//   frames     a regular expression filter over 100,000 frames in the frames window, applied
+//              and painted, beside a plain match of the same texts
 //   idle       CPU over SECONDS, connected and idle, beside a bare Qt window run at the same time
 // Usage: window_figures [--seconds S] [--rate R] [--rounds N] [--bare PATH] [--only NAME]
 #include <QApplication>
 #include <QCheckBox>
+#include <QRegularExpression>
+#include <QTableView>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -47,6 +52,8 @@
 #include "support/fake_services.h"
 #include "support/pseudo_terminal.h"
 #include "support/simulator_process.h"
+#include "device/frame_store.h"
+#include "window/form_frames.h"
 #include "window/form_main.h"
 
 using namespace r7730;
@@ -442,6 +449,78 @@ long CountInFile(const QString& path, const QByteArray& text)
     return file.readAll().count(text);
 }
 
+// One run of the window under the flood; its rows, and the window's share of a core.
+double WindowFlood(TForm_main& form, const TOptions& options, const QString& logFile, const char* label)
+{
+    auto simulator = std::make_unique<SimulatorProcess>(std::vector<std::string>{"--quiet", "--flood", std::to_string(options.rate)});
+    form.DeviceLink().Port().SetPort(simulator->linkPath());
+    Ctl<QPushButton>(form, "ButtonStart")->click();
+    RunEventLoopFor(2000);
+
+    // The UI thread's lateness: a 10 ms timer, and how much later than 10 ms each tick came.
+    std::vector<double> lateness;
+    auto last = Clock::now();
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    probe.setInterval(10);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const auto now = Clock::now();
+        lateness.push_back(std::max(0.0, std::chrono::duration<double, std::milli>(now - last).count() - 10.0));
+        last = now;
+    });
+    const long eotBefore = CountInFile(logFile, "[EOT]");
+    const long rssStart = StatusKilobytes("VmRSS:");
+    const double cpuStart = ProcessCpuSeconds();
+    const auto start = Clock::now();
+    last = start;
+    probe.start();
+    long rssMid = 0;
+    QTimer::singleShot(options.seconds * 500, [&] { rssMid = StatusKilobytes("VmRSS:"); });
+    RunEventLoopFor(options.seconds * 1000);
+    probe.stop();
+    const double wall = SecondsSince(start);
+    const double cpu = ProcessCpuSeconds() - cpuStart;
+    const long rssEnd = StatusKilobytes("VmRSS:");
+    Ctl<QPushButton>(form, "ButtonStop")->click();
+    RunEventLoopFor(100);
+    const long logged = CountInFile(logFile, "[EOT]") - eotBefore;
+    simulator.reset();
+    const double share = 100 * cpu / wall;
+    std::printf("  %s\n", label);
+    Row("window process CPU (UI and port threads)", Format("%.1f%% of a core", share), "(plain reader below)", "(target <= 15%)");
+    Row("resident memory: start, half-way, end", Format("%.1f", rssStart / 1024.0) + Format(" / %.1f", rssMid / 1024.0) + Format(" / %.1f MB", rssEnd / 1024.0),
+        Format("peak (VmHWM) %.1f MB", StatusKilobytes("VmHWM:") / 1024.0));
+    Row("UI-thread lateness of a 10 ms timer", Format("p99 %.1f ms", Percentile(lateness, 0.99)) + Format(", max %.1f ms", Percentile(lateness, 1.0)),
+        Format("%.0f ticks", static_cast<double>(lateness.size())), "(target p99 < 20 ms)");
+    Row("frames in the daily file", Format("%.0f", static_cast<double>(logged)) + Format(" (%.0f/s)", logged / wall),
+        Format("due at the flood's rate: %.0f", options.rate * wall));
+    return share;
+}
+
+// Fills the frame store to its cap with a technician's traffic: status and signal polls (the
+// RSSI wandering), now and then a scan; a few hundred distinct frames among 100,000.
+void FillFrameStore(TFrameStore& store)
+{
+    const Bytes statusRead = hex("7E 05 41 50 FE");
+    const Bytes signalRead = hex("7E 05 4A 50 FE");
+    const Bytes scanRead = hex("7E 05 48 50 FE");
+    const Bytes scanReply = join({hex("7E 3A 48 50"), text("1"), blanks(26), text("Office"), text("   6"), text(" -65"), blanks(8), text("WPA2"), hex("FE")});
+    auto at = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch());
+    const auto now = std::chrono::system_clock::now();
+    const auto observe = [&](TFrameDirection direction, const Bytes& bytes) {
+        at += std::chrono::microseconds(2000);
+        store.FrameObserved({at, now, direction, TFrameKind::Frame, bytes});
+    };
+    for (int i = 0; store.Size() < TFrameStore::kCapacity; ++i) {
+        Bytes status = kStatusReply;
+        status[27] = static_cast<std::uint8_t>(i % 256); // the expiry time
+        const std::string rssi = "  -" + std::to_string(40 + i % 50) + " ";
+        const Bytes signal = join({hex("7E 2B 4A 50"), blanks(26), text("Office"), text(rssi), hex("FE")});
+        observe(TFrameDirection::Sent, i % 50 == 0 ? scanRead : (i % 2 ? signalRead : statusRead));
+        observe(TFrameDirection::Received, i % 50 == 0 ? scanReply : (i % 2 ? signal : status));
+    }
+}
+
 void FloodFigures(TForm_main& form, const TOptions& options)
 {
     Header(QString("Flood: unasked status replies at %1/s for %2 s, log view and file on:")
@@ -451,53 +530,9 @@ void FloodFigures(TForm_main& form, const TOptions& options)
                .constData());
     const QString logFile = QDir::current().filePath(
         QString::fromStdString(DailyLogFileName(TSystemClock().Now())));
-    const std::string rate = std::to_string(options.rate);
-    double windowShare = 0;
+    const double windowShare = WindowFlood(form, options, logFile, "frames window closed:");
     {
-        auto simulator = std::make_unique<SimulatorProcess>(std::vector<std::string>{"--quiet", "--flood", rate});
-        form.DeviceLink().Port().SetPort(simulator->linkPath());
-        Ctl<QPushButton>(form, "ButtonStart")->click();
-        RunEventLoopFor(2000);
-
-        // The UI thread's lateness: a 10 ms timer, and how much later than 10 ms each tick came.
-        std::vector<double> lateness;
-        auto last = Clock::now();
-        QTimer probe;
-        probe.setTimerType(Qt::PreciseTimer);
-        probe.setInterval(10);
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            const auto now = Clock::now();
-            lateness.push_back(std::max(0.0, std::chrono::duration<double, std::milli>(now - last).count() - 10.0));
-            last = now;
-        });
-        const long eotBefore = CountInFile(logFile, "[EOT]");
-        const long rssStart = StatusKilobytes("VmRSS:");
-        const double cpuStart = ProcessCpuSeconds();
-        const auto start = Clock::now();
-        last = start;
-        probe.start();
-        long rssMid = 0;
-        QTimer::singleShot(options.seconds * 500, [&] { rssMid = StatusKilobytes("VmRSS:"); });
-        RunEventLoopFor(options.seconds * 1000);
-        probe.stop();
-        const double wall = SecondsSince(start);
-        const double cpu = ProcessCpuSeconds() - cpuStart;
-        const long rssEnd = StatusKilobytes("VmRSS:");
-        Ctl<QPushButton>(form, "ButtonStop")->click();
-        RunEventLoopFor(100);
-        const long logged = CountInFile(logFile, "[EOT]") - eotBefore;
-        simulator.reset();
-        windowShare = 100 * cpu / wall;
-        Row("window process CPU (UI and port threads)", Format("%.1f%% of a core", windowShare), "(plain reader below)", "(target <= 15%)");
-        Row("resident memory: start, half-way, end", Format("%.1f", rssStart / 1024.0) + Format(" / %.1f", rssMid / 1024.0) + Format(" / %.1f MB", rssEnd / 1024.0),
-            Format("peak (VmHWM) %.1f MB", StatusKilobytes("VmHWM:") / 1024.0));
-        Row("UI-thread lateness of a 10 ms timer", Format("p99 %.1f ms", Percentile(lateness, 0.99)) + Format(", max %.1f ms", Percentile(lateness, 1.0)),
-            Format("%.0f ticks", static_cast<double>(lateness.size())), "(target p99 < 20 ms)");
-        Row("frames in the daily file", Format("%.0f", static_cast<double>(logged)) + Format(" (%.0f/s)", logged / wall),
-            Format("due at the flood's rate: %.0f", options.rate * wall));
-    }
-    {
-        auto simulator = std::make_unique<SimulatorProcess>(std::vector<std::string>{"--quiet", "--flood", rate});
+        auto simulator = std::make_unique<SimulatorProcess>(std::vector<std::string>{"--quiet", "--flood", std::to_string(options.rate)});
         const int fd = OpenRaw(QString::fromStdString(simulator->linkPath()));
         TPlainReader reader("plain-flood.log");
         std::atomic<bool> stop{false};
@@ -526,6 +561,51 @@ void FloodFigures(TForm_main& form, const TOptions& options)
         Row("anchor: plain reader, same flood and lines", Format("%.1f%% of a core", plainShare),
             Format("%.0f frames/s read", reader.Frames() / std::max(wall, 1e-9)), Ratio(windowShare, plainShare) + " the window's share");
     }
+    // The store at its cap from the start, so the memory rows show whether it stays flat.
+    FillFrameStore(form.FrameStore());
+    form.InspectFrames();
+    const double openShare = WindowFlood(form, options, logFile, "frame store full (100,000 frames), frames window open:");
+    Row("frames window open, more than closed", Format("%+.1f points of a core", openShare - windowShare),
+        Format("closed: %.1f%% of a core", windowShare), "(target <= +5 points)");
+    form.FramesForm()->close();
+}
+
+// --- frames window ---------------------------------------------------------------------------
+
+void FramesFigures(TForm_main& form)
+{
+    Header("Frames window, a regular expression filter over 100,000 frames:");
+    FillFrameStore(form.FrameStore());
+    form.InspectFrames();
+    TForm_Frames& frames = *form.FramesForm();
+    RunEventLoopFor(200);
+    auto* filter = Ctl<QLineEdit>(frames, "Edit_FrameFilter");
+    auto* table = Ctl<QTableView>(frames, "Grid_Frames");
+    Ctl<QCheckBox>(frames, "CB_FrameRegex")->setChecked(true);
+    const QString patterns[] = {QStringLiteral("signal: .* -6[0-9] dBm"), QStringLiteral("7E\\.3A\\.48"), QStringLiteral("expiry|TCP server :80[0-9]0")};
+    for (const QString& pattern : patterns) {
+        filter->clear();
+        RunEventLoopFor(50);
+        const auto start = Clock::now();
+        filter->setText(pattern); // applied at once
+        table->viewport()->repaint();
+        const double ms = MicrosecondsSince(start) / 1000.0;
+
+        // The anchor: the same expression over every frame's summary and hex, no table, no cache.
+        const QRegularExpression expression(pattern);
+        const TFrameStore& store = form.FrameStore();
+        const auto plainStart = Clock::now();
+        std::size_t plainMatches = 0;
+        for (std::size_t row = 0; row < store.Size(); ++row) {
+            const TFrameContent& content = *store.At(row).content;
+            plainMatches += expression.match(content.summary).hasMatch() || expression.match(content.hex).hasMatch();
+        }
+        const double plainMs = MicrosecondsSince(plainStart) / 1000.0;
+        Row("\"" + pattern.toStdString() + "\"", Format("%.1f ms", ms) + Format(", %.0f rows", table->model()->rowCount()),
+            Format("plain match of the 100,000 texts: %.1f ms", plainMs) + Format(" (%.0f)", static_cast<double>(plainMatches)),
+            "(target < 50 ms)");
+    }
+    frames.close();
 }
 
 // --- idle -----------------------------------------------------------------------------------
@@ -604,6 +684,8 @@ int main(int argc, char** argv)
         LogLineFigures(form);
     if (wanted("flood"))
         FloodFigures(form, options);
+    if (wanted("frames"))
+        FramesFigures(form);
     if (wanted("idle"))
         IdleFigures(form, options);
     return 0;

@@ -58,8 +58,45 @@ TEST_F(R7730ctl, StatusReadsTheDeviceForAPersonAndForAScript)
     EXPECT_EQ(scan[1]["rssi"], -65);
     EXPECT_EQ(scan[1]["quality"], 70);
 
-    // -v: the frames as the window logs them, on standard error.
+    // -v: the frames as the window logs them, on standard error; -v -v each with its summary.
     EXPECT_TRUE(Ctl({"-v", "wifi"}).err.contains("TX 0x49 : [5][7E.05.49.50.FE.]"));
+    EXPECT_FALSE(Ctl({"-v", "status"}).err.contains("status: R7730LX"));
+    const QString twice = Ctl({"-vv", "status"}).err;
+    EXPECT_TRUE(twice.contains("TX 0x41 : [5][7E.05.41.50.FE.]\n            status read\n")) << twice.toStdString();
+    EXPECT_TRUE(twice.contains("]\n            status: R7730LX 1.03, 00:1A:2B:3C:4D:5E, 192.168.0.10/24 gw 192.168.0.1, "
+                               "TCP server :8080, 115200 8N1 none\n"));
+}
+
+TEST(R7730ctlDecode, ReadsOnlyTheProgramsLogsAndCountsWhatItSkips)
+{
+    QTemporaryDir folder;
+    WriteWholeFile(folder.filePath("R7730Setup_20210305.log"),
+                   "[14:03:27]  Start R7730LX Serial Setup Program...\r\n"
+                   "[14:03:27]  TX 0x4A : [5][7E.05.4A.50.FE.]\r\n"
+                   "[14:03:27]  [EOT]\r\n"
+                   "[14:03:27]  RX MSG ID:[0x4A] LEN:[43]:[7E.2B.4A.50.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20."
+                   "20.20.20.20.20.4F.66.66.69.63.65.20.20.2D.36.35.20.FE.]\r\n"
+                   "[14:03:28]  RX MSG ID:[0x41] LEN:[42]:[7E.2A.41.50.02.01.03.00.1A.2B.3C.4D.5E.C0.A8.00.0A.C0.A8.00.01.FF.FF.FF.00.1F."
+                   "90.0A.37.33.30.30.31.53.00.50.C0.A8.00.64.00.FE.]\r\n"
+                   "[14:03:28]  RX MSG ID:[0x41] LEN:[43]:[7E.2B");
+    WriteWholeFile(folder.filePath("notes.txt"), "Kavlor R7730LX notes\nTX 0x41 : [5][7E.05.41.50.FE.]\n");
+
+    const TRun all = RunCtl({"decode", "R7730Setup_20210305.log"}, folder.path());
+    EXPECT_EQ(all.exitCode, 0);
+    EXPECT_EQ(all.out, "     1  2021-03-05 14:03:27  TX  0x4A     5  read signal strength\n"
+                       "     2  2021-03-05 14:03:27  RX  0x4A    43  signal: \"Office\" -65 dBm, quality 70%  (answers 1)\n"
+                       "     3  2021-03-05 14:03:28  RX  0x41    42  status: wrong length, 42 bytes (43 expected)\n");
+    EXPECT_EQ(all.err, "3 frames (1 TX, 2 RX, 1 with errors), 3 shown; 3 other lines skipped\n");
+
+    const TRun errors = RunCtl({"decode", "--errors", "--json", "R7730Setup_20210305.log"}, folder.path());
+    EXPECT_EQ(errors.out.count('\n'), 1);
+    EXPECT_EQ(QJsonDocument::fromJson(errors.out.toUtf8())["state"], "wrong length");
+    EXPECT_EQ(RunCtl({"decode", "--filter", "Office", "R7730Setup_20210305.log"}, folder.path()).out.count('\n'), 1);
+
+    const TRun other = RunCtl({"decode", "R7730Setup_20210305.log", "notes.txt"}, folder.path());
+    EXPECT_EQ(other.exitCode, 2);
+    EXPECT_TRUE(other.err.contains("notes.txt is not a log of the setup program")) << other.err.toStdString();
+    EXPECT_EQ(RunCtl({"decode", "--filter", "(", "R7730Setup_20210305.log"}, folder.path()).exitCode, 2);
 }
 
 TEST_F(R7730ctl, SetChangesOnlyTheOptionGivenAndReadsItBack)

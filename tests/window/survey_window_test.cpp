@@ -126,8 +126,9 @@ TEST_F(SurveyWithSimulator, EveryReadingWhoeverAskedIsChartedWithExactStatistics
     for (std::size_t i = 0; i < trace.size(); ++i) {
         EXPECT_EQ(samples[i].Rssi(), trace[i].first) << i;
         EXPECT_EQ(samples[i].asker, trace[i].second) << i;
-        if (i > 0)
+        if (i > 0) {
             EXPECT_GE(samples[i].msecs, samples[i - 1].msecs);
+        }
     }
     survey->Chart().grab();
     EXPECT_EQ(survey->Chart().PointsInSpan(), 5);

@@ -1,0 +1,197 @@
+// r7730ctl decode: the frames of the program's daily log files, read back from their TX and RX
+// lines (CP949 text, CR LF, among all the other lines; a torn last line is only skipped), each
+// decoded with its summary, replies paired with their requests by order. Text for a person, or
+// with --json one JSON object per frame (JSON Lines) with every field. The counts of frames and of
+// the lines skipped go to standard error, so standard output holds frames only.
+#include <QDate>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <unordered_map>
+
+#include "cli/commands.h"
+#include "cli/failure.h"
+#include "device/frame_export.h"
+#include "protocol/frame_anatomy.h"
+#include "protocol/frame_log_line.h"
+#include "protocol/frame_summary.h"
+#include "protocol/h_refer_lib.h"
+#include "protocol/request_pairing.h"
+
+namespace r7730::cli {
+namespace {
+
+// What identical frames share: decoded once.
+struct TDecoded {
+    TFrameStatus status = TFrameStatus::Ok;
+    QString summary;
+    std::string summaryUtf8;
+    QString hex;                  // as the log writes it, for --filter
+    std::optional<bool> matches;  // --filter's verdict, once asked
+};
+
+struct TCounts {
+    long long frames = 0, sent = 0, received = 0, errors = 0, shown = 0, skipped = 0;
+};
+
+class TLogDecoder {
+public:
+    TLogDecoder(const TInvocation& invocation) : json_(invocation.json), errorsOnly_(invocation.errorsOnly)
+    {
+        if (!invocation.frameFilter.isEmpty()) {
+            filter_ = QRegularExpression(invocation.frameFilter);
+            if (!filter_.isValid())
+                throw TCliFailure(kExitRefused, QStringLiteral("--filter: \"%1\" is not a valid regular expression: %2")
+                                                    .arg(invocation.frameFilter, filter_.errorString()));
+            filter_.optimize();
+        }
+    }
+
+    void Read(const QString& name)
+    {
+        std::ifstream file;
+        std::istream* in = &std::cin;
+        if (name != "-") {
+            if (QFileInfo(name).isDir())
+                throw TCliFailure(kExitRefused, QStringLiteral("%1 is a folder, not a log file").arg(name));
+            file.open(name.toLocal8Bit().constData(), std::ios::binary);
+            if (!file)
+                throw TCliFailure(kExitRefused, QStringLiteral("cannot read %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
+            in = &file;
+        }
+        // The daily file's name carries its date: R7730Setup_yyyymmdd.log.
+        const QDate date = QDate::fromString(QFileInfo(name).completeBaseName().section('_', -1), QStringLiteral("yyyyMMdd"));
+        std::string line;
+        bool first = true;
+        while (std::getline(*in, line)) {
+            if (first && !line.empty()) {
+                first = false;
+                if (!LogLineStamp(line))
+                    throw TCliFailure(kExitRefused, QStringLiteral("%1 is not a log of the setup program: its first line does "
+                                                                   "not start with a time stamp such as [14:03:27]")
+                                                        .arg(name == "-" ? QStringLiteral("standard input") : name));
+            }
+            if (const std::optional<TLoggedFrame> frame = ReadFrameLogLine(line))
+                Take(*frame, date);
+            else if (!line.empty() && line != "\r")
+                ++counts_.skipped;
+        }
+    }
+
+    const TCounts& Counts() const { return counts_; }
+
+private:
+    std::shared_ptr<TDecoded> DecodedOf(const TLoggedFrame& frame)
+    {
+        std::string key(1, frame.side == TFrameSide::Command ? 'T' : 'R');
+        key.append(frame.bytes.begin(), frame.bytes.end());
+        if (auto known = decoded_.find(key); known != decoded_.end())
+            return known->second;
+        auto decoded = std::make_shared<TDecoded>();
+        switch (FrameState(frame.side, frame.bytes)) {
+        case TFrameState::Ok: decoded->status = TFrameStatus::Ok; break;
+        case TFrameState::WrongLength: decoded->status = TFrameStatus::WrongLength; break;
+        case TFrameState::Unregistered: decoded->status = TFrameStatus::Unregistered; break;
+        }
+        decoded->summaryUtf8 = FrameSummary(frame.side, frame.bytes);
+        decoded->summary = QString::fromStdString(decoded->summaryUtf8);
+        decoded->hex = QString::fromLatin1(HexText(frame.bytes.data(), frame.bytes.size()));
+        if (decoded_.size() > 4096)
+            decoded_.clear();
+        decoded_.emplace(std::move(key), decoded);
+        return decoded;
+    }
+
+    // Seconds since an epoch that only moves forward: the file's date when its name has one,
+    // otherwise a day counted on each time the clock goes back.
+    std::chrono::microseconds When(int secondOfDay, const QDate& date)
+    {
+        if (date.isValid())
+            day_ = date.toJulianDay();
+        else if (secondOfDay < lastSecond_)
+            ++day_;
+        lastSecond_ = secondOfDay;
+        return std::chrono::seconds(day_ * 86400 + secondOfDay);
+    }
+
+    void Take(const TLoggedFrame& frame, const QDate& date)
+    {
+        const std::uint64_t sequence = static_cast<std::uint64_t>(++counts_.frames);
+        const auto at = When(frame.secondOfDay.value_or(lastSecond_), date);
+        const std::uint8_t id = FrameMessageId(frame.bytes);
+        std::optional<std::uint64_t> answers;
+        if (frame.side == TFrameSide::Command) {
+            ++counts_.sent;
+            pairing_.Sent(sequence, frame.bytes.size() > 2 ? frame.bytes[2] : 0, at);
+        } else {
+            ++counts_.received;
+            answers = pairing_.Received(id, at);
+        }
+        const std::shared_ptr<TDecoded> decoded = DecodedOf(frame);
+        if (IsError(decoded->status))
+            ++counts_.errors;
+        if (errorsOnly_ && !IsError(decoded->status))
+            return;
+        if (!filter_.pattern().isEmpty()) {
+            if (!decoded->matches)
+                decoded->matches = filter_.match(decoded->summary).hasMatch() || filter_.match(decoded->hex).hasMatch();
+            if (!*decoded->matches)
+                return;
+        }
+        ++counts_.shown;
+        const int second = frame.secondOfDay.value_or(0);
+        char time[24];
+        std::snprintf(time, sizeof time, "%02d:%02d:%02d", second / 3600, second / 60 % 60, second % 60);
+        const QString day = date.isValid() ? date.toString(Qt::ISODate) : QString();
+        if (json_) {
+            TFrameRecord record;
+            record.sequence = sequence;
+            record.time = day.isEmpty() ? QString::fromLatin1(time) : day + QLatin1Char('T') + QLatin1String(time);
+            record.direction = frame.side == TFrameSide::Command ? TFrameDirection::Sent : TFrameDirection::Received;
+            record.status = decoded->status;
+            record.bytes = frame.bytes;
+            record.summary = decoded->summary;
+            record.answers = answers;
+            const QByteArray line = JsonLine(record);
+            std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+            return;
+        }
+        std::string answer = answers ? "  (answers " + std::to_string(*answers) + ")" : std::string();
+        std::printf("%6llu  %s%s%s  %s  0x%02X  %4zu  %s%s\n", static_cast<unsigned long long>(sequence),
+                    day.toLatin1().constData(), day.isEmpty() ? "" : " ", time, frame.side == TFrameSide::Command ? "TX" : "RX", id,
+                    frame.bytes.size(), decoded->summaryUtf8.c_str(), answer.c_str());
+    }
+
+    bool json_;
+    bool errorsOnly_;
+    QRegularExpression filter_;
+    TRequestPairing pairing_;
+    std::unordered_map<std::string, std::shared_ptr<TDecoded>> decoded_;
+    TCounts counts_;
+    long long day_ = 0;
+    int lastSecond_ = 0;
+};
+
+} // namespace
+
+int DecodeCommand(const TInvocation& invocation, TOutput& output)
+{
+    output.SetDocument(QJsonValue(QJsonValue::Undefined)); // the frames are the output, one line each
+    std::ios::sync_with_stdio(false);
+    TLogDecoder decoder(invocation);
+    for (const QString& file : invocation.logFiles)
+        decoder.Read(file);
+    std::fflush(stdout);
+    const TCounts& counts = decoder.Counts();
+    std::fprintf(stderr, "%lld frames (%lld TX, %lld RX, %lld with errors), %lld shown; %lld other lines skipped\n", counts.frames,
+                 counts.sent, counts.received, counts.errors, counts.shown, counts.skipped);
+    return kExitDone;
+}
+
+} // namespace r7730::cli

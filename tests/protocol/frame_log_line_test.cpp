@@ -1,0 +1,67 @@
+// The log's frame lines read back, and replies paired with the requests they answer.
+#include <gtest/gtest.h>
+
+#include "protocol/frame_log_line.h"
+#include "protocol/request_pairing.h"
+#include "support/device_frames.h"
+
+using namespace r7730;
+using namespace r7730::testing;
+using namespace std::chrono_literals;
+
+TEST(FrameLogLine, FrameLinesAndOtherLines)
+{
+    struct TCase {
+        const char* line;
+        bool frame;
+        TFrameSide side = TFrameSide::Command;
+        Bytes bytes = {};
+        std::optional<int> second = std::nullopt;
+    };
+    const TCase cases[] = {
+        {"[14:03:27]  TX 0x41 : [5][7E.05.41.50.FE.]\r", true, TFrameSide::Command, hex("7E 05 41 50 FE"), 14 * 3600 + 3 * 60 + 27},
+        {"TX 0x47 : [5][7E.05.47.50.FE.] : System reboot Command", true, TFrameSide::Command, hex("7E 05 47 50 FE"), std::nullopt},
+        {"[00:00:01]  RX MSG ID:[0x53] LEN:[5]:[7E.05.53.50.FE.]", true, TFrameSide::Reply, hex("7E 05 53 50 FE"), 1},
+        {"[23:59:59]  RX MSG ID:[0x00] LEN:[2]:[7E.FE.]", true, TFrameSide::Reply, hex("7E FE"), 86399},
+        {"[14:03:27]  [EOT]", false},
+        {"[14:03:27]  Message ID:[0x53] is Unregistered.", false},
+        {"[14:03:27]  TX 0x41 : [6][7E.05.41.50.FE.]", false},      // count disagrees
+        {"[14:03:27]  RX MSG ID:[0x42] LEN:[5]:[7E.05.41.50.FE.]", false}, // ID disagrees
+        {"[14:03:27]  RX MSG ID:[0x41] LEN:[43]:[7E.2B.41.50.02.01", false}, // torn
+        {"[14:03:27]  TX 0x41 : [5][7e.05.41.50.fe.]", false},
+        {"[24:00:00]  TX 0x41 : [5][7E.05.41.50.FE.]", false}, // no time of day
+        {"", false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        const auto frame = ReadFrameLogLine(c.line);
+        ASSERT_EQ(frame.has_value(), c.frame);
+        if (!frame)
+            continue;
+        EXPECT_EQ(frame->side, c.side);
+        EXPECT_EQ(frame->bytes, c.bytes);
+        EXPECT_EQ(frame->secondOfDay, c.second);
+    }
+}
+
+TEST(RequestPairing, ARepliesAnswersTheOldestWaitingRequestOfItsId)
+{
+    TRequestPairing pairing;
+    pairing.Sent(1, 0x41, 0ms);
+    pairing.Sent(2, 0x4A, 1ms);
+    pairing.Sent(3, 0x41, 2ms);
+    EXPECT_EQ(pairing.Received(0x4A, 5ms), 2u);
+    EXPECT_EQ(pairing.Received(0x41, 6ms), 1u);
+    EXPECT_EQ(pairing.Received(0x41, 7ms), 3u);
+    EXPECT_EQ(pairing.Received(0x41, 8ms), std::nullopt); // unasked
+}
+
+TEST(RequestPairing, AnUnansweredRequestDoesNotShiftLaterPairs)
+{
+    TRequestPairing pairing;
+    pairing.Sent(1, 0x4A, 0ms);     // the device was rebooting
+    pairing.Sent(2, 0x4A, 3100ms);
+    EXPECT_EQ(pairing.Received(0x4A, 3120ms), 2u);
+    pairing.Sent(3, 0x4A, 6100ms);
+    EXPECT_EQ(pairing.Received(0x4A, 6120ms), 3u);
+}
