@@ -6,18 +6,10 @@
 
 #include "protocol/frame_anatomy.h"
 #include "protocol/h_refer_lib.h"
+#include "shell/csv_line.h"
 
 namespace r7730 {
 namespace {
-
-QByteArray CsvField(const QString& text)
-{
-    QByteArray field = text.toUtf8();
-    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r'))
-        return field;
-    field.replace("\"", "\"\"");
-    return '"' + field + '"';
-}
 
 QString KindText(TFrameKind kind)
 {
@@ -96,9 +88,9 @@ QByteArray CsvHeader()
 QByteArray CsvRecord(const TFrameRecord& record)
 {
     const std::uint8_t id = record.kind == TFrameKind::Frame ? FrameMessageId(record.bytes) : 0;
-    return CsvField(record.time) + ',' + CsvField(DirectionText(record.direction)) + ',' +
-           CsvField(record.kind == TFrameKind::Frame ? IdText(id) : QString()) + ',' + QByteArray::number(qulonglong(record.bytes.size())) +
-           ',' + CsvField(SpacedHex(record.bytes)) + ',' + CsvField(record.summary) + "\r\n";
+    return CsvLine({record.time, DirectionText(record.direction), record.kind == TFrameKind::Frame ? IdText(id) : QString(),
+                    QString::number(record.bytes.size()), SpacedHex(record.bytes), record.summary})
+        .toUtf8();
 }
 
 QJsonObject FrameJson(const TFrameRecord& record)

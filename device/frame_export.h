@@ -2,7 +2,7 @@
 // Frames written out for other programs, wherever they came from (the frame store, a daily
 // log file read back):
 //   CSV, RFC 4180: a header line, then per frame time, direction, ID, length, hex, summary;
-//     CR LF after every record, a field quoted when it holds a comma, quote or line break.
+//     one line per record as shell/csv_line.h writes it.
 //   JSON Lines: one object per frame with every field of its anatomy.
 #include <QByteArray>
 #include <QJsonObject>

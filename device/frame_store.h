@@ -3,9 +3,10 @@
 // seen, decoded once, a reply paired with the request it answers.
 //
 // The store watches a link as a frame observer. It keeps up to kCapacity frames, the newest, and
-// counts the older ones it let go (a hundredth of the capacity at a time); sequence numbers never repeat, so a frame keeps its number (and a
-// log line that names it keeps finding it) while it is kept. Identical frames share one decoded
-// content, so a flood of the same reply costs little more than its numbers. Window-free.
+// counts the older ones it let go (a hundredth of the capacity at a time). Sequence numbers never
+// repeat, so a frame keeps its number (and a log line that names it keeps finding it) while it
+// is kept. Identical frames share one decoded content, so a flood of the same reply costs little
+// more than its numbers. Window-free.
 #include <QString>
 #include <chrono>
 #include <cstdint>

@@ -48,8 +48,9 @@ protected:
     // A simulator keeping its state in the test's folder, started with that state and options.
     void Start(const QByteArray& state = {}, std::vector<std::string> options = {})
     {
-        if (!state.isEmpty())
+        if (!state.isEmpty()) {
             ASSERT_TRUE(r7730::testing::WriteWholeFile(StatePath(), state));
+        }
         options.insert(options.end(), {"--state-file", StatePath().toStdString()});
         simulator = std::make_unique<r7730::testing::SimulatorProcess>(options, folder.path());
     }

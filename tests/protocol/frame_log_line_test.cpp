@@ -44,7 +44,7 @@ TEST(FrameLogLine, FrameLinesAndOtherLines)
     }
 }
 
-TEST(RequestPairing, ARepliesAnswersTheOldestWaitingRequestOfItsId)
+TEST(RequestPairing, AReplyAnswersTheOldestWaitingRequestOfItsId)
 {
     TRequestPairing pairing;
     pairing.Sent(1, 0x41, 0ms);
