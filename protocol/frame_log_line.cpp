@@ -6,6 +6,17 @@ namespace {
 constexpr std::string_view kStampGap = "  ";
 constexpr int kStampLength = 10; // "[hh:mm:ss]"
 
+// A frame line: its head up to the ID's hex digits, then what stands between the ID and the
+// count and between the count and the bytes.
+struct TFrameLineShape {
+    std::string_view head, afterId, afterCount;
+    TFrameSide side;
+};
+constexpr TFrameLineShape kFrameLineShapes[] = {
+    {"TX 0x", " : [", "][", TFrameSide::Command},
+    {"RX MSG ID:[0x", "] LEN:[", "]:[", TFrameSide::Reply},
+};
+
 int Digit(char c)
 {
     return c >= '0' && c <= '9' ? c - '0' : -1;
@@ -93,27 +104,21 @@ std::optional<TLoggedFrame> ReadFrameLogLine(std::string_view line)
     if (frame.secondOfDay)
         line.remove_prefix(kStampLength + kStampGap.size());
 
-    std::optional<std::uint8_t> id;
-    std::optional<int> count;
-    if (Take(line, "TX 0x")) {
-        frame.side = TFrameSide::Command;
-        id = TakeHexByte(line);
-        if (!id || !Take(line, " : ["))
-            return std::nullopt;
-        count = TakeNumber(line);
-        if (!count || !Take(line, "]["))
-            return std::nullopt;
-    } else if (Take(line, "RX MSG ID:[0x")) {
-        frame.side = TFrameSide::Reply;
-        id = TakeHexByte(line);
-        if (!id || !Take(line, "] LEN:["))
-            return std::nullopt;
-        count = TakeNumber(line);
-        if (!count || !Take(line, "]:["))
-            return std::nullopt;
-    } else {
+    const TFrameLineShape* shape = nullptr;
+    for (const TFrameLineShape& candidate : kFrameLineShapes)
+        if (Take(line, candidate.head)) {
+            shape = &candidate;
+            break;
+        }
+    if (!shape)
         return std::nullopt;
-    }
+    frame.side = shape->side;
+    const std::optional<std::uint8_t> id = TakeHexByte(line);
+    if (!id || !Take(line, shape->afterId))
+        return std::nullopt;
+    const std::optional<int> count = TakeNumber(line);
+    if (!count || !Take(line, shape->afterCount))
+        return std::nullopt;
     auto bytes = TakeHexText(line);
     if (!bytes || static_cast<int>(bytes->size()) != *count || bytes->empty())
         return std::nullopt;
