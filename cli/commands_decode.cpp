@@ -20,8 +20,6 @@
 #include "device/frame_export.h"
 #include "protocol/frame_anatomy.h"
 #include "protocol/frame_log_line.h"
-#include "protocol/frame_summary.h"
-#include "protocol/h_refer_lib.h"
 #include "protocol/request_pairing.h"
 
 namespace r7730::cli {
@@ -29,12 +27,15 @@ namespace {
 
 // What identical frames share: decoded once.
 struct TDecoded {
-    TFrameStatus status = TFrameStatus::Ok;
-    QString summary;
+    TFrameContent content;
     std::string summaryUtf8;
-    QString hex;                  // as the log writes it, for --filter
-    std::optional<bool> matches;  // --filter's verdict, once asked
+    std::optional<bool> matches; // --filter's verdict, once asked
 };
+
+TFrameDirection DirectionOf(TFrameSide side)
+{
+    return side == TFrameSide::Command ? TFrameDirection::Sent : TFrameDirection::Received;
+}
 
 struct TCounts {
     long long frames = 0, sent = 0, received = 0, errors = 0, shown = 0, skipped = 0;
@@ -94,14 +95,8 @@ private:
         if (auto known = decoded_.find(key); known != decoded_.end())
             return known->second;
         auto decoded = std::make_shared<TDecoded>();
-        switch (FrameState(frame.side, frame.bytes)) {
-        case TFrameState::Ok: decoded->status = TFrameStatus::Ok; break;
-        case TFrameState::WrongLength: decoded->status = TFrameStatus::WrongLength; break;
-        case TFrameState::Unregistered: decoded->status = TFrameStatus::Unregistered; break;
-        }
-        decoded->summaryUtf8 = FrameSummary(frame.side, frame.bytes);
-        decoded->summary = QString::fromStdString(decoded->summaryUtf8);
-        decoded->hex = QString::fromLatin1(HexText(frame.bytes.data(), frame.bytes.size()));
+        decoded->content = DecodeFrameContent(DirectionOf(frame.side), TFrameKind::Frame, frame.bytes);
+        decoded->summaryUtf8 = decoded->content.summary.toStdString();
         if (decoded_.size() > 4096)
             decoded_.clear();
         decoded_.emplace(std::move(key), decoded);
@@ -134,13 +129,14 @@ private:
             answers = pairing_.Received(id, at);
         }
         const std::shared_ptr<TDecoded> decoded = DecodedOf(frame);
-        if (IsError(decoded->status))
+        const TFrameContent& content = decoded->content;
+        if (IsError(content.status))
             ++counts_.errors;
-        if (errorsOnly_ && !IsError(decoded->status))
+        if (errorsOnly_ && !IsError(content.status))
             return;
         if (!filter_.pattern().isEmpty()) {
             if (!decoded->matches)
-                decoded->matches = filter_.match(decoded->summary).hasMatch() || filter_.match(decoded->hex).hasMatch();
+                decoded->matches = filter_.match(content.summary).hasMatch() || filter_.match(content.hex).hasMatch();
             if (!*decoded->matches)
                 return;
         }
@@ -153,10 +149,10 @@ private:
             TFrameRecord record;
             record.sequence = sequence;
             record.time = day.isEmpty() ? QString::fromLatin1(time) : day + QLatin1Char('T') + QLatin1String(time);
-            record.direction = frame.side == TFrameSide::Command ? TFrameDirection::Sent : TFrameDirection::Received;
-            record.status = decoded->status;
+            record.direction = DirectionOf(frame.side);
+            record.status = content.status;
             record.bytes = frame.bytes;
-            record.summary = decoded->summary;
+            record.summary = content.summary;
             record.answers = answers;
             const QByteArray line = JsonLine(record);
             std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);

@@ -68,18 +68,6 @@ QString IdText(std::uint8_t id)
     return QStringLiteral("0x") + QString::fromLatin1(ByteToHex(id));
 }
 
-QString SpacedHex(std::span<const std::uint8_t> bytes)
-{
-    QString text;
-    text.reserve(static_cast<qsizetype>(bytes.size() * 3));
-    for (std::uint8_t byte : bytes) {
-        if (!text.isEmpty())
-            text += QLatin1Char(' ');
-        text += QLatin1String(ByteToHex(byte).c_str());
-    }
-    return text;
-}
-
 QByteArray CsvHeader()
 {
     return "time,direction,id,length,hex,summary\r\n";
@@ -89,7 +77,7 @@ QByteArray CsvRecord(const TFrameRecord& record)
 {
     const std::uint8_t id = record.kind == TFrameKind::Frame ? FrameMessageId(record.bytes) : 0;
     return CsvLine({record.time, DirectionText(record.direction), record.kind == TFrameKind::Frame ? IdText(id) : QString(),
-                    QString::number(record.bytes.size()), SpacedHex(record.bytes), record.summary})
+                    QString::number(record.bytes.size()), QString::fromLatin1(SpacedHex(record.bytes)), record.summary})
         .toUtf8();
 }
 
@@ -102,7 +90,7 @@ QJsonObject FrameJson(const TFrameRecord& record)
         {"kind", KindText(record.kind)},
         {"state", StatusText(record.status)},
         {"length", static_cast<qint64>(record.bytes.size())},
-        {"hex", SpacedHex(record.bytes)},
+        {"hex", QString::fromLatin1(SpacedHex(record.bytes))},
         {"summary", record.summary},
     };
     if (record.answers)
@@ -120,7 +108,7 @@ QJsonObject FrameJson(const TFrameRecord& record)
             {"offset", field.offset},
             {"length", field.length},
             {"name", QString::fromStdString(field.name)},
-            {"hex", SpacedHex(record.bytes.subspan(static_cast<std::size_t>(field.offset), static_cast<std::size_t>(field.length)))},
+            {"hex", QString::fromLatin1(SpacedHex(record.bytes.subspan(static_cast<std::size_t>(field.offset), static_cast<std::size_t>(field.length))))},
             {"value", QString::fromStdString(field.value)},
         });
     object.insert("fields", fields);

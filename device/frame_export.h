@@ -35,8 +35,6 @@ QString IsoTime(std::chrono::system_clock::time_point time);
 QString DirectionText(TFrameDirection direction); // "TX", "RX"
 QString StatusText(TFrameStatus status);          // "ok", "wrong length", ...
 QString IdText(std::uint8_t id);                  // "0x41"
-// "7E 05 41 50 FE".
-QString SpacedHex(std::span<const std::uint8_t> bytes);
 
 QByteArray CsvHeader();
 QByteArray CsvRecord(const TFrameRecord& record);

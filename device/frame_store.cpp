@@ -11,14 +11,14 @@ namespace {
 
 constexpr std::size_t kRememberedContents = 1024;
 
-TFrameStatus StatusOf(const TObservedFrame& frame)
+TFrameStatus StatusOf(TFrameDirection direction, TFrameKind kind, std::span<const std::uint8_t> bytes)
 {
-    switch (frame.kind) {
+    switch (kind) {
     case TFrameKind::Overflowed: return TFrameStatus::Overflowed;
     case TFrameKind::Discarded: return TFrameStatus::Discarded;
     case TFrameKind::Frame: break;
     }
-    switch (FrameState(SideOf(frame.direction), frame.bytes)) {
+    switch (FrameState(SideOf(direction), bytes)) {
     case TFrameState::WrongLength: return TFrameStatus::WrongLength;
     case TFrameState::Unregistered: return TFrameStatus::Unregistered;
     case TFrameState::Ok: break;
@@ -31,16 +31,16 @@ QString Plural(std::size_t count, const char* what)
     return QStringLiteral("%1 %2%3").arg(count).arg(QLatin1String(what), count == 1 ? QString() : QStringLiteral("s"));
 }
 
-QString SummaryOf(const TObservedFrame& frame)
+QString SummaryOf(TFrameDirection direction, TFrameKind kind, std::span<const std::uint8_t> bytes)
 {
-    switch (frame.kind) {
+    switch (kind) {
     case TFrameKind::Overflowed:
-        return QStringLiteral("overflowed: %1 without an end byte, dropped").arg(Plural(frame.bytes.size(), "byte"));
+        return QStringLiteral("overflowed: %1 without an end byte, dropped").arg(Plural(bytes.size(), "byte"));
     case TFrameKind::Discarded:
-        return QStringLiteral("discarded: %1 held before a start byte").arg(Plural(frame.bytes.size(), "byte"));
+        return QStringLiteral("discarded: %1 held before a start byte").arg(Plural(bytes.size(), "byte"));
     case TFrameKind::Frame: break;
     }
-    return QString::fromStdString(FrameSummary(SideOf(frame.direction), frame.bytes));
+    return QString::fromStdString(FrameSummary(SideOf(direction), bytes));
 }
 
 } // namespace
@@ -48,6 +48,17 @@ QString SummaryOf(const TObservedFrame& frame)
 TFrameSide SideOf(TFrameDirection direction)
 {
     return direction == TFrameDirection::Sent ? TFrameSide::Command : TFrameSide::Reply;
+}
+
+TFrameContent DecodeFrameContent(TFrameDirection direction, TFrameKind kind, std::span<const std::uint8_t> bytes)
+{
+    TFrameContent content;
+    content.bytes.assign(bytes.begin(), bytes.end());
+    content.status = StatusOf(direction, kind, bytes);
+    content.id = kind == TFrameKind::Frame ? FrameMessageId(bytes) : 0;
+    content.summary = SummaryOf(direction, kind, bytes);
+    content.hex = QString::fromLatin1(HexText(bytes.data(), bytes.size()));
+    return content;
 }
 
 bool IsError(TFrameStatus status)
@@ -66,12 +77,7 @@ std::shared_ptr<const TFrameContent> TFrameStore::ContentOf(const TObservedFrame
     key.append(frame.bytes.begin(), frame.bytes.end());
     if (const auto known = contents_.find(key); known != contents_.end())
         return known->second;
-    auto content = std::make_shared<TFrameContent>();
-    content->bytes = frame.bytes;
-    content->status = StatusOf(frame);
-    content->id = frame.kind == TFrameKind::Frame ? FrameMessageId(frame.bytes) : 0;
-    content->summary = SummaryOf(frame);
-    content->hex = QString::fromLatin1(HexText(frame.bytes.data(), frame.bytes.size()));
+    auto content = std::make_shared<const TFrameContent>(DecodeFrameContent(frame.direction, frame.kind, frame.bytes));
     if (contents_.size() >= kRememberedContents)
         contents_.clear();
     contents_.emplace(std::move(key), content);

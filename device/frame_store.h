@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -50,6 +51,9 @@ struct TStoredFrame {
 };
 
 TFrameSide SideOf(TFrameDirection direction);
+// What a frame's bytes make: its state, ID, one-line summary and hex text. The one decoding that
+// the store and a daily log read back both use.
+TFrameContent DecodeFrameContent(TFrameDirection direction, TFrameKind kind, std::span<const std::uint8_t> bytes);
 bool IsError(TFrameStatus status);
 
 class TFrameStore : public IFrameObserver {

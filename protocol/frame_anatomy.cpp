@@ -35,7 +35,8 @@ constexpr std::array<TEnumName, 2> kModeNames = {{{'S', "server"}, {'C', "client
 constexpr std::array<TEnumName, 1> kServerMode = {{{'S', "server"}}};
 
 // --- commands -----------------------------------------------------------------------------
-constexpr TFieldLayout kSetApCommand[] = {
+// The access point as the set command carries it and the current-AP reply returns it.
+constexpr TFieldLayout kAccessPointFields[] = {
     {4, 32, "SSID", K::Text},
     {36, 16, "password", K::Text},
 };
@@ -102,10 +103,6 @@ constexpr TFieldLayout kScanRecord[] = {
     {36, 4, "RSSI (dBm)", K::Rssi},
     {40, 12, "authentication", K::Text},
 };
-constexpr TFieldLayout kCurrentApReply[] = {
-    {4, 32, "SSID", K::Text},
-    {36, 16, "password", K::Text},
-};
 constexpr TFieldLayout kSignalReply[] = {
     {4, 32, "SSID", K::Text},
     {36, 6, "RSSI (dBm)", K::Rssi},
@@ -121,7 +118,7 @@ using M = TMessageId;
 
 const TMessageLayout kLayouts[] = {
     {Id(M::CurrentStatusRead), S::Command, "Current status read", kStatusReadLength, {}},
-    {Id(M::SetCurrentAp), S::Command, "Set current access point", kSetCurrentApLength, kSetApCommand},
+    {Id(M::SetCurrentAp), S::Command, "Set current access point", kSetCurrentApLength, kAccessPointFields},
     {Id(M::SaveWanSettings), S::Command, "Save WAN settings", kSaveWanLength, kSaveWanCommand},
     {Id(M::SaveTcpSettings), S::Command, "Save TCP settings", kSaveTcpLength, kSaveTcpCommand},
     {Id(M::SaveSerialSettings), S::Command, "Save serial settings", kSaveSerialLength, kSaveSerialCommand},
@@ -142,23 +139,12 @@ const TMessageLayout kLayouts[] = {
     {Id(M::FactoryReset), S::Reply, "Factory reset", 0, {}},
     {Id(M::SystemReboot), S::Reply, "System reboot", 0, {}},
     {Id(M::ScanAccessPoints), S::Reply, "Scan access points", 0, kScanCount, TRecordLayout{5, 52, "AP", kScanRecord}},
-    {Id(M::ReadCurrentAp), S::Reply, "Read current access point", kCurrentApReplyLength, kCurrentApReply},
+    {Id(M::ReadCurrentAp), S::Reply, "Read current access point", kCurrentApReplyLength, kAccessPointFields},
     {Id(M::ReadSignalStrength), S::Reply, "Read signal strength", kSignalReplyLength, kSignalReply},
 };
 
 // A scan reply: 4 head bytes, the count, whole records, the end byte.
 constexpr int kScanOverhead = 6;
-
-std::string HexBytes(std::span<const std::uint8_t> bytes)
-{
-    std::string text;
-    for (std::uint8_t byte : bytes) {
-        if (!text.empty())
-            text += ' ';
-        text += ByteToHex(byte);
-    }
-    return text;
-}
 
 std::string Dotted(std::span<const std::uint8_t> bytes)
 {
@@ -209,7 +195,7 @@ std::string FieldText(const TFieldLayout& field, std::span<const std::uint8_t> f
 {
     const auto bytes = frame.subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(field.length));
     switch (field.kind) {
-    case K::Byte: return HexBytes(bytes);
+    case K::Byte: return SpacedHex(bytes);
     case K::Octet: return std::to_string(bytes[0]);
     case K::Word: return std::to_string(bytes[0] * 256 + bytes[1]);
     case K::Ipv4: return Dotted(bytes);
@@ -249,7 +235,7 @@ public:
     {
         if (offset > covered_)
             fields_.push_back({covered_, offset - covered_, gapName_, K::Byte,
-                               HexBytes(frame_.subspan(static_cast<std::size_t>(covered_), static_cast<std::size_t>(offset - covered_)))});
+                               SpacedHex(frame_.subspan(static_cast<std::size_t>(covered_), static_cast<std::size_t>(offset - covered_)))});
         covered_ = std::max(covered_, offset);
     }
     std::vector<TDecodedField> Take() { return std::move(fields_); }
@@ -313,7 +299,7 @@ std::vector<TDecodedField> DecodeFields(TFrameSide side, std::span<const std::ui
     TFieldList fields(frame, !layout ? "payload" : fixed ? "unexpected bytes" : "payload (not read)");
 
     if (size >= 1)
-        fields.Add(0, 1, "start", K::Byte, HexBytes(frame.first(1)));
+        fields.Add(0, 1, "start", K::Byte, SpacedHex(frame.first(1)));
     if (end >= 2) {
         std::string value = std::to_string(frame[1]);
         if (frame[1] != size)
@@ -323,7 +309,7 @@ std::vector<TDecodedField> DecodeFields(TFrameSide side, std::span<const std::ui
     if (end >= 3 && size >= 4)
         fields.Add(2, 1, "message ID", K::Byte, IdValue(frame[2]));
     if (end >= 4)
-        fields.Add(3, 1, "fixed byte", K::Byte, HexBytes(frame.subspan(3, 1)));
+        fields.Add(3, 1, "fixed byte", K::Byte, SpacedHex(frame.subspan(3, 1)));
     if (layout) {
         const std::string payloadText = PayloadTextOf(side, frame, end);
         for (const TFieldLayout& field : layout->fields)
@@ -339,8 +325,20 @@ std::vector<TDecodedField> DecodeFields(TFrameSide side, std::span<const std::ui
     }
     fields.CoverUpTo(end);
     if (ended)
-        fields.Add(size - 1, 1, "end", K::Byte, HexBytes(frame.last(1)));
+        fields.Add(size - 1, 1, "end", K::Byte, SpacedHex(frame.last(1)));
     return fields.Take();
+}
+
+std::string SpacedHex(std::span<const std::uint8_t> bytes)
+{
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (std::uint8_t byte : bytes) {
+        if (!text.empty())
+            text += ' ';
+        text += ByteToHex(byte);
+    }
+    return text;
 }
 
 std::optional<std::string> FieldValue(const std::vector<TDecodedField>& fields, std::string_view name)

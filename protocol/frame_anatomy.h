@@ -96,6 +96,9 @@ TFrameState FrameState(TFrameSide side, std::span<const std::uint8_t> frame);
 // claims, and the end byte. A short frame has the fields it holds.
 std::vector<TDecodedField> DecodeFields(TFrameSide side, std::span<const std::uint8_t> frame);
 
+// Bytes as upper-case hex pairs with a blank between: "7E 05 41 50 FE".
+std::string SpacedHex(std::span<const std::uint8_t> bytes);
+
 // The value of the decoded field of that name; nothing when the frame has no such field.
 std::optional<std::string> FieldValue(const std::vector<TDecodedField>& fields, std::string_view name);
 

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTableView>
 #include <QTableWidget>
@@ -240,17 +241,17 @@ void TForm_Frames::FilterChange()
 
 void TForm_Frames::ClearFilter()
 {
-    for (QObject* control : std::initializer_list<QObject*>{Edit_FrameFilter, CB_FrameRegex, CB_FrameDirection, CB_FrameMessage,
-                                                            CB_FrameErrorsOnly, CB_HideSignalPolls})
-        control->blockSignals(true);
-    Edit_FrameFilter->clear();
-    CB_FrameDirection->setCurrentIndex(0);
-    CB_FrameMessage->setCurrentIndex(0);
-    CB_FrameErrorsOnly->setChecked(false);
-    CB_HideSignalPolls->setChecked(false);
-    for (QObject* control : std::initializer_list<QObject*>{Edit_FrameFilter, CB_FrameRegex, CB_FrameDirection, CB_FrameMessage,
-                                                            CB_FrameErrorsOnly, CB_HideSignalPolls})
-        control->blockSignals(false);
+    {
+        // One change of filter for them all, not one per control.
+        const QSignalBlocker blockers[] = {QSignalBlocker(Edit_FrameFilter), QSignalBlocker(CB_FrameDirection),
+                                           QSignalBlocker(CB_FrameMessage), QSignalBlocker(CB_FrameErrorsOnly),
+                                           QSignalBlocker(CB_HideSignalPolls)};
+        Edit_FrameFilter->clear();
+        CB_FrameDirection->setCurrentIndex(0);
+        CB_FrameMessage->setCurrentIndex(0);
+        CB_FrameErrorsOnly->setChecked(false);
+        CB_HideSignalPolls->setChecked(false);
+    }
     FilterChange();
 }
 
@@ -286,6 +287,7 @@ void TForm_Frames::Grid_FramesSelect(const QModelIndex& current)
 void TForm_Frames::ShowDetails(const TStoredFrame* frame)
 {
     Grid_FrameFields->setRowCount(0);
+    shownFields_.clear();
     if (!frame) {
         Lb_FrameDetail->clear();
         HexView_Frame->SetBytes({});
@@ -302,12 +304,12 @@ void TForm_Frames::ShowDetails(const TStoredFrame* frame)
     Lb_FrameDetail->setText(detail + QStringLiteral("\n") + content.summary);
     HexView_Frame->SetBytes(content.bytes);
 
-    std::vector<TDecodedField> fields;
+    std::vector<TDecodedField>& fields = shownFields_;
     if (frame->kind == TFrameKind::Frame)
         fields = DecodeFields(SideOf(frame->direction), content.bytes);
     else
         fields.push_back({0, int(content.bytes.size()), StatusText(content.status).toStdString() + " bytes", TFieldKind::Byte,
-                          SpacedHex(content.bytes).toStdString()});
+                          SpacedHex(content.bytes)});
     Grid_FrameFields->setRowCount(int(fields.size()));
     const std::span<const std::uint8_t> bytes = content.bytes;
     for (int row = 0; row < int(fields.size()); ++row) {
@@ -315,7 +317,7 @@ void TForm_Frames::ShowDetails(const TStoredFrame* frame)
         Grid_FrameFields->setItem(row, ColFieldOffset, Cell(QString::number(field.offset), true));
         Grid_FrameFields->setItem(row, ColFieldLength, Cell(QString::number(field.length), true));
         Grid_FrameFields->setItem(row, ColFieldName, Cell(QString::fromStdString(field.name)));
-        Grid_FrameFields->setItem(row, ColFieldHex, Cell(SpacedHex(bytes.subspan(std::size_t(field.offset), std::size_t(field.length)))));
+        Grid_FrameFields->setItem(row, ColFieldHex, Cell(QString::fromLatin1(SpacedHex(bytes.subspan(std::size_t(field.offset), std::size_t(field.length))))));
         Grid_FrameFields->setItem(row, ColFieldValue, Cell(QString::fromStdString(field.value)));
     }
 }
@@ -323,21 +325,19 @@ void TForm_Frames::ShowDetails(const TStoredFrame* frame)
 void TForm_Frames::Grid_FrameFieldsSelect()
 {
     const int row = Grid_FrameFields->currentRow();
-    const QTableWidgetItem* offset = row >= 0 ? Grid_FrameFields->item(row, ColFieldOffset) : nullptr;
-    const QTableWidgetItem* length = row >= 0 ? Grid_FrameFields->item(row, ColFieldLength) : nullptr;
-    if (!offset || !length || Grid_FrameFields->selectedItems().isEmpty()) {
+    if (row < 0 || row >= int(shownFields_.size()) || Grid_FrameFields->selectedItems().isEmpty()) {
         HexView_Frame->SetHighlight(0, 0);
         return;
     }
-    HexView_Frame->SetHighlight(offset->text().toInt(), length->text().toInt());
+    const TDecodedField& field = shownFields_[std::size_t(row)];
+    HexView_Frame->SetHighlight(field.offset, field.length);
 }
 
 void TForm_Frames::HexView_FrameByteClick(int offset)
 {
-    for (int row = 0; row < Grid_FrameFields->rowCount(); ++row) {
-        const int start = Grid_FrameFields->item(row, ColFieldOffset)->text().toInt();
-        const int length = Grid_FrameFields->item(row, ColFieldLength)->text().toInt();
-        if (offset >= start && offset < start + length) {
+    for (int row = 0; row < int(shownFields_.size()); ++row) {
+        const TDecodedField& field = shownFields_[std::size_t(row)];
+        if (offset >= field.offset && offset < field.offset + field.length) {
             Grid_FrameFields->selectRow(row);
             Grid_FrameFields->scrollToItem(Grid_FrameFields->item(row, ColFieldName));
             return;

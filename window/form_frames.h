@@ -8,6 +8,9 @@
 #include <QWidget>
 #include <cstdint>
 #include <optional>
+#include <vector>
+
+#include "protocol/frame_anatomy.h"
 
 class QCheckBox;
 class QComboBox;
@@ -70,6 +73,8 @@ private:
     TFramesModel* model_ = nullptr;
     TFramesFilter* filter_ = nullptr;
     QTimer* refresh_ = nullptr;
+    // The selected frame's fields, row by row as the field list shows them.
+    std::vector<TDecodedField> shownFields_;
 
     QLineEdit* Edit_FrameFilter = nullptr;
     QCheckBox* CB_FrameRegex = nullptr;
