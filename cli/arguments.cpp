@@ -35,14 +35,23 @@ void Parse(QCommandLineParser& parser, const QStringList& arguments)
         Refuse(parser.errorText());
 }
 
-int PositiveNumber(const QString& option, const QString& text, int highest)
+int NumberIn(const QString& option, const QString& text, int lowest, int highest)
 {
     bool number = false;
     const int value = text.toInt(&number);
-    if (!number || value < 1 || value > highest)
-        Refuse(QStringLiteral("--%1 takes a whole number from 1 to %2, not \"%3\"").arg(option).arg(highest).arg(text));
+    if (!number || value < lowest || value > highest)
+        Refuse(QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\"").arg(option).arg(lowest).arg(highest).arg(text));
     return value;
 }
+
+int PositiveNumber(const QString& option, const QString& text, int highest)
+{
+    return NumberIn(option, text, 1, highest);
+}
+
+// A claim younger than this may belong to a station that is only slow: a unit's reboot waits
+// alone can take half a minute.
+constexpr int kShortestClaimTimeout = 60;
 
 // Global options found by either parser; the later one wins.
 void TakeGlobals(const QCommandLineParser& parser, TInvocation& invocation)
@@ -81,7 +90,8 @@ void TakeBatchOptions(const QCommandLineParser& parser, TInvocation& invocation)
     batch.check = parser.isSet("check");
     batch.stopOnFail = parser.isSet("stop-on-fail");
     if (parser.isSet("claim-timeout"))
-        batch.claimTimeoutSeconds = PositiveNumber("claim-timeout", parser.value("claim-timeout"), 7 * 86400);
+        batch.claimTimeoutSeconds = NumberIn("claim-timeout", parser.value("claim-timeout"), kShortestClaimTimeout, 7 * 86400);
+    batch.reissue = parser.isSet("reissue");
     invocation.portNames.removeDuplicates();
 }
 
@@ -143,7 +153,8 @@ QList<QCommandLineOption> CommandOptions(const TInvocation& invocation)
         options << QCommandLineOption("match", "next or mac.", "HOW") << QCommandLineOption("operator", "Who works.", "NAME")
                 << QCommandLineOption("report-dir", "Where reports go.", "DIR") << QCommandLineOption("pdf", "PDF reports too.")
                 << QCommandLineOption("check", "Check the plan only.") << QCommandLineOption("stop-on-fail", "Stop at a FAIL.")
-                << QCommandLineOption("claim-timeout", "Take back older claims.", "SECONDS");
+                << QCommandLineOption("claim-timeout", "Take back older claims.", "SECONDS")
+                << QCommandLineOption("reissue", "Commission passed rows and units again.");
     if (command == "records")
         options << QCommandLineOption("csv", "CSV for a spreadsheet.");
     if (command == "survey")
@@ -205,10 +216,16 @@ TInvocation ParseArguments(const QStringList& arguments)
     if (takesFile && positional.size() != 1)
         Refuse(invocation.command == "batch" ? QStringLiteral("batch needs one PLAN file")
                                              : QStringLiteral("%1 needs one FILE").arg(invocation.command));
-    if (!takesFile && !positional.isEmpty())
+    if (!takesFile && invocation.command != "records" && !positional.isEmpty())
         Refuse(QStringLiteral("unexpected argument \"%1\"").arg(positional.front()));
     if (takesFile)
         invocation.file = positional.front();
+    if (invocation.command == "records" && !positional.isEmpty()) {
+        if (positional.front() != "release" || positional.size() != 2)
+            Refuse(positional.front() == "release" ? QStringLiteral("records release needs one LABEL")
+                                                   : QStringLiteral("unexpected argument \"%1\"").arg(positional.front()));
+        invocation.batch.release = positional[1];
+    }
     if (invocation.command == "backup" && invocation.file == "-" && invocation.json)
         Refuse(QStringLiteral("backup - writes the profile to standard output, where --json would put its document too: "
                               "leave out one of them"));
@@ -260,10 +277,13 @@ Commands:
                               a regular file (replaced whole) or - for standard output
   restore FILE [--no-verify]  apply a profile, wait for the device to come back, read back, compare
   batch PLAN.csv [-p PORT]... [--store URL] [--match next|mac] [--operator NAME] [--report-dir DIR]
-        [--pdf] [--check] [--stop-on-fail] [--claim-timeout SECONDS]
+        [--pdf] [--check] [--stop-on-fail] [--claim-timeout SECONDS] [--reissue]
                               a production line: each row of the plan applied to one unit, verified,
                               recorded, reported; several -p run side by side
   records [--store URL] [--csv]  every attempt of the record store, for a spreadsheet or a script
+  records release LABEL [--store URL]
+                              frees the rows labelled LABEL that are reserved for a unit or held
+                              after failing on two units, recording who and when
   firmware FILE [--serve ADDR[:PORT]] [--expect-version MAJOR.MINOR] [--max-size BYTES] [--force]
         [--wait SECONDS]      a firmware update: FILE checked, served by a one-file HTTP server of
                               this program, the device told to fetch it, its requests shown, and
@@ -314,8 +334,15 @@ sticker, never sent), mac (with --match mac), and the options of set: ip, gatewa
 listen, expiry, target, baud, data, parity, stop, flow, ssid, password. An empty cell keeps the
 unit's value. The plan is checked whole before any port opens; --check only checks it. The
 record store: a SQLite file (default ./provision.sqlite) or postgresql://[user@]host[:port]/db,
-host being a name or a socket folder. A claim held by a process that has died on this PC, or
-older than --claim-timeout (default 600 s) anywhere, is taken back.
+host being a name or a socket folder. A claim is taken back when its holder is gone: on
+PostgreSQL when its connection is, on SQLite when its process has died (or ran before the PC
+last started), and a claim of another PC in a SQLite file after --claim-timeout (default 600 s,
+at least 60). A unit that may hold a row's values (anything was written) and did not pass keeps
+that row reserved; a row that failed on two units is held; records release frees them. A unit
+that passed in any plan, or a label or IP that passed in an earlier version of the same plan
+file, is commissioned again only with --reissue. Each ended attempt goes first into the journal
+journal.jsonl in the report folder: while the store is away no new unit is taken, and the
+journal is recorded when it answers again.
 
 Exit codes: 0 done (batch: every unit passed); 1 port or device failure (no answer within the
 timeout, hang-up); 2 bad usage or a refused value or plan (nothing sent); 3 the device holds other

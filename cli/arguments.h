@@ -24,7 +24,9 @@ struct TBatchInvocation {
     bool check = false;
     bool stopOnFail = false;
     int claimTimeoutSeconds = 600; // --claim-timeout
+    bool reissue = false; // --reissue: rows and units that passed before may be commissioned again
     bool csv = false;     // records --csv
+    QString release;      // records release LABEL: the label of the rows to free
 };
 
 // The options of `firmware` (the image is `file`).

@@ -2,6 +2,7 @@
 // records (the record store read out).
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSysInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,6 +20,7 @@
 #include "provision/commissioning_report.h"
 #include "provision/plan_file.h"
 #include "provision/record_store.h"
+#include "provision/record_store_location.h"
 
 namespace r7730::cli {
 namespace {
@@ -65,6 +67,51 @@ int PlanSummary(const TInvocation& invocation, const TPlan& plan, TOutput& outpu
     return kExitDone;
 }
 
+// The rows of the plan that other plans of the store have passed, as lines; the plan's own file
+// in an earlier version refuses the run (unless reissued), others only warn.
+QStringList OverlapLines(const std::vector<TPlanOverlap>& overlaps, bool samePath)
+{
+    QStringList lines;
+    for (const TPlanOverlap& overlap : overlaps)
+        if (overlap.samePath == samePath)
+            lines << QStringLiteral("row %1: %2 passed as row %3 of %4")
+                         .arg(overlap.row)
+                         .arg(overlap.what)
+                         .arg(overlap.otherRow)
+                         .arg(overlap.otherPath);
+    return lines;
+}
+
+// Warns of what other plans in the store have passed and refuses what an earlier version of this
+// plan's file has passed, unless reissued.
+void CheckOverlaps(TRecordStore& store, const TPlan& plan, bool reissue, TOutput& output)
+{
+    const std::vector<TPlanOverlap> overlaps = store.Overlaps(plan);
+    const QStringList others = OverlapLines(overlaps, false);
+    if (!others.isEmpty())
+        output.Progress(QStringLiteral("warning: other plans in the store have passed what this plan gives again:\n  %1")
+                            .arg(others.join("\n  ")));
+    const QStringList earlier = OverlapLines(overlaps, true);
+    if (earlier.isEmpty())
+        return;
+    if (reissue) {
+        output.Progress(QStringLiteral("warning: reissuing what an earlier version of this plan has passed:\n  %1")
+                            .arg(earlier.join("\n  ")));
+        return;
+    }
+    throw TCliFailure(kExitRefused, QStringLiteral("an earlier version of this plan file has passed what it gives again, "
+                                                   "so two units would get one address or label; nothing was opened or "
+                                                   "sent (--reissue commissions them again):\n  %1")
+                                        .arg(earlier.join("\n  ")));
+}
+
+// The store of an invocation, for reading: a missing SQLite file is no store to read.
+bool StoreExists(const TBatchInvocation& options)
+{
+    const TStoreLocation location = StoreLocation(options.store, QDir::currentPath());
+    return location.kind != TStoreKind::Sqlite || QFileInfo::exists(location.sqliteFile);
+}
+
 int ExitCode(const TBatchTotals& totals)
 {
     if (totals.interrupted)
@@ -80,8 +127,19 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
 {
     const TBatchInvocation& options = invocation.batch;
     TPlan plan = CheckedPlan(invocation);
-    if (options.check)
+    // Versions of one file are known by where it lies, whatever the working folder.
+    const QFileInfo planFile(invocation.file);
+    plan.path = planFile.canonicalFilePath().isEmpty() ? planFile.absoluteFilePath() : planFile.canonicalFilePath();
+    if (options.check) {
+        try {
+            if (StoreExists(options))
+                CheckOverlaps(*TRecordStore::Open(options.store, QDir::currentPath()), plan, true, output);
+        } catch (const EStoreError& error) {
+            output.Progress(QStringLiteral("the record store cannot be read, so the plan is not checked against it: %1")
+                                .arg(error.Text()));
+        }
         return PlanSummary(invocation, plan, output);
+    }
 
     const TSettingsFile settingsFile = FindSettingsFile();
     QStringList portNames = invocation.portNames;
@@ -104,11 +162,13 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
     settings.stopOnFail = options.stopOnFail;
     settings.timeoutMs = invocation.timeoutMs;
     settings.claimTimeoutSeconds = options.claimTimeoutSeconds;
+    settings.reissue = options.reissue;
 
     QString reportFolder = options.reportDir;
     int passedBefore = 0;
     try {
         const std::unique_ptr<TRecordStore> store = TRecordStore::Open(settings.storeUrl, settings.workingFolder);
+        CheckOverlaps(*store, plan, options.reissue, output);
         store->RegisterPlan(plan);
         passedBefore = store->Progress(plan.sha256).passed;
         if (reportFolder.isEmpty())
@@ -124,6 +184,7 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
 
     const int rows = static_cast<int>(plan.rows.size());
     settings.plan = std::move(plan);
+    settings.journalPath = QDir(reportFolder).filePath(QStringLiteral("journal.jsonl"));
     const TBatchProgress::TForm form = invocation.json                ? TBatchProgress::TForm::JsonLines
                                        : ::isatty(STDOUT_FILENO) == 1 ? TBatchProgress::TForm::LiveTable
                                                                       : TBatchProgress::TForm::PlainLines;
@@ -143,8 +204,48 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
     return code;
 }
 
+namespace {
+
+int ReleaseCommand(const TInvocation& invocation, TOutput& output)
+{
+    const QString& label = invocation.batch.release;
+    std::vector<TRowHold> released;
+    try {
+        if (!StoreExists(invocation.batch))
+            throw TCliFailure(kExitRefused, QStringLiteral("there is no record store %1 to release a row in")
+                                                .arg(invocation.batch.store.isEmpty() ? QStringLiteral("provision.sqlite")
+                                                                                      : invocation.batch.store));
+        const QString user = QString::fromLocal8Bit(qgetenv("USER"));
+        released = TRecordStore::Open(invocation.batch.store, QDir::currentPath())
+                       ->Release(label, QStringLiteral("%1 on %2").arg(user.isEmpty() ? QStringLiteral("?") : user,
+                                                                       QSysInfo::machineHostName()));
+    } catch (const EStoreError& error) {
+        throw TCliFailure(kExitDevice, QStringLiteral("the record store cannot be used: %1").arg(error.Text()));
+    }
+    if (released.empty())
+        throw TCliFailure(kExitRefused, QStringLiteral("no row labelled %1 is reserved or held; nothing was changed").arg(label));
+    QJsonArray json;
+    for (const TRowHold& hold : released) {
+        const QString was = hold.kind == TRowHold::TKind::Held ? QStringLiteral("held")
+                                                               : QStringLiteral("reserved for %1").arg(hold.mac);
+        output.Line(QStringLiteral("released row %1 (%2) of plan %3, %4 before")
+                        .arg(hold.planRow)
+                        .arg(hold.label, QString::fromLatin1(hold.planSha256.left(12)), was));
+        json.append(QJsonObject{{"plan_sha256", QString::fromLatin1(hold.planSha256)},
+                                {"plan_row", hold.planRow},
+                                {"label", hold.label},
+                                {"was", was}});
+    }
+    output.SetDocument(json);
+    return kExitDone;
+}
+
+} // namespace
+
 int RecordsCommand(const TInvocation& invocation, TOutput& output)
 {
+    if (!invocation.batch.release.isEmpty())
+        return ReleaseCommand(invocation, output);
     std::vector<TAttempt> attempts;
     try {
         attempts = TRecordStore::Open(invocation.batch.store, QDir::currentPath())->Attempts();

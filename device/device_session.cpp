@@ -124,6 +124,13 @@ std::optional<TStatusReply> TDeviceSession::WaitForReturn(int waitMs)
 
 bool TDeviceSession::Pause(int ms)
 {
+    if (!link_.Port().Connected()) {
+        // The port is closed (gone, and closed by its owner): a pause has no connection to end,
+        // and what ended the last one is for the next open to forget.
+        lost_ = false;
+        refused_.clear();
+        failed_.clear();
+    }
     WaitFor([] { return false; }, ms);
     return !interrupted_;
 }

@@ -76,7 +76,8 @@ public:
     // at most waitMs; nothing when it did not answer in time (or an interruption came).
     std::optional<TStatusReply> WaitForReturn(int waitMs);
 
-    // Waits ms unless interrupted first; false when interrupted.
+    // Waits ms unless interrupted first; false when interrupted. With the port open it raises
+    // ESessionEnded like any wait; with the port closed it just waits.
     bool Pause(int ms);
     // Every wait ends at once, now and later (Ctrl+C).
     void Interrupt();

@@ -12,11 +12,18 @@
 // the station's own line, and "gone" and "a new unit" are judged on that line only, so a plan
 // that moves a unit's serial line never hangs the loop.
 //
-// A station ends when no free row is left (matching the next row) or every row has a PASS
-// (matching MACs) and its last unit is gone; when a port fails to open for another reason than
-// being absent; after a FAIL with stopOnFail once its unit is recorded; or at Interrupt, which
-// records the unit in progress as INTERRUPTED first. The stores of several processes, on one PC
-// or many, may be one: the claims keep every row handed out once.
+// A station ends when no free row is left (matching the next row) or every row has a PASS or is
+// held (matching MACs) and its last unit is gone; when a port fails to open for another reason
+// than being absent; after a FAIL with stopOnFail once its unit is recorded; or at Interrupt,
+// which records the unit in progress as INTERRUPTED first. The stores of several processes, on
+// one PC or many, may be one: the claims keep every row handed out once.
+//
+// A port that goes away mid-unit ends that unit FAIL (its step and "the port went away"); the
+// station records it, has its reports written and waits for its port again. Each ended attempt
+// goes into the journal before the store; while the store is away a station takes no new unit,
+// says so, and records the journal when the store answers again. A unit that passed with
+// another plan is refused unless reissued. Nothing unexpected leaves a station's thread: it
+// ends the unit in progress FAIL and the station with an error line.
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -47,6 +54,8 @@ struct TBatchSettings {
     int timeoutMs = 3000;            // a read's wait for its reply
     int pollMs = 1000;               // between the status reads that look for a unit or its going
     int claimTimeoutSeconds = 600;   // a claim older than this is taken back from any station
+    bool reissue = false;            // rows and MACs that passed before may be commissioned again
+    QString journalPath;             // the stations' journal of ended attempts (attempt_journal.h)
 };
 
 // One port of the bench.
@@ -105,6 +114,8 @@ private:
     friend class TStation;
     bool ShouldStop() const { return stop_.load() || interrupted_.load(); }
     void Count(const TAttempt& attempt);
+    // At the end: the claims of gone stations taken back, the rows reserved or held, said.
+    void TellRowsLeft();
 
     TBatchSettings settings_;
     std::vector<TBatchPort> ports_;

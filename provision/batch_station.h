@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "device/device_session.h"
+#include "provision/attempt_journal.h"
 #include "provision/batch_run.h"
 #include "provision/record_store.h"
 
@@ -20,7 +21,7 @@ bool ProcessAlive(qint64 processId);
 class TBatchRun::TStation : private TLogLinesListener {
 public:
     TStation(TBatchRun& run, const TBatchPort& port)
-        : run_(run), port_(port),
+        : run_(run), port_(port), journal_(run.settings_.journalPath),
           session_(*this, run.settings_.timeoutMs,
                    [this](int waitMs) { State(QStringLiteral("waiting for the unit to restart (up to %1 s)").arg(waitMs / 1000)); })
     {
@@ -51,21 +52,39 @@ private:
             run_.events_.LogLine(port_.name, line);
     }
 
+    // The loop of units; a store error means the store is away, anything else raises.
+    void Serve();
+    // Something unexpected ended the station (its unit in progress recorded FAIL already).
+    void Unexpected(const QString& what);
+    // The store open and the journal recorded into it; false while the store is away.
+    bool EnsureStore();
+    void StoreAway(const QString& why);
     bool PlanDone();
     TPortState EnsureOpen();
+    // Waits between polls; a port that goes away meanwhile is closed, to be looked for again.
+    bool Pause(int ms);
     // A status read on the station's line; nothing without an answer. A port gone is closed.
     std::optional<TStatusReply> Look();
     std::optional<TStatusReply> WaitForUnit();
     // Until the unit of mac is gone; a unit with another MAC that answered meanwhile is returned.
     std::optional<TStatusReply> WaitUntilGone(const QString& mac);
-    // Claims, commissions, records and reports one unit. False when the station cannot go on.
-    bool HandleUnit(const TStatusReply& status, double readSeconds);
-    bool Record(TAttempt& attempt, bool claimed);
+    // Claims, commissions, records and reports one unit.
+    void HandleUnit(const TStatusReply& status, double readSeconds);
+    // The rows this unit does not get, said when another unit comes.
+    void TellHolds(const QString& mac);
+    void Commission(const TPlanRow* row, const TStatusReply& status, TAttempt& attempt);
+    // Journals, records and reports an ended attempt; the store being away loses nothing.
+    void Record(TAttempt& attempt, bool claimed);
+    // Puts an ended attempt into the store; false when the store is away.
+    bool Store(TAttempt& attempt, bool claimed);
 
     TBatchRun& run_;
     TBatchPort port_;
+    TAttemptJournal journal_;
     std::unique_ptr<TRecordStore> store_;
+    QString storeAway_; // why the store cannot be used now; empty while it can
     bool unitThere_ = false;
+    bool portFailed_ = false; // the port cannot be opened for another reason than being absent
     QString state_;
     TDeviceSession session_;
     TPortLine stationLine_;

@@ -6,6 +6,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 #include <atomic>
 
 #include "provision/record_store.h"
@@ -101,9 +102,22 @@ void TStoreConnection::OpenPostgres()
     database.setUserName(location_.user);
     database.setPassword(location_.password);
     database.setDatabaseName(location_.database);
-    database.setConnectOptions(location_.options.join(u';'));
+    // A claim lives as long as this connection: keepalives on both ends notice a PC cut off
+    // within a minute (10 s idle, then 3 probes 10 s apart), so its claims go and it knows.
+    QStringList options = location_.options;
+    for (const QString& keepalive : {QStringLiteral("keepalives=1"), QStringLiteral("keepalives_idle=10"),
+                                     QStringLiteral("keepalives_interval=10"), QStringLiteral("keepalives_count=3")})
+        if (std::none_of(options.begin(), options.end(), [&](const QString& given) {
+                return given.section(u'=', 0, 0).trimmed() == keepalive.section(u'=', 0, 0);
+            }))
+            options << keepalive; // what the URL gives stays
+    database.setConnectOptions(options.join(u';'));
     if (!database.open())
         throw EStoreError(QStringLiteral("Cannot open the record store %1: %2").arg(location_.shown, database.lastError().text()));
+    // The server's side of the same (ignored on a Unix socket).
+    Execute(QStringLiteral("SET tcp_keepalives_idle = 10"));
+    Execute(QStringLiteral("SET tcp_keepalives_interval = 10"));
+    Execute(QStringLiteral("SET tcp_keepalives_count = 3"));
 }
 
 template <typename TRead>

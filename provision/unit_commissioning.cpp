@@ -31,7 +31,7 @@ enum class TSectionOutcome { Held, Saved, Failed };
 
 // One section: filled, checked, saved and read back.
 TSectionOutcome ApplySection(TDeviceSession& session, TSection section, const TTexts& given, const TStatusReply& status,
-                  TAttempt& attempt, const TStateReport& state)
+                  TAttempt& attempt, const TStateReport& state, const std::function<QString()>& mayWrite)
 {
     const QString name = SectionName(section);
     QElapsedTimer clock;
@@ -63,6 +63,10 @@ TSectionOutcome ApplySection(TDeviceSession& session, TSection section, const TT
         RecordFields(attempt, section, sent, *current, {}, {});
         attempt.steps.push_back({name, static_cast<double>(clock.elapsed()) / 1000.0});
         return TSectionOutcome::Held;
+    }
+    if (const QString refusal = mayWrite(); !refusal.isEmpty()) {
+        Fail(attempt, QStringLiteral("%1: %2; nothing was written").arg(name, refusal));
+        return TSectionOutcome::Failed;
     }
     state(QStringLiteral("writing %1").arg(name));
     const TApplyResult result = ApplyAndVerify(session, *checked.value);
@@ -100,29 +104,45 @@ TSectionOutcome ApplySection(TDeviceSession& session, TSection section, const TT
 } // namespace
 
 void CommissionUnit(TDeviceSession& session, const TPlanRow& row, const TStatusReply& status, TAttempt& attempt,
-                    const TStateReport& state)
+                    const TStateReport& state, const TWriteGate& mayWrite)
 {
     attempt.firmwareAfter = attempt.firmwareBefore;
     bool saved = false;
-    for (TSection section : kApplyOrder) {
-        const auto given = row.given.find(section);
-        if (given == row.given.end() || given->second.empty())
-            continue;
-        const TSectionOutcome outcome = ApplySection(session, section, given->second, status, attempt, state);
-        saved = saved || outcome == TSectionOutcome::Saved;
-        if (session.Interrupted()) {
-            attempt.result = TAttemptResult::Interrupted;
-            attempt.error = QStringLiteral("interrupted while the %1 settings were applied").arg(SectionName(section));
-            return;
+    bool gateAsked = false;
+    // The gate is asked once: after it let the first save through, the others follow.
+    const auto writeGate = [&]() -> QString {
+        if (gateAsked || !mayWrite)
+            return {};
+        gateAsked = true;
+        return mayWrite();
+    };
+    QString step;
+    try {
+        for (TSection section : kApplyOrder) {
+            const auto given = row.given.find(section);
+            if (given == row.given.end() || given->second.empty())
+                continue;
+            step = SectionName(section);
+            const TSectionOutcome outcome = ApplySection(session, section, given->second, status, attempt, state, writeGate);
+            saved = saved || outcome == TSectionOutcome::Saved;
+            if (session.Interrupted()) {
+                attempt.result = TAttemptResult::Interrupted;
+                attempt.error = QStringLiteral("interrupted while the %1 settings were applied").arg(SectionName(section));
+                return;
+            }
+            if (outcome == TSectionOutcome::Failed)
+                return;
         }
-        if (outcome == TSectionOutcome::Failed)
-            return;
-    }
-    if (saved) {
-        state(QStringLiteral("verifying"));
-        if (const std::optional<TStatusReply> after = session.ReadStatus();
-            after && QString::fromStdU16String(after->macAddress) == attempt.mac)
-            attempt.firmwareAfter = QString::fromStdU16String(after->version);
+        if (saved) {
+            step = QStringLiteral("verifying");
+            state(step);
+            if (const std::optional<TStatusReply> after = session.ReadStatus();
+                after && QString::fromStdU16String(after->macAddress) == attempt.mac)
+                attempt.firmwareAfter = QString::fromStdU16String(after->version);
+        }
+    } catch (const ESessionEnded& ended) {
+        Fail(attempt, QStringLiteral("%1: %2").arg(step.isEmpty() ? QStringLiteral("read status") : step, ended.Text()));
+        throw;
     }
     attempt.result = TAttemptResult::Pass;
 }

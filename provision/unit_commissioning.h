@@ -24,11 +24,15 @@ namespace r7730::provision {
 
 // What the unit is doing now, for a person: "writing wan", "waiting for the unit to restart".
 using TStateReport = std::function<void(const QString& state)>;
+// Asked once, just before the first save to the unit: empty to go on, else why nothing may be
+// written (the unit then ends FAIL with that reason and nothing written).
+using TWriteGate = std::function<QString()>;
 
 // status: the unit's status reply, read just before. Fills the attempt's fields, differs, steps,
-// result (PASS or FAIL), error and firmware after. Raises ESessionEnded when the session cannot
-// go on (a hang-up, a closed port); an interruption ends the unit early as INTERRUPTED.
+// result (PASS or FAIL), error and firmware after. When the session cannot go on (a hang-up, a
+// closed port) the attempt ends FAIL naming the step ("wan: the port went away") and
+// ESessionEnded is raised; an interruption ends the unit early as INTERRUPTED.
 void CommissionUnit(TDeviceSession& session, const TPlanRow& row, const TStatusReply& status, TAttempt& attempt,
-                    const TStateReport& state);
+                    const TStateReport& state, const TWriteGate& mayWrite = {});
 
 } // namespace r7730::provision
