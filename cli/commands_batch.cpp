@@ -67,6 +67,12 @@ int PlanSummary(const TInvocation& invocation, const TPlan& plan, TOutput& outpu
     return kExitDone;
 }
 
+// Said whether or not standard error is a terminal: a warning must not pass unseen.
+void Warn(const QString& text)
+{
+    std::fputs(QStringLiteral("r7730ctl: warning: %1\n").arg(text).toUtf8().constData(), stderr);
+}
+
 // The rows of the plan that other plans of the store have passed, as lines; the plan's own file
 // in an earlier version refuses the run (unless reissued), others only warn.
 QStringList OverlapLines(const std::vector<TPlanOverlap>& overlaps, bool samePath)
@@ -83,26 +89,24 @@ QStringList OverlapLines(const std::vector<TPlanOverlap>& overlaps, bool samePat
 }
 
 // Warns of what other plans in the store have passed and refuses what an earlier version of this
-// plan's file has passed, unless reissued.
-void CheckOverlaps(TRecordStore& store, const TPlan& plan, bool reissue, TOutput& output)
+// plan's file has passed, unless reissued; a check (refuse false) only warns of both.
+void CheckOverlaps(TRecordStore& store, const TPlan& plan, bool refuse, bool reissue)
 {
     const std::vector<TPlanOverlap> overlaps = store.Overlaps(plan);
     const QStringList others = OverlapLines(overlaps, false);
     if (!others.isEmpty())
-        output.Progress(QStringLiteral("warning: other plans in the store have passed what this plan gives again:\n  %1")
-                            .arg(others.join("\n  ")));
+        Warn(QStringLiteral("other plans in the store have passed what this plan gives again:\n  %1").arg(others.join("\n  ")));
     const QStringList earlier = OverlapLines(overlaps, true);
     if (earlier.isEmpty())
         return;
-    if (reissue) {
-        output.Progress(QStringLiteral("warning: reissuing what an earlier version of this plan has passed:\n  %1")
-                            .arg(earlier.join("\n  ")));
+    const QString what = QStringLiteral("an earlier version of this plan file has passed what it gives again, so two "
+                                        "units would get one address or label");
+    if (!refuse || reissue) {
+        Warn(QStringLiteral("%1%2:\n  %3").arg(what, reissue ? QStringLiteral(" (reissued)") : QString(), earlier.join("\n  ")));
         return;
     }
-    throw TCliFailure(kExitRefused, QStringLiteral("an earlier version of this plan file has passed what it gives again, "
-                                                   "so two units would get one address or label; nothing was opened or "
-                                                   "sent (--reissue commissions them again):\n  %1")
-                                        .arg(earlier.join("\n  ")));
+    throw TCliFailure(kExitRefused, QStringLiteral("%1; nothing was opened or sent (--reissue commissions them again):\n  %2")
+                                        .arg(what, earlier.join("\n  ")));
 }
 
 // The store of an invocation, for reading: a missing SQLite file is no store to read.
@@ -133,7 +137,7 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
     if (options.check) {
         try {
             if (StoreExists(options))
-                CheckOverlaps(*TRecordStore::Open(options.store, QDir::currentPath()), plan, true, output);
+                CheckOverlaps(*TRecordStore::Open(options.store, QDir::currentPath()), plan, false, false);
         } catch (const EStoreError& error) {
             output.Progress(QStringLiteral("the record store cannot be read, so the plan is not checked against it: %1")
                                 .arg(error.Text()));
@@ -168,7 +172,7 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
     int passedBefore = 0;
     try {
         const std::unique_ptr<TRecordStore> store = TRecordStore::Open(settings.storeUrl, settings.workingFolder);
-        CheckOverlaps(*store, plan, options.reissue, output);
+        CheckOverlaps(*store, plan, true, options.reissue);
         store->RegisterPlan(plan);
         passedBefore = store->Progress(plan.sha256).passed;
         if (reportFolder.isEmpty())

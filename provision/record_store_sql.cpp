@@ -223,10 +223,11 @@ std::vector<TRowHold> TSqlRecordStore::Release(const QString& label, const QStri
                                            "released_by, released_at) VALUES (?, ?, ?, ?, ?, ?, ?)"),
                             {row.value("plan"), row.value("number"), row.value("label"), row.value("state"),
                              row.value("reserved_mac"), TextValue(by), now});
-        // The FAILs so far no longer count towards holding the row again.
-        connection_.Execute(QStringLiteral("UPDATE plan_rows SET state = 'free', reserved_mac = '', "
-                                           "fails_after = (SELECT COALESCE(MAX(id), 0) FROM attempts) "
-                                           "WHERE plan = ? AND number = ?"),
+        // A held row starts afresh: its FAILs so far no longer count towards holding it again.
+        // A reserved row's FAIL still counts: its next unit failing too makes two.
+        connection_.Execute(QStringLiteral("UPDATE plan_rows SET fails_after = CASE WHEN state = 'held' THEN "
+                                           "(SELECT COALESCE(MAX(id), 0) FROM attempts) ELSE fails_after END, "
+                                           "state = 'free', reserved_mac = '' WHERE plan = ? AND number = ?"),
                             {row.value("plan"), row.value("number")});
         released.push_back(HoldOf(row));
     }

@@ -65,6 +65,20 @@ QDateTime Seoul(int year, int month, int day, int hour, int minute, int second, 
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second, millisecond), QTimeZone(9 * 3600));
 }
 
+// What a take-back returns once it has taken something back: a closed connection's server
+// process ends a moment after its client, and its locks with it.
+std::vector<TTakenBack> TakeBackWithin(TRecordStore& store, const QByteArray& plan, const std::function<bool(qint64)>& alive,
+                                       int timeoutSeconds)
+{
+    std::vector<TTakenBack> takenBack;
+    for (int tries = 0; tries < 100 && takenBack.empty(); ++tries) {
+        if (tries > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        takenBack = store.ReclaimAbandoned(plan, "station-a", alive, timeoutSeconds);
+    }
+    return takenBack;
+}
+
 // Each row 1..rows counted exactly once.
 void ExpectEachRowOnce(const std::map<int, int>& counts, int rows)
 {
@@ -231,7 +245,7 @@ TEST_P(RecordStore, ATakenBackAttemptTakesItsHoldersLateOutcome)
             claim = *holder->ClaimNext(claimant);
             holder->MarkWriting(claim.attemptId);
         }
-        ASSERT_EQ(store->ReclaimAbandoned(plan, "station-a", [](qint64) { return false; }, 0).size(), 1u);
+        ASSERT_EQ(TakeBackWithin(*store, plan, [](qint64) { return false; }, 0).size(), 1u);
         EXPECT_EQ(store->Holds(plan).size(), 1u) << "reserved for the unit that may hold its values";
         EXPECT_EQ(store->ClaimNext(Claimant(plan, "station-a", 1, "00:1A:2B:3C:4D:06")), std::nullopt);
 
@@ -374,7 +388,7 @@ TEST_P(RecordStore, AGoneHoldersClaimIsTakenBackAndALiveOnesNeverIs)
         ASSERT_TRUE(killed->ClaimNext(Claimant(kPlan, "station-a", 2'000'000'000)));
     }
     const auto alive = [](qint64 processId) { return processId == ::getpid(); };
-    const std::vector<TTakenBack> takenBack = store->ReclaimAbandoned(kPlan, "station-a", alive, 60);
+    const std::vector<TTakenBack> takenBack = TakeBackWithin(*store, kPlan, alive, 60);
     ASSERT_EQ(takenBack.size(), 1u);
     EXPECT_EQ(takenBack[0].planRow, 2);
     EXPECT_EQ(takenBack[0].why, GetParam() == TBackend::Sqlite

@@ -139,15 +139,24 @@ void TPostgresCluster::StartPrivate(bool durable)
         return;
     }
 
+    durable_ = durable;
+    StartServer();
+}
+
+bool TPostgresCluster::StartServer()
+{
+    if (!scratch_ || server_ > 0)
+        return false;
+    const QString folder = scratch_->path();
     QStringList server = UnprivilegedPrefix() << Tool(QStringLiteral("postgres")) << "-D" << folder + "/data" << "-k"
                                               << socketFolder_ << "-c" << "listen_addresses=";
-    if (!durable)
+    if (!durable_)
         server << "-c" << "fsync=off" << "-c" << "synchronous_commit=off" << "-c" << "full_page_writes=off";
     const QString log = folder + QStringLiteral("/server.log");
     server_ = Spawn(server, log, folder);
     if (server_ < 0) {
         error_ = QStringLiteral("cannot start %1").arg(server.join(u' '));
-        return;
+        return false;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (Run(QStringLiteral("pg_isready"), ClientArguments() << "-d" << "postgres" << "-t" << "1") != 0) {
@@ -155,31 +164,38 @@ void TPostgresCluster::StartPrivate(bool durable)
         if (::waitpid(server_, &status, WNOHANG) == server_) {
             server_ = -1;
             error_ = QStringLiteral("the server stopped at its start: ") + ReadText(log);
-            return;
+            return false;
         }
         if (std::chrono::steady_clock::now() > deadline) {
             error_ = QStringLiteral("the server did not become ready: ") + ReadText(log);
-            return;
+            return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    return true;
 }
 
 void TPostgresCluster::StopPrivate()
 {
-    if (server_ > 0) {
-        ::kill(server_, SIGINT); // fast shutdown: clients are cut off
-        int status = 0;
-        pid_t ended = 0;
-        for (int i = 0; i < 600 && (ended = ::waitpid(server_, &status, WNOHANG)) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (ended == 0) {
-            ::kill(server_, SIGKILL);
-            ::waitpid(server_, &status, 0);
-        }
-        server_ = -1;
-    }
+    StopServer();
     scratch_.reset();
+}
+
+bool TPostgresCluster::StopServer()
+{
+    if (server_ <= 0)
+        return false;
+    ::kill(server_, SIGINT); // fast shutdown: clients are cut off
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 600 && (ended = ::waitpid(server_, &status, WNOHANG)) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (ended == 0) {
+        ::kill(server_, SIGKILL);
+        ::waitpid(server_, &status, 0);
+    }
+    server_ = -1;
+    return true;
 }
 
 QString TPostgresCluster::Url(const QString& database) const

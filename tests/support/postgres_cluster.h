@@ -50,6 +50,12 @@ public:
     // puts its standard output and error in output.
     int Run(const QString& tool, const QStringList& arguments, QString* output = nullptr) const;
 
+    // A private server stopped with a fast shutdown (its clients cut off), its data kept, and
+    // started again: a store that goes away and comes back. False for the shared server, or
+    // when it is already so.
+    bool StopServer();
+    bool StartServer();
+
 private:
     void StartPrivate(bool durable);
     void StopPrivate();
@@ -60,6 +66,7 @@ private:
     QString error_;
     std::unique_ptr<QTemporaryDir> scratch_;
     pid_t server_ = -1;
+    bool durable_ = false;
 };
 
 // A fresh database of the shared server for one test, dropped at its end.
