@@ -35,7 +35,8 @@ QString SystemError()
 }
 
 // The journal open and locked: refused when it is no regular file (a FIFO would block, a device
-// would swallow the record).
+// would swallow the record). Opened for reading too, so that a FIFO without a reader opens and is
+// named for what it is.
 class TLockedFile {
 public:
     TLockedFile(const QString& path, int flags) : path_(path)
@@ -192,7 +193,7 @@ QString TAttemptJournal::Append(const TAttempt& attempt)
     if (!QDir().mkpath(QFileInfo(path_).absolutePath()))
         throw EJournalError(QStringLiteral("The journal %1 cannot be written: its folder cannot be made.").arg(path_));
     const QString key = QStringLiteral("%1-%2").arg(instance_).arg(++counter_);
-    TLockedFile file(path_, O_WRONLY | O_APPEND | O_CREAT);
+    TLockedFile file(path_, O_RDWR | O_APPEND | O_CREAT);
     QJsonObject entry{{QStringLiteral("entry"), key}};
     entry.insert(QStringLiteral("attempt"), QJsonDocument::fromJson(AttemptJournalLine(attempt)).object());
     file.Append(Line(entry));
@@ -203,7 +204,7 @@ void TAttemptJournal::MarkRecorded(const QString& key)
 {
     if (path_.isEmpty() || key.isEmpty())
         return;
-    TLockedFile file(path_, O_WRONLY | O_APPEND | O_CREAT);
+    TLockedFile file(path_, O_RDWR | O_APPEND | O_CREAT);
     file.Append(Line(QJsonObject{{QStringLiteral("recorded"), key}}));
 }
 
