@@ -17,26 +17,28 @@ namespace {
 
 TAttempt Ended(qint64 id, const QString& label, TAttemptResult result)
 {
-    TAttempt attempt;
-    attempt.id = id;
-    attempt.planSha256 = "9f2c4e1ab07d3c58e6f1a2b3c4d5e6f708192a3b4c5d6e7f8091a2b3c4d5e6f7";
-    attempt.planRow = static_cast<int>(id);
-    attempt.label = label;
-    attempt.started = QDateTime::fromString("2026-03-14T09:30:15.123+09:00", Qt::ISODateWithMs);
-    attempt.ended = QDateTime::fromString("2026-03-14T09:30:19.001+09:00", Qt::ISODateWithMs);
-    attempt.station = "line-2";
-    attempt.processId = 4242;
-    attempt.operatorName = "kim";
-    attempt.port = "/dev/ttyUSB0";
-    attempt.model = "R7730LX";
-    attempt.mac = "00:1A:2B:3C:4D:01";
-    attempt.firmwareBefore = "1.03";
-    attempt.firmwareAfter = "1.03";
-    attempt.fields = {{TSection::Wan, "ip", "10.1.0.1", "10.1.0.1", false, false}};
-    attempt.result = result;
-    attempt.steps = {{"read status", 0.25}, {"wan", 1.5}};
-    attempt.error = result == TAttemptResult::Pass ? QString() : QStringLiteral("wan: the port went away");
-    return attempt;
+    return TAttempt{
+        .id = id,
+        .planSha256 = "9f2c4e1ab07d3c58e6f1a2b3c4d5e6f708192a3b4c5d6e7f8091a2b3c4d5e6f7",
+        .planRow = static_cast<int>(id),
+        .label = label,
+        .started = QDateTime::fromString("2026-03-14T09:30:15.123+09:00", Qt::ISODateWithMs),
+        .ended = QDateTime::fromString("2026-03-14T09:30:19.001+09:00", Qt::ISODateWithMs),
+        .station = "line-2",
+        .processId = 4242,
+        .operatorName = "kim",
+        .port = "/dev/ttyUSB0",
+        .model = "R7730LX",
+        .mac = "00:1A:2B:3C:4D:01",
+        .firmwareBefore = "1.03",
+        .firmwareAfter = "1.03",
+        .fields = {{TSection::Wan, "ip", "10.1.0.1", "10.1.0.1", false, false}},
+        .result = result,
+        .differs = {},
+        .steps = {{"read status", 0.25}, {"wan", 1.5}},
+        .error = result == TAttemptResult::Pass ? QString() : QStringLiteral("wan: the port went away"),
+        .firmware = std::nullopt,
+    };
 }
 
 QStringList Replayed(TAttemptJournal& journal, int acceptBeforeAway = 1000)
