@@ -215,32 +215,38 @@ TEST_F(Batch, ABadPlanIsRefusedWholeBeforeAnyPortOpensAndAGoodOneIsSummed)
     EXPECT_FALSE(QFile::exists(folder.filePath("provision.sqlite")));
 }
 
+// Killed while its unit restarts: the claim goes back at once (on PostgreSQL with the killed
+// process's connection, on SQLite with its process), reserved for that unit, which gets its row.
 TEST_F(Batch, AKilledRunIsResumedWithNoAttemptLostOrDoubled)
 {
+    r7730::testing::TPostgresCluster& postgres = r7730::testing::TPostgresCluster::Shared();
+    const QString database = postgres.CreateDatabase();
+    ASSERT_FALSE(database.isEmpty()) << postgres.Error().toStdString();
     const QString plan = Plan("label,ip\nE-01,10.5.0.1\nE-02,10.5.0.2\n");
-    // Slow reboots: the run is killed while its first unit restarts.
-    const QString port = Bench({"--units", "3", "--reboot-ms", "3000"}, "3000");
-    QProcess first;
-    first.setWorkingDirectory(folder.path());
-    first.start(QStringLiteral(R7730CTL_BINARY), {"--timeout", "500", "batch", plan, "-p", port, "--json"});
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        first.waitForReadyRead(100);
-        return first.peek(1 << 20).contains("waiting for the unit to restart");
-    }, 20000));
-    ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
-    first.waitForFinished();
+    for (const QStringList& store : {QStringList(), QStringList{"--store", postgres.Url(database)}}) {
+        // Slow reboots: the run is killed while its first unit restarts.
+        const QString port = Bench({"--units", "3", "--reboot-ms", "3000"}, "3000");
+        QProcess first;
+        first.setWorkingDirectory(folder.path());
+        first.start(QStringLiteral(R7730CTL_BINARY), QStringList{"--timeout", "500", "batch", plan, "-p", port, "--json"} + store);
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            first.waitForReadyRead(100);
+            return first.peek(1 << 20).contains("waiting for the unit to restart");
+        }, 20000));
+        ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+        first.waitForFinished();
 
-    const TRun resumed = Run({"batch", plan, "-p", port});
-    EXPECT_EQ(resumed.exitCode, 0) << resumed.out.toStdString() << resumed.err.toStdString();
-    const QJsonArray records = Records();
-    ASSERT_EQ(records.size(), 3) << QJsonDocument(records).toJson().toStdString();
-    EXPECT_EQ(records[0]["result"], "INTERRUPTED");
-    EXPECT_EQ(records[0]["plan_row"], 1);
-    std::multiset<int> passedRows;
-    for (const QJsonValue& attempt : records)
-        if (attempt["result"] == "PASS")
-            passedRows.insert(attempt["plan_row"].toInt());
-    EXPECT_EQ(passedRows, (std::multiset<int>{1, 2}));
+        const TRun resumed = Run(QStringList{"batch", plan, "-p", port} + store);
+        EXPECT_EQ(resumed.exitCode, 0) << resumed.out.toStdString() << resumed.err.toStdString();
+        EXPECT_TRUE(resumed.out.contains("row 1 (E-01) was taken back from its holder and is reserved for its unit"))
+            << resumed.out.toStdString();
+        const QJsonArray records = Records(store);
+        ASSERT_EQ(records.size(), 3) << QJsonDocument(records).toJson().toStdString();
+        QStringList seen;
+        for (const QJsonValue& attempt : records)
+            seen << attempt["result"].toString() + " " + attempt["label"].toString() + " " + attempt["mac"].toString().right(2);
+        EXPECT_EQ(seen, (QStringList{"INTERRUPTED E-01 01", "PASS E-01 01", "PASS E-02 02"})) << store.join(' ').toStdString();
+    }
 }
 
 TEST_F(Batch, CtrlCRecordsTheUnitInProgressAsInterruptedBeforeTheRunEnds)
