@@ -106,10 +106,10 @@ void TBatchRun::TStation::Serve()
             continue;
         }
         try {
-            if (PlanDone())
-                break;
             QElapsedTimer clock;
             clock.start();
+            if (PlanDone(unit))
+                break;
             if (!unit)
                 unit = WaitForUnit();
             if (!unit)
@@ -158,6 +158,13 @@ bool TBatchRun::TStation::EnsureStore()
         storeAway_.clear();
         Tell(QStringLiteral("the record store answers again"));
     }
+    // The claims of stations gone meanwhile count as rows left only once taken back.
+    try {
+        TakeBackAbandoned();
+    } catch (const EStoreError& error) {
+        StoreAway(error.Text());
+        return false;
+    }
     return true;
 }
 
@@ -170,14 +177,43 @@ void TBatchRun::TStation::StoreAway(const QString& why)
     State(QStringLiteral("the record store is away: no new unit is taken until it answers"));
 }
 
-bool TBatchRun::TStation::PlanDone()
+bool TBatchRun::TStation::PlanDone(std::optional<TStatusReply>& unit)
 {
     const TPlanProgress progress = store_->Progress(run_.settings_.plan.sha256);
-    // A held row waits for the engineer, and a reserved one for its own unit: neither keeps a
-    // station waiting for new units.
+    // A held row waits for the engineer, not for units.
     if (run_.settings_.match == TMatch::Mac)
         return progress.passed + progress.held >= progress.rows;
-    return progress.Free() <= 0;
+    if (progress.Free() > 0)
+        return false;
+    // A reserved row waits for its own unit: the station goes on only while that unit is here,
+    // or comes within a reboot's wait (it may be restarting after the write that reserved it).
+    if (progress.reserved == 0)
+        return true;
+    if (!unit) {
+        Tell(QStringLiteral("only rows reserved for their units are left: waiting up to %1 s for one of them")
+                  .arg(session_.RebootWaitMs() / 1000.0));
+        QElapsedTimer waited;
+        waited.start();
+        while (!unit && !run_.ShouldStop() && !portFailed_ && waited.elapsed() < session_.RebootWaitMs())
+            unit = WaitForUnit();
+    }
+    if (!unit)
+        return true;
+    const QString mac = QString::fromStdU16String(unit->macAddress);
+    for (const TRowHold& hold : store_->Holds(run_.settings_.plan.sha256))
+        if (hold.kind == TRowHold::TKind::Reserved && hold.mac.compare(mac, Qt::CaseInsensitive) == 0)
+            return false;
+    return true;
+}
+
+void TBatchRun::TStation::TakeBackAbandoned()
+{
+    const TBatchSettings& settings = run_.settings_;
+    for (const TTakenBack& takenBack :
+         store_->ReclaimAbandoned(settings.plan.sha256, settings.station, ProcessAlive, settings.claimTimeoutSeconds))
+        Tell(QStringLiteral("%1 was taken back from its holder%2: %3")
+                 .arg(RowName(takenBack.planRow, takenBack.label),
+                      takenBack.reserved ? QStringLiteral(" and is reserved for its unit") : QString(), takenBack.why));
 }
 
 TBatchRun::TStation::TPortState TBatchRun::TStation::EnsureOpen()
@@ -290,11 +326,7 @@ void TBatchRun::TStation::HandleUnit(const TStatusReply& status, double readSeco
             return;
         }
     }
-    for (const TTakenBack& takenBack :
-         store_->ReclaimAbandoned(settings.plan.sha256, settings.station, ProcessAlive, settings.claimTimeoutSeconds))
-        Tell(QStringLiteral("%1 was taken back from its holder%2: %3")
-                 .arg(RowName(takenBack.planRow, takenBack.label),
-                      takenBack.reserved ? QStringLiteral(" and is reserved for its unit") : QString(), takenBack.why));
+    TakeBackAbandoned();
     TellHolds(attempt.mac);
     const std::optional<TClaim> claim =
         settings.match == TMatch::Mac ? store_->ClaimMac(attempt) : store_->ClaimNext(attempt);

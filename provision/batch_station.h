@@ -59,7 +59,11 @@ private:
     // The store open and the journal recorded into it; false while the store is away.
     bool EnsureStore();
     void StoreAway(const QString& why);
-    bool PlanDone();
+    // No row is left that a unit may get; a row reserved for a unit keeps the station going
+    // while that unit is on its port (unit: what is there, read here when nothing was yet).
+    bool PlanDone(std::optional<TStatusReply>& unit);
+    // Takes back the claims of stations that are gone, and says so.
+    void TakeBackAbandoned();
     TPortState EnsureOpen();
     // Waits between polls; a port that goes away meanwhile is closed, to be looked for again.
     bool Pause(int ms);
