@@ -1,7 +1,11 @@
 #include "firmware_fetch.h"
 
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,6 +16,23 @@ namespace {
 
 constexpr int kDeviceReceiveBuffer = 32 * 1024;
 
+std::string dotted(const std::array<std::uint8_t, 4>& ip)
+{
+    return std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." + std::to_string(ip[2]) + "." + std::to_string(ip[3]);
+}
+
+// Binds the socket to the address (any port); empty, or why it cannot.
+std::string bindTo(int socket, const std::string& address)
+{
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    if (inet_pton(AF_INET, address.c_str(), &local.sin_addr) != 1)
+        return address + " is no address";
+    if (bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+        return "cannot fetch from the WAN address " + address + ": " + std::strerror(errno);
+    return {};
+}
+
 } // namespace
 
 bool mayFetchFrom(const std::array<std::uint8_t, 4>& ip)
@@ -19,19 +40,18 @@ bool mayFetchFrom(const std::array<std::uint8_t, 4>& ip)
     return ip[0] == 127;
 }
 
-FirmwareFetch::FirmwareFetch(const FirmwareRequest& request, FetchTrial trial)
+FirmwareFetch::FirmwareFetch(const FirmwareRequest& request, const std::array<std::uint8_t, 4>& source, FetchTrial trial)
 {
     if (!mayFetchFrom(request.ip))
         throw std::logic_error("a firmware fetch from outside 127.0.0.0/8");
     if (pipe2(done_, O_CLOEXEC | O_NONBLOCK) != 0)
         throw std::runtime_error("pipe2 failed");
-    const std::string host = std::to_string(request.ip[0]) + "." + std::to_string(request.ip[1]) + "." +
-                             std::to_string(request.ip[2]) + "." + std::to_string(request.ip[3]);
+    const std::string host = dotted(request.ip);
     std::string path(request.path.begin(), request.path.end());
     if (trial == FetchTrial::WrongName)
         path = "/not-" + path.substr(1);
     url_ = "http://" + host + ":" + std::to_string(request.port) + path;
-    thread_ = std::thread([this, host, port = int{request.port}, path, trial] { run(host, port, path, trial); });
+    thread_ = std::thread([this, host, port = int{request.port}, path, from = dotted(source), trial] { run(host, port, path, from, trial); });
 }
 
 FirmwareFetch::~FirmwareFetch()
@@ -42,15 +62,29 @@ FirmwareFetch::~FirmwareFetch()
     close(done_[1]);
 }
 
-void FirmwareFetch::run(std::string host, int port, std::string path, FetchTrial trial)
+void FirmwareFetch::run(std::string host, int port, std::string path, std::string source, FetchTrial trial)
 {
+    FetchResult result;
+    auto finish = [this, &result] {
+        result_ = result;
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = write(done_[1], &byte, 1);
+    };
+    // A device whose WAN address this PC lacks has no way to the server: nothing is asked.
+    const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    result.error = probe < 0 ? std::string("socket failed: ") + std::strerror(errno) : bindTo(probe, source);
+    if (probe >= 0)
+        close(probe);
+    if (!result.error.empty())
+        return finish();
+
     httplib::Client client(host, port);
     client.set_connection_timeout(5);
     client.set_read_timeout(10);
-    client.set_socket_options([](int socket) {
+    client.set_socket_options([&source](int socket) {
         setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &kDeviceReceiveBuffer, sizeof kDeviceReceiveBuffer);
+        bindTo(socket, source); // the probe above bound it a moment ago
     });
-    FetchResult result;
     const httplib::Result answer = client.Get(
         path,
         [&result](const httplib::Response& response) {
@@ -68,9 +102,7 @@ void FirmwareFetch::run(std::string host, int port, std::string path, FetchTrial
         });
     if (!answer && result.error.empty())
         result.error = httplib::to_string(answer.error());
-    result_ = result;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = write(done_[1], &byte, 1);
+    finish();
 }
 
 } // namespace sim

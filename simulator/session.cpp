@@ -265,9 +265,14 @@ struct Session::Impl {
             log.note("not fetched (--firmware-fetch never)");
             return;
         }
-        firmware = std::make_unique<FirmwareFetch>(request, options.firmwareFetch == "halfway"      ? FetchTrial::Halfway
-                                                            : options.firmwareFetch == "wrong-name" ? FetchTrial::WrongName
-                                                                                                    : FetchTrial::Whole);
+        const DeviceModel* model = bench.unit();
+        if (!model)
+            return;
+        // The request leaves from the device's WAN address, as it stands when the frame came.
+        firmware = std::make_unique<FirmwareFetch>(request, model->state().ip,
+                                                   options.firmwareFetch == "halfway"      ? FetchTrial::Halfway
+                                                   : options.firmwareFetch == "wrong-name" ? FetchTrial::WrongName
+                                                                                           : FetchTrial::Whole);
         log.note("fetching " + firmware->url());
     }
 
