@@ -286,11 +286,14 @@ file, not empty, at most --max-size (default 8388608) bytes, and not text or HTM
 --force); "/" and its name fit the frame's 32-byte file-name field in CP949, whole. The server
 listens on --serve, or else on the address of this PC in the device's own WAN network (one
 status read), at the port of --serve, else HTTPServer/Port of the settings file, else 8070 (never
-below 1024; a port taken gives the next free one), and answers its own request first. It serves
-that one file and nothing else, and stops when the update ends. The device has --wait (default
-300) seconds to ask; once the file went out whole, the device is waited for and its version read:
---expect-version exits 3 when it differs (1.5 and 1.05 are the same version). A download that
-was cut off or never came exits 1.
+below 1024; a port taken gives the next free one; never an address the device cannot fetch
+from), and answers its own request first. It serves that one file and nothing else, and stops
+when the update ends; only the device's own requests (from its WAN address) count, anyone else
+is served but not counted. The device has --wait (default 300) seconds to ask; once the file
+went out whole, the device must go silent and answer again, and its version is read: exit 3 when
+it differs from --expect-version (1.5 and 1.05 are the same version), or did not change and
+--expect-version does not name it. A download that stops (the wait ends at once) or never comes
+exits 1.
 
 A set changes only the options given: the others keep the device's values. After a save the
 device reboots; the command waits for it to answer again and compares what it holds with what
