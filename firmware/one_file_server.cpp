@@ -28,6 +28,8 @@ constexpr std::size_t kPiece = 64 * 1024;
 // How long a closing connection reads what its client still sends, so that the close does not
 // reset the connection before the client has read the answer.
 constexpr int kLingerMs = 500;
+// How many connections may be closing that way at once.
+constexpr long kMostClosing = 32;
 // How often a connection whose client takes nothing looks at what the kernel still holds for it.
 constexpr int kHeldLookMs = 20;
 
@@ -116,6 +118,7 @@ struct TOneFileServer::TConnection {
     bool device = false;
     bool told = false;      // armed when it came
     std::thread thread;
+    bool answered = false;  // under the lock: only closing now, it holds no place
     std::atomic<bool> finished{false};
 };
 
@@ -213,9 +216,13 @@ void TOneFileServer::AcceptLoop()
         if (!(ready[0].revents & POLLIN))
             continue;
         const int socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (socket >= 0)
-            Admit(socket);
-        else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+        if (socket >= 0) {
+            try {
+                Admit(socket);
+            } catch (...) {
+                ::close(socket); // out of memory: this one connection goes, the server goes on
+            }
+        } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
             ::poll(nullptr, 0, 50); // out of descriptors: the waiting connection stays queued meanwhile
     }
 }
@@ -237,18 +244,14 @@ void TOneFileServer::Admit(int socket)
     connection->device = armed_ && connection->address == deviceAddress_;
     int sameKind = 0, sameAddress = 0;
     for (const auto& open : connections_) {
-        if (open->finished || open->device != connection->device)
+        if (open->finished || open->answered || open->device != connection->device)
             continue;
         ++sameKind;
         sameAddress += open->address == connection->address ? 1 : 0;
     }
-    const bool admitted = connection->device ? sameKind < limits_.deviceAtOnce
+    const bool hasPlace = connection->device ? sameKind < limits_.deviceAtOnce
                                              : sameKind < limits_.othersAtOnce && sameAddress < limits_.perAddress;
-    if (!admitted) {
-        // Answered at once from this thread: a few bytes that fit any send buffer.
-        const std::string refusal = ErrorResponse(503, "Retry-After: 5\r\n");
-        [[maybe_unused]] const ssize_t sent = ::send(socket, refusal.data(), refusal.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        ::close(socket);
+    if (!hasPlace) {
         if (connection->told) {
             TServeEvent event;
             event.client = connection->client;
@@ -256,11 +259,38 @@ void TOneFileServer::Admit(int socket)
             event.status = 503;
             events_.push_back(event);
         }
+        // Answered at once from this thread: a few bytes that fit any send buffer.
+        const std::string refusal = ErrorResponse(503, "Retry-After: 5\r\n");
+        [[maybe_unused]] const ssize_t sent = ::send(socket, refusal.data(), refusal.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        ::close(socket);
         return;
     }
-    TConnection& admittedConnection = *connection;
+    TConnection& admitted = *connection;
     connections_.push_back(std::move(connection));
-    admittedConnection.thread = std::thread([this, &admittedConnection] { Serve(admittedConnection); });
+    try {
+        admitted.thread = std::thread([this, &admitted] {
+            try {
+                Serve(admitted);
+            } catch (...) {
+                // Nothing of a failed answer may end the program: the connection just closes.
+            }
+            Close(admitted);
+        });
+    } catch (...) {
+        // No thread for it: the connection closes unanswered and is reaped like any other.
+        ::close(admitted.socket);
+        admitted.socket = -1;
+        admitted.finished = true;
+    }
+}
+
+void TOneFileServer::Close(TConnection& connection)
+{
+    const std::lock_guard lock(mutex_);
+    if (connection.socket >= 0)
+        ::close(connection.socket);
+    connection.socket = -1;
+    connection.finished = true;
 }
 
 void TOneFileServer::ReapFinished()
@@ -290,7 +320,7 @@ void TOneFileServer::Serve(TConnection& connection)
     // The head, within the idle and header times and the size limit.
     std::string head;
     std::size_t headEnd = std::string::npos;
-    bool ended = false; // the client went away before a whole request: nothing to answer
+    bool ended = false; // the client went away before a whole request
     const Clock::time_point idleEnd = begun + std::chrono::milliseconds(limits_.idleMs);
     const Clock::time_point headerEnd = begun + std::chrono::milliseconds(limits_.headerMs);
     while ((headEnd = head.find("\r\n\r\n")) == std::string::npos && head.size() <= kMostHeaderBytes) {
@@ -311,9 +341,10 @@ void TOneFileServer::Serve(TConnection& connection)
         head.append(buffer, static_cast<std::size_t>(count));
     }
 
+    if (ended)
+        return; // the client went away before a whole request: nothing to answer or tell
     std::string response;
-    if (ended) {
-    } else if (event.status == 408) {
+    if (event.status == 408) {
         response = ErrorResponse(408);
     } else if (headEnd == std::string::npos || headEnd > kMostHeaderBytes) {
         event.status = 431;
@@ -360,21 +391,27 @@ void TOneFileServer::Serve(TConnection& connection)
     event.seconds = std::chrono::duration<double>(Clock::now() - begun).count();
     if (event.Complete())
         event.delivered = event.sent - std::min(event.sent, StillHeld(socket));
-    if (connection.told && !ended)
+    if (connection.told)
         Tell(event);
 
-    // A clean close: the client reads the answer to its end before the connection goes.
-    if (!ended && (!response.empty() || event.Complete())) {
+    // A clean close: the client reads the answer to its end before the connection goes. A
+    // closing connection gives up its place, so a client asking again at once finds one; when
+    // many are closing, the rest close at once.
+    bool linger = !response.empty() || event.Complete();
+    {
+        const std::lock_guard lock(mutex_);
+        connection.answered = true;
+        linger = linger && std::count_if(connections_.begin(), connections_.end(), [](const auto& open) {
+                               return open->answered && !open->finished;
+                           }) <= kMostClosing;
+    }
+    if (linger) {
         ::shutdown(socket, SHUT_WR);
         const Clock::time_point lingerEnd = After(kLingerMs);
         char buffer[4096];
         while (WaitUntil(socket, POLLIN, lingerEnd) > 0 && ::recv(socket, buffer, sizeof buffer, 0) > 0) {
         }
     }
-    const std::lock_guard lock(mutex_);
-    ::close(socket);
-    connection.socket = -1;
-    connection.finished = true;
 }
 
 void TOneFileServer::Answer(TConnection& connection, TServeEvent& event, const std::string& head)

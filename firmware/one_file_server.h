@@ -95,6 +95,8 @@ private:
     void AcceptLoop();
     void Admit(int socket);
     void Serve(TConnection& connection);
+    // The connection's socket closed, under the lock, and the connection left to be reaped.
+    void Close(TConnection& connection);
     // Writes the response's head and its part of the file; the event tells how far it got.
     void Answer(TConnection& connection, TServeEvent& event, const std::string& head);
     void Tell(const TServeEvent& event);

@@ -51,7 +51,17 @@ FirmwareFetch::FirmwareFetch(const FirmwareRequest& request, const std::array<st
     if (trial == FetchTrial::WrongName)
         path = "/not-" + path.substr(1);
     url_ = "http://" + host + ":" + std::to_string(request.port) + path;
-    thread_ = std::thread([this, host, port = int{request.port}, path, from = dotted(source), trial] { run(host, port, path, from, trial); });
+    thread_ = std::thread([this, host, port = int{request.port}, path, from = dotted(source), trial] {
+        try {
+            run(host, port, path, from, trial);
+        } catch (const std::exception& error) {
+            // The fetch ends as a failed one; the device keeps its firmware.
+            result_ = FetchResult{};
+            result_.error = error.what();
+            const char byte = 1;
+            [[maybe_unused]] const ssize_t written = write(done_[1], &byte, 1);
+        }
+    });
 }
 
 FirmwareFetch::~FirmwareFetch()

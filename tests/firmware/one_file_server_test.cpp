@@ -258,7 +258,8 @@ TEST_F(OneFileServer, TakesTheNextFreePortAndPassesItsSelfTest)
 {
     TOneFileServer second{image, "/R7730LX_v1.04.bin"};
     const TListening listening = second.Listen(kLoopback, port);
-    EXPECT_EQ(listening.port, port + 1);
+    EXPECT_GT(listening.port, port); // the next free one: another test may hold port + 1
+    EXPECT_LT(listening.port, port + kPortsTried);
     second.Start();
     EXPECT_EQ(SelfTest(kLoopback, listening.port, "/R7730LX_v1.04.bin", "0"),
               "the server's own request got 300000 bytes that differ from the file");
