@@ -165,7 +165,7 @@ int FirmwareCommand(const TInvocation& invocation, TOutput& output)
     const QString versionBefore = QString::fromStdU16String(before.version);
     const std::optional<TOctets> deviceIp = OctetsOf(before.ip);
     const std::optional<TOctets> deviceMask = OctetsOf(before.subnetMask);
-    const auto dotted = [](const std::array<std::u16string, 4>& octets) {
+    auto dotted = [](const std::array<std::u16string, 4>& octets) {
         QStringList parts;
         for (const std::u16string& octet : octets)
             parts << QString::fromStdU16String(octet);
@@ -230,7 +230,8 @@ int FirmwareCommand(const TInvocation& invocation, TOutput& output)
     };
 
     // The download: the device asks, the server answers; each request told as it ends.
-    const QString deviceAddress = dotted(before.ip);
+    const TOctets& ip = *deviceIp;
+    const QString deviceAddress = QStringLiteral("%1.%2.%3.%4").arg(ip[0]).arg(ip[1]).arg(ip[2]).arg(ip[3]);
     server.Arm(deviceAddress.toStdString());
     session->Link().DownloadFirmware(TFirmwareDownload{OctetsOfDotted(address), static_cast<std::uint16_t>(listening.port), name.ansi});
     output.Line(QStringLiteral("sent:     the download frame; waiting up to %1 s for the device (%2) to ask")
