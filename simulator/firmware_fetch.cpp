@@ -1,8 +1,6 @@
 #include "firmware_fetch.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <httplib.h>
 #include <netinet/in.h>
@@ -21,16 +19,23 @@ std::string dotted(const std::array<std::uint8_t, 4>& ip)
     return std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." + std::to_string(ip[2]) + "." + std::to_string(ip[3]);
 }
 
-// Binds the socket to the address (any port); empty, or why it cannot.
-std::string bindTo(int socket, const std::string& address)
+// Binds the socket to the address (any port).
+bool bindTo(int socket, const std::string& address)
 {
     sockaddr_in local{};
     local.sin_family = AF_INET;
-    if (inet_pton(AF_INET, address.c_str(), &local.sin_addr) != 1)
-        return address + " is no address";
-    if (bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
-        return "cannot fetch from the WAN address " + address + ": " + std::strerror(errno);
-    return {};
+    return inet_pton(AF_INET, address.c_str(), &local.sin_addr) == 1 &&
+           bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+}
+
+// Whether this PC has the address, so that a request can leave from it.
+bool isOwnAddress(const std::string& address)
+{
+    const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool own = probe >= 0 && bindTo(probe, address);
+    if (probe >= 0)
+        close(probe);
+    return own;
 }
 
 } // namespace
@@ -51,7 +56,9 @@ FirmwareFetch::FirmwareFetch(const FirmwareRequest& request, const std::array<st
     if (trial == FetchTrial::WrongName)
         path = "/not-" + path.substr(1);
     url_ = "http://" + host + ":" + std::to_string(request.port) + path;
-    thread_ = std::thread([this, host, port = int{request.port}, path, from = dotted(source), trial] {
+    if (isOwnAddress(dotted(source)))
+        source_ = dotted(source);
+    thread_ = std::thread([this, host, port = int{request.port}, path, from = source_, trial] {
         try {
             run(host, port, path, from, trial);
         } catch (const std::exception& error) {
@@ -75,25 +82,13 @@ FirmwareFetch::~FirmwareFetch()
 void FirmwareFetch::run(std::string host, int port, std::string path, std::string source, FetchTrial trial)
 {
     FetchResult result;
-    auto finish = [this, &result] {
-        result_ = result;
-        const char byte = 1;
-        [[maybe_unused]] const ssize_t written = write(done_[1], &byte, 1);
-    };
-    // A device whose WAN address this PC lacks has no way to the server: nothing is asked.
-    const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    result.error = probe < 0 ? std::string("socket failed: ") + std::strerror(errno) : bindTo(probe, source);
-    if (probe >= 0)
-        close(probe);
-    if (!result.error.empty())
-        return finish();
-
     httplib::Client client(host, port);
     client.set_connection_timeout(5);
     client.set_read_timeout(10);
     client.set_socket_options([&source](int socket) {
         setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &kDeviceReceiveBuffer, sizeof kDeviceReceiveBuffer);
-        bindTo(socket, source); // the probe above bound it a moment ago
+        if (!source.empty())
+            bindTo(socket, source);
     });
     const httplib::Result answer = client.Get(
         path,
@@ -112,7 +107,9 @@ void FirmwareFetch::run(std::string host, int port, std::string path, std::strin
         });
     if (!answer && result.error.empty())
         result.error = httplib::to_string(answer.error());
-    finish();
+    result_ = result;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(done_[1], &byte, 1);
 }
 
 } // namespace sim

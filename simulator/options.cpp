@@ -119,7 +119,7 @@ and answers the setup program's commands until interrupted (Ctrl+C).
   --flood RATE         send status replies unasked, RATE per second, while the port is open
   --firmware-fetch HOW on a firmware download frame whose server is in 127.0.0.0/8 (no other
                        address is ever fetched from; the request leaves from the device's WAN
-                       address, so that must be one of this PC's, 127.0.0.2 say): whole (the
+                       address when that is one of this PC's, 127.0.0.2 say): whole (the
                        default) fetches the file, then reboots with the new version; halfway
                        stops reading at half the file; wrong-name asks for another name; never
                        does not ask

@@ -273,7 +273,9 @@ struct Session::Impl {
                                                    options.firmwareFetch == "halfway"      ? FetchTrial::Halfway
                                                    : options.firmwareFetch == "wrong-name" ? FetchTrial::WrongName
                                                                                            : FetchTrial::Whole);
-        log.note("fetching " + firmware->url());
+        log.note("fetching " + firmware->url() +
+                 (firmware->source().empty() ? " (the WAN address is not this PC's: from the address the PC picks)"
+                                             : " from " + firmware->source()));
     }
 
     // A whole image is installed and the device restarts with it; anything less leaves the old
