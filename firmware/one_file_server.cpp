@@ -191,7 +191,8 @@ void TOneFileServer::Stop()
         connections.swap(connections_);
     }
     for (const auto& connection : connections)
-        connection->thread.join();
+        if (connection->thread.joinable())
+            connection->thread.join();
     ::close(wake_[0]);
     ::close(wake_[1]);
     wake_[0] = wake_[1] = -1;
@@ -306,7 +307,8 @@ void TOneFileServer::ReapFinished()
         }
     }
     for (const auto& connection : finished)
-        connection->thread.join();
+        if (connection->thread.joinable())
+            connection->thread.join();
 }
 
 void TOneFileServer::Serve(TConnection& connection)
