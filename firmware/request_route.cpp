@@ -99,20 +99,20 @@ TRangeAnswer AnswerRange(const std::optional<std::string>& header, std::uint64_t
 {
     if (!header)
         return {};
-    std::string_view specs = Trimmed(*header);
-    if (specs.size() < 6 || !SameLetters(specs.substr(0, 6), "bytes="))
+    std::string_view ranges = Trimmed(*header);
+    if (ranges.size() < 6 || !SameLetters(ranges.substr(0, 6), "bytes="))
         return {};
-    specs.remove_prefix(6);
+    ranges.remove_prefix(6);
     std::optional<std::uint64_t> first, last; // of the merged span
     while (true) {
-        const std::size_t comma = specs.find(',');
-        const std::string_view spec = Trimmed(specs.substr(0, comma));
-        const std::size_t dash = spec.find('-');
+        const std::size_t comma = ranges.find(',');
+        const std::string_view oneRange = Trimmed(ranges.substr(0, comma));
+        const std::size_t dash = oneRange.find('-');
         if (dash == std::string_view::npos)
             return {};
-        const std::optional<std::uint64_t> from = Number(spec.substr(0, dash));
-        const std::optional<std::uint64_t> to = Number(spec.substr(dash + 1));
-        if ((!from && dash > 0) || (!to && dash + 1 < spec.size()) || (!from && !to))
+        const std::optional<std::uint64_t> from = Number(oneRange.substr(0, dash));
+        const std::optional<std::uint64_t> to = Number(oneRange.substr(dash + 1));
+        if ((!from && dash > 0) || (!to && dash + 1 < oneRange.size()) || (!from && !to))
             return {}; // not a range at all: the header is ignored
         std::optional<std::pair<std::uint64_t, std::uint64_t>> within;
         if (!from) { // the last `to` bytes
@@ -127,7 +127,7 @@ TRangeAnswer AnswerRange(const std::optional<std::string>& header, std::uint64_t
         }
         if (comma == std::string_view::npos)
             break;
-        specs.remove_prefix(comma + 1);
+        ranges.remove_prefix(comma + 1);
     }
     if (!first)
         return {TRangeKind::Unsatisfiable};
