@@ -93,14 +93,22 @@ TEST(CliProfile, TheWholeFileIsCheckedBeforeAnythingIsSent)
          "p.ini [wan] mask=255.255.254.0: a value with the byte 254 can be stored but never read back (a reply ends at its "
          "first 0xFE); add --no-verify to store it unverified"},
         {"; only a comment\n", "p.ini holds no section to restore (the sections are wan, tcp, ap, serial)"},
+        {"[ap]\nssid=2층\n",
+         "p.ini [ap] ssid=2층: a text with 층 (C3 FE in CP949, the byte 254) can be stored but never read back (a reply "
+         "ends at its first 0xFE); add --no-verify to store it unverified"},
+        {"[wan]\nmask=0.0.0.0\n",
+         "p.ini [wan] mask=0.0.0.0: 0.0.0.0 is no subnet mask: it leaves the device no network of its own (--force sends "
+         "it all the same); nothing was sent"},
     };
     for (const auto& [content, message] : cases) {
         ASSERT_TRUE(WriteWholeFile("p.ini", content));
-        EXPECT_EQ(FailureOf([] { ReadProfile("p.ini", false); }), std::make_pair(2, message)) << content.toStdString();
+        EXPECT_EQ(FailureOf([] { ReadProfile("p.ini", false, false); }), std::make_pair(2, message)) << content.toStdString();
     }
-    EXPECT_EQ(FailureOf([] { ReadProfile("missing.ini", false); }), std::make_pair(2, QString("cannot read the profile missing.ini")));
+    EXPECT_EQ(FailureOf([] { ReadProfile("missing.ini", false, false); }), std::make_pair(2, QString("cannot read the profile missing.ini")));
     ASSERT_TRUE(WriteWholeFile("p.ini", "[wan]\nmask=255.255.254.0\n"));
-    EXPECT_EQ(ReadProfile("p.ini", true).size(), 1u) << "--no-verify lets an unreadable value through";
+    EXPECT_EQ(ReadProfile("p.ini", true, false).size(), 1u) << "--no-verify lets an unreadable value through";
+    ASSERT_TRUE(WriteWholeFile("p.ini", "[wan]\nmask=255.0.255.0\n"));
+    EXPECT_EQ(ReadProfile("p.ini", false, true).size(), 1u) << "--force lets a mask that is none through";
 }
 
 TEST(CliProfile, WrittenForItsOwnerAndReadBackInApplyOrder)
@@ -125,7 +133,7 @@ TEST(CliProfile, WrittenForItsOwnerAndReadBackInApplyOrder)
                               "password=우리집 비밀\n"))
         << text.toStdString();
 
-    const std::vector<TProfileSection> read = ReadProfile("unit.ini", false);
+    const std::vector<TProfileSection> read = ReadProfile("unit.ini", false, false);
     ASSERT_EQ(read.size(), 3u);
     EXPECT_EQ(read[0].section, TSection::Wan);
     EXPECT_EQ(read[1].section, TSection::AccessPoint);
@@ -157,15 +165,17 @@ TEST(CliProfile, ALineThatIsNotAKeyOfASectionOrAnEncodingOtherThanUtf8IsRefused)
         {"[ap]\nssid=" + longSsid + "\n",
          "p.ini [ap] ssid=" + QString(80, 'x') + "... (200 characters): the SSID takes at most 32 bytes; nothing was sent"},
         {"[wan]\n" + QByteArray(1024 * 1024, ';'), "p.ini is larger than a profile may be (1 MiB, 1048576 bytes); nothing was sent"},
+        {"[wan]\r\n;" + QByteArray(64 * 1024, 'x') + "\r\nip=10.0.0.5\r\n",
+         "p.ini line 2 is longer than a line of a profile may be (64 KiB); nothing was sent"},
     };
     for (const auto& [content, message] : cases) {
         ASSERT_TRUE(WriteWholeFile("p.ini", content));
-        EXPECT_EQ(FailureOf([] { ReadProfile("p.ini", false); }), std::make_pair(2, message)) << content.left(40).toStdString();
+        EXPECT_EQ(FailureOf([] { ReadProfile("p.ini", false, false); }), std::make_pair(2, message)) << content.left(40).toStdString();
     }
 
     // As Windows Notepad saves it: a UTF-8 byte-order mark and CR LF.
     ASSERT_TRUE(WriteWholeFile("p.ini", "\xEF\xBB\xBF[ap]\r\n# the office\r\nssid = 우리집\t\r\npassword=\r\n"));
-    const std::vector<TProfileSection> read = ReadProfile("p.ini", false);
+    const std::vector<TProfileSection> read = ReadProfile("p.ini", false, false);
     ASSERT_EQ(read.size(), 1u);
     EXPECT_EQ(read[0].texts, (TTexts{{"ssid", "우리집"}, {"password", ""}}));
 }
