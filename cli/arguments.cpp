@@ -254,7 +254,7 @@ Commands:
   wifi                        the current access point (SSID, password)
   scan                        the access points the device sees
   signal [--watch SECONDS]    SSID, RSSI and quality; --watch repeats until Ctrl+C
-  set wan [--ip A.B.C.D] [--gateway A.B.C.D] [--mask A.B.C.D]
+  set wan [--ip A.B.C.D] [--gateway A.B.C.D] [--mask A.B.C.D] [--force]
   set tcp [--mode server|client] [--listen PORT] [--expiry SECONDS] [--target A.B.C.D:PORT]
   set serial [--baud N] [--data 5-8] [--parity none|odd|even] [--stop 1|2] [--flow none|rts/cts]
   set ap --ssid SSID [--password PW]
@@ -265,7 +265,7 @@ Commands:
   restore FILE [--no-verify] [--force]
                               apply a profile, wait for the device to come back, read back, compare
   batch PLAN.csv [-p PORT]... [--store URL] [--match next|mac] [--operator NAME] [--report-dir DIR]
-        [--pdf] [--check] [--stop-on-fail] [--claim-timeout SECONDS]
+        [--pdf] [--check] [--stop-on-fail] [--claim-timeout SECONDS] [--force]
                               a production line: each row of the plan applied to one unit, verified,
                               recorded, reported; several -p run side by side
   records [--store URL] [--csv]  every attempt of the record store, for a spreadsheet or a script

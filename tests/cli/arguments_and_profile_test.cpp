@@ -53,6 +53,10 @@ TEST(CliArguments, GlobalOptionsStandBeforeOrAfterTheCommand)
     EXPECT_EQ(restore.timeoutMs, 3000);
     EXPECT_EQ(Parse({"signal", "--watch", "5"}).watchSeconds, 5);
     EXPECT_TRUE(Parse({"factory-reset", "--yes"}).yes);
+    EXPECT_FALSE(set.forceMask);
+    for (const QStringList& forced : {QStringList{"set", "wan", "--mask", "0.0.0.0", "--force"}, QStringList{"restore", "u.ini", "--force"},
+                                      QStringList{"batch", "plan.csv", "--force"}})
+        EXPECT_TRUE(Parse(forced).forceMask) << forced.join(' ').toStdString();
     EXPECT_EQ(Parse({"set", "ap", "--ssid", "Office", "--password", ""}).given, (TTexts{{"ssid", "Office"}, {"password", ""}}));
 }
 
@@ -72,6 +76,7 @@ TEST(CliArguments, AWrongCommandLineIsNamedWithExit2)
         {{"--timeout", "0", "status"}, "--timeout takes a whole number from 1 to 600000, not \"0\""},
         {{"signal", "--watch", "soon"}, "--watch takes a whole number from 1 to 86400, not \"soon\""},
         {{"status", "--yes"}, "Unknown option 'yes'."},
+        {{"backup", "u.ini", "--force"}, "Unknown option 'force'."},
     };
     for (const auto& [arguments, message] : cases)
         EXPECT_EQ(FailureOf([&] { Parse(arguments); }), std::make_pair(2, message + more)) << arguments.join(' ').toStdString();
