@@ -8,7 +8,7 @@
 #include "protocol/code_page.h"
 #include "protocol/conversion_error.h"
 #include "protocol/frame.h"
-#include "protocol/h_refer_lib.h"
+#include "protocol/frame_anatomy.h"
 #include "protocol/serial_line_codes.h"
 
 namespace r7730 {
@@ -220,7 +220,8 @@ QString UnreadableValueWording(const QString& key, const QString& text)
             if (bytes.find(static_cast<char>(kFrameEnd)) != std::string::npos)
                 return QStringLiteral("a text with %1 (%2 in CP949, the byte 254)")
                     .arg(character)
-                    .arg(QString::fromStdString(HexText(bytes)).chopped(1).replace(QLatin1Char('.'), QLatin1Char(' ')));
+                    .arg(QString::fromStdString(SpacedHex(
+                        std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()))));
         }
     return QStringLiteral("a value with the byte 254");
 }
