@@ -85,7 +85,8 @@ public:
                 throw TCliFailure(kExitRefused, QStringLiteral("%1 is a folder, not a log file").arg(name));
             fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_CLOEXEC);
             if (fd < 0)
-                throw TCliFailure(kExitRefused, QStringLiteral("cannot read %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
+                throw TCliFailure(kExitRefused,
+                                  QStringLiteral("cannot read %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
         }
         const TClosedAtEnd closer{name == "-" ? -1 : fd};
         // The daily file's name carries its date: R7730Setup_yyyymmdd.log.
@@ -98,7 +99,8 @@ public:
             try {
                 line = reader.Next();
             } catch (const std::system_error& error) {
-                throw TCliFailure(kExitRefused, QStringLiteral("cannot read %1: %2").arg(shown, QString::fromLocal8Bit(error.code().message().c_str())));
+                throw TCliFailure(kExitRefused, QStringLiteral("cannot read %1: %2")
+                                                    .arg(shown, QString::fromLocal8Bit(error.code().message().c_str())));
             }
             if (!line)
                 break;
