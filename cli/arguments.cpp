@@ -128,6 +128,8 @@ QList<QCommandLineOption> CommandOptions(const TInvocation& invocation)
             options << QCommandLineOption(key, key, key.toUpper());
     if (command == "set" || command == "restore")
         options << QCommandLineOption("no-verify", "Store values that cannot be read back, unverified.");
+    if (command == "set" || command == "restore" || command == "batch")
+        options << QCommandLineOption("force", "Send a subnet mask that is none.");
     if (command == "factory-reset")
         options << QCommandLineOption("yes", "Confirm the factory reset.");
     if (command == "set" || command == "restore" || command == "firmware")
@@ -226,6 +228,8 @@ TInvocation ParseArguments(const QStringList& arguments)
                        .arg(SectionName(invocation.section), SectionKeys(invocation.section).join(", --")));
     }
     invocation.noVerify = (invocation.command == "set" || invocation.command == "restore") && command.isSet("no-verify");
+    invocation.forceMask = (invocation.command == "set" || invocation.command == "restore" || invocation.command == "batch") &&
+                           command.isSet("force");
     invocation.yes = invocation.command == "factory-reset" && command.isSet("yes");
     if ((invocation.command == "set" || invocation.command == "restore" || invocation.command == "firmware") &&
         command.isSet("report"))
@@ -250,7 +254,7 @@ Commands:
   wifi                        the current access point (SSID, password)
   scan                        the access points the device sees
   signal [--watch SECONDS]    SSID, RSSI and quality; --watch repeats until Ctrl+C
-  set wan [--ip A.B.C.D] [--gateway A.B.C.D] [--mask A.B.C.D]
+  set wan [--ip A.B.C.D] [--gateway A.B.C.D] [--mask A.B.C.D] [--force]
   set tcp [--mode server|client] [--listen PORT] [--expiry SECONDS] [--target A.B.C.D:PORT]
   set serial [--baud N] [--data 5-8] [--parity none|odd|even] [--stop 1|2] [--flow none|rts/cts]
   set ap --ssid SSID [--password PW]
@@ -258,9 +262,10 @@ Commands:
   factory-reset --yes
   backup FILE                 status and current access point to a profile file (INI text); FILE is
                               a regular file (replaced whole) or - for standard output
-  restore FILE [--no-verify]  apply a profile, wait for the device to come back, read back, compare
+  restore FILE [--no-verify] [--force]
+                              apply a profile, wait for the device to come back, read back, compare
   batch PLAN.csv [-p PORT]... [--store URL] [--match next|mac] [--operator NAME] [--report-dir DIR]
-        [--pdf] [--check] [--stop-on-fail] [--claim-timeout SECONDS]
+        [--pdf] [--check] [--stop-on-fail] [--claim-timeout SECONDS] [--force]
                               a production line: each row of the plan applied to one unit, verified,
                               recorded, reported; several -p run side by side
   records [--store URL] [--csv]  every attempt of the record store, for a spreadsheet or a script
@@ -299,6 +304,8 @@ A set changes only the options given: the others keep the device's values. After
 device reboots; the command waits for it to answer again and compares what it holds with what
 was sent. --no-verify (set, restore) stores a value with the byte 254 in it (a mask
 255.255.254.0, say), which no reply can carry back, and says which field went unverified.
+set, restore and plans refuse a control character in the SSID or password, and a mask whose
+ones are not contiguous or 0.0.0.0; --force (set, restore, batch) sends such a mask all the same.
 
 Options:
   -p, --port PORT   the serial port (COM1, ttyUSB0, /dev/ttyUSB0, a link); default: ComPort in
