@@ -9,7 +9,8 @@
 // file's; an open failure, a read without an answer, a hang-up and a refusal become TCliFailure
 // with r7730ctl's texts and exit codes. -v names the settings file read and copies every log
 // line (the TX and RX frames as hex text) to standard error, stamped as the window's log stamps
-// them; -v -v adds each frame's decoded summary under its line.
+// them, with the access point's password masked; -v -v adds each frame's decoded summary under
+// its line.
 #include <QString>
 #include <functional>
 #include <optional>

@@ -95,8 +95,17 @@ std::optional<int> LogLineStamp(std::string_view line)
     return parts[0] * 3600 + parts[1] * 60 + parts[2];
 }
 
-std::optional<TLoggedFrame> ReadFrameLogLine(std::string_view line)
+namespace {
+
+// A frame line read, with where its hex text begins in the line.
+struct TReadFrameLine {
+    TLoggedFrame frame;
+    std::size_t hexAt = 0;
+};
+
+std::optional<TReadFrameLine> ReadLine(const std::string_view whole)
 {
+    std::string_view line = whole;
     if (line.ends_with('\r'))
         line.remove_suffix(1);
     TLoggedFrame frame;
@@ -119,6 +128,7 @@ std::optional<TLoggedFrame> ReadFrameLogLine(std::string_view line)
     const std::optional<int> count = TakeNumber(line);
     if (!count || !Take(line, shape->afterCount))
         return std::nullopt;
+    const std::size_t hexAt = static_cast<std::size_t>(line.data() - whole.data());
     auto bytes = TakeHexText(line);
     if (!bytes || static_cast<int>(bytes->size()) != *count || bytes->empty())
         return std::nullopt;
@@ -128,7 +138,30 @@ std::optional<TLoggedFrame> ReadFrameLogLine(std::string_view line)
     if (named != *id)
         return std::nullopt;
     frame.bytes = std::move(*bytes);
-    return frame;
+    return TReadFrameLine{std::move(frame), hexAt};
+}
+
+} // namespace
+
+std::optional<TLoggedFrame> ReadFrameLogLine(std::string_view line)
+{
+    std::optional<TReadFrameLine> read = ReadLine(line);
+    if (!read)
+        return std::nullopt;
+    return std::move(read->frame);
+}
+
+std::string MaskedFrameLogLine(std::string_view line)
+{
+    std::string masked(line);
+    if (const std::optional<TReadFrameLine> read = ReadLine(line)) {
+        const std::vector<bool> secret = SecretBytes(read->frame.side, read->frame.bytes);
+        // Each byte is two hex digits and a dot.
+        for (std::size_t i = 0; i < secret.size(); ++i)
+            if (secret[i])
+                masked.replace(read->hexAt + 3 * i, kMaskedByte.size(), kMaskedByte);
+    }
+    return masked;
 }
 
 } // namespace r7730

@@ -6,6 +6,7 @@
 // ID disagrees with its bytes is no frame line: it was not written by the program whole.
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,5 +25,10 @@ std::optional<int> LogLineStamp(std::string_view line);
 
 // A TX or RX line, stamped or not, a trailing CR ignored; nothing for any other line.
 std::optional<TLoggedFrame> ReadFrameLogLine(std::string_view line);
+
+// The line as a trace shows it: a frame line with each of its secret bytes (SecretBytes) as
+// "**"; any other line as it is. A masked line is read as no frame line, so a trace that decodes
+// its lines reads them before masking them.
+std::string MaskedFrameLogLine(std::string_view line);
 
 } // namespace r7730
