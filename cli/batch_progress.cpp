@@ -6,7 +6,6 @@
 #include <QJsonObject>
 #include <cstdio>
 
-#include "device/log_line_secrets.h"
 
 namespace r7730::cli {
 namespace {
@@ -119,7 +118,7 @@ void TBatchProgress::LogLine(const QString& port, const QString& line)
         return;
     const std::lock_guard lock(mutex_);
     Write(stderr, QStringLiteral("%1 %2 %3\n").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")), port,
-                                                   MaskedLogLine(line)));
+                                                   masks_[port].Masked(line)));
 }
 
 void TBatchProgress::Finished(const provision::TBatchTotals& totals, int exitCode)

@@ -18,6 +18,7 @@
 #include <mutex>
 
 #include "cli/output.h"
+#include "device/log_line_secrets.h"
 #include "provision/batch_run.h"
 
 namespace r7730::cli {
@@ -57,6 +58,7 @@ private:
     bool verbose_;
     QStringList ports_;
     std::map<QString, QString> states_;
+    std::map<QString, TLogLineMask> masks_; // each port's trace, in its order
     int rowsLeft_;
     int reportsNotWritten_ = 0;
     int passed_ = 0;

@@ -178,7 +178,7 @@ void TCtlSession::LogLine(const QString& line)
     if (!options_.verbose)
         return;
     // The trace masks the access point's password: a terminal's scrollback is no place for it.
-    const std::string stamped = FormatLogLine(TSystemClock().Now(), MaskedLogLine(line).toStdString());
+    const std::string stamped = FormatLogLine(TSystemClock().Now(), mask_.Masked(line).toStdString());
     std::fprintf(stderr, "%s\n", stamped.c_str());
     if (options_.decodeFrames)
         if (const std::optional<TLoggedFrame> frame = ReadFrameLogLine(line.toStdString()))

@@ -17,6 +17,7 @@
 
 #include "cli/settings_file.h"
 #include "device/device_session.h"
+#include "device/log_line_secrets.h"
 
 namespace r7730::cli {
 
@@ -88,6 +89,7 @@ private:
     TSessionOptions options_;
     TSettingsFile settings_;
     TDeviceSession device_;
+    TLogLineMask mask_; // -v's lines, in their order
 };
 
 } // namespace r7730::cli
