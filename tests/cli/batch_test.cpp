@@ -59,6 +59,17 @@ protected:
         return arguments;
     }
     TRun Run(const QStringList& arguments) { return RunCtl(QStringList{"--timeout", "500"} + arguments, folder.path(), {}, 120000); }
+    // r7730ctl started in the folder and left running once its output shows the text; false when
+    // the text did not come within 20 s.
+    bool StartUntil(QProcess& run, const QStringList& arguments, const char* text)
+    {
+        run.setWorkingDirectory(folder.path());
+        run.start(QStringLiteral(R7730CTL_BINARY), QStringList{"--timeout", "500"} + arguments);
+        return QTest::qWaitFor([&] {
+            run.waitForReadyRead(100);
+            return run.peek(1 << 20).contains(text);
+        }, 20000);
+    }
     // The record, one object per attempt, oldest first.
     QJsonArray Records(const QStringList& store = {})
     {
@@ -257,18 +268,12 @@ TEST_F(Batch, AMistypedPortIsSaidAtOnceAndTheWaitEndsAtCtrlC)
 {
     const QString plan = Plan("label,ip\nK-01,10.10.0.1\n");
     QProcess run;
-    run.setWorkingDirectory(folder.path());
-    run.start(QStringLiteral(R7730CTL_BINARY), {"batch", plan, "-p", "p1", "--json"});
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        run.waitForReadyRead(100);
-        return run.peek(1 << 20).contains("waiting for the port");
-    }, 10000));
+    ASSERT_TRUE(StartUntil(run, {"batch", plan, "-p", "p1", "--json"}, "waiting for the port"));
     ::kill(static_cast<pid_t>(run.processId()), SIGINT);
     ASSERT_TRUE(run.waitForFinished(10000));
     EXPECT_EQ(run.exitCode(), 130);
     const QByteArray out = run.readAllStandardOutput();
-    EXPECT_TRUE(out.contains("\"state\":\"waiting for the port /dev/p1 to appear\""))
-        << out.toStdString();
+    EXPECT_TRUE(out.contains("\"state\":\"waiting for the port /dev/p1 to appear\"")) << out.toStdString();
 }
 
 // Reading the record never makes a store, and a store no program can open is a usage error.
@@ -305,12 +310,7 @@ TEST_F(Batch, AKilledRunIsResumedWithNoAttemptLostOrDoubled)
     // Slow reboots: the run is killed while its first unit restarts.
     const QString port = Bench({"--units", "3", "--reboot-ms", "3000"}, "3000");
     QProcess first;
-    first.setWorkingDirectory(folder.path());
-    first.start(QStringLiteral(R7730CTL_BINARY), {"--timeout", "500", "batch", plan, "-p", port, "--json"});
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        first.waitForReadyRead(100);
-        return first.peek(1 << 20).contains("waiting for the unit to restart");
-    }, 20000));
+    ASSERT_TRUE(StartUntil(first, {"batch", plan, "-p", port, "--json"}, "waiting for the unit to restart"));
     ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
     first.waitForFinished();
 
@@ -332,12 +332,7 @@ TEST_F(Batch, CtrlCRecordsTheUnitInProgressAsInterruptedBeforeTheRunEnds)
     const QString plan = Plan("label,ip\nH-01,10.8.0.1\n");
     const QString port = Bench({"--units", "1", "--reboot-ms", "3000"}, "3000");
     QProcess run;
-    run.setWorkingDirectory(folder.path());
-    run.start(QStringLiteral(R7730CTL_BINARY), {"--timeout", "500", "batch", plan, "-p", port, "--json"});
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        run.waitForReadyRead(100);
-        return run.peek(1 << 20).contains("waiting for the unit to restart");
-    }, 20000));
+    ASSERT_TRUE(StartUntil(run, {"batch", plan, "-p", port, "--json"}, "waiting for the unit to restart"));
     ::kill(static_cast<pid_t>(run.processId()), SIGINT);
     ASSERT_TRUE(run.waitForFinished(10000));
     EXPECT_EQ(run.exitCode(), 130);
