@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <utility>
 
+#include "protocol/code_page.h"
 #include "protocol/frame.h"
 #include "protocol/frame_log_line.h"
+#include "protocol/reply_decoders.h"
 
 namespace r7730 {
 namespace {
@@ -33,6 +35,22 @@ QString MaskedReplyText(const QString& line, qsizetype secretAt)
     return line.left(from) + QString(line.size() - 1 - from, QLatin1Char('*')) + QLatin1Char(']');
 }
 
+// Where the reply's secret field begins in its text line, in characters of the decoded payload
+// (a double-byte character before it counts one); a character the field's first byte ends
+// belongs to the secret. -1 for a reply without one.
+qsizetype SecretInReplyText(const std::vector<std::uint8_t>& frame)
+{
+    const std::vector<bool> secret = SecretBytes(TFrameSide::Reply, frame);
+    const auto first = std::find(secret.begin(), secret.end(), true);
+    if (first == secret.end())
+        return -1;
+    const std::string payload = PayloadText(frame);
+    std::size_t at = std::min(static_cast<std::size_t>(first - secret.begin() - kTextOffset), payload.size());
+    if (at < payload.size() && ByteTypeAt(payload, at) == TMbcsByteType::mbTrailByte)
+        --at;
+    return static_cast<qsizetype>(AnsiToWide(std::string_view(payload).substr(0, at)).size());
+}
+
 } // namespace
 
 QString TLogLineMask::Masked(const QString& line)
@@ -47,12 +65,8 @@ QString TLogLineMask::Masked(const QString& line)
     const std::optional<TLoggedFrame> frame = ReadFrameLogLine(text);
     if (!frame)
         return line;
-    if (frame->side == TFrameSide::Reply) {
-        const std::vector<bool> secret = SecretBytes(frame->side, frame->bytes);
-        const auto first = std::find(secret.begin(), secret.end(), true);
-        if (first != secret.end())
-            secretInNextText_ = (first - secret.begin()) - kTextOffset;
-    }
+    if (frame->side == TFrameSide::Reply)
+        secretInNextText_ = SecretInReplyText(frame->bytes);
     return QString::fromStdString(MaskedFrameLogLine(text));
 }
 
