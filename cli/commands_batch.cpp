@@ -163,6 +163,12 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
     } catch (const EStoreError& error) {
         StoreUnusable(error);
     }
+    // A line should learn that its reports cannot be written before its first unit, not after.
+    try {
+        MakeReportFolder(reportFolder);
+    } catch (const EReportError& error) {
+        throw TCliFailure(kExitDevice, QStringLiteral("%1; no port was opened").arg(error.Text()));
+    }
 
     const QByteArray planSha256 = plan.sha256;
     const int rows = static_cast<int>(plan.rows.size());

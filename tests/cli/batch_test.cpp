@@ -249,16 +249,27 @@ TEST_F(Batch, ABadPlanIsRefusedWholeBeforeAnyPortOpensAndAGoodOneIsSummed)
     EXPECT_FALSE(QFile::exists(folder.filePath("provision.sqlite")));
 }
 
-TEST_F(Batch, WithoutATerminalEachStateChangeIsALineAndAnUnwritableReportFolderEndsTheRunWith1)
+TEST_F(Batch, AReportFolderThatCannotBeWrittenEndsTheRunWith1AndWithoutATerminalEachStateIsALine)
 {
     const QString plan = Plan("label,ip\nJ-01,10.9.0.1\n");
-    const QString port = Bench({"--units", "1"});
-    // The report folder would lie inside the plan, a regular file.
-    const TRun run = Run({"batch", plan, "-p", port, "--report-dir", folder.filePath("plan.csv/reports")});
-    EXPECT_EQ(run.exitCode, 1) << run.out.toStdString() << run.err.toStdString();
+    // Slow reboots: the report folder is taken away while the unit restarts.
+    const QString port = Bench({"--units", "1", "--reboot-ms", "2000"});
+    const TRun early = Run({"batch", plan, "-p", port, "--report-dir", folder.filePath("plan.csv/reports")});
+    EXPECT_EQ(early.exitCode, 1);
+    EXPECT_EQ(early.err, "r7730ctl: cannot make the report folder " + folder.filePath("plan.csv/reports") +
+                             ": Not a directory; no port was opened\n");
+    EXPECT_TRUE(Records().isEmpty());
+
+    QProcess run;
+    ASSERT_TRUE(StartUntil(run, {"batch", plan, "-p", port}, "waiting for the unit to restart"));
+    ASSERT_TRUE(QDir(folder.filePath("reports")).removeRecursively());
+    ASSERT_TRUE(r7730::testing::WriteWholeFile(folder.filePath("reports"), "not a folder"));
+    ASSERT_TRUE(run.waitForFinished(20000));
+    EXPECT_EQ(run.exitCode(), 1);
+    const QString out = QString::fromUtf8(run.readAllStandardOutput());
     for (const QString& line : {port + ": waiting for a unit", port + ": writing wan", port + ": PASS J-01: take it away",
                                 QString("the reports of 1 unit were not written")})
-        EXPECT_TRUE(run.out.contains(line + "\n")) << line.toStdString() << "\n" << run.out.toStdString();
+        EXPECT_TRUE(out.contains(line + "\n")) << line.toStdString() << "\n" << out.toStdString();
     const QJsonArray records = Records();
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(records[0]["result"], "PASS");
