@@ -6,7 +6,6 @@
 #include <QJsonObject>
 #include <cstdio>
 
-
 namespace r7730::cli {
 namespace {
 

@@ -121,7 +121,7 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
     TPlan plan = CheckedPlan(invocation);
     if (options.check)
         return PlanSummary(invocation, plan, output);
-    CheckedStoreLocation(options.store);
+    CheckedStoreLocation(options.store); // before any port or store opens
 
     const TSettingsFile settingsFile = FindSettingsFile();
     QStringList portNames = invocation.portNames;
