@@ -315,8 +315,9 @@ Options:
   --timeout MS      how long to wait for one reply (default 3000); a rebooting device is given
                     ten times that
   --json            one JSON document on standard output, for scripts
-  -v, --verbose     the settings file read, and every frame as hex text, on standard error;
-                    -v -v adds each frame's decoded summary under its line
+  -v, --verbose     the settings file read, and every frame as hex text, on standard error,
+                    the access point's password masked as **; -v -v adds each frame's decoded
+                    summary under its line
   -h, --help        this text
 
 A plan is a CSV file (UTF-8, or CP949), its first line the column names: label (the unit's

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QSysInfo>
+#include <QTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +20,7 @@
 #include "provision/commissioning_report.h"
 #include "provision/plan_file.h"
 #include "provision/record_store.h"
+#include "provision/record_store_location.h"
 
 namespace r7730::cli {
 namespace {
@@ -65,11 +67,46 @@ int PlanSummary(const TInvocation& invocation, const TPlan& plan, TOutput& outpu
     return kExitDone;
 }
 
-int ExitCode(const TBatchTotals& totals)
+// A store the person named that no store can be at (an unknown scheme, a folder, a port out of
+// range) is a usage error, found before anything opens.
+TStoreLocation CheckedStoreLocation(const QString& url)
+{
+    try {
+        return StoreLocation(url, QDir::currentPath());
+    } catch (const EStoreError& error) {
+        throw TCliFailure(kExitRefused, error.Text());
+    }
+}
+
+[[noreturn]] void StoreUnusable(const EStoreError& error)
+{
+    throw TCliFailure(kExitDevice, QStringLiteral("the record store cannot be used: %1").arg(error.Text()));
+}
+
+int RowsLeft(TRecordStore& store, const QByteArray& planSha256)
+{
+    const TPlanProgress progress = store.Progress(planSha256);
+    return progress.rows - progress.passed;
+}
+
+// The writer that tells progress about a unit whose reports were not written, for the exit code.
+TReportWriter CountingFailures(TReportWriter write, TBatchProgress& progress)
+{
+    return [write = std::move(write), &progress](const TAttempt& attempt) {
+        try {
+            return write(attempt);
+        } catch (const std::exception&) {
+            progress.ReportsNotWritten();
+            throw;
+        }
+    };
+}
+
+int ExitCode(const TBatchTotals& totals, bool reportsNotWritten)
 {
     if (totals.interrupted)
         return kExitInterrupted;
-    if (totals.stationsFailed > 0)
+    if (totals.stationsFailed > 0 || reportsNotWritten)
         return kExitDevice;
     return totals.notPassed > 0 ? kExitMismatch : kExitDone;
 }
@@ -79,9 +116,12 @@ int ExitCode(const TBatchTotals& totals)
 int BatchCommand(const TInvocation& invocation, TOutput& output)
 {
     const TBatchInvocation& options = invocation.batch;
+    if (!options.check)
+        output.UseJsonLines();
     TPlan plan = CheckedPlan(invocation);
     if (options.check)
         return PlanSummary(invocation, plan, output);
+    CheckedStoreLocation(options.store); // before any port or store opens
 
     const TSettingsFile settingsFile = FindSettingsFile();
     QStringList portNames = invocation.portNames;
@@ -107,8 +147,10 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
 
     QString reportFolder = options.reportDir;
     int passedBefore = 0;
+    // Kept open in this thread: the totals line's "remaining" is read from it while the run goes.
+    std::unique_ptr<TRecordStore> store;
     try {
-        const std::unique_ptr<TRecordStore> store = TRecordStore::Open(settings.storeUrl, settings.workingFolder);
+        store = TRecordStore::Open(settings.storeUrl, settings.workingFolder);
         store->RegisterPlan(plan);
         passedBefore = store->Progress(plan.sha256).passed;
         if (reportFolder.isEmpty())
@@ -119,37 +161,64 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
                             .arg(passedBefore)
                             .arg(store->Description(), reportFolder));
     } catch (const EStoreError& error) {
-        throw TCliFailure(kExitDevice, QStringLiteral("the record store cannot be used: %1").arg(error.Text()));
+        StoreUnusable(error);
+    }
+    // A line should learn that its reports cannot be written before its first unit, not after.
+    try {
+        MakeReportFolder(reportFolder);
+    } catch (const EReportError& error) {
+        throw TCliFailure(kExitDevice, QStringLiteral("%1; no port was opened").arg(error.Text()));
     }
 
+    const QByteArray planSha256 = plan.sha256;
     const int rows = static_cast<int>(plan.rows.size());
     settings.plan = std::move(plan);
     const TBatchProgress::TForm form = invocation.json                ? TBatchProgress::TForm::JsonLines
                                        : ::isatty(STDOUT_FILENO) == 1 ? TBatchProgress::TForm::LiveTable
                                                                       : TBatchProgress::TForm::PlainLines;
-    TBatchProgress progress(form, portNames, rows, passedBefore, invocation.verbose);
-    TBatchRun run(std::move(settings), std::move(ports), progress, ReportWriter(reportFolder, options.pdf));
+    TBatchProgress progress(form, output, portNames, rows - passedBefore, invocation.verbose);
+    TBatchRun run(std::move(settings), std::move(ports), progress,
+                  CountingFailures(ReportWriter(reportFolder, options.pdf), progress));
+    // Other stations may share the store: their units count in "remaining" too.
+    const auto countRowsLeft = [&] {
+        try {
+            progress.RowsLeft(RowsLeft(*store, planSha256));
+        } catch (const std::exception&) {
+            // A store that does not answer now leaves the last count shown; the stations say why.
+        }
+    };
+    QTimer rowsLeftTimer;
+    QObject::connect(&rowsLeftTimer, &QTimer::timeout, countRowsLeft);
+    rowsLeftTimer.start(1000);
     TBatchTotals totals;
     {
         const TInterruptOnSignals interruptible([&run] { run.Interrupt(); });
         try {
             totals = run.Run();
         } catch (const EStoreError& error) {
-            throw TCliFailure(kExitDevice, QStringLiteral("the record store cannot be used: %1").arg(error.Text()));
+            StoreUnusable(error);
         }
     }
-    const int code = ExitCode(totals);
+    rowsLeftTimer.stop();
+    countRowsLeft();
+    const int code = ExitCode(totals, progress.AnyReportsNotWritten());
     progress.Finished(totals, code);
     return code;
 }
 
 int RecordsCommand(const TInvocation& invocation, TOutput& output)
 {
+    // Reading never makes a store: a mistyped name would show an empty record.
+    const TStoreLocation location = CheckedStoreLocation(invocation.batch.store);
+    if (!StoreExists(location))
+        throw TCliFailure(kExitRefused, QStringLiteral("there is no record store %1: give --store with the store "
+                                                       "of a batch run")
+                                            .arg(location.shown));
     std::vector<TAttempt> attempts;
     try {
         attempts = TRecordStore::Open(invocation.batch.store, QDir::currentPath())->Attempts();
     } catch (const EStoreError& error) {
-        throw TCliFailure(kExitDevice, QStringLiteral("the record store cannot be used: %1").arg(error.Text()));
+        StoreUnusable(error);
     }
     if (invocation.batch.csv) {
         std::fputs(AttemptsCsv(attempts).toUtf8().constData(), stdout);

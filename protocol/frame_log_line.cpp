@@ -108,8 +108,9 @@ std::optional<int> LogLineStamp(std::string_view line)
     return parts[0] * 3600 + parts[1] * 60 + parts[2];
 }
 
-TFrameLineReading ParseFrameLogLine(std::string_view line)
+TFrameLineReading ParseFrameLogLine(const std::string_view whole)
 {
+    std::string_view line = whole;
     if (line.ends_with('\r'))
         line.remove_suffix(1);
     TLoggedFrame frame;
@@ -139,6 +140,7 @@ TFrameLineReading ParseFrameLogLine(std::string_view line)
         return Fault(*count == std::numeric_limits<long>::max() ? std::string("an absurd length of more than 999999999 bytes")
                                                                  : "an absurd length of " + std::to_string(*count) + " bytes");
 
+    const std::size_t hexAt = static_cast<std::size_t>(line.data() - whole.data());
     std::vector<std::uint8_t> bytes;
     while (!Take(line, "]")) {
         const std::string_view rest = line;
@@ -165,12 +167,27 @@ TFrameLineReading ParseFrameLogLine(std::string_view line)
     frame.bytes = std::move(bytes);
     TFrameLineReading reading;
     reading.frame = std::move(frame);
+    reading.hexAt = hexAt;
     return reading;
 }
 
 std::optional<TLoggedFrame> ReadFrameLogLine(std::string_view line)
 {
     return ParseFrameLogLine(line).frame;
+}
+
+std::string MaskedFrameLogLine(std::string_view line)
+{
+    std::string masked(line);
+    const TFrameLineReading read = ParseFrameLogLine(line);
+    if (read.frame) {
+        const std::vector<bool> secret = SecretBytes(read.frame->side, read.frame->bytes);
+        // Each byte is two hex digits and a dot.
+        for (std::size_t i = 0; i < secret.size(); ++i)
+            if (secret[i])
+                masked.replace(read.hexAt + 3 * i, kMaskedByte.size(), kMaskedByte);
+    }
+    return masked;
 }
 
 } // namespace r7730

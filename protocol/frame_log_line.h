@@ -37,6 +37,7 @@ struct TFrameLineReading {
     std::optional<TLoggedFrame> frame; // a whole frame line
     std::string fault;                 // why a line shaped like a frame line holds none
     bool torn = false;                 // with a fault: the bytes stop at the line's end
+    std::size_t hexAt = 0;             // with a frame: where its hex text begins in the line
 };
 
 // A TX or RX line, stamped or not, a trailing CR ignored; neither frame nor fault for any
@@ -45,5 +46,10 @@ TFrameLineReading ParseFrameLogLine(std::string_view line);
 
 // The frame of a whole TX or RX line; nothing for any other line, a faulty one included.
 std::optional<TLoggedFrame> ReadFrameLogLine(std::string_view line);
+
+// The line as a trace shows it: a frame line with each of its secret bytes (SecretBytes) as
+// "**"; any other line as it is. A masked line is read as no frame line, so a trace that decodes
+// its lines reads them before masking them.
+std::string MaskedFrameLogLine(std::string_view line);
 
 } // namespace r7730

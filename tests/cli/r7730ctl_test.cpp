@@ -73,6 +73,22 @@ TEST_F(R7730ctl, StatusReadsTheDeviceForAPersonAndForAScript)
                                "TCP server :8080, 115200 8N1 none\n"));
 }
 
+// wifi shows the password it was asked for; the frames of the trace never do.
+TEST_F(R7730ctl, TheTraceMasksTheAccessPointPassword)
+{
+    Start();
+    const TRun set = Ctl({"-v", "set", "ap", "--ssid", "lab", "--password", "pw-123"});
+    EXPECT_EQ(set.exitCode, 0) << set.err.toStdString();
+    const TRun wifi = Ctl({"-v", "wifi"});
+    EXPECT_TRUE(wifi.out.contains("pw-123")) << wifi.out.toStdString();
+    for (const QString& expected :
+         {"tmpSSIDPW   : [16][****************]\n", "6C.61.62.**.**.**.**.**.**.**.**.**.**.**.**.**.**.**.**.FE.]\n",
+          "lab****************]\n"})
+        EXPECT_TRUE((set.err + wifi.err).contains(expected)) << expected.toStdString();
+    EXPECT_FALSE(set.err.contains("pw-123") || wifi.err.contains("pw-123"));
+    EXPECT_FALSE(set.err.contains("70.77.2D.31.32.33") || wifi.err.contains("70.77.2D.31.32.33"));
+}
+
 TEST(R7730ctlDecode, ReadsOnlyTheProgramsLogsAndCountsWhatItSkips)
 {
     QTemporaryDir folder;
