@@ -13,12 +13,12 @@
 #include "cli/commands.h"
 #include "cli/device_session.h"
 #include "cli/failure.h"
-#include "cli/interrupt_on_signals.h"
 #include "cli/unit_report.h"
 #include "provision/attempts_csv.h"
 #include "provision/commissioning_report.h"
 #include "provision/plan_file.h"
 #include "provision/record_store.h"
+#include "shell/termination_signals.h"
 
 namespace r7730::cli {
 namespace {
@@ -131,7 +131,7 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
     TBatchRun run(std::move(settings), std::move(ports), progress, ReportWriter(reportFolder, options.pdf));
     TBatchTotals totals;
     {
-        const TInterruptOnSignals interruptible([&run] { run.Interrupt(); });
+        const TTerminationSignals interruptible([&run] { run.Interrupt(); });
         try {
             totals = run.Run();
         } catch (const EStoreError& error) {

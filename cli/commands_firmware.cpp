@@ -17,7 +17,6 @@
 #include "cli/device_session.h"
 #include "cli/failure.h"
 #include "cli/firmware_progress.h"
-#include "cli/interrupt_on_signals.h"
 #include "cli/unit_report.h"
 #include "firmware/download_name.h"
 #include "firmware/firmware_image.h"
@@ -26,6 +25,7 @@
 #include "firmware/serve_address.h"
 #include "protocol/code_page.h"
 #include "shell/profile_file.h"
+#include "shell/termination_signals.h"
 
 namespace r7730::cli {
 namespace {
@@ -228,7 +228,7 @@ int FirmwareCommand(const TInvocation& invocation, TOutput& output)
     QString lastResult;
     bool hinted = false;
     {
-        const TInterruptOnSignals interruptible([&session] { session->Interrupt(); });
+        const TTerminationSignals interruptible([&session] { session->Interrupt(); });
         auto takeEvents = [&] {
             for (const TServeEvent& event : server.TakeEvents()) {
                 ++requests;
@@ -282,7 +282,7 @@ int FirmwareCommand(const TInvocation& invocation, TOutput& output)
     rebootClock.start();
     std::optional<TStatusReply> after;
     {
-        const TInterruptOnSignals interruptible([&session] { session->Interrupt(); });
+        const TTerminationSignals interruptible([&session] { session->Interrupt(); });
         after = session->WaitForReturn(session->RebootWaitMs());
     }
     const double backSeconds = static_cast<double>(rebootClock.elapsed()) / 1000.0;

@@ -57,3 +57,27 @@ TEST(SurveyRecorder, TakesEveryReplyOnTheLinkAndTellsWhoAsked)
     EXPECT_FALSE(recorder.ReadSignal());
     EXPECT_FALSE(recorder.Scan());
 }
+
+TEST(SurveyRecorder, AnOwnSignalReadGivenUpIsAGapAndItsLateReplyStillAReading)
+{
+    // Every reply comes 600 ms after its read.
+    const QTemporaryDir folder;
+    r7730::testing::SimulatorProcess simulator({"--quiet", "--delay", "600"});
+    r7730::testing::TLogOnlyListener frontEnd;
+    TDeviceSession device(frontEnd, 2000);
+    device.Link().Port().SetPort(simulator.linkPath());
+    ASSERT_FALSE(device.Open().has_value());
+    TSurveySession session;
+    TSurveyRecorder recorder(device.Link(), session);
+
+    ASSERT_TRUE(recorder.ReadSignal());
+    recorder.GiveUpSignals(std::chrono::milliseconds(1000));
+    EXPECT_TRUE(recorder.AwaitingSignal()) << "not yet a second old";
+    QTest::qWait(200);
+    recorder.GiveUpSignals(std::chrono::milliseconds(100));
+    recorder.GiveUpSignals(std::chrono::milliseconds(100));
+    EXPECT_FALSE(recorder.AwaitingSignal());
+    EXPECT_EQ(session.Gaps(), 1) << "one read, one gap";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.Samples().size() == 1; }, 3000));
+    EXPECT_EQ(session.Samples()[0].asker, TAsker::Survey);
+}

@@ -228,9 +228,9 @@ TEST(SurveySession, TheCsvReadBackEqualsTheSession)
     const std::vector<std::vector<QString>> expected = {
         {"time", "kind", "ssid", "channel", "rssi", "quality", "marker", "asked_by", "auth"},
         {"2024-05-01T10:00:00.123+09:00", "poll", "우리집_WiFi", "", "-65", "70", "", "survey", ""},
-        {"2024-05-01T10:00:00.623+09:00", "scan", "Lab, \"east\"", "6", "-60", "80", "", "other", "OPEN"},
-        {"2024-05-01T10:00:00.623+09:00", "scan", "Guest", "11", "", "", "", "other", ""},
-        {"2024-05-01T10:00:01.123+09:00", "poll", "", "", "", "", "spot A", "other", ""},
+        {"2024-05-01T10:00:00.623+09:00", "scan", "Lab, \"east\"", "6", "-60", "80", "", "main window", "OPEN"},
+        {"2024-05-01T10:00:00.623+09:00", "scan", "Guest", "11", "", "", "", "main window", ""},
+        {"2024-05-01T10:00:01.123+09:00", "poll", "", "", "", "", "spot A", "main window", ""},
         {"2024-05-01T10:00:02.123+09:00", "poll", "우리집_WiFi", "", "-58", "84", "spot A", "survey", ""},
     };
     ASSERT_EQ(records.size(), expected.size());
