@@ -79,9 +79,11 @@ int SurveyCsvReadings(const QByteArray& csv)
 {
     // A line's second field is its kind; no field before it is ever quoted (a time).
     int readings = 0;
-    for (const QByteArray& line : csv.split('\n'))
-        if (line.indexOf(",poll,") == line.indexOf(','))
+    for (const QByteArray& line : csv.split('\n')) {
+        const qsizetype kind = line.indexOf(',');
+        if (kind >= 0 && line.indexOf(",poll,") == kind)
             ++readings;
+    }
     return readings;
 }
 
