@@ -12,16 +12,32 @@
 
 using namespace r7730;
 
+namespace {
+
+// The device session a test's recorder watches, open on the simulated device.
+struct TRecordedDevice {
+    explicit TRecordedDevice(const std::vector<std::string>& options) : simulator(options)
+    {
+        device.Link().Port().SetPort(simulator.linkPath());
+        opened = !device.Open().has_value();
+    }
+    r7730::testing::SimulatorProcess simulator;
+    r7730::testing::TLogOnlyListener frontEnd;
+    TDeviceSession device{frontEnd, 2000};
+    bool opened = false;
+};
+
+} // namespace
+
 TEST(SurveyRecorder, TakesEveryReplyOnTheLinkAndTellsWhoAsked)
 {
     const QTemporaryDir folder;
     const std::string trace = folder.filePath("trace.txt").toStdString();
     std::ofstream(trace) << "-70 -62 NOINFO -55\n";
-    r7730::testing::SimulatorProcess simulator({"--quiet", "--signal-file", trace});
-    r7730::testing::TLogOnlyListener frontEnd;
-    TDeviceSession device(frontEnd, 2000);
-    device.Link().Port().SetPort(simulator.linkPath());
-    ASSERT_FALSE(device.Open().has_value());
+    TRecordedDevice recorded({"--quiet", "--signal-file", trace});
+    ASSERT_TRUE(recorded.opened);
+    TDeviceSession& device = recorded.device;
+    const auto& frontEnd = recorded.frontEnd;
 
     TSurveySession session;
     TSurveyRecorder recorder(device.Link(), session);
@@ -61,14 +77,10 @@ TEST(SurveyRecorder, TakesEveryReplyOnTheLinkAndTellsWhoAsked)
 TEST(SurveyRecorder, AnOwnSignalReadGivenUpIsAGapAndItsLateReplyStillAReading)
 {
     // Every reply comes 600 ms after its read.
-    const QTemporaryDir folder;
-    r7730::testing::SimulatorProcess simulator({"--quiet", "--delay", "600"});
-    r7730::testing::TLogOnlyListener frontEnd;
-    TDeviceSession device(frontEnd, 2000);
-    device.Link().Port().SetPort(simulator.linkPath());
-    ASSERT_FALSE(device.Open().has_value());
+    TRecordedDevice recorded({"--quiet", "--delay", "600"});
+    ASSERT_TRUE(recorded.opened);
     TSurveySession session;
-    TSurveyRecorder recorder(device.Link(), session);
+    TSurveyRecorder recorder(recorded.device.Link(), session);
 
     ASSERT_TRUE(recorder.ReadSignal());
     recorder.GiveUpSignals(std::chrono::milliseconds(1000));
