@@ -106,7 +106,10 @@ QJsonObject Summarize(const TSurveySession& session, TOutput& output)
     const TValueStatistics& quality = session.Quality();
     const int samples = static_cast<int>(session.Samples().size());
     output.Line();
-    output.Fields({{"samples", QStringLiteral("%1 (%2 with an RSSI)").arg(samples).arg(rssi.Count())},
+    QString sampleText = QStringLiteral("%1 (%2 with an RSSI)").arg(samples).arg(rssi.Count());
+    if (session.Gaps() > 0)
+        sampleText += QStringLiteral("; %1 %2 unanswered").arg(session.Gaps()).arg(session.Gaps() == 1 ? "read" : "reads");
+    output.Fields({{"samples", sampleText},
                    {"rssi", QStringLiteral("min %1  avg %2  max %3  sd %4 dBm (population, N=%5)")
                                 .arg(Whole(rssi.Minimum()), Fixed(rssi.Mean(), 1), Whole(rssi.Maximum()),
                                      Fixed(rssi.StandardDeviation(), 2))
@@ -114,7 +117,10 @@ QJsonObject Summarize(const TSurveySession& session, TOutput& output)
                    {"quality", QStringLiteral("min %1  avg %2  max %3 %")
                                    .arg(Whole(quality.Minimum()), Fixed(quality.Mean(), 1), Whole(quality.Maximum()))}},
                   kLabelWidth);
-    QJsonObject json{{"samples", samples}, {"rssi", StatisticsJson(rssi, true)}, {"quality", StatisticsJson(quality, false)}};
+    QJsonObject json{{"samples", samples},
+                     {"unanswered", session.Gaps()},
+                     {"rssi", StatisticsJson(rssi, true)},
+                     {"quality", StatisticsJson(quality, false)}};
 
     if (session.Scans() == 0) {
         output.Fields({{"channels", QStringLiteral("no scan taken (--scan-every SECONDS scans now and then)")}}, kLabelWidth);
@@ -182,6 +188,11 @@ public:
         if (!file_.Append(SurveyCsvHeader().toStdString()))
             Failed();
     }
+
+    // Not finished: the survey never began (the port did not open), so nothing is left behind.
+    ~TCsvFile() { file_.Abandon(); }
+    TCsvFile(const TCsvFile&) = delete;
+    TCsvFile& operator=(const TCsvFile&) = delete;
 
     // The lines of what the session gained; false (and the file left as it is) on a write error.
     bool Follow(const TSurveySession& session)

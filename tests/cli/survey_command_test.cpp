@@ -94,6 +94,7 @@ TEST_F(SurveyCommand, ACsvPathThatCannotTakeAFileIsRefusedBeforeTheSurvey)
         {"missing/survey.csv", "cannot write missing/survey.csv: No such file or directory"},
     };
     for (const auto& [path, message] : cases) {
+        SCOPED_TRACE(path.toStdString());
         // An hour's survey: refused before its first reading, or the run would not end in time.
         const TRun run = RunCtl({"-p", QString::fromStdString(simulator->linkPath()), "survey", "--duration", "3600", "--csv", path},
                                 folder.path(), {}, 10000);
@@ -102,6 +103,12 @@ TEST_F(SurveyCommand, ACsvPathThatCannotTakeAFileIsRefusedBeforeTheSurvey)
         EXPECT_FALSE(run.out.contains("RSSI")) << run.out.toStdString();
     }
     EXPECT_TRUE(Partials().isEmpty());
+
+    // A port that does not open: the survey never began and leaves no partial file.
+    const TRun noPort = RunCtl({"-p", folder.filePath("no-port"), "survey", "--csv", "survey.csv"}, folder.path(), {}, 10000);
+    EXPECT_EQ(noPort.exitCode, 1) << noPort.err.toStdString();
+    EXPECT_TRUE(Partials().isEmpty());
+    EXPECT_FALSE(QFile::exists(folder.filePath("survey.csv")));
 }
 
 TEST_F(SurveyCommand, AKilledSurveyLeavesEveryReadingAndTheNextSurveyNamesThem)
@@ -163,6 +170,8 @@ TEST(SurveyUnanswered, AReadWithoutAnAnswerEndsAfterTheIntervalAndTheNextGoesOut
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_LT(clock.elapsed(), 6000) << "reads at 0, 1 and 2 s, each waiting a second at most";
     EXPECT_GE(run.out.count("no answer"), 2) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QRegularExpression(R"(\nsamples +\d+ \(\d+ with an RSSI\); [2-3] reads unanswered\n)")))
+        << run.out.toStdString();
 }
 
 TEST_F(SurveyCommand, FiveSecondsAtOneSecondGiveFiveReadingsTheSummaryAndTheCsv)
