@@ -189,8 +189,15 @@ public:
             Failed();
     }
 
-    // Not finished: the survey never began (the port did not open), so nothing is left behind.
-    ~TCsvFile() { file_.Abandon(); }
+    // Left unfinished: removed when the survey never began (the port did not open, say), else
+    // kept with every reading so far.
+    ~TCsvFile()
+    {
+        if (!began_)
+            file_.Abandon();
+    }
+    // The survey runs: from now on the partial file is worth keeping.
+    void Began() { began_ = true; }
     TCsvFile(const TCsvFile&) = delete;
     TCsvFile& operator=(const TCsvFile&) = delete;
 
@@ -230,6 +237,7 @@ private:
     TGrowingWholeFile file_;
     TSurveyCsvFollower follower_;
     int error_ = 0;
+    bool began_ = false;
 };
 
 // The readings and scans, each followed by follow() (the CSV); ends at the duration, at an
@@ -287,18 +295,18 @@ int SurveyCommand(const TInvocation& invocation, TOutput& output)
     const TSurveyInvocation& survey = invocation.survey;
     QJsonObject document;
     TCsvFile csv(survey.csvFile, output, document);
-    // Whatever ends the survey, the CSV takes its place; only a kill leaves the partial file.
     const auto session = OpenSession(invocation, output);
+    csv.Began();
     TSurveySession surveySession;
     TSurveyRecorder recorder(session->Link(), surveySession);
     const TTerminationSignals interruptible([&session] { session->Interrupt(); });
     QJsonArray samples;
-    bool written = true;
+    // Whatever ends the survey, the CSV takes its place; only a kill leaves the partial file.
     try {
         output.Line(Row("TIME", "RSSI", "QUALITY", "SIGNAL", "SSID"));
         output.Progress(survey.durationMs ? QStringLiteral("for %1 s, Ctrl+C ends it sooner").arg(*survey.durationMs / 1000.0)
                                           : QStringLiteral("until Ctrl+C"));
-        Survey(*session, recorder, surveySession, survey, output, samples, [&] { return written = csv.Follow(surveySession); });
+        Survey(*session, recorder, surveySession, survey, output, samples, [&] { return csv.Follow(surveySession); });
     } catch (...) {
         csv.Follow(surveySession);
         try {

@@ -219,11 +219,13 @@ bool TGrowingWholeFile::Finish()
         errno = EBADF;
         return false;
     }
-    const int fd = fd_;
+    // Renamed while still open: a failure leaves the partial file as it was, for the caller.
+    if (::fchmod(fd_, mode_) != 0 || ::fsync(fd_) != 0 || ::rename(partialPath_.c_str(), targetPath_.c_str()) != 0)
+        return false;
+    const bool closed = ::close(fd_) == 0;
     fd_ = -1;
-    const std::string made = partialPath_;
     partialPath_.clear();
-    return CompleteFreshFile(fd, mode_, made, targetPath_);
+    return closed;
 }
 
 void TGrowingWholeFile::Abandon()

@@ -41,8 +41,9 @@ bool WriteWholeFile(const std::string& path, const std::string& content, std::op
 
 // A whole file written in pieces (see above). Begin checks the path as WholeFileTarget does and
 // makes the partial file; Append adds a piece at its end at once, so a kill keeps it; Finish
-// renames the partial file over the target, Abandon removes it. Destroyed while open, the
-// partial file stays where it is, with every piece appended.
+// renames the partial file over the target (when it fails, the partial file stays open as it
+// was), Abandon removes it. Destroyed while open, the partial file stays where it is, with every
+// piece appended.
 class TGrowingWholeFile {
 public:
     TGrowingWholeFile() = default;

@@ -105,6 +105,15 @@ TEST(WholeFile, AGrowingFileKeepsEveryPieceUntilItTakesTheTargetsPlace)
     growing.Abandon();
     EXPECT_FALSE(QFile::exists("abandoned.csv"));
     EXPECT_EQ(PartialFilesOf("survey.csv"), left) << "the earlier partial file stays for its owner to take";
+
+    // A folder made where the target was to go: the partial file stays, open and whole.
+    ASSERT_TRUE(growing.Begin("taken.csv", std::nullopt));
+    ASSERT_TRUE(growing.Append("kept\n"));
+    folder.MakeFolder("taken.csv");
+    EXPECT_FALSE(growing.Finish());
+    EXPECT_TRUE(growing.Append("more\n"));
+    EXPECT_EQ(ReadWholeFile(QString::fromStdString(growing.PartialPath())), "kept\nmore\n");
+    growing.Abandon();
     EXPECT_EQ(hidden().size(), 2) << hidden().join(' ').toStdString();
 }
 
