@@ -35,7 +35,7 @@ TPlan CheckedPlan(const TInvocation& invocation)
     } catch (const EPlanError& error) {
         throw TCliFailure(kExitRefused, QStringLiteral("%1; nothing was opened or sent").arg(error.Text()));
     }
-    const std::vector<TPlanProblem> problems = CheckPlan(plan, invocation.batch.match == "mac");
+    const std::vector<TPlanProblem> problems = CheckPlan(plan, invocation.batch.match == "mac", invocation.forceMask);
     if (!problems.empty()) {
         QStringList lines;
         for (const TPlanProblem& problem : problems)

@@ -110,7 +110,7 @@ std::unique_ptr<TCtlSession> OpenSession(const TInvocation& invocation, const TO
 int SetCommand(const TInvocation& invocation, TOutput& output)
 {
     const TKeyNamer namer = OptionNamer();
-    CheckGiven(invocation.section, invocation.given, invocation.noVerify, namer);
+    CheckGiven(invocation.section, invocation.given, invocation.noVerify, invocation.forceMask, namer);
     const auto session = OpenSession(invocation, output);
     const TStatusReply status = session->ReadStatus();
     const TPreparedChange change = Prepare(invocation.section, invocation.given, Current(*session, invocation.section, status),
@@ -154,6 +154,11 @@ int BackupCommand(const TInvocation& invocation, TOutput& output)
     const auto session = OpenSession(invocation, output);
     const TStatusReply status = session->ReadStatus();
     const TTexts accessPoint = TextsOfAccessPoint(session->ReadCurrentAp());
+    // A control character would break its profile line, and restore would refuse the file.
+    for (const auto& [key, text] : accessPoint)
+        if (const QString refusal = ControlCharacterRefusal(key, text); !refusal.isEmpty())
+            throw TCliFailure(kExitRefused,
+                              QStringLiteral("the device's access point cannot be backed up: %1; nothing was written").arg(refusal));
 
     std::vector<TProfileSection> sections;
     QStringList notes;
@@ -198,7 +203,7 @@ int BackupCommand(const TInvocation& invocation, TOutput& output)
 
 int RestoreCommand(const TInvocation& invocation, TOutput& output)
 {
-    const std::vector<TProfileSection> sections = ReadProfile(invocation.file, invocation.noVerify);
+    const std::vector<TProfileSection> sections = ReadProfile(invocation.file, invocation.noVerify, invocation.forceMask);
     const auto session = OpenSession(invocation, output);
     const TStatusReply status = session->ReadStatus();
 

@@ -52,7 +52,8 @@ qsizetype DisplayWidth(const QString& text);
 QString Padded(const QString& text, qsizetype width);
 
 // A text a person gave, for a message: whole up to 80 characters, else its first 80 followed by
-// "... (N characters)", so a huge value is not echoed back whole.
+// "... (N characters)", so a huge value is not echoed back whole. A control character shows as
+// \xNN, so the message stays one line.
 QString Excerpt(const QString& text);
 
 // The texts of a section as "key value" fields, in the section's key order.

@@ -118,9 +118,11 @@ and answers the setup program's commands until interrupted (Ctrl+C).
                        one after --replug-ms MS (default 1000) and move the link to it
   --flood RATE         send status replies unasked, RATE per second, while the port is open
   --firmware-fetch HOW on a firmware download frame whose server is in 127.0.0.0/8 (no other
-                       address is ever fetched from): whole (the default) fetches the file, then
-                       reboots with the new version; halfway stops reading at half the file;
-                       wrong-name asks for another name; never does not ask
+                       address is ever fetched from; the request leaves from the device's WAN
+                       address when that is one of this PC's, 127.0.0.2 say): whole (the
+                       default) fetches the file, then reboots with the new version; halfway
+                       stops reading at half the file; wrong-name asks for another name; never
+                       does not ask
   --new-version M.N    the firmware version after a whole download (default: the minor one up)
   --log PATH           frame log as hex text to PATH ("-": standard output, the default)
   --quiet              no frame log and no notes

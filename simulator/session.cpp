@@ -265,10 +265,17 @@ struct Session::Impl {
             log.note("not fetched (--firmware-fetch never)");
             return;
         }
-        firmware = std::make_unique<FirmwareFetch>(request, options.firmwareFetch == "halfway"      ? FetchTrial::Halfway
-                                                            : options.firmwareFetch == "wrong-name" ? FetchTrial::WrongName
-                                                                                                    : FetchTrial::Whole);
-        log.note("fetching " + firmware->url());
+        const DeviceModel* model = bench.unit();
+        if (!model)
+            return;
+        // The request leaves from the device's WAN address, as it stands when the frame came.
+        firmware = std::make_unique<FirmwareFetch>(request, model->state().ip,
+                                                   options.firmwareFetch == "halfway"      ? FetchTrial::Halfway
+                                                   : options.firmwareFetch == "wrong-name" ? FetchTrial::WrongName
+                                                                                           : FetchTrial::Whole);
+        log.note("fetching " + firmware->url() +
+                 (firmware->source().empty() ? " (the WAN address is not this PC's: from the address the PC picks)"
+                                             : " from " + firmware->source()));
     }
 
     // A whole image is installed and the device restarts with it; anything less leaves the old

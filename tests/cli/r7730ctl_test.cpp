@@ -11,7 +11,13 @@
 #include <map>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <sys/resource.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include "cli/ctl_run.h"
@@ -108,6 +114,122 @@ TEST(R7730ctlDecode, ReadsOnlyTheProgramsLogsAndCountsWhatItSkips)
     EXPECT_EQ(RunCtl({"decode", "--filter", "(", "R7730Setup_20210305.log"}, folder.path()).exitCode, 2);
 }
 
+TEST(R7730ctlDecode, FrameLinesThatHoldNoFrameAreNamedAndLongLinesSkipped)
+{
+    QTemporaryDir folder;
+    WriteWholeFile(folder.filePath("R7730Setup_20210305.log"),
+                   "[14:03:27]  Start R7730LX Serial Setup Program...\r\n"
+                   "[14:03:27]  TX 0x41 : [5][7E.05.41.50.FE.]\r\n"
+                   "[14:03:27]  TX 0x41 : [6][7E.05.41.50.FE.]\r\n"
+                   "[14:03:28]  RX MSG ID:[0x41] LEN:[43]:[7E.2B.4G.50.FE.]\r\n"
+                   "[14:03:28]  " + QByteArray(70000, 'x') + "\r\n"
+                   "[14:03:28]  RX MSG ID:[0x41] LEN:[99999]:[7E.FE.]\r\n"
+                   "[14:03:28]  RX MSG ID:[0x41] LEN:[43]:[7E.2B.41\r\n"
+                   "[14:03:29]  TX 0x4A : [5][7E.05.4A.50.FE.]\r\n");
+    const TRun run = RunCtl({"decode", "R7730Setup_20210305.log"}, folder.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "     1  2021-03-05 14:03:27  TX  0x41     5  status read\n"
+                       "     2  2021-03-05 14:03:29  TX  0x4A     5  read signal strength\n");
+    EXPECT_EQ(run.err, "R7730Setup_20210305.log line 3: its length says 6 bytes, the line holds 5\n"
+                       "R7730Setup_20210305.log line 4: bad hex at byte 3\n"
+                       "R7730Setup_20210305.log line 6: an absurd length of 99999 bytes\n"
+                       "R7730Setup_20210305.log line 7: the line ends inside its bytes\n"
+                       "2 frames (2 TX, 0 RX, 0 with errors), 2 shown; 1 other lines skipped; 1 longer than 64 KiB "
+                       "skipped; 4 frame lines unreadable\n");
+}
+
+namespace {
+
+struct TStreamedRun {
+    int exitCode = -1;
+    long maxRssKiB = 0;
+    std::string err;
+};
+
+// r7730ctl decode - with `feed` writing its standard input, measured as it ran: its own peak
+// resident memory, from the wait for it.
+TStreamedRun DecodeStream(const QString& folder, const std::function<void(int)>& feed)
+{
+    std::signal(SIGPIPE, SIG_IGN); // the program may end before the feed does
+    int input[2], errors[2];
+    if (::pipe(input) != 0 || ::pipe(errors) != 0)
+        return {};
+    const QByteArray where = QFile::encodeName(folder);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(input[0], STDIN_FILENO);
+        ::dup2(errors[1], STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        for (int fd : {input[0], input[1], errors[0], errors[1], null})
+            ::close(fd);
+        if (::chdir(where.constData()) == 0)
+            ::execl(R7730CTL_BINARY, "r7730ctl", "decode", "-", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(input[0]);
+    ::close(errors[1]);
+    std::thread writer([&] {
+        feed(input[1]);
+        ::close(input[1]);
+    });
+    TStreamedRun run;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(errors[0], buffer, sizeof buffer)) > 0;)
+        run.err.append(buffer, static_cast<std::size_t>(got));
+    ::close(errors[0]);
+    writer.join();
+    int status = 0;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status))
+        run.exitCode = WEXITSTATUS(status);
+    run.maxRssKiB = usage.ru_maxrss;
+    return run;
+}
+
+// Writes the text, then `nuls` NUL bytes; false once the reader has gone.
+bool Feed(int fd, std::string_view text, long long nuls = 0)
+{
+    if (!text.empty() && ::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+        return false;
+    const std::string block(1 << 20, '\0');
+    for (long long left = nuls; left > 0; left -= static_cast<long long>(block.size()))
+        if (::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size()))
+            return false;
+    return true;
+}
+
+constexpr long long kStreamBytes = 200'000'000;
+constexpr long kBoundKiB = 150 * 1024; // the program and a few blocks, well below the stream
+
+} // namespace
+
+TEST(R7730ctlDecode, WhatIsNoTextIsRefusedByNameAndNeverHeldWhole)
+{
+    QTemporaryDir folder;
+    WriteWholeFile(folder.filePath("nuls.log"), QByteArray(1 << 20, '\0'));
+    const TRun file = RunCtl({"decode", "nuls.log"}, folder.path());
+    EXPECT_EQ(file.exitCode, 2);
+    EXPECT_EQ(file.err, "r7730ctl: nuls.log holds NUL bytes: it is no text, not a log of the setup program\n");
+    const TRun zero = RunCtl({"decode", "/dev/zero"}, folder.path(), {}, 10000);
+    EXPECT_EQ(zero.exitCode, 2);
+    EXPECT_EQ(zero.err, "r7730ctl: /dev/zero holds NUL bytes: it is no text, not a log of the setup program\n");
+
+    const TStreamedRun nuls = DecodeStream(folder.path(), [](int fd) { Feed(fd, {}, kStreamBytes); });
+    EXPECT_EQ(nuls.exitCode, 2);
+    EXPECT_EQ(nuls.err, "r7730ctl: standard input holds NUL bytes: it is no text, not a log of the setup program\n");
+    EXPECT_LT(nuls.maxRssKiB, kBoundKiB);
+
+    // A log whose middle is 200 MB of NULs on one line: read past, its frames still found.
+    const TStreamedRun log = DecodeStream(folder.path(), [](int fd) {
+        if (Feed(fd, "[14:03:27]  Start R7730LX Serial Setup Program...\r\n[14:03:27]  ", kStreamBytes))
+            Feed(fd, "\r\n[14:03:28]  TX 0x41 : [5][7E.05.41.50.FE.]\r\n");
+    });
+    EXPECT_EQ(log.exitCode, 0);
+    EXPECT_EQ(log.err, "1 frames (1 TX, 0 RX, 0 with errors), 1 shown; 1 other lines skipped; 1 longer than 64 KiB skipped\n");
+    EXPECT_LT(log.maxRssKiB, kBoundKiB);
+}
+
 TEST_F(R7730ctl, SetChangesOnlyTheOptionGivenAndReadsItBack)
 {
     Start();
@@ -178,6 +300,76 @@ TEST_F(R7730ctl, AValueTheDeviceHoldsThatTheChecksRefuseIsNamed)
     EXPECT_EQ(run.err, "r7730ctl: the device holds listen 0, which the checks refuse (the listen port takes a whole number "
                        "from 1 to 65535); nothing was sent: give --listen to replace it\n");
     EXPECT_EQ(Received(), QStringList{kStatusRead});
+}
+
+TEST_F(R7730ctl, AHangulSsidIsReadBackWhole)
+{
+    Start();
+    const QString ssid = QStringLiteral("제12물류창고 무선AP 시험용-5GHz"); // 31 bytes of CP949
+    const TRun set = Ctl({"set", "ap", "--ssid", ssid, "--password", "abcdefgh12345678"});
+    EXPECT_EQ(set.exitCode, 0) << set.out.toStdString() << set.err.toStdString();
+    EXPECT_TRUE(set.out.endsWith("ssid       제12물류창고 무선AP 시험용-5GHz\npassword   abcdefgh12345678\n"
+                                 "verified: the device holds what was sent\n"))
+        << set.out.toStdString();
+    EXPECT_TRUE(State().contains("ssid = C1.A6.31.32.B9.B0.B7.F9.C3.A2.B0.ED.20.B9.AB.BC.B1.41.50.20.BD.C3.C7.E8.BF.EB.2D.35.47.48.7A.\n"))
+        << State().toStdString();
+
+    const TRun wifi = Ctl({"wifi"});
+    EXPECT_EQ(wifi.out, "ssid       제12물류창고 무선AP 시험용-5GHz\npassword   abcdefgh12345678\n");
+    EXPECT_EQ(Ctl({"backup", "unit.ini"}).exitCode, 0);
+    EXPECT_TRUE(QString::fromUtf8(ReadWholeFile(folder.filePath("unit.ini")))
+                    .endsWith("[ap]\nssid=제12물류창고 무선AP 시험용-5GHz\npassword=abcdefgh12345678\n"));
+}
+
+TEST_F(R7730ctl, ControlCharactersNeverReachTheDeviceNorAProfile)
+{
+    Start();
+    const struct {
+        const char* option;
+        QString text;
+        QString refusal;
+    } refused[] = {
+        {"--ssid", "ap\nx", "--ssid ap\\x0Ax: the SSID holds the control character 0x0A (character 3)"},
+        {"--ssid", "\tap", "--ssid \\x09ap: the SSID holds the control character 0x09 (character 1)"},
+        {"--ssid", "ap\x1b[1m", "--ssid ap\\x1B[1m: the SSID holds the control character 0x1B (character 3)"},
+        {"--password", "pass\rword", "--password pass\\x0Dword: the password holds the control character 0x0D (character 5)"},
+        {"--password", "pass\x7f", "--password pass\\x7F: the password holds the control character 0x7F (character 5)"},
+    };
+    for (const auto& c : refused) {
+        const QStringList arguments = QString(c.option) == "--ssid" ? QStringList{"set", "ap", "--ssid", c.text}
+                                                                     : QStringList{"set", "ap", "--ssid", "ap", "--password", c.text};
+        const TRun run = Ctl(arguments);
+        EXPECT_EQ(run.exitCode, 2) << c.refusal.toStdString();
+        EXPECT_EQ(run.err, "r7730ctl: " + c.refusal + ", which no SSID or password may carry; nothing was sent\n");
+    }
+    EXPECT_TRUE(Received().isEmpty()) << "no port is opened for a refused option";
+
+    // A device that holds one (set by another program) is not backed up: restore would refuse the file.
+    for (const QByteArray& held : {QByteArray("ssid = 61.0A.78.\n"), QByteArray("ssid = 61.70.\npassword = 70.77.7F.\n")}) {
+        Start(held);
+        const TRun backup = Ctl({"backup", "unit.ini"});
+        EXPECT_EQ(backup.exitCode, 2) << held.toStdString();
+        EXPECT_TRUE(backup.err.startsWith("r7730ctl: the device's access point cannot be backed up: the ")) << backup.err.toStdString();
+        EXPECT_TRUE(backup.err.endsWith(", which no SSID or password may carry; nothing was written\n")) << backup.err.toStdString();
+        EXPECT_FALSE(QFile::exists(folder.filePath("unit.ini")));
+    }
+}
+
+TEST_F(R7730ctl, AMaskThatIsNoneIsSentOnlyWithForce)
+{
+    Start();
+    const TRun gaps = Ctl({"set", "wan", "--mask", "255.0.255.0"});
+    EXPECT_EQ(gaps.exitCode, 2);
+    EXPECT_EQ(gaps.err, "r7730ctl: --mask 255.0.255.0: 255.0.255.0 is no subnet mask: its ones are not contiguous (--force "
+                        "sends it all the same); nothing was sent\n");
+    EXPECT_EQ(Ctl({"set", "wan", "--mask", "0.0.0.0"}).exitCode, 2);
+    EXPECT_TRUE(Received().isEmpty());
+
+    const TRun forced = Ctl({"set", "wan", "--mask", "0.0.0.0", "--force"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err.toStdString();
+    EXPECT_TRUE(State().contains("mask = 0.0.0.0\n"));
+    // What the device holds is not held to it: another key still changes.
+    EXPECT_EQ(Ctl({"set", "wan", "--ip", "192.168.0.11"}).exitCode, 0);
 }
 
 TEST_F(R7730ctl, AReadBackThatDiffersExits3)
