@@ -2,6 +2,7 @@
 // the session (see survey_window.h).
 #include "window/survey_window.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QDateTime>
 #include <QFile>
@@ -370,8 +371,16 @@ bool TSurveyWindow::ExportCsv(const QString& path)
 
 bool TSurveyWindow::SaveChartPng(const QString& path)
 {
-    if (!chart_->grab().save(path, "PNG")) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    const std::string name = QFile::encodeName(path).toStdString();
+    if (!chart_->grab().save(&buffer, "PNG")) {
         ShowState(QStringLiteral("cannot write %1").arg(path));
+        return false;
+    }
+    if (!WriteWholeFile(name, png.toStdString(), std::nullopt)) {
+        ShowState(QStringLiteral("cannot write %1: %2").arg(path, QString::fromStdString(WholeFileFailure(name, errno))));
         return false;
     }
     ShowState(QStringLiteral("saved %1").arg(path));

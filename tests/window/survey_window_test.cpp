@@ -276,7 +276,7 @@ TEST(SurveyUnanswered, AReadLeftUnansweredForTheIntervalIsAGapAndTheNextGoesOutO
         << Ctl<QLabel>(*survey, "Label_Survey_State")->text().toStdString();
 }
 
-TEST_F(SurveyWithSimulator, TheCsvExportRefusesWhatIsNotARegularFileAndKeepsTheOldFileOnAFailure)
+TEST_F(SurveyWithSimulator, TheCsvExportAndTheChartPictureRefuseWhatIsNotARegularFile)
 {
     Connect();
     TSurveyWindow* survey = OpenSurvey();
@@ -287,9 +287,13 @@ TEST_F(SurveyWithSimulator, TheCsvExportRefusesWhatIsNotARegularFileAndKeepsTheO
     for (const auto& [name, why] : {std::pair{"Log", "it is a folder, not a regular file"},
                                     {"fifo", "it is a FIFO, not a regular file"},
                                     {"to-fifo", "it is a link to a FIFO, not a regular file"}}) {
-        EXPECT_FALSE(survey->ExportCsv(folder.File(name)));
-        survey->Refresh();
-        EXPECT_TRUE(Ctl<QLabel>(*survey, "Label_Survey_State")->text().endsWith(QStringLiteral("cannot write %1: %2").arg(folder.File(name), why)))
-            << Ctl<QLabel>(*survey, "Label_Survey_State")->text().toStdString();
+        for (const bool csv : {true, false}) {
+            EXPECT_FALSE(csv ? survey->ExportCsv(folder.File(name)) : survey->SaveChartPng(folder.File(name)));
+            survey->Refresh();
+            EXPECT_TRUE(Ctl<QLabel>(*survey, "Label_Survey_State")->text().endsWith(QStringLiteral("cannot write %1: %2").arg(folder.File(name), why)))
+                << Ctl<QLabel>(*survey, "Label_Survey_State")->text().toStdString();
+        }
     }
+    ASSERT_TRUE(survey->SaveChartPng(folder.File("chart.png")));
+    EXPECT_TRUE(ReadWholeFile(folder.File("chart.png")).startsWith("\x89PNG\r\n\x1a\n"));
 }
