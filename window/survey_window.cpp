@@ -33,7 +33,7 @@ namespace r7730 {
 namespace {
 
 constexpr int kRefreshMs = 100;
-constexpr int kTickSlackMs = 50;  // how early a timer's tick may come
+constexpr int kTickSlackMs = 50; // how early a timer's tick may come
 constexpr int kNoMinimumRssi = -100; // the minimum RSSI box's lowest value: no filter
 
 QString Whole(std::optional<int> value, const QString& unit = {})
