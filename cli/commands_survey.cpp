@@ -174,7 +174,7 @@ public:
         for (const std::string& partial : PartialFilesOf(name)) {
             QFile file(QFile::decodeName(QByteArray::fromStdString(partial)));
             const int readings = file.open(QIODevice::ReadOnly) ? SurveyCsvReadings(file.readAll()) : 0;
-            output.Line(QStringLiteral("an earlier survey to %1 ended before its end: %2 holds its %3 %4")
+            output.Line(QStringLiteral("an earlier survey to %1 was cut short: %2 holds its %3 %4")
                             .arg(path, file.fileName())
                             .arg(readings)
                             .arg(readings == 1 ? "reading" : "readings"));

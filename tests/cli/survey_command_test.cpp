@@ -131,7 +131,7 @@ TEST_F(SurveyCommand, AKilledSurveyLeavesEveryReadingAndTheNextSurveyNamesThem)
 
     const TRun next = Survey({"--duration", "0.2", "--csv", "survey.csv"});
     ASSERT_EQ(next.exitCode, 0) << next.err.toStdString();
-    EXPECT_TRUE(next.out.contains(QStringLiteral("an earlier survey to survey.csv ended before its end: ./%1 holds its %2 readings")
+    EXPECT_TRUE(next.out.contains(QStringLiteral("an earlier survey to survey.csv was cut short: ./%1 holds its %2 readings")
                                       .arg(partialPath)
                                       .arg(readings)))
         << next.out.toStdString();
