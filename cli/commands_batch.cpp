@@ -14,13 +14,13 @@
 #include "cli/commands.h"
 #include "cli/device_session.h"
 #include "cli/failure.h"
-#include "cli/interrupt_on_signals.h"
 #include "cli/unit_report.h"
 #include "provision/attempts_csv.h"
 #include "provision/commissioning_report.h"
 #include "provision/plan_file.h"
 #include "provision/record_store.h"
 #include "provision/record_store_location.h"
+#include "shell/termination_signals.h"
 
 namespace r7730::cli {
 namespace {
@@ -192,7 +192,7 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
     rowsLeftTimer.start(1000);
     TBatchTotals totals;
     {
-        const TInterruptOnSignals interruptible([&run] { run.Interrupt(); });
+        const TTerminationSignals interruptible([&run] { run.Interrupt(); });
         try {
             totals = run.Run();
         } catch (const EStoreError& error) {

@@ -244,6 +244,8 @@ int RunCommand(const TInvocation& invocation, TOutput& output)
         return RecordsCommand(invocation, output);
     if (command == "firmware")
         return FirmwareCommand(invocation, output);
+    if (command == "survey")
+        return SurveyCommand(invocation, output);
     if (command == "decode")
         return DecodeCommand(invocation, output);
     if (command == "factory-reset" && !invocation.yes)
@@ -258,8 +260,6 @@ int RunCommand(const TInvocation& invocation, TOutput& output)
         return ScanCommand(*session, output);
     if (command == "signal")
         return SignalCommand(*session, output, invocation.watchSeconds);
-    if (command == "survey")
-        return SurveyCommand(*session, output, invocation.survey);
     return RebootCommand(*session, output, command == "factory-reset");
 }
 

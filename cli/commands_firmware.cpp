@@ -20,7 +20,6 @@
 #include "cli/device_session.h"
 #include "cli/failure.h"
 #include "cli/firmware_progress.h"
-#include "cli/interrupt_on_signals.h"
 #include "cli/unit_report.h"
 #include "firmware/download_name.h"
 #include "firmware/firmware_image.h"
@@ -29,6 +28,7 @@
 #include "firmware/serve_address.h"
 #include "protocol/code_page.h"
 #include "shell/profile_file.h"
+#include "shell/termination_signals.h"
 
 namespace r7730::cli {
 namespace {
@@ -246,7 +246,7 @@ int FirmwareCommand(const TInvocation& invocation, TOutput& output)
     std::optional<TServeEvent> stopped; // the device's download that ended before its last byte
     bool hinted = false;
     {
-        const TInterruptOnSignals interruptible([&session] { session->Interrupt(); });
+        const TTerminationSignals interruptible([&session] { session->Interrupt(); });
         auto takeEvents = [&] {
             for (const TServeEvent& event : server.TakeEvents()) {
                 progress.Request(event);
@@ -313,7 +313,7 @@ int FirmwareCommand(const TInvocation& invocation, TOutput& output)
     bool silent = false;
     QString stillRunning;
     {
-        const TInterruptOnSignals interruptible([&session] { session->Interrupt(); });
+        const TTerminationSignals interruptible([&session] { session->Interrupt(); });
         while (!silent && !session->Interrupted() && rebootClock.elapsed() < session->RebootWaitMs()) {
             const std::optional<TStatusReply> answer = session->Run([&session] { return session->Device().ReadStatus(); });
             silent = !answer;

@@ -68,34 +68,39 @@ void TDeviceSession::Send(TMessageId id)
 }
 
 template <typename TReply>
-std::optional<TReply> TDeviceSession::Read(TMessageId id, const std::optional<TReply>& newest)
+std::optional<TReply> TDeviceSession::Read(TMessageId id, const std::optional<TReply>& newest, int waitMs)
 {
     const int& received = Received(id);
     const int before = received;
     Send(id);
-    if (!WaitFor([&received, before] { return received > before; }, timeoutMs_))
+    if (!WaitFor([&received, before] { return received > before; }, waitMs))
         return std::nullopt;
     return newest;
 }
 
 std::optional<TStatusReply> TDeviceSession::ReadStatus()
 {
-    return Read(TMessageId::CurrentStatusRead, status_);
+    return Read(TMessageId::CurrentStatusRead, status_, timeoutMs_);
 }
 
 std::optional<TCurrentApReply> TDeviceSession::ReadCurrentAp()
 {
-    return Read(TMessageId::ReadCurrentAp, currentAp_);
+    return Read(TMessageId::ReadCurrentAp, currentAp_, timeoutMs_);
 }
 
 std::optional<TScanReply> TDeviceSession::Scan()
 {
-    return Read(TMessageId::ScanAccessPoints, scan_);
+    return Read(TMessageId::ScanAccessPoints, scan_, timeoutMs_);
 }
 
 std::optional<TSignalReply> TDeviceSession::ReadSignal()
 {
-    return Read(TMessageId::ReadSignalStrength, signal_);
+    return Read(TMessageId::ReadSignalStrength, signal_, timeoutMs_);
+}
+
+std::optional<TSignalReply> TDeviceSession::ReadSignal(int waitMs)
+{
+    return Read(TMessageId::ReadSignalStrength, signal_, waitMs);
 }
 
 std::optional<TStatusReply> TDeviceSession::WaitForReturn(int waitMs)

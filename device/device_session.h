@@ -71,6 +71,8 @@ public:
     std::optional<TCurrentApReply> ReadCurrentAp();
     std::optional<TScanReply> Scan();
     std::optional<TSignalReply> ReadSignal();
+    // A signal read that waits waitMs for its reply instead of the timeout (a survey's interval).
+    std::optional<TSignalReply> ReadSignal(int waitMs);
 
     // Right after a save, reset or reboot: polls the status until the restarted device answers,
     // at most waitMs; nothing when it did not answer in time (or an interruption came).
@@ -84,7 +86,7 @@ public:
 
 private:
     template <typename TReply>
-    std::optional<TReply> Read(TMessageId id, const std::optional<TReply>& newest);
+    std::optional<TReply> Read(TMessageId id, const std::optional<TReply>& newest, int waitMs);
     // Runs the event loop until done() holds, the time is up or an interruption came; returns
     // done(). Raises ESessionEnded when the session cannot go on.
     bool WaitFor(const std::function<bool()>& done, int ms);

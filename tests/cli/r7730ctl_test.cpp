@@ -89,6 +89,15 @@ TEST_F(R7730ctl, TheTraceMasksTheAccessPointPassword)
     EXPECT_FALSE(set.err.contains("70.77.2D.31.32.33") || wifi.err.contains("70.77.2D.31.32.33"));
 }
 
+TEST(R7730ctlStartUp, APdfRunWithoutARuntimeFolderInItsEnvironmentSaysNothingOfIt)
+{
+    QTemporaryDir folder;
+    WriteWholeFile(folder.filePath("plan.csv"), "label,ip\nA-01,10.1.0.1\n");
+    const TRun run = RunCtl({"batch", "plan.csv", "--check", "--pdf"}, folder.path(), {{"XDG_RUNTIME_DIR", ""}});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "");
+}
+
 TEST(R7730ctlDecode, ReadsOnlyTheProgramsLogsAndCountsWhatItSkips)
 {
     QTemporaryDir folder;
