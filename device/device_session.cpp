@@ -97,14 +97,15 @@ std::optional<TSignalReply> TDeviceSession::ReadSignal()
 
 int TDeviceSession::PollIntervalMs() const
 {
-    return std::clamp(timeoutMs_ / 4, 50, 500);
+    return std::clamp(timeoutMs_ / 8, 25, 250);
 }
 
 int TDeviceSession::SilenceMs() const
 {
     if (!answerMs_)
         return timeoutMs_;
-    return static_cast<int>(std::min<qint64>(timeoutMs_, 2 * *answerMs_ + PollIntervalMs()));
+    // Twice its answer time, and a quarter of the timeout for a busy computer's delays.
+    return static_cast<int>(std::min<qint64>(timeoutMs_, 2 * *answerMs_ + timeoutMs_ / 4));
 }
 
 void TDeviceSession::PollUntil(int waitMs, int silenceMs, const std::function<bool(bool replied, bool silent)>& enough)

@@ -14,8 +14,8 @@
 // that comes once a status read went unanswered, the device silent, counts as its return
 // (AwaitReturn). Polled reads are answered in the order sent, so each status reply answers the
 // oldest read still open; a read counts as unanswered once it has waited twice the device's own
-// answer time (measured on reads with nothing else open) plus a poll interval, or a whole
-// timeout while that time is unknown. Bytes waiting in the port when it opens are not this
+// answer time (measured on reads with nothing else open) plus a quarter of the timeout, or a
+// whole timeout while that time is unknown. Bytes waiting in the port when it opens are not this
 // session's and are dropped.
 //
 // The port's events run inside the session's own guard: an exception that escapes one ends
@@ -72,7 +72,7 @@ public:
     int TimeoutMs() const { return timeoutMs_; }
     // How long a rebooting device may take to answer again: ten times the timeout.
     int RebootWaitMs() const { return timeoutMs_ * 10; }
-    // Between status reads that poll: a quarter of the timeout, from 50 ms to half a second.
+    // Between status reads that poll: an eighth of the timeout, from 25 ms to a quarter second.
     int PollIntervalMs() const;
 
     // Opens the port (see TDeviceLink::Open) and drops the bytes already waiting in it. A hang-up
