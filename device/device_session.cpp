@@ -104,8 +104,9 @@ int TDeviceSession::SilenceMs() const
 {
     if (!answerMs_)
         return timeoutMs_;
-    // Twice its answer time, and a quarter of the timeout for a busy computer's delays.
-    return static_cast<int>(std::min<qint64>(timeoutMs_, 2 * *answerMs_ + timeoutMs_ / 4));
+    // Twice its answer time, and a poll interval (a tenth of a second at least) for the delays
+    // of a busy computer.
+    return static_cast<int>(std::min<qint64>(timeoutMs_, 2 * *answerMs_ + std::max(PollIntervalMs(), 100)));
 }
 
 void TDeviceSession::PollUntil(int waitMs, int silenceMs, const std::function<bool(bool replied, bool silent)>& enough)
