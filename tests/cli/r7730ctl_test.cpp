@@ -246,7 +246,7 @@ TEST_F(R7730ctl, AChangeThatCannotGoOnStillWritesTheFailReport)
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
         simulator.reset();
-        simulator = std::make_unique<SimulatorProcess>(c.simulator, folder.path());
+        simulator = std::make_unique<SimulatorProcess>(c.simulator);
         const QString port = QString::fromStdString(simulator->linkPath());
         const TRun run = RunCtl(QStringList{"-p", port, "--timeout", "200"} + c.command + QStringList{"--report", c.reportDir},
                                 folder.path());
@@ -276,7 +276,7 @@ TEST_F(R7730ctl, TheStatusIsReadOnceAfterAReboot)
         simulator.reset();
         // The unit leaves soon after its restart, so the line ends after its one unit.
         simulator = std::make_unique<SimulatorProcess>(
-            std::vector<std::string>{"--units", "1", "--reboot-ms", "600", "--take-away-ms", "300"}, folder.path());
+            std::vector<std::string>{"--units", "1", "--reboot-ms", "600", "--take-away-ms", "300"});
         const TRun run = RunCtl(QStringList{"-p", QString::fromStdString(simulator->linkPath()), "--timeout", "1000"} + command,
                                 folder.path());
         EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
