@@ -157,18 +157,26 @@ int RebootCommand(TCtlSession& session, TOutput& output, bool factoryReset)
         session.Link().SystemReboot();
     QElapsedTimer clock;
     clock.start();
-    if (!session.WaitForReturn(session.RebootWaitMs()))
+    const TReturn back = session.Run([&session] { return session.Device().AwaitReturn(session.RebootWaitMs()); });
+    if (!back.status)
         throw TCliFailure(kExitDevice, QStringLiteral("the device did not answer again within %1 s after the %2")
                                            .arg(session.RebootWaitMs() / 1000.0)
                                            .arg(factoryReset ? "factory reset" : "reboot"));
     const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
-    output.Line(QStringLiteral("%1 %2: %3; the device answered again after %4 s")
-                    .arg(QString::fromStdU16String(before.deviceName), QString::fromStdU16String(before.macAddress),
-                         factoryReset ? QStringLiteral("factory settings restored") : QStringLiteral("rebooted"),
-                         SecondsText(seconds)));
+    const QString unit = QStringLiteral("%1 %2").arg(QString::fromStdU16String(before.deviceName),
+                                                     QString::fromStdU16String(before.macAddress));
+    if (back.silenceSeen)
+        output.Line(QStringLiteral("%1: %2; the device answered again after %3 s")
+                        .arg(unit, factoryReset ? QStringLiteral("factory settings restored") : QStringLiteral("rebooted"),
+                             SecondsText(seconds)));
+    else
+        output.Line(QStringLiteral("%1: %2 sent, but no reboot seen: the device answered throughout the %3 s wait")
+                        .arg(unit, factoryReset ? QStringLiteral("factory reset") : QStringLiteral("reboot"),
+                             SecondsText(seconds)));
     output.SetDocument(QJsonObject{{"done", factoryReset ? "factory-reset" : "reboot"},
                                    {"mac", QString::fromStdU16String(before.macAddress)},
-                                   {"back_after_s", seconds}});
+                                   {"back_after_s", seconds},
+                                   {"reboot_seen", back.silenceSeen}});
     return kExitDone;
 }
 
