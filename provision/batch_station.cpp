@@ -113,7 +113,7 @@ TBatchRun::TStation::TPortState TBatchRun::TStation::EnsureOpen()
 std::optional<TStatusReply> TBatchRun::TStation::Look()
 {
     try {
-        return session_.PollStatus(session_.TimeoutMs());
+        return session_.PollStatus(std::max(run_.settings_.pollMs, session_.TimeoutMs()));
     } catch (const ESessionEnded&) {
         // The adapter went away (or the port failed): the unit is not there; look again later.
         session_.Link().Close();
