@@ -15,8 +15,8 @@
 // (AwaitReturn). Polled reads are answered in the order sent, so each status reply answers the
 // oldest read still open; a read counts as unanswered once it has waited twice the device's own
 // answer time (measured on reads with nothing else open) plus a poll interval, or a whole
-// timeout while that time is unknown. A restart shorter than that may go unseen. Bytes waiting in the port when it opens are not this
-// session's and are dropped.
+// timeout while that time is unknown; a restart shorter than that may go unseen. Bytes waiting
+// in the port when it opens are not this session's and are dropped.
 //
 // The port's events run inside the session's own guard: an exception that escapes one ends
 // the waits with ESessionEnded instead of ending the port's event delivery. A hang-up and a
