@@ -234,7 +234,7 @@ TEST_F(R7730ctl, AChangeThatCannotGoOnStillWritesTheFailReport)
         QString error;      // %1: the port
         bool reportWritten; // false: the error names why
     };
-    const QString lost = "the device did not answer a status read within 2 s after the wan save";
+    const QString lost = "the device did not answer a status read within 1.5 s after the wan save";
     const std::vector<TCase> cases = {
         {"set: the unit does not come back", noReturn, {"set", "wan", "--ip", "10.0.0.9"}, "reports", lost, true},
         {"restore: the unit does not come back", noReturn, {"restore", "unit.ini"}, "reports", lost, true},
@@ -248,7 +248,7 @@ TEST_F(R7730ctl, AChangeThatCannotGoOnStillWritesTheFailReport)
         simulator.reset();
         simulator = std::make_unique<SimulatorProcess>(c.simulator);
         const QString port = QString::fromStdString(simulator->linkPath());
-        const TRun run = RunCtl(QStringList{"-p", port, "--timeout", "200"} + c.command + QStringList{"--report", c.reportDir},
+        const TRun run = RunCtl(QStringList{"-p", port, "--timeout", "150"} + c.command + QStringList{"--report", c.reportDir},
                                 folder.path());
         EXPECT_EQ(run.exitCode, 1);
         const QString error = c.error.contains("%1") ? c.error.arg(port) : c.error;
