@@ -7,7 +7,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
-#include <deque>
 
 namespace r7730 {
 
@@ -71,7 +70,7 @@ std::optional<TReply> TDeviceSession::Read(TMessageId id, const std::optional<TR
     if (!WaitFor([&received, before] { return received > before; }, timeoutMs_))
         return std::nullopt;
     if (id == TMessageId::CurrentStatusRead)
-        answerMs_ = clock.elapsed();
+        NoteAnswerMs(clock.elapsed());
     return newest;
 }
 
@@ -100,13 +99,21 @@ int TDeviceSession::PollIntervalMs() const
     return std::clamp(timeoutMs_ / 8, 25, 250);
 }
 
+void TDeviceSession::NoteAnswerMs(qint64 ms)
+{
+    answerMs_.push_back(ms);
+    if (answerMs_.size() > 3)
+        answerMs_.pop_front();
+}
+
 int TDeviceSession::SilenceMs() const
 {
-    if (!answerMs_)
+    if (answerMs_.empty())
         return timeoutMs_;
     // Twice its answer time, and a poll interval (a tenth of a second at least) for the delays
     // of a busy computer.
-    return static_cast<int>(std::min<qint64>(timeoutMs_, 2 * *answerMs_ + std::max(PollIntervalMs(), 100)));
+    const qint64 answerMs = *std::min_element(answerMs_.begin(), answerMs_.end());
+    return static_cast<int>(std::min<qint64>(timeoutMs_, 2 * answerMs + std::max(PollIntervalMs(), 100)));
 }
 
 void TDeviceSession::PollUntil(int waitMs, int silenceMs, const std::function<bool(bool replied, bool silent)>& enough)
@@ -131,7 +138,7 @@ void TDeviceSession::PollUntil(int waitMs, int silenceMs, const std::function<bo
         const bool replied = received > counted;
         for (; counted < received; ++counted) {
             if (unanswered.size() == 1)
-                answerMs_ = clock.elapsed() - unanswered.front();
+                NoteAnswerMs(clock.elapsed() - unanswered.front());
             if (!unanswered.empty())
                 unanswered.pop_front();
         }

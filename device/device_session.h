@@ -14,14 +14,16 @@
 // that comes once a status read went unanswered, the device silent, counts as its return
 // (AwaitReturn). Polled reads are answered in the order sent, so each status reply answers the
 // oldest read still open; a read counts as unanswered once it has waited twice the device's own
-// answer time (measured on reads with nothing else open) plus a poll interval, or a whole
-// timeout while that time is unknown; a restart shorter than that may go unseen. Bytes waiting
-// in the port when it opens are not this session's and are dropped.
+// answer time (the shortest of its last few answers to a read with nothing else open: a busy
+// computer only adds to it) plus a poll interval, or a whole timeout while that time is
+// unknown; a restart shorter than that may go unseen. Bytes waiting in the port when it opens
+// are not this session's and are dropped.
 //
 // The port's events run inside the session's own guard: an exception that escapes one ends
 // the waits with ESessionEnded instead of ending the port's event delivery. A hang-up and a
 // command refused on a closed port end them the same way.
 #include <QString>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -114,6 +116,7 @@ private:
     void PollUntil(int waitMs, int silenceMs, const std::function<bool(bool replied, bool silent)>& enough);
     // How long a status read may go unanswered before the device counts as silent.
     int SilenceMs() const;
+    void NoteAnswerMs(qint64 ms);
     void Wake();
     void Send(TMessageId id);
     void DiscardStaleInput();
@@ -133,7 +136,7 @@ private:
     int timeoutMs_;
     std::function<void(int)> waitingForReturn_;
     std::map<std::uint8_t, int> received_; // replies of each kind so far
-    std::optional<qint64> answerMs_;       // the device's newest answer time to a lone status read
+    std::deque<qint64> answerMs_;          // the device's last few answer times to a lone status read
     std::optional<TStatusReply> status_;
     std::optional<TCurrentApReply> currentAp_;
     std::optional<TScanReply> scan_;
