@@ -103,6 +103,7 @@ TChangeReport Apply(TCtlSession& session, const TPreparedChange& change)
         throw TCliFailure(kExitDevice, message);
     }
     report.backAfterSeconds = static_cast<double>(result.backAfterMs) / 1000.0;
+    report.rebootSeen = result.rebootSeen;
     if (!result.readBackAnswered)
         session.NoAnswer("current access point");
     report.after = result.readBack;

@@ -56,6 +56,7 @@ struct TChangeReport {
     TTexts after;        // what the device holds now
     QStringList differs; // keys whose value differs from what was sent
     QString lineNote;    // serial line: which line the device answered on
+    bool rebootSeen = true; // false: the device answered throughout the reboot wait
     double backAfterSeconds = 0;
 };
 

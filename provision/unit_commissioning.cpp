@@ -89,6 +89,8 @@ TSectionOutcome ApplySection(TDeviceSession& session, TSection section, const TT
         Fail(attempt, QStringLiteral("%1: no answer to the read-back").arg(name));
         return TSectionOutcome::Failed;
     }
+    // The answer it came back with tells the firmware it runs: no second status read.
+    attempt.firmwareAfter = QString::fromStdU16String(result.versionAfter);
     if (!result.differs.isEmpty()) {
         attempt.differs << result.differs;
         Fail(attempt, QStringLiteral("%1: read back other than sent: %2").arg(name, result.differs.join(", ")));
@@ -103,13 +105,11 @@ void CommissionUnit(TDeviceSession& session, const TPlanRow& row, const TStatusR
                     const TStateReport& state)
 {
     attempt.firmwareAfter = attempt.firmwareBefore;
-    bool saved = false;
     for (TSection section : kApplyOrder) {
         const auto given = row.given.find(section);
         if (given == row.given.end() || given->second.empty())
             continue;
         const TSectionOutcome outcome = ApplySection(session, section, given->second, status, attempt, state);
-        saved = saved || outcome == TSectionOutcome::Saved;
         if (session.Interrupted()) {
             attempt.result = TAttemptResult::Interrupted;
             attempt.error = QStringLiteral("interrupted while the %1 settings were applied").arg(SectionName(section));
@@ -117,12 +117,6 @@ void CommissionUnit(TDeviceSession& session, const TPlanRow& row, const TStatusR
         }
         if (outcome == TSectionOutcome::Failed)
             return;
-    }
-    if (saved) {
-        state(QStringLiteral("verifying"));
-        if (const std::optional<TStatusReply> after = session.ReadStatus();
-            after && QString::fromStdU16String(after->macAddress) == attempt.mac)
-            attempt.firmwareAfter = QString::fromStdU16String(after->version);
     }
     attempt.result = TAttemptResult::Pass;
 }

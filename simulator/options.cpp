@@ -105,7 +105,9 @@ and answers the setup program's commands until interrupted (Ctrl+C).
   --line-follows-serial  understand the program only while its end of the line runs at the
                        device's own serial baud rate, as a device set up over its serial line:
                        after a serial save the program must move to the new rate
-  --delay MS           wait MS milliseconds before each reply
+  --delay MS           wait MS milliseconds before each reply; a device told to save or restart
+                       restarts only once its queued replies have gone out, and until then
+                       answers with the settings it started with
   --chunks N[,N...]    write each reply in pieces of these sizes (the last size repeats)
   --chunk-gap MS       pause between pieces (default 20)
   --merge N            hold replies and write N of them at once (or after --merge-wait MS, default 500)

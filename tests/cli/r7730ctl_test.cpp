@@ -6,7 +6,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTime>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/socket.h>
@@ -417,6 +420,96 @@ TEST_F(R7730ctl, TheDevicesOwnStatusReadIsNotTakenForTheReadBack)
     const TRun run = Ctl({"-v", "set", "wan", "--ip", "10.0.0.7"});
     EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("Message ID:[0x5A] is Unregistered."));
+}
+
+TEST_F(R7730ctl, ADeviceSlowerThanThePollIntervalIsReadBackOnlyAfterItsRestart)
+{
+    // It answers 0.6 s after each read, and goes on answering the reads it took before it
+    // restarted with the settings from before the save.
+    Start({}, {"--delay", "600", "--reboot-ms", "1500"});
+    const TRun run = RunCtl({"-p", QString::fromStdString(simulator->linkPath()), "--timeout", "1000", "set", "wan",
+                             "--ip", "10.0.0.7"},
+                            folder.path());
+    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_TRUE(run.out.endsWith("ip         10.0.0.7\ngateway    192.168.0.1\nmask       255.255.255.0\n"
+                                 "verified: the device holds what was sent\n"))
+        << run.out.toStdString();
+    EXPECT_TRUE(State().contains("ip = 10.0.0.7\n")) << State().toStdString();
+}
+
+TEST_F(R7730ctl, AChangeThatCannotGoOnStillWritesTheFailReport)
+{
+    ASSERT_TRUE(WriteWholeFile(folder.filePath("unit.ini"), "[wan]\nip=10.0.0.9\n"));
+    ASSERT_TRUE(WriteWholeFile(folder.filePath("a-file"), ""));
+    const std::vector<std::string> noReturn = {"--units", "1", "--no-return", "1"};
+    const std::vector<std::string> hangUpAfterSave = {"--hangup-after", "2", "--replug-ms", "60000"};
+    struct TCase {
+        const char* name;
+        std::vector<std::string> simulator;
+        QStringList command;
+        QString reportDir;
+        QString error;      // %1: the port
+        bool reportWritten; // false: the error names why
+    };
+    const QString lost = "the device did not answer a status read within 1.5 s after the wan save";
+    const std::vector<TCase> cases = {
+        {"set: the unit does not come back", noReturn, {"set", "wan", "--ip", "10.0.0.9"}, "reports", lost, true},
+        {"restore: the unit does not come back", noReturn, {"restore", "unit.ini"}, "reports", lost, true},
+        {"set: the port goes away after the save", hangUpAfterSave, {"set", "wan", "--ip", "10.0.0.9"}, "reports",
+         "the port %1 hung up: the device or its adapter went away", true},
+        {"the report folder is a file", noReturn, {"set", "wan", "--ip", "10.0.0.9"}, "a-file",
+         lost + "; the report was not written: cannot write the report into a-file: it is a file, not a folder", false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        simulator.reset();
+        simulator = std::make_unique<SimulatorProcess>(c.simulator);
+        const QString port = QString::fromStdString(simulator->linkPath());
+        const TRun run = RunCtl(QStringList{"-p", port, "--timeout", "150"} + c.command + QStringList{"--report", c.reportDir},
+                                folder.path());
+        EXPECT_EQ(run.exitCode, 1);
+        const QString error = c.error.contains("%1") ? c.error.arg(port) : c.error;
+        EXPECT_EQ(run.err, "r7730ctl: " + error + "\n");
+        const qsizetype at = run.out.indexOf("report: ");
+        ASSERT_EQ(at >= 0, c.reportWritten) << run.out.toStdString();
+        if (!c.reportWritten)
+            continue;
+        const QString json = run.out.mid(at + 8).section(", ", 0, 0);
+        const QJsonObject report = QJsonDocument::fromJson(ReadWholeFile(folder.filePath(json))).object();
+        EXPECT_EQ(report["result"], "FAIL");
+        EXPECT_EQ(report["error"], error);
+        const QJsonObject ip = report["fields"].toArray().first().toObject();
+        EXPECT_EQ(ip["sent"], "10.0.0.9");
+        EXPECT_EQ(ip["read_back"], "");
+    }
+}
+
+TEST_F(R7730ctl, TheStatusIsReadOnceAfterAReboot)
+{
+    ASSERT_TRUE(WriteWholeFile(folder.filePath("plan.csv"), "label,ip\nU-1,10.9.0.1\n"));
+    const std::vector<QStringList> commands = {{"set", "wan", "--ip", "10.9.0.1"}, {"batch", "plan.csv"}};
+    for (const QStringList& command : commands) {
+        SCOPED_TRACE(command.first().toStdString());
+        simulator.reset();
+        // The unit leaves soon after its restart, so the line ends after its one unit.
+        simulator = std::make_unique<SimulatorProcess>(
+            std::vector<std::string>{"--units", "1", "--reboot-ms", "600", "--take-away-ms", "300"});
+        const TRun run = RunCtl(QStringList{"-p", QString::fromStdString(simulator->linkPath()), "--timeout", "1000"} + command,
+                                folder.path());
+        EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+        // The status replies once the restart has finished: the one the unit came back with, and
+        // nothing more until the line looks whether the unit is still there, a poll interval later.
+        const QStringList lines = QString::fromStdString(simulator->log()).split('\n');
+        const qsizetype restarted = lines.indexOf(QRegularExpression(R"(.*note: reboot finished$)"));
+        ASSERT_GE(restarted, 0) << simulator->log();
+        QList<QTime> replies;
+        for (const QString& line : lines.mid(restarted))
+            if (line.contains("] TX 0x41 "))
+                replies << QTime::fromString(line.mid(1, 12), "HH:mm:ss.zzz");
+        ASSERT_FALSE(replies.isEmpty()) << simulator->log();
+        const auto soonAfterTheFirst = [&](const QTime& reply) { return replies.first().msecsTo(reply) < 60; };
+        EXPECT_EQ(std::count_if(replies.begin(), replies.end(), soonAfterTheFirst), 1) << simulator->log();
+    }
 }
 
 TEST_F(R7730ctl, FailuresOfThePortAndTheDeviceExit1)
