@@ -305,36 +305,25 @@ int FirmwareCommand(const TInvocation& invocation, TOutput& output)
                     .arg(requests == 1 ? "request" : "requests"));
 
     // After: the device restarts with what it fetched. It counts as back only once it has gone
-    // silent and then answers again: an answer before any silence is the old firmware still
-    // running. The wait counts from the end of the download.
+    // silent and then answers again (the session's return wait): an answer before any silence is
+    // the old firmware still running. The wait counts from the end of the download.
     QElapsedTimer rebootClock;
     rebootClock.start();
-    std::optional<TStatusReply> after;
-    bool silent = false;
-    QString stillRunning;
+    TReturn back;
     {
         const TTerminationSignals interruptible([&session] { session->Interrupt(); });
-        while (!silent && !session->Interrupted() && rebootClock.elapsed() < session->RebootWaitMs()) {
-            const std::optional<TStatusReply> answer = session->Run([&session] { return session->Device().ReadStatus(); });
-            silent = !answer;
-            if (answer) {
-                stillRunning = QString::fromStdU16String(answer->version);
-                session->Pause(kPollMs);
-            }
-        }
-        const int left = static_cast<int>(session->RebootWaitMs() - rebootClock.elapsed());
-        if (silent && left > 0)
-            after = session->Run([&session, left] { return session->WaitForReturn(left); });
+        back = session->Run([&session] { return session->Device().AwaitReturn(session->RebootWaitMs()); });
     }
     const double backSeconds = static_cast<double>(rebootClock.elapsed()) / 1000.0;
-    if (!after)
+    if (!back.status || !back.silenceSeen)
         fail(session->Interrupted() ? QStringLiteral("interrupted while waiting for the device to come back")
-             : silent ? QStringLiteral("the device did not answer again within %1 s after the download")
-                            .arg(session->RebootWaitMs() / 1000.0)
-                      : QStringLiteral("the device kept answering for %1 s after the download, with firmware %2: it never "
-                                       "restarted with the new firmware")
-                            .arg(session->RebootWaitMs() / 1000.0)
-                            .arg(stillRunning));
+             : !back.status ? QStringLiteral("the device did not answer again within %1 s after the download")
+                                  .arg(session->RebootWaitMs() / 1000.0)
+                            : QStringLiteral("the device kept answering for %1 s after the download, with firmware %2: it never "
+                                             "restarted with the new firmware")
+                                  .arg(session->RebootWaitMs() / 1000.0)
+                                  .arg(QString::fromStdU16String(back.status->version)));
+    const std::optional<TStatusReply>& after = back.status;
     const QString versionAfter = QString::fromStdU16String(after->version);
     unit.Attempt().firmwareAfter = versionAfter;
     unit.Attempt().steps.push_back({QStringLiteral("reboot"), backSeconds});

@@ -84,10 +84,10 @@ TEST_F(R7730ctl, TheTraceMasksTheAccessPointPassword)
     EXPECT_EQ(set.exitCode, 0) << set.err.toStdString();
     const TRun wifi = Ctl({"-v", "wifi"});
     EXPECT_TRUE(wifi.out.contains("pw-123")) << wifi.out.toStdString();
-    for (const QString& expected :
+    for (const char* const expected :
          {"tmpSSIDPW   : [16][****************]\n", "6C.61.62.**.**.**.**.**.**.**.**.**.**.**.**.**.**.**.**.FE.]\n",
           "lab****************]\n"})
-        EXPECT_TRUE((set.err + wifi.err).contains(expected)) << expected.toStdString();
+        EXPECT_TRUE((set.err + wifi.err).contains(expected)) << expected;
     EXPECT_FALSE(set.err.contains("pw-123") || wifi.err.contains("pw-123"));
     EXPECT_FALSE(set.err.contains("70.77.2D.31.32.33") || wifi.err.contains("70.77.2D.31.32.33"));
 }
