@@ -7,13 +7,13 @@
 #include <functional>
 
 #include "shell/clock.h"
+#include "shell/termination_signals.h"
 #include "window/dialogs.h"
 #include "window/form_info.h"
 #include "window/form_main.h"
 #include "window/program_title.h"
 #include "window/widgets/window_style.h"
 #include "app/single_instance.h"
-#include "app/termination_signals.h"
 #include "tools/launcher.h"
 
 namespace {
@@ -47,7 +47,9 @@ void AfterFirstPaint(QWidget& window, std::function<void()> then)
 int main(int argc, char* argv[])
 {
     using namespace r7730;
-    CatchTerminationSignals();
+    // From the first moment on: a signal that comes while the windows are still being made is
+    // handled as soon as the event loop runs.
+    TTerminationSignals terminationSignals;
     if (AcquireSingleInstance("R7730LX_Setup") == TInstanceGuardResult::AlreadyRunning)
         return 0;
 
@@ -61,7 +63,7 @@ int main(int argc, char* argv[])
 
     TForm_main* mainForm = nullptr;
     // A termination signal closes the window the ordinary way, with nobody left to answer a box.
-    HandleTerminationSignals([&dialogs, &mainForm] {
+    terminationSignals.Handle([&dialogs, &mainForm] {
         dialogs.SetUnattended(true);
         // A box waiting for an answer is dismissed first; it then answers No.
         while (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {

@@ -138,6 +138,8 @@ QList<QCommandLineOption> CommandOptions(const TInvocation& invocation)
             options << QCommandLineOption(key, key, key.toUpper());
     if (command == "set" || command == "restore")
         options << QCommandLineOption("no-verify", "Store values that cannot be read back, unverified.");
+    if (command == "set" || command == "restore" || command == "batch")
+        options << QCommandLineOption("force", "Send a subnet mask that is none.");
     if (command == "factory-reset")
         options << QCommandLineOption("yes", "Confirm the factory reset.");
     if (command == "set" || command == "restore" || command == "firmware")
@@ -243,6 +245,8 @@ TInvocation ParseArguments(const QStringList& arguments)
                        .arg(SectionName(invocation.section), SectionKeys(invocation.section).join(", --")));
     }
     invocation.noVerify = (invocation.command == "set" || invocation.command == "restore") && command.isSet("no-verify");
+    invocation.forceMask = (invocation.command == "set" || invocation.command == "restore" || invocation.command == "batch") &&
+                           command.isSet("force");
     invocation.yes = invocation.command == "factory-reset" && command.isSet("yes");
     if ((invocation.command == "set" || invocation.command == "restore" || invocation.command == "firmware") &&
         command.isSet("report"))
@@ -267,7 +271,7 @@ Commands:
   wifi                        the current access point (SSID, password)
   scan                        the access points the device sees
   signal [--watch SECONDS]    SSID, RSSI and quality; --watch repeats until Ctrl+C
-  set wan [--ip A.B.C.D] [--gateway A.B.C.D] [--mask A.B.C.D]
+  set wan [--ip A.B.C.D] [--gateway A.B.C.D] [--mask A.B.C.D] [--force]
   set tcp [--mode server|client] [--listen PORT] [--expiry SECONDS] [--target A.B.C.D:PORT]
   set serial [--baud N] [--data 5-8] [--parity none|odd|even] [--stop 1|2] [--flow none|rts/cts]
   set ap --ssid SSID [--password PW]
@@ -275,9 +279,10 @@ Commands:
   factory-reset --yes
   backup FILE                 status and current access point to a profile file (INI text); FILE is
                               a regular file (replaced whole) or - for standard output
-  restore FILE [--no-verify]  apply a profile, wait for the device to come back, read back, compare
+  restore FILE [--no-verify] [--force]
+                              apply a profile, wait for the device to come back, read back, compare
   batch PLAN.csv [-p PORT]... [--store URL] [--match next|mac] [--operator NAME] [--report-dir DIR]
-        [--pdf] [--check] [--stop-on-fail] [--claim-timeout SECONDS] [--reissue]
+        [--pdf] [--check] [--stop-on-fail] [--claim-timeout SECONDS] [--reissue] [--force]
                               a production line: each row of the plan applied to one unit, verified,
                               recorded, reported; several -p run side by side
   records [--store URL] [--csv]  every attempt of the record store, for a spreadsheet or a script
@@ -306,16 +311,21 @@ file, not empty, at most --max-size (default 8388608) bytes, and not text or HTM
 --force); "/" and its name fit the frame's 32-byte file-name field in CP949, whole. The server
 listens on --serve, or else on the address of this PC in the device's own WAN network (one
 status read), at the port of --serve, else HTTPServer/Port of the settings file, else 8070 (never
-below 1024; a port taken gives the next free one), and answers its own request first. It serves
-that one file and nothing else, and stops when the update ends. The device has --wait (default
-300) seconds to ask; once the file went out whole, the device is waited for and its version read:
---expect-version exits 3 when it differs (1.5 and 1.05 are the same version). A download that
-was cut off or never came exits 1.
+below 1024; a port taken gives the next free one; never an address the device cannot fetch
+from), and answers its own request first. It serves that one file and nothing else, and stops
+when the update ends; only the device's own requests (from its WAN address) count, anyone else
+is served but not counted. The device has --wait (default 300) seconds to ask; once the file
+went out whole, the device must go silent and answer again, and its version is read: exit 3 when
+it differs from --expect-version (1.5 and 1.05 are the same version), or did not change and
+--expect-version does not name it. A download that stops (the wait ends at once) or never comes
+exits 1.
 
 A set changes only the options given: the others keep the device's values. After a save the
 device reboots; the command waits for it to answer again and compares what it holds with what
 was sent. --no-verify (set, restore) stores a value with the byte 254 in it (a mask
 255.255.254.0, say), which no reply can carry back, and says which field went unverified.
+set, restore and plans refuse a control character in the SSID or password, and a mask whose
+ones are not contiguous or 0.0.0.0; --force (set, restore, batch) sends such a mask all the same.
 
 Options:
   -p, --port PORT   the serial port (COM1, ttyUSB0, /dev/ttyUSB0, a link); default: ComPort in
@@ -325,8 +335,9 @@ Options:
   --timeout MS      how long to wait for one reply (default 3000); a rebooting device is given
                     ten times that
   --json            one JSON document on standard output, for scripts
-  -v, --verbose     the settings file read, and every frame as hex text, on standard error;
-                    -v -v adds each frame's decoded summary under its line
+  -v, --verbose     the settings file read, and every frame as hex text, on standard error,
+                    the access point's password masked as **; -v -v adds each frame's decoded
+                    summary under its line
   -h, --help        this text
 
 A plan is a CSV file (UTF-8, or CP949), its first line the column names: label (the unit's

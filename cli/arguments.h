@@ -60,6 +60,7 @@ struct TInvocation {
     TTexts given;                     // set: the section's options given, by key
     QString file;                     // backup, restore; batch: the plan
     bool noVerify = false;            // set, restore
+    bool forceMask = false;           // set, restore, batch --force: send a mask that is none
     bool yes = false;                 // factory-reset
     std::optional<int> watchSeconds;  // signal --watch
     QString reportDir;                // set, restore, firmware: --report DIR

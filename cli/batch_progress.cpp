@@ -3,11 +3,8 @@
 
 #include <QDateTime>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdio>
-
-#include "cli/output.h"
 
 namespace r7730::cli {
 namespace {
@@ -26,8 +23,8 @@ QString UnitName(const provision::TAttempt& attempt)
 
 } // namespace
 
-TBatchProgress::TBatchProgress(TForm form, const QStringList& ports, int rows, int passedBefore, bool verbose)
-    : form_(form), verbose_(verbose), ports_(ports), rows_(rows), passedBefore_(passedBefore)
+TBatchProgress::TBatchProgress(TForm form, TOutput& output, const QStringList& ports, int rowsLeft, bool verbose)
+    : form_(form), output_(output), verbose_(verbose), ports_(ports), rowsLeft_(rowsLeft)
 {
     clock_.start();
     for (const QString& port : ports_)
@@ -40,10 +37,32 @@ void TBatchProgress::StateChanged(const QString& port, const QString& state)
 {
     const std::lock_guard lock(mutex_);
     states_[port] = state;
-    if (form_ == TForm::JsonLines)
-        Event({{"event", "state"}, {"port", port}, {"state", state}});
-    else
-        Redraw();
+    switch (form_) {
+    case TForm::JsonLines: Event({{"event", "state"}, {"port", port}, {"state", state}}); break;
+    case TForm::PlainLines: Print(QStringLiteral("%1: %2").arg(port, state)); break;
+    case TForm::LiveTable: Redraw(); break;
+    }
+}
+
+void TBatchProgress::RowsLeft(int rows)
+{
+    const std::lock_guard lock(mutex_);
+    if (rows == rowsLeft_)
+        return;
+    rowsLeft_ = rows;
+    Redraw();
+}
+
+void TBatchProgress::ReportsNotWritten()
+{
+    const std::lock_guard lock(mutex_);
+    ++reportsNotWritten_;
+}
+
+bool TBatchProgress::AnyReportsNotWritten() const
+{
+    const std::lock_guard lock(mutex_);
+    return reportsNotWritten_ > 0;
 }
 
 void TBatchProgress::Told(const QString& port, const QString& text)
@@ -97,7 +116,8 @@ void TBatchProgress::LogLine(const QString& port, const QString& line)
     if (!verbose_)
         return;
     const std::lock_guard lock(mutex_);
-    Write(stderr, QStringLiteral("%1 %2 %3\n").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")), port, line));
+    Write(stderr, QStringLiteral("%1 %2 %3\n").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")), port,
+                                                   masks_[port].Masked(line)));
 }
 
 void TBatchProgress::Finished(const provision::TBatchTotals& totals, int exitCode)
@@ -107,7 +127,9 @@ void TBatchProgress::Finished(const provision::TBatchTotals& totals, int exitCod
         Event({{"event", "finished"},
                {"passed", totals.passed},
                {"not_passed", totals.notPassed},
+               {"remaining", rowsLeft_},
                {"stations_failed", totals.stationsFailed},
+               {"reports_not_written", reportsNotWritten_},
                {"interrupted", totals.interrupted},
                {"exit", exitCode}});
         return;
@@ -116,6 +138,10 @@ void TBatchProgress::Finished(const provision::TBatchTotals& totals, int exitCod
     if (form_ == TForm::PlainLines)
         Write(stdout, TotalsLine() + QLatin1Char('\n'));
     drawnLines_ = 0;
+    if (reportsNotWritten_ > 0)
+        Write(stdout, QStringLiteral("the reports of %1 %2 were not written\n")
+                          .arg(reportsNotWritten_)
+                          .arg(reportsNotWritten_ == 1 ? "unit" : "units"));
 }
 
 void TBatchProgress::Print(const QString& line)
@@ -131,7 +157,7 @@ void TBatchProgress::Event(const QJsonObject& event)
 {
     QJsonObject stamped = event;
     stamped.insert("time", provision::InstantText(QDateTime::currentDateTime()));
-    Write(stdout, QString::fromUtf8(QJsonDocument(stamped).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+    output_.JsonLine(stamped);
 }
 
 void TBatchProgress::Redraw()
@@ -159,7 +185,7 @@ QString TBatchProgress::TotalsLine() const
     return QStringLiteral("pass %1  fail %2  remaining %3  units/h %4")
         .arg(passed_)
         .arg(notPassed_)
-        .arg(std::max(rows_ - passedBefore_ - passed_, 0))
+        .arg(std::max(rowsLeft_, 0))
         .arg(rate);
 }
 

@@ -3,15 +3,22 @@
 //  - a terminal on standard output: a live table redrawn in place, one line per port (what it
 //    does now) and a totals line (pass, fail, remaining, units per hour), with the operator's
 //    notes and each unit's result printed above it as they come;
-//  - --json: JSON Lines, one event per line, for a script or a line controller;
-//  - otherwise (a file, a pipe): the notes and results as plain lines, without redrawing.
-// The stations call it from their own threads: every event is printed whole under one lock.
+//  - --json: JSON Lines, one event per line, for a script or a line controller; every line of
+//    the stream is one JSON document, a failure after the events included;
+//  - otherwise (a file, a pipe): each station's state as it changes, the notes and results, as
+//    plain lines without redrawing, and the totals line at the end.
+// "remaining" is the plan's rows without a PASS as the record store counts them, so stations
+// sharing a store show the same. The -v trace (standard error) masks the access point's
+// password. The stations call it from their own threads: every event is printed whole under
+// one lock.
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <map>
 #include <mutex>
 
+#include "cli/output.h"
+#include "device/log_line_secrets.h"
 #include "provision/batch_run.h"
 
 namespace r7730::cli {
@@ -20,8 +27,15 @@ class TBatchProgress : public provision::IBatchEvents {
 public:
     enum class TForm { LiveTable, JsonLines, PlainLines };
 
-    // rows: the plan's rows; passedBefore: rows with a PASS before this run (a resumed plan).
-    TBatchProgress(TForm form, const QStringList& ports, int rows, int passedBefore, bool verbose);
+    // rowsLeft: the plan's rows without a PASS when the run begins. The JSON Lines go through
+    // output, which then prints a failure as one line too.
+    TBatchProgress(TForm form, TOutput& output, const QStringList& ports, int rowsLeft, bool verbose);
+
+    // The plan's rows without a PASS, counted again in the store (by every station sharing it).
+    void RowsLeft(int rows);
+    // A unit whose reports could not be written: the run ends with exit code 1.
+    void ReportsNotWritten();
+    bool AnyReportsNotWritten() const;
 
     void StateChanged(const QString& port, const QString& state) override;
     void Told(const QString& port, const QString& text) override;
@@ -40,16 +54,18 @@ private:
     QString TotalsLine() const;
 
     TForm form_;
+    TOutput& output_;
     bool verbose_;
     QStringList ports_;
     std::map<QString, QString> states_;
-    int rows_;
-    int passedBefore_;
+    std::map<QString, TLogLineMask> masks_; // each port's trace, in its order
+    int rowsLeft_;
+    int reportsNotWritten_ = 0;
     int passed_ = 0;
     int notPassed_ = 0;
     int drawnLines_ = 0;
     QElapsedTimer clock_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
 };
 
 } // namespace r7730::cli

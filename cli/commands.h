@@ -39,7 +39,7 @@ int BatchCommand(const TInvocation& invocation, TOutput& output);
 int RecordsCommand(const TInvocation& invocation, TOutput& output);
 
 int FirmwareCommand(const TInvocation& invocation, TOutput& output);
-int SurveyCommand(TCtlSession& session, TOutput& output, const TSurveyInvocation& survey);
+int SurveyCommand(const TInvocation& invocation, TOutput& output);
 int DecodeCommand(const TInvocation& invocation, TOutput& output);
 
 // The label width of every settings listing, so sections line up under each other.

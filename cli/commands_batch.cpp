@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSysInfo>
+#include <QTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,13 +15,13 @@
 #include "cli/commands.h"
 #include "cli/device_session.h"
 #include "cli/failure.h"
-#include "cli/interrupt_on_signals.h"
 #include "cli/unit_report.h"
 #include "provision/attempts_csv.h"
 #include "provision/commissioning_report.h"
 #include "provision/plan_file.h"
 #include "provision/record_store.h"
 #include "provision/record_store_location.h"
+#include "shell/termination_signals.h"
 
 namespace r7730::cli {
 namespace {
@@ -37,7 +38,7 @@ TPlan CheckedPlan(const TInvocation& invocation)
     } catch (const EPlanError& error) {
         throw TCliFailure(kExitRefused, QStringLiteral("%1; nothing was opened or sent").arg(error.Text()));
     }
-    const std::vector<TPlanProblem> problems = CheckPlan(plan, invocation.batch.match == "mac");
+    const std::vector<TPlanProblem> problems = CheckPlan(plan, invocation.batch.match == "mac", invocation.forceMask);
     if (!problems.empty()) {
         QStringList lines;
         for (const TPlanProblem& problem : problems)
@@ -109,18 +110,46 @@ void CheckOverlaps(TRecordStore& store, const TPlan& plan, bool refuse, bool rei
                                         .arg(what, earlier.join("\n  ")));
 }
 
-// The store of an invocation, for reading: a missing SQLite file is no store to read.
-bool StoreExists(const TBatchInvocation& options)
+// A store the person named that no store can be at (an unknown scheme, a folder, a port out of
+// range) is a usage error, found before anything opens.
+TStoreLocation CheckedStoreLocation(const QString& url)
 {
-    const TStoreLocation location = StoreLocation(options.store, QDir::currentPath());
-    return location.kind != TStoreKind::Sqlite || QFileInfo::exists(location.sqliteFile);
+    try {
+        return StoreLocation(url, QDir::currentPath());
+    } catch (const EStoreError& error) {
+        throw TCliFailure(kExitRefused, error.Text());
+    }
 }
 
-int ExitCode(const TBatchTotals& totals)
+[[noreturn]] void StoreUnusable(const EStoreError& error)
+{
+    throw TCliFailure(kExitDevice, QStringLiteral("the record store cannot be used: %1").arg(error.Text()));
+}
+
+int RowsLeft(TRecordStore& store, const QByteArray& planSha256)
+{
+    const TPlanProgress progress = store.Progress(planSha256);
+    return progress.rows - progress.passed;
+}
+
+// The writer that tells progress about a unit whose reports were not written, for the exit code.
+TReportWriter CountingFailures(TReportWriter write, TBatchProgress& progress)
+{
+    return [write = std::move(write), &progress](const TAttempt& attempt) {
+        try {
+            return write(attempt);
+        } catch (const std::exception&) {
+            progress.ReportsNotWritten();
+            throw;
+        }
+    };
+}
+
+int ExitCode(const TBatchTotals& totals, bool reportsNotWritten)
 {
     if (totals.interrupted)
         return kExitInterrupted;
-    if (totals.stationsFailed > 0)
+    if (totals.stationsFailed > 0 || reportsNotWritten)
         return kExitDevice;
     return totals.notPassed > 0 ? kExitMismatch : kExitDone;
 }
@@ -130,13 +159,15 @@ int ExitCode(const TBatchTotals& totals)
 int BatchCommand(const TInvocation& invocation, TOutput& output)
 {
     const TBatchInvocation& options = invocation.batch;
+    if (!options.check)
+        output.UseJsonLines();
     TPlan plan = CheckedPlan(invocation);
     // Versions of one file are known by where it lies, whatever the working folder.
     const QFileInfo planFile(invocation.file);
     plan.path = planFile.canonicalFilePath().isEmpty() ? planFile.absoluteFilePath() : planFile.canonicalFilePath();
     if (options.check) {
         try {
-            if (StoreExists(options))
+            if (StoreExists(CheckedStoreLocation(options.store)))
                 CheckOverlaps(*TRecordStore::Open(options.store, QDir::currentPath()), plan, false, false);
         } catch (const EStoreError& error) {
             output.Progress(QStringLiteral("the record store cannot be read, so the plan is not checked against it: %1")
@@ -144,6 +175,7 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
         }
         return PlanSummary(invocation, plan, output);
     }
+    CheckedStoreLocation(options.store); // before any port or store opens
 
     const TSettingsFile settingsFile = FindSettingsFile();
     QStringList portNames = invocation.portNames;
@@ -170,8 +202,10 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
 
     QString reportFolder = options.reportDir;
     int passedBefore = 0;
+    // Kept open in this thread: the totals line's "remaining" is read from it while the run goes.
+    std::unique_ptr<TRecordStore> store;
     try {
-        const std::unique_ptr<TRecordStore> store = TRecordStore::Open(settings.storeUrl, settings.workingFolder);
+        store = TRecordStore::Open(settings.storeUrl, settings.workingFolder);
         CheckOverlaps(*store, plan, true, options.reissue);
         store->RegisterPlan(plan);
         passedBefore = store->Progress(plan.sha256).passed;
@@ -183,27 +217,48 @@ int BatchCommand(const TInvocation& invocation, TOutput& output)
                             .arg(passedBefore)
                             .arg(store->Description(), reportFolder));
     } catch (const EStoreError& error) {
-        throw TCliFailure(kExitDevice, QStringLiteral("the record store cannot be used: %1").arg(error.Text()));
+        StoreUnusable(error);
+    }
+    // A line should learn that its reports cannot be written before its first unit, not after.
+    try {
+        MakeReportFolder(reportFolder);
+    } catch (const EReportError& error) {
+        throw TCliFailure(kExitDevice, QStringLiteral("%1; no port was opened").arg(error.Text()));
     }
 
+    const QByteArray planSha256 = plan.sha256;
     const int rows = static_cast<int>(plan.rows.size());
     settings.plan = std::move(plan);
     settings.journalPath = QDir(reportFolder).filePath(QStringLiteral("journal.jsonl"));
     const TBatchProgress::TForm form = invocation.json                ? TBatchProgress::TForm::JsonLines
                                        : ::isatty(STDOUT_FILENO) == 1 ? TBatchProgress::TForm::LiveTable
                                                                       : TBatchProgress::TForm::PlainLines;
-    TBatchProgress progress(form, portNames, rows, passedBefore, invocation.verbose);
-    TBatchRun run(std::move(settings), std::move(ports), progress, ReportWriter(reportFolder, options.pdf));
+    TBatchProgress progress(form, output, portNames, rows - passedBefore, invocation.verbose);
+    TBatchRun run(std::move(settings), std::move(ports), progress,
+                  CountingFailures(ReportWriter(reportFolder, options.pdf), progress));
+    // Other stations may share the store: their units count in "remaining" too.
+    const auto countRowsLeft = [&] {
+        try {
+            progress.RowsLeft(RowsLeft(*store, planSha256));
+        } catch (const std::exception&) {
+            // A store that does not answer now leaves the last count shown; the stations say why.
+        }
+    };
+    QTimer rowsLeftTimer;
+    QObject::connect(&rowsLeftTimer, &QTimer::timeout, countRowsLeft);
+    rowsLeftTimer.start(1000);
     TBatchTotals totals;
     {
-        const TInterruptOnSignals interruptible([&run] { run.Interrupt(); });
+        const TTerminationSignals interruptible([&run] { run.Interrupt(); });
         try {
             totals = run.Run();
         } catch (const EStoreError& error) {
-            throw TCliFailure(kExitDevice, QStringLiteral("the record store cannot be used: %1").arg(error.Text()));
+            StoreUnusable(error);
         }
     }
-    const int code = ExitCode(totals);
+    rowsLeftTimer.stop();
+    countRowsLeft();
+    const int code = ExitCode(totals, progress.AnyReportsNotWritten());
     progress.Finished(totals, code);
     return code;
 }
@@ -215,16 +270,12 @@ int ReleaseCommand(const TInvocation& invocation, TOutput& output)
     const QString& label = invocation.batch.release;
     std::vector<TRowHold> released;
     try {
-        if (!StoreExists(invocation.batch))
-            throw TCliFailure(kExitRefused, QStringLiteral("there is no record store %1 to release a row in")
-                                                .arg(invocation.batch.store.isEmpty() ? QStringLiteral("provision.sqlite")
-                                                                                      : invocation.batch.store));
         const QString user = QString::fromLocal8Bit(qgetenv("USER"));
         released = TRecordStore::Open(invocation.batch.store, QDir::currentPath())
                        ->Release(label, QStringLiteral("%1 on %2").arg(user.isEmpty() ? QStringLiteral("?") : user,
                                                                        QSysInfo::machineHostName()));
     } catch (const EStoreError& error) {
-        throw TCliFailure(kExitDevice, QStringLiteral("the record store cannot be used: %1").arg(error.Text()));
+        StoreUnusable(error);
     }
     if (released.empty())
         throw TCliFailure(kExitRefused, QStringLiteral("no row labelled %1 is reserved or held; nothing was changed").arg(label));
@@ -248,13 +299,19 @@ int ReleaseCommand(const TInvocation& invocation, TOutput& output)
 
 int RecordsCommand(const TInvocation& invocation, TOutput& output)
 {
+    // Reading never makes a store: a mistyped name would show an empty record.
+    const TStoreLocation location = CheckedStoreLocation(invocation.batch.store);
+    if (!StoreExists(location))
+        throw TCliFailure(kExitRefused, QStringLiteral("there is no record store %1: give --store with the store "
+                                                       "of a batch run")
+                                            .arg(location.shown));
     if (!invocation.batch.release.isEmpty())
         return ReleaseCommand(invocation, output);
     std::vector<TAttempt> attempts;
     try {
         attempts = TRecordStore::Open(invocation.batch.store, QDir::currentPath())->Attempts();
     } catch (const EStoreError& error) {
-        throw TCliFailure(kExitDevice, QStringLiteral("the record store cannot be used: %1").arg(error.Text()));
+        StoreUnusable(error);
     }
     if (invocation.batch.csv) {
         std::fputs(AttemptsCsv(attempts).toUtf8().constData(), stdout);

@@ -39,6 +39,20 @@ QString SecondsText(double seconds)
     return QString::number(seconds, 'f', 1);
 }
 
+// A change that could not go on: the unit's report says FAIL with the reason before the
+// failure goes up. Returns the failure to raise, which also names a report left unwritten.
+TCliFailure WithFailReport(const TCliFailure& failure, const TPreparedChange& change, TUnitReport& unit, TOutput& output)
+{
+    unit.Fail(change, failure.Message());
+    try {
+        if (const QStringList paths = unit.Write(); !paths.isEmpty())
+            output.Line(QStringLiteral("report: %1").arg(paths.join(", ")));
+        return failure;
+    } catch (const TCliFailure& unwritten) {
+        return TCliFailure(failure.Code(), QStringLiteral("%1; %2").arg(failure.Message(), unwritten.Message()));
+    }
+}
+
 // Applies a prepared change (unless the device holds it already) and reports it. Returns
 // whether the device holds what was sent.
 bool ApplyAndReport(TCtlSession& session, const TPreparedChange& change, TOutput& output, QJsonArray& json,
@@ -57,10 +71,19 @@ bool ApplyAndReport(TCtlSession& session, const TPreparedChange& change, TOutput
         return true;
     }
     output.Progress(QStringLiteral("saving the %1 settings; the device reboots").arg(name));
-    const TChangeReport report = Apply(session, change);
+    TChangeReport report;
+    try {
+        report = Apply(session, change);
+    } catch (const TCliFailure& failure) {
+        throw WithFailReport(failure, change, unit, output);
+    }
     unit.Add(change, &report);
 
-    output.Line(QStringLiteral("%1: saved; the device answered again after %2 s and holds:").arg(name, SecondsText(report.backAfterSeconds)));
+    if (report.rebootSeen)
+        output.Line(QStringLiteral("%1: saved; the device answered again after %2 s and holds:").arg(name, SecondsText(report.backAfterSeconds)));
+    else
+        output.Line(QStringLiteral("%1: saved, but no reboot seen: the device answered throughout the %2 s wait; it holds:")
+                        .arg(name, SecondsText(report.backAfterSeconds)));
     QList<std::pair<QString, QString>> fields;
     for (const auto& [key, held] : FieldsOf(change.section, report.after)) {
         QString value = held;
@@ -86,6 +109,7 @@ bool ApplyAndReport(TCtlSession& session, const TPreparedChange& change, TOutput
     result.insert("unverified", QJsonArray::fromStringList(change.unverified));
     result.insert("verified", report.differs.isEmpty());
     result.insert("back_after_s", report.backAfterSeconds);
+    result.insert("reboot_seen", report.rebootSeen);
     if (!report.lineNote.isEmpty())
         result.insert("line", report.lineNote);
     json.append(result);
@@ -110,7 +134,7 @@ std::unique_ptr<TCtlSession> OpenSession(const TInvocation& invocation, const TO
 int SetCommand(const TInvocation& invocation, TOutput& output)
 {
     const TKeyNamer namer = OptionNamer();
-    CheckGiven(invocation.section, invocation.given, invocation.noVerify, namer);
+    CheckGiven(invocation.section, invocation.given, invocation.noVerify, invocation.forceMask, namer);
     const auto session = OpenSession(invocation, output);
     const TStatusReply status = session->ReadStatus();
     const TPreparedChange change = Prepare(invocation.section, invocation.given, Current(*session, invocation.section, status),
@@ -133,18 +157,26 @@ int RebootCommand(TCtlSession& session, TOutput& output, bool factoryReset)
         session.Link().SystemReboot();
     QElapsedTimer clock;
     clock.start();
-    if (!session.WaitForReturn(session.RebootWaitMs()))
+    const TReturn back = session.Run([&session] { return session.Device().AwaitReturn(session.RebootWaitMs()); });
+    if (!back.status)
         throw TCliFailure(kExitDevice, QStringLiteral("the device did not answer again within %1 s after the %2")
                                            .arg(session.RebootWaitMs() / 1000.0)
                                            .arg(factoryReset ? "factory reset" : "reboot"));
     const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
-    output.Line(QStringLiteral("%1 %2: %3; the device answered again after %4 s")
-                    .arg(QString::fromStdU16String(before.deviceName), QString::fromStdU16String(before.macAddress),
-                         factoryReset ? QStringLiteral("factory settings restored") : QStringLiteral("rebooted"),
-                         SecondsText(seconds)));
+    const QString unit = QStringLiteral("%1 %2").arg(QString::fromStdU16String(before.deviceName),
+                                                     QString::fromStdU16String(before.macAddress));
+    if (back.silenceSeen)
+        output.Line(QStringLiteral("%1: %2; the device answered again after %3 s")
+                        .arg(unit, factoryReset ? QStringLiteral("factory settings restored") : QStringLiteral("rebooted"),
+                             SecondsText(seconds)));
+    else
+        output.Line(QStringLiteral("%1: %2 sent, but no reboot seen: the device answered throughout the %3 s wait")
+                        .arg(unit, factoryReset ? QStringLiteral("factory reset") : QStringLiteral("reboot"),
+                             SecondsText(seconds)));
     output.SetDocument(QJsonObject{{"done", factoryReset ? "factory-reset" : "reboot"},
                                    {"mac", QString::fromStdU16String(before.macAddress)},
-                                   {"back_after_s", seconds}});
+                                   {"back_after_s", seconds},
+                                   {"reboot_seen", back.silenceSeen}});
     return kExitDone;
 }
 
@@ -154,6 +186,11 @@ int BackupCommand(const TInvocation& invocation, TOutput& output)
     const auto session = OpenSession(invocation, output);
     const TStatusReply status = session->ReadStatus();
     const TTexts accessPoint = TextsOfAccessPoint(session->ReadCurrentAp());
+    // A control character would break its profile line, and restore would refuse the file.
+    for (const auto& [key, text] : accessPoint)
+        if (const QString refusal = ControlCharacterRefusal(key, text); !refusal.isEmpty())
+            throw TCliFailure(kExitRefused,
+                              QStringLiteral("the device's access point cannot be backed up: %1; nothing was written").arg(refusal));
 
     std::vector<TProfileSection> sections;
     QStringList notes;
@@ -198,7 +235,7 @@ int BackupCommand(const TInvocation& invocation, TOutput& output)
 
 int RestoreCommand(const TInvocation& invocation, TOutput& output)
 {
-    const std::vector<TProfileSection> sections = ReadProfile(invocation.file, invocation.noVerify);
+    const std::vector<TProfileSection> sections = ReadProfile(invocation.file, invocation.noVerify, invocation.forceMask);
     const auto session = OpenSession(invocation, output);
     const TStatusReply status = session->ReadStatus();
 
@@ -239,6 +276,8 @@ int RunCommand(const TInvocation& invocation, TOutput& output)
         return RecordsCommand(invocation, output);
     if (command == "firmware")
         return FirmwareCommand(invocation, output);
+    if (command == "survey")
+        return SurveyCommand(invocation, output);
     if (command == "decode")
         return DecodeCommand(invocation, output);
     if (command == "factory-reset" && !invocation.yes)
@@ -253,8 +292,6 @@ int RunCommand(const TInvocation& invocation, TOutput& output)
         return ScanCommand(*session, output);
     if (command == "signal")
         return SignalCommand(*session, output, invocation.watchSeconds);
-    if (command == "survey")
-        return SurveyCommand(*session, output, invocation.survey);
     return RebootCommand(*session, output, command == "factory-reset");
 }
 

@@ -3,16 +3,25 @@
 // decoded with its summary, replies paired with their requests by order. Text for a person, or
 // with --json one JSON object per frame (JSON Lines) with every field. The counts of frames and of
 // the lines skipped go to standard error, so standard output holds frames only.
+//
+// Lines are read with a cap (shell/text_lines.h): a longer line is skipped and counted, and a
+// file whose first line holds NUL bytes is refused as no text, so neither /dev/zero nor a
+// gigabyte of one line fills the memory. A line shaped like a frame line that holds no frame
+// (bad hex, a length that disagrees, an absurd length) is named on standard error with its
+// number and why, and the exit code is 1.
 #include <QDate>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <system_error>
+#include <unistd.h>
 #include <unordered_map>
 
 #include "cli/commands.h"
@@ -21,6 +30,7 @@
 #include "protocol/frame_anatomy.h"
 #include "protocol/frame_log_line.h"
 #include "protocol/request_pairing.h"
+#include "shell/text_lines.h"
 
 namespace r7730::cli {
 namespace {
@@ -37,8 +47,20 @@ TFrameDirection DirectionOf(TFrameSide side)
     return side == TFrameSide::Command ? TFrameDirection::Sent : TFrameDirection::Received;
 }
 
+// A descriptor this reader opened, closed when it is done.
+struct TClosedAtEnd {
+    int fd;
+    ~TClosedAtEnd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
 struct TCounts {
     long long frames = 0, sent = 0, received = 0, errors = 0, shown = 0, skipped = 0;
+    long long unreadable = 0; // lines shaped like frame lines that hold no frame
+    long long tooLong = 0;    // lines past the cap, skipped unread
 };
 
 class TLogDecoder {
@@ -56,32 +78,60 @@ public:
 
     void Read(const QString& name)
     {
-        std::ifstream file;
-        std::istream* in = &std::cin;
+        const QString shown = name == "-" ? QStringLiteral("standard input") : name;
+        int fd = STDIN_FILENO;
         if (name != "-") {
             if (QFileInfo(name).isDir())
                 throw TCliFailure(kExitRefused, QStringLiteral("%1 is a folder, not a log file").arg(name));
-            file.open(name.toLocal8Bit().constData(), std::ios::binary);
-            if (!file)
-                throw TCliFailure(kExitRefused, QStringLiteral("cannot read %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
-            in = &file;
+            fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                throw TCliFailure(kExitRefused,
+                                  QStringLiteral("cannot read %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
         }
+        const TClosedAtEnd closer{name == "-" ? -1 : fd};
         // The daily file's name carries its date: R7730Setup_yyyymmdd.log.
         const QDate date = QDate::fromString(QFileInfo(name).completeBaseName().section('_', -1), QStringLiteral("yyyyMMdd"));
-        std::string line;
+        TCappedLineReader reader(fd);
         bool first = true;
-        while (std::getline(*in, line)) {
-            if (first && !line.empty()) {
+        long long number = 0;
+        while (true) {
+            std::optional<TCappedLine> line;
+            try {
+                line = reader.Next();
+            } catch (const std::system_error& error) {
+                throw TCliFailure(kExitRefused, QStringLiteral("cannot read %1: %2")
+                                                    .arg(shown, QString::fromLocal8Bit(error.code().message().c_str())));
+            }
+            if (!line)
+                break;
+            ++number;
+            if (first && !line->text.empty() && line->text != "\r") {
                 first = false;
-                if (!LogLineStamp(line))
+                // NUL bytes are no text: a device's stream, a disk's unwritten blocks.
+                if (line->text.find('\0') != std::string_view::npos)
+                    throw TCliFailure(kExitRefused, QStringLiteral("%1 holds NUL bytes: it is no text, not a log of the setup "
+                                                                   "program")
+                                                        .arg(shown));
+                if (!LogLineStamp(line->text))
                     throw TCliFailure(kExitRefused, QStringLiteral("%1 is not a log of the setup program: its first line does "
                                                                    "not start with a time stamp such as [14:03:27]")
-                                                        .arg(name == "-" ? QStringLiteral("standard input") : name));
+                                                        .arg(shown));
             }
-            if (const std::optional<TLoggedFrame> frame = ReadFrameLogLine(line))
-                Take(*frame, date);
-            else if (!line.empty() && line != "\r")
+            if (line->cut) {
+                ++counts_.tooLong;
+                continue;
+            }
+            const TFrameLineReading reading = ParseFrameLogLine(line->text);
+            if (reading.frame) {
+                Take(*reading.frame, date);
+            } else if (!reading.fault.empty() && !(reading.torn && !line->ended)) {
+                // A frame line cut short is only skipped when it is the last, still being written.
+                ++counts_.unreadable;
+                std::fflush(stdout);
+                std::fprintf(stderr, "%s line %lld: %s\n", shown.toLocal8Bit().constData(), number, reading.fault.c_str());
+            } else if (!line->text.empty() && line->text != "\r") {
                 ++counts_.skipped;
+            }
         }
     }
 
@@ -185,9 +235,15 @@ int DecodeCommand(const TInvocation& invocation, TOutput& output)
         decoder.Read(file);
     std::fflush(stdout);
     const TCounts& counts = decoder.Counts();
-    std::fprintf(stderr, "%lld frames (%lld TX, %lld RX, %lld with errors), %lld shown; %lld other lines skipped\n", counts.frames,
+    std::fprintf(stderr, "%lld frames (%lld TX, %lld RX, %lld with errors), %lld shown; %lld other lines skipped", counts.frames,
                  counts.sent, counts.received, counts.errors, counts.shown, counts.skipped);
-    return kExitDone;
+    if (counts.tooLong > 0)
+        std::fprintf(stderr, "; %lld longer than %zu KiB skipped", counts.tooLong, kMaxTextLineBytes / 1024);
+    if (counts.unreadable > 0)
+        std::fprintf(stderr, "; %lld frame lines unreadable", counts.unreadable);
+    std::fprintf(stderr, "\n");
+    // A frame line that holds no frame is a fault of the log: a script must learn of it.
+    return counts.unreadable > 0 ? kExitDevice : kExitDone;
 }
 
 } // namespace r7730::cli

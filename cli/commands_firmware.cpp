@@ -3,9 +3,12 @@
 // Before the download frame: the file, its name in the frame and the port are checked before the
 // serial port opens; the address needs the device's WAN network, so one status read comes
 // first. The program's own one-file server then answers its own request, and only then is the
-// device told to fetch. During: each request of the device is a line, the share of the file that
-// went out a bar. After the file went out whole: the device is waited for from the end of the
-// download and its version read back.
+// device told to fetch. During: each request is a line, the share of the file that went out to
+// the device a bar; only requests from the device's WAN address count, anyone else who fetches
+// the URL is served and told as another client. A download of the device that stops ends the
+// wait at once. After the file went out whole: the device must go silent (it restarts) and then
+// answer again, and its version is read back; a version that did not change is a failure unless
+// it is the one expected.
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -17,7 +20,6 @@
 #include "cli/device_session.h"
 #include "cli/failure.h"
 #include "cli/firmware_progress.h"
-#include "cli/interrupt_on_signals.h"
 #include "cli/unit_report.h"
 #include "firmware/download_name.h"
 #include "firmware/firmware_image.h"
@@ -26,6 +28,7 @@
 #include "firmware/serve_address.h"
 #include "protocol/code_page.h"
 #include "shell/profile_file.h"
+#include "shell/termination_signals.h"
 
 namespace r7730::cli {
 namespace {
@@ -109,6 +112,15 @@ std::optional<TOctets> OctetsOf(const std::array<std::u16string, 4>& texts)
     return octets;
 }
 
+TOctets OctetsOfDotted(const std::string& dotted)
+{
+    in_addr parsed{};
+    ::inet_pton(AF_INET, dotted.c_str(), &parsed);
+    const std::uint32_t value = ntohl(parsed.s_addr);
+    return {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value)};
+}
+
 QString UrlOf(const std::string& address, int port, const std::string& path)
 {
     return QStringLiteral("http://%1:%2%3").arg(QString::fromStdString(address)).arg(port).arg(QString::fromStdString(AnsiToUtf8(path)));
@@ -169,10 +181,17 @@ int FirmwareCommand(const TInvocation& invocation, TOutput& output)
 
     // The address: given, or this PC's in the device's network.
     const QString onlyStatusRead = QStringLiteral("only the status read was sent, no download frame");
+    if (!deviceIp)
+        Refuse(QStringLiteral("the device's status reply did not decode its WAN address, so its requests for the file cannot "
+                              "be told from anyone else's"),
+               onlyStatusRead);
     std::string address = serveAt.address.toStdString();
     QString addressWhy = QStringLiteral("--serve");
-    if (address.empty()) {
-        if (!deviceIp || !deviceMask)
+    if (!address.empty()) {
+        if (const QString unfetchable = UnfetchableAddress(OctetsOfDotted(address), *deviceIp); !unfetchable.isEmpty())
+            Refuse(QStringLiteral("--serve %1").arg(unfetchable), onlyStatusRead);
+    } else {
+        if (!deviceMask)
             Refuse(QStringLiteral("the device's status reply did not decode its WAN address and mask, so this PC's address in "
                                   "its network is unknown: give it with --serve ADDR"),
                    onlyStatusRead);
@@ -211,36 +230,37 @@ int FirmwareCommand(const TInvocation& invocation, TOutput& output)
     };
 
     // The download: the device asks, the server answers; each request told as it ends.
-    server.Arm();
-    std::array<std::uint8_t, 4> serverIp{};
-    in_addr parsed{};
-    ::inet_pton(AF_INET, address.c_str(), &parsed);
-    const std::uint32_t value = ntohl(parsed.s_addr);
-    serverIp = {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
-                static_cast<std::uint8_t>(value)};
-    session->Link().DownloadFirmware(TFirmwareDownload{serverIp, static_cast<std::uint16_t>(listening.port), name.ansi});
-    output.Line(QStringLiteral("sent:     the download frame; waiting up to %1 s for the device to ask").arg(options.waitSeconds));
+    const TOctets& ip = *deviceIp;
+    const QString deviceAddress = QStringLiteral("%1.%2.%3.%4").arg(ip[0]).arg(ip[1]).arg(ip[2]).arg(ip[3]);
+    server.Arm(deviceAddress.toStdString());
+    session->Link().DownloadFirmware(TFirmwareDownload{OctetsOfDotted(address), static_cast<std::uint16_t>(listening.port), name.ansi});
+    output.Line(QStringLiteral("sent:     the download frame; waiting up to %1 s for the device (%2) to ask")
+                    .arg(options.waitSeconds)
+                    .arg(deviceAddress));
 
     QElapsedTimer clock;
     clock.start();
     TFirmwareProgress progress(output, server.Size());
-    int requests = 0;
+    int requests = 0; // the device's
     QString lastResult;
+    std::optional<TServeEvent> stopped; // the device's download that ended before its last byte
     bool hinted = false;
     {
-        const TInterruptOnSignals interruptible([&session] { session->Interrupt(); });
+        const TTerminationSignals interruptible([&session] { session->Interrupt(); });
         auto takeEvents = [&] {
             for (const TServeEvent& event : server.TakeEvents()) {
-                ++requests;
                 progress.Request(event);
-                if (event.status == 200 || event.status == 206)
-                    lastResult = event.Complete() ? QString() : QStringLiteral("aborted at %1 bytes").arg(event.sent);
-                else
-                    lastResult = QStringLiteral("answered %1 for %2").arg(event.status).arg(QString::fromStdString(AnsiToUtf8(event.path)));
+                if (!event.device)
+                    continue;
+                ++requests;
+                const bool file = event.status == 200 || event.status == 206;
+                if (file && event.method == "GET" && !event.Complete())
+                    stopped = event;
+                lastResult = file ? QString() : QStringLiteral("answered %1 for %2").arg(event.status).arg(QString::fromStdString(AnsiToUtf8(event.path)));
             }
             progress.Progress(server.Covered());
         };
-        while (!server.ServedWhole() && clock.elapsed() < options.waitSeconds * 1000LL) {
+        while (!server.ServedWhole() && !stopped && clock.elapsed() < options.waitSeconds * 1000LL) {
             if (!session->Pause(kPollMs))
                 break;
             takeEvents();
@@ -259,6 +279,13 @@ int FirmwareCommand(const TInvocation& invocation, TOutput& output)
     const double downloadSeconds = static_cast<double>(clock.elapsed()) / 1000.0;
     unit.Attempt().firmware->bytesServed = static_cast<qint64>(server.BytesSent());
     unit.Attempt().steps.push_back({QStringLiteral("download"), downloadSeconds});
+    if (stopped && !server.ServedWhole())
+        fail(QStringLiteral("the download stopped: about %1 of %2 bytes reached the device (%3 written, %4 still held by this "
+                            "PC when the connection ended)")
+                 .arg(stopped->delivered)
+                 .arg(stopped->length)
+                 .arg(stopped->sent)
+                 .arg(stopped->sent - stopped->delivered));
     if (!server.ServedWhole()) {
         const QString seen = requests == 0 ? QStringLiteral("no request came")
                                            : QStringLiteral("%1 of %2 bytes went out in %3 %4%5")
@@ -277,26 +304,36 @@ int FirmwareCommand(const TInvocation& invocation, TOutput& output)
                     .arg(requests)
                     .arg(requests == 1 ? "request" : "requests"));
 
-    // After: the device's return counts from the end of the download.
+    // After: the device restarts with what it fetched. It counts as back only once it has gone
+    // silent and then answers again (the session's return wait): an answer before any silence is
+    // the old firmware still running. The wait counts from the end of the download.
     QElapsedTimer rebootClock;
     rebootClock.start();
-    std::optional<TStatusReply> after;
+    TReturn back;
     {
-        const TInterruptOnSignals interruptible([&session] { session->Interrupt(); });
-        after = session->WaitForReturn(session->RebootWaitMs());
+        const TTerminationSignals interruptible([&session] { session->Interrupt(); });
+        back = session->Run([&session] { return session->Device().AwaitReturn(session->RebootWaitMs()); });
     }
     const double backSeconds = static_cast<double>(rebootClock.elapsed()) / 1000.0;
-    if (!after)
+    if (!back.status || !back.silenceSeen)
         fail(session->Interrupted() ? QStringLiteral("interrupted while waiting for the device to come back")
-                                    : QStringLiteral("the device did not answer again within %1 s after the download")
-                                          .arg(session->RebootWaitMs() / 1000.0));
+             : !back.status ? QStringLiteral("the device did not answer again within %1 s after the download")
+                                  .arg(session->RebootWaitMs() / 1000.0)
+                            : QStringLiteral("the device kept answering for %1 s after the download, with firmware %2: it never "
+                                             "restarted with the new firmware")
+                                  .arg(session->RebootWaitMs() / 1000.0)
+                                  .arg(QString::fromStdU16String(back.status->version)));
+    const std::optional<TStatusReply>& after = back.status;
     const QString versionAfter = QString::fromStdU16String(after->version);
     unit.Attempt().firmwareAfter = versionAfter;
     unit.Attempt().steps.push_back({QStringLiteral("reboot"), backSeconds});
     output.Line(QStringLiteral("firmware: %1 -> %2 (the device answered again after %3 s)")
                     .arg(versionBefore, versionAfter, QString::number(backSeconds, 'f', 1)));
     const std::optional<TVersion> now = VersionOf(versionAfter);
-    const bool mismatch = expected && (!now || !(*now == *expected));
+    const bool unchanged = now && now == VersionOf(versionBefore);
+    // The version the device came back with: the one expected, or without an expectation any
+    // other than before.
+    const bool mismatch = expected ? !now || !(*now == *expected) : unchanged || !now;
     QJsonObject document{{"done", "firmware"},
                          {"file", image.path},
                          {"size", image.bytes.size()},
@@ -306,12 +343,18 @@ int FirmwareCommand(const TInvocation& invocation, TOutput& output)
                          {"firmware_before", versionBefore},
                          {"firmware_after", versionAfter},
                          {"back_after_s", backSeconds}};
-    if (mismatch) {
+    if (mismatch && expected) {
         document.insert("expected", options.expectVersion);
         unit.Fail(QStringLiteral("the device runs firmware %1, not the %2 expected").arg(versionAfter, options.expectVersion));
         output.Line(QStringLiteral("expected: %1, but the device runs %2").arg(options.expectVersion, versionAfter));
-    } else if (!expected && now == VersionOf(versionBefore)) {
-        output.Line(QStringLiteral("note:     the version did not change"));
+    } else if (mismatch) {
+        const QString failure = unchanged ? QStringLiteral("the device still runs firmware %1: the update did not take (--expect-version "
+                                                           "%1 accepts an unchanged version)")
+                                                .arg(versionAfter)
+                                          : QStringLiteral("the device reports the firmware version \"%1\", which is no version")
+                                                .arg(versionAfter);
+        unit.Fail(failure);
+        output.Line(QStringLiteral("failed:   %1").arg(failure));
     }
     const QStringList reports = unit.Write();
     if (!reports.isEmpty()) {

@@ -6,8 +6,8 @@
 #include "cli/commands.h"
 #include "cli/device_session.h"
 #include "cli/failure.h"
-#include "cli/interrupt_on_signals.h"
 #include "serial/com_port_description.h"
+#include "shell/termination_signals.h"
 
 namespace r7730::cli {
 namespace {
@@ -172,7 +172,7 @@ int SignalCommand(TCtlSession& session, TOutput& output, std::optional<int> watc
         return kExitDone;
     }
     // One line a reading, in columns wide enough for an SSID of its full 32 bytes.
-    const TInterruptOnSignals interruptible([&session] { session.Interrupt(); });
+    const TTerminationSignals interruptible([&session] { session.Interrupt(); });
     auto row = [](const QString& time, const QString& ssid, const QString& rssi, const QString& quality) {
         return Padded(time, 10) + Padded(ssid, 34) + Padded(rssi, 8) + quality;
     };

@@ -11,11 +11,15 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <functional>
 
 #include "cli/commands.h"
 #include "cli/device_session.h"
 #include "cli/failure.h"
-#include "cli/interrupt_on_signals.h"
+#include "shell/termination_signals.h"
+#include "shell/whole_file.h"
 #include "survey/channel_load.h"
 #include "survey/survey_csv.h"
 #include "survey/survey_recorder.h"
@@ -102,7 +106,10 @@ QJsonObject Summarize(const TSurveySession& session, TOutput& output)
     const TValueStatistics& quality = session.Quality();
     const int samples = static_cast<int>(session.Samples().size());
     output.Line();
-    output.Fields({{"samples", QStringLiteral("%1 (%2 with an RSSI)").arg(samples).arg(rssi.Count())},
+    QString sampleText = QStringLiteral("%1 (%2 with an RSSI)").arg(samples).arg(rssi.Count());
+    if (session.Gaps() > 0)
+        sampleText += QStringLiteral("; %1 %2 unanswered").arg(session.Gaps()).arg(session.Gaps() == 1 ? "read" : "reads");
+    output.Fields({{"samples", sampleText},
                    {"rssi", QStringLiteral("min %1  avg %2  max %3  sd %4 dBm (population, N=%5)")
                                 .arg(Whole(rssi.Minimum()), Fixed(rssi.Mean(), 1), Whole(rssi.Maximum()),
                                      Fixed(rssi.StandardDeviation(), 2))
@@ -110,7 +117,10 @@ QJsonObject Summarize(const TSurveySession& session, TOutput& output)
                    {"quality", QStringLiteral("min %1  avg %2  max %3 %")
                                    .arg(Whole(quality.Minimum()), Fixed(quality.Mean(), 1), Whole(quality.Maximum()))}},
                   kLabelWidth);
-    QJsonObject json{{"samples", samples}, {"rssi", StatisticsJson(rssi, true)}, {"quality", StatisticsJson(quality, false)}};
+    QJsonObject json{{"samples", samples},
+                     {"unanswered", session.Gaps()},
+                     {"rssi", StatisticsJson(rssi, true)},
+                     {"quality", StatisticsJson(quality, false)}};
 
     if (session.Scans() == 0) {
         output.Fields({{"channels", QStringLiteral("no scan taken (--scan-every SECONDS scans now and then)")}}, kLabelWidth);
@@ -145,25 +155,98 @@ QJsonObject Summarize(const TSurveySession& session, TOutput& output)
     return json;
 }
 
-void WriteCsv(const QString& path, const TSurveySession& session)
+QString SystemText(int error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(SurveyCsv(session).toUtf8()) < 0 || !file.flush())
-        throw TCliFailure(kExitDevice, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
-} // namespace
+// The survey's CSV file, growing as the readings come.
+class TCsvFile {
+public:
+    // Points out what earlier surveys to path left and makes the partial file; raises TCliFailure
+    // (exit 2) for a path that cannot take the file.
+    TCsvFile(const QString& path, TOutput& output, QJsonObject& document) : path_(path)
+    {
+        if (path.isEmpty())
+            return;
+        const std::string name = QFile::encodeName(path).toStdString();
+        QJsonArray left;
+        for (const std::string& partial : PartialFilesOf(name)) {
+            QFile file(QFile::decodeName(QByteArray::fromStdString(partial)));
+            const int readings = file.open(QIODevice::ReadOnly) ? SurveyCsvReadings(file.readAll()) : 0;
+            output.Line(QStringLiteral("an earlier survey to %1 was cut short: %2 holds its %3 %4")
+                            .arg(path, file.fileName())
+                            .arg(readings)
+                            .arg(readings == 1 ? "reading" : "readings"));
+            left.append(QJsonObject{{"file", file.fileName()}, {"readings", readings}});
+        }
+        if (!left.isEmpty())
+            document.insert("unfinished_csv", left);
+        if (!file_.Begin(name, std::nullopt))
+            throw TCliFailure(kExitRefused, QStringLiteral("cannot write %1: %2")
+                                                .arg(path, QString::fromStdString(WholeFileFailure(name, errno))));
+        if (!file_.Append(SurveyCsvHeader().toStdString()))
+            Failed();
+    }
 
-int SurveyCommand(TCtlSession& session, TOutput& output, const TSurveyInvocation& survey)
+    // Left unfinished: removed when the survey never began (the port did not open, say), else
+    // kept with every reading so far.
+    ~TCsvFile()
+    {
+        if (!began_)
+            file_.Abandon();
+    }
+    // The survey runs: from now on the partial file is worth keeping.
+    void Began() { began_ = true; }
+    TCsvFile(const TCsvFile&) = delete;
+    TCsvFile& operator=(const TCsvFile&) = delete;
+
+    // The lines of what the session gained; false (and the file left as it is) on a write error.
+    bool Follow(const TSurveySession& session)
+    {
+        if (!file_.IsOpen())
+            return true;
+        const QString lines = follower_.NewLines(session);
+        if (lines.isEmpty() || file_.Append(lines.toUtf8().toStdString()))
+            return true;
+        error_ = errno;
+        return false;
+    }
+
+    // The partial file becomes the file named; raises TCliFailure (exit 1) when it cannot.
+    void Finish()
+    {
+        if (!file_.IsOpen())
+            return;
+        const QString partial = QFile::decodeName(QByteArray::fromStdString(file_.PartialPath()));
+        if (error_ == 0 && file_.Finish())
+            return;
+        throw TCliFailure(kExitDevice, QStringLiteral("cannot write %1: %2; the readings so far are in %3")
+                                           .arg(path_, SystemText(error_ ? error_ : errno), partial));
+    }
+
+private:
+    [[noreturn]] void Failed()
+    {
+        const int error = errno;
+        file_.Abandon();
+        throw TCliFailure(kExitDevice, QStringLiteral("cannot write %1: %2").arg(path_, SystemText(error)));
+    }
+
+    QString path_;
+    TGrowingWholeFile file_;
+    TSurveyCsvFollower follower_;
+    int error_ = 0;
+    bool began_ = false;
+};
+
+// The readings and scans, each followed by follow() (the CSV); ends at the duration, at an
+// interruption, or when follow() fails.
+void Survey(TCtlSession& session, TSurveyRecorder& recorder, TSurveySession& surveySession, const TSurveyInvocation& survey,
+            TOutput& output, QJsonArray& samples, const std::function<bool()>& follow)
 {
-    TSurveySession surveySession;
-    TSurveyRecorder recorder(session.Link(), surveySession);
-    const TInterruptOnSignals interruptible([&session] { session.Interrupt(); });
-    QJsonArray samples;
-    output.Line(Row("TIME", "RSSI", "QUALITY", "SIGNAL", "SSID"));
-    output.Progress(survey.durationMs ? QStringLiteral("for %1 s, Ctrl+C ends it sooner").arg(*survey.durationMs / 1000.0)
-                                      : QStringLiteral("until Ctrl+C"));
-
+    // An unanswered read ends after the interval (a second at least): the next is due by then.
+    const int readWaitMs = static_cast<int>(std::max<qint64>(survey.intervalMs, 1000));
     QElapsedTimer clock;
     clock.start();
     qint64 nextScanMs = 0;
@@ -174,7 +257,7 @@ int SurveyCommand(TCtlSession& session, TOutput& output, const TSurveyInvocation
             nextScanMs = due + *survey.scanEveryMs;
             const int before = surveySession.Scans();
             recorder.AsSurvey([&] { session.Run([&] { return session.Device().Scan(); }); });
-            if (session.Interrupted())
+            if (!follow() || session.Interrupted())
                 break;
             if (surveySession.Scans() == before)
                 output.Line(Row(TimeText(QDateTime::currentMSecsSinceEpoch()), "-", "-", "scan: no answer", ""));
@@ -184,24 +267,62 @@ int SurveyCommand(TCtlSession& session, TOutput& output, const TSurveyInvocation
                                 "", "", QStringLiteral("scan: %1 access points").arg(surveySession.AccessPoints().size()), ""));
         }
         const std::size_t before = surveySession.Samples().size();
-        recorder.AsSurvey([&] { session.Run([&] { return session.Device().ReadSignal(); }); });
-        if (session.Interrupted())
+        recorder.AsSurvey([&] { session.Run([&] { return session.Device().ReadSignal(readWaitMs); }); });
+        if (!follow() || session.Interrupted())
             break;
         if (surveySession.Samples().size() == before) {
+            surveySession.AddGap();
             output.Line(Row(TimeText(QDateTime::currentMSecsSinceEpoch()), "-", "-", "no answer", ""));
+            // The reads due while this one waited are not made up for in a burst.
+            while (due + 2 * survey.intervalMs <= clock.elapsed())
+                due += survey.intervalMs;
             continue;
         }
-        const TSignalSample& sample = surveySession.Samples().back();
-        output.Line(Row(TimeText(sample.msecs), Whole(sample.Rssi()),
-                        sample.Quality() ? QStringLiteral("%1%").arg(*sample.Quality()) : QStringLiteral("-"),
-                        Bar(sample.Quality()), surveySession.Text(sample.ssid)));
-        samples.append(SampleJson(surveySession, sample));
+        for (std::size_t i = before; i < surveySession.Samples().size(); ++i) {
+            const TSignalSample& sample = surveySession.Samples()[i];
+            output.Line(Row(TimeText(sample.msecs), Whole(sample.Rssi()),
+                            sample.Quality() ? QStringLiteral("%1%").arg(*sample.Quality()) : QStringLiteral("-"),
+                            Bar(sample.Quality()), surveySession.Text(sample.ssid)));
+            samples.append(SampleJson(surveySession, sample));
+        }
+    }
+}
+
+} // namespace
+
+int SurveyCommand(const TInvocation& invocation, TOutput& output)
+{
+    const TSurveyInvocation& survey = invocation.survey;
+    QJsonObject document;
+    TCsvFile csv(survey.csvFile, output, document);
+    const auto session = OpenSession(invocation, output);
+    csv.Began();
+    TSurveySession surveySession;
+    TSurveyRecorder recorder(session->Link(), surveySession);
+    const TTerminationSignals interruptible([&session] { session->Interrupt(); });
+    QJsonArray samples;
+    // Whatever ends the survey, the CSV takes its place; only a kill leaves the partial file.
+    try {
+        output.Line(Row("TIME", "RSSI", "QUALITY", "SIGNAL", "SSID"));
+        output.Progress(survey.durationMs ? QStringLiteral("for %1 s, Ctrl+C ends it sooner").arg(*survey.durationMs / 1000.0)
+                                          : QStringLiteral("until Ctrl+C"));
+        Survey(*session, recorder, surveySession, survey, output, samples, [&] { return csv.Follow(surveySession); });
+    } catch (...) {
+        csv.Follow(surveySession);
+        try {
+            csv.Finish();
+        } catch (const TCliFailure&) {
+            // The failure that ended the survey is the one to tell.
+        }
+        throw;
     }
 
-    QJsonObject document{{"port", session.PortName()}, {"samples", samples}, {"access_points", AccessPointsJson(surveySession)}};
+    document.insert("port", session->PortName());
+    document.insert("samples", samples);
+    document.insert("access_points", AccessPointsJson(surveySession));
     document.insert("summary", Summarize(surveySession, output));
+    csv.Finish();
     if (!survey.csvFile.isEmpty()) {
-        WriteCsv(survey.csvFile, surveySession);
         output.Fields({{"csv", survey.csvFile}}, kLabelWidth);
         document.insert("csv", survey.csvFile);
     }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "cli/failure.h"
+#include "device/log_line_secrets.h"
 #include "device/port_defaults.h"
 #include "protocol/frame_log_line.h"
 #include "protocol/frame_summary.h"
@@ -176,7 +177,8 @@ void TCtlSession::LogLine(const QString& line)
 {
     if (!options_.verbose)
         return;
-    const std::string stamped = FormatLogLine(TSystemClock().Now(), line.toStdString());
+    // The trace masks the access point's password: a terminal's scrollback is no place for it.
+    const std::string stamped = FormatLogLine(TSystemClock().Now(), mask_.Masked(line).toStdString());
     std::fprintf(stderr, "%s\n", stamped.c_str());
     if (options_.decodeFrames)
         if (const std::optional<TLoggedFrame> frame = ReadFrameLogLine(line.toStdString()))

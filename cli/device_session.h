@@ -9,13 +9,15 @@
 // file's; an open failure, a read without an answer, a hang-up and a refusal become TCliFailure
 // with r7730ctl's texts and exit codes. -v names the settings file read and copies every log
 // line (the TX and RX frames as hex text) to standard error, stamped as the window's log stamps
-// them; -v -v adds each frame's decoded summary under its line.
+// them, with the access point's password masked; -v -v adds each frame's decoded summary under
+// its line.
 #include <QString>
 #include <functional>
 #include <optional>
 
 #include "cli/settings_file.h"
 #include "device/device_session.h"
+#include "device/log_line_secrets.h"
 
 namespace r7730::cli {
 
@@ -87,6 +89,7 @@ private:
     TSessionOptions options_;
     TSettingsFile settings_;
     TDeviceSession device_;
+    TLogLineMask mask_; // -v's lines, in their order
 };
 
 } // namespace r7730::cli

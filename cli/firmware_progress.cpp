@@ -38,11 +38,17 @@ void TFirmwareProgress::Request(const firmware::TServeEvent& event)
     const QString client = QString::fromStdString(event.client);
     // The path as asked, bytes of the device's code page.
     const QString path = QString::fromStdString(AnsiToUtf8(event.path));
-    QString result;
+    const bool file = event.status == 200 || event.status == 206;
     QString shortResult;
-    if (event.status == 200 || event.status == 206) {
+    QString result;
+    if (file) {
         shortResult = event.method == "HEAD" ? QStringLiteral("head") : event.Complete() ? QStringLiteral("complete") : QStringLiteral("aborted");
-        result = shortResult == "aborted" ? QStringLiteral("aborted at %1 bytes").arg(event.sent) : shortResult;
+        result = shortResult;
+    } else if (event.method.empty()) {
+        shortResult = QString::number(event.status);
+        result = event.status == 408   ? QStringLiteral("408: no whole request in time")
+                 : event.status == 503 ? QStringLiteral("503: turned away, too many connections at once")
+                                       : QStringLiteral("%1: no request").arg(event.status);
     } else {
         shortResult = QString::number(event.status);
         result = QStringLiteral("%1 for %2").arg(event.status).arg(path);
@@ -51,21 +57,29 @@ void TFirmwareProgress::Request(const firmware::TServeEvent& event)
     if (output_.Json()) {
         output_.JsonLine(QJsonObject{{"event", "request"},
                                      {"client", client},
+                                     {"device", event.device},
                                      {"method", QString::fromStdString(event.method)},
                                      {"path", path},
                                      {"status", event.status},
                                      {"offset", static_cast<qint64>(event.offset)},
                                      {"sent", static_cast<qint64>(event.sent)},
+                                     {"delivered", static_cast<qint64>(event.delivered)},
                                      {"of", static_cast<qint64>(event.length)},
                                      {"bytes_per_s", qRound64(rate)},
                                      {"result", shortResult}});
         return;
     }
-    QString line = QStringLiteral("%1 %2 %3: ").arg(client, QString::fromStdString(event.method), path);
-    if (event.status == 200 || event.status == 206)
+    // Anyone else who fetches the URL is served all the same, but never taken for the device.
+    QString line = event.device ? client : QStringLiteral("another client %1").arg(client);
+    line += event.method.empty() ? QStringLiteral(": ") : QStringLiteral(" %1 %2: ").arg(QString::fromStdString(event.method), path);
+    if (file && event.Complete())
         line += QStringLiteral("%1 of %2 bytes, %3/s, %4").arg(event.sent).arg(event.length).arg(BytesText(qRound64(rate)), result);
+    else if (file) // what the kernel still held for the connection never reached the client
+        line += QStringLiteral("about %1 of %2 bytes, %3/s, %4").arg(event.delivered).arg(event.length).arg(BytesText(qRound64(rate)), result);
     else
         line += result;
+    if (!event.device)
+        line += QStringLiteral(" (not counted)");
     Print(line);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // What `r7730ctl firmware` shows while the device downloads: one line per request (the client,
-// the bytes sent of the response's, the rate, and complete, aborted at N bytes, or the status
-// with the path asked for), and the share of the file that went out: a bar redrawn in place on
+// "another client" when it is not the device, the bytes sent of the response's, or about how
+// many reached the client when it was aborted, the rate, or the status with the path asked
+// for), and the share of the file that went out to the device: a bar redrawn in place on
 // a terminal (standard error), a line at every quarter otherwise, events as JSON Lines with
 // --json.
 #include <QString>

@@ -3,9 +3,14 @@
 // events to this thread) and turns a failure into its message and exit code.
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <pwd.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
@@ -16,6 +21,26 @@ using namespace r7730::cli;
 
 namespace {
 
+// The GUI application asks for the user's runtime folder; without XDG_RUNTIME_DIR Qt warns on
+// standard error before it takes /tmp/runtime-USER. That same folder is made (private, as Qt
+// wants it) and named here, so a script reading standard error gets only r7730ctl's words. A
+// folder there that is not the user's own, or not private, is left to Qt to warn about.
+void NameRuntimeFolder()
+{
+    if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
+        return;
+    const passwd* user = ::getpwuid(::getuid());
+    if (!user || !user->pw_name)
+        return;
+    const std::string folder = std::string("/tmp/runtime-") + user->pw_name;
+    struct stat status {};
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return;
+    if (::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::getuid()
+        && (status.st_mode & 07777) == 0700)
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(folder));
+}
+
 // A PDF report needs fonts and a paint device: with --pdf the application is a GUI one on the
 // offscreen platform, so no display is needed; otherwise a core one.
 std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv)
@@ -23,6 +48,7 @@ std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv)
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--pdf") == 0) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
+            NameRuntimeFolder();
             return std::make_unique<QGuiApplication>(argc, argv);
         }
     return std::make_unique<QCoreApplication>(argc, argv);

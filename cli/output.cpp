@@ -2,6 +2,7 @@
 #include "cli/output.h"
 
 #include <QJsonArray>
+#include <algorithm>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdio>
@@ -41,10 +42,17 @@ QString Excerpt(const QString& text)
 {
     constexpr qsizetype kShown = 80;
     const QList<uint> characters = text.toUcs4();
+    QString shown;
+    for (qsizetype i = 0; i < std::min(characters.size(), kShown); ++i) {
+        const char32_t c = characters[i];
+        if (c < 0x20 || c == 0x7F)
+            shown += QStringLiteral("\\x") + QStringLiteral("%1").arg(static_cast<uint>(c), 2, 16, QLatin1Char('0')).toUpper();
+        else
+            shown += QString::fromUcs4(&c, 1);
+    }
     if (characters.size() <= kShown)
-        return text;
-    return QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData()), kShown) +
-           QStringLiteral("... (%1 characters)").arg(characters.size());
+        return shown;
+    return shown + QStringLiteral("... (%1 characters)").arg(characters.size());
 }
 
 TOutput::TOutput(bool json) : json_(json), progressShown_(::isatty(STDERR_FILENO) == 1) {}

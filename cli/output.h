@@ -31,7 +31,10 @@ public:
     // With --json, for a run that tells its events as they come: the event as one compact line
     // (JSON Lines) at once; the document (or failure) that Finish prints is then one line too.
     void JsonLine(const QJsonObject& event);
-    // Prints the JSON document, if any.
+    // With --json, for a run whose whole output is JSON Lines, before its first event: a
+    // failure that comes first is one line too.
+    void UseJsonLines() { jsonLines_ = true; }
+    // Prints the JSON document, if any was set or a failure made one.
     void Finish();
 
     // Waiting notes on standard error, when it is a terminal.
@@ -43,7 +46,7 @@ private:
     bool json_;
     bool progressShown_;
     bool jsonLines_ = false;
-    QJsonValue document_;
+    QJsonValue document_{QJsonValue::Undefined}; // none: a run of JSON Lines prints no closing document
 };
 
 // Columns a text takes on a terminal (Hangul and other wide characters take two), and the text
@@ -52,7 +55,8 @@ qsizetype DisplayWidth(const QString& text);
 QString Padded(const QString& text, qsizetype width);
 
 // A text a person gave, for a message: whole up to 80 characters, else its first 80 followed by
-// "... (N characters)", so a huge value is not echoed back whole.
+// "... (N characters)", so a huge value is not echoed back whole. A control character shows as
+// \xNN, so the message stays one line.
 QString Excerpt(const QString& text);
 
 // The texts of a section as "key value" fields, in the section's key order.

@@ -16,6 +16,7 @@
 #include "cli/output.h"
 #include "cli/read_back.h"
 #include "shell/profile_file.h"
+#include "shell/text_lines.h"
 #include "shell/whole_file.h"
 
 namespace r7730::cli {
@@ -129,6 +130,12 @@ std::string ProfileBytes(const QString& path)
         throw TCliFailure(kExitRefused, QStringLiteral("%1 is UTF-16 text: save it as UTF-8; nothing was sent").arg(path));
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
+    if (const int line = FirstLineLongerThan(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
+        throw TCliFailure(kExitRefused, QStringLiteral("%1 line %2 is longer than a line of a profile may be (%3 KiB); nothing "
+                                                       "was sent")
+                                            .arg(path)
+                                            .arg(line)
+                                            .arg(kMaxTextLineBytes / 1024));
     const QList<QByteArray> lines = bytes.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
@@ -174,7 +181,7 @@ TStrictProfile ProfileLines(const QString& path)
 
 } // namespace
 
-std::vector<TProfileSection> ReadProfile(const QString& path, bool noVerify)
+std::vector<TProfileSection> ReadProfile(const QString& path, bool noVerify, bool forceMask)
 {
     const TStrictProfile profile = ProfileLines(path);
     std::map<TSection, TTexts> found;
@@ -207,7 +214,7 @@ std::vector<TProfileSection> ReadProfile(const QString& path, bool noVerify)
         const auto present = found.find(section);
         if (present == found.end())
             continue;
-        CheckGiven(section, present->second, noVerify, ProfileKeyNamer(path, section));
+        CheckGiven(section, present->second, noVerify, forceMask, ProfileKeyNamer(path, section));
         sections.push_back({section, present->second});
     }
     return sections;

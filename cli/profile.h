@@ -9,10 +9,12 @@
 // is standard output.
 //
 // Reading checks the whole file before anything is sent, and ends with exit 2 naming what is
-// wrong: a file over 1 MiB, UTF-16 text or text that is not UTF-8 (a UTF-8 byte-order mark is
-// fine), a line that is neither blank, a comment, a section nor key=value under a section, a
-// control byte outside a comment, an unknown section or key, a key written twice, or a value the
-// device's checks refuse. A long value is named by its first 80 characters and its length.
+// wrong: a file over 1 MiB, a line over 64 KiB, UTF-16 text or text that is not UTF-8 (a UTF-8
+// byte-order mark is fine), a line that is neither blank, a comment, a section nor key=value
+// under a section, a control byte outside a comment, an unknown section or key, a key written
+// twice, or a value refused by the device's checks or the rules of a given value (a control
+// character in a text, a mask that is none unless forced). A long value is named by its first
+// 80 characters and its length.
 #include <QString>
 #include <map>
 #include <vector>
@@ -53,6 +55,6 @@ void WriteProfile(const QString& path, const TProfileHeader& header, const std::
 TKeyNamer ProfileKeyNamer(const QString& path, TSection section);
 
 // Reads and checks the whole file (see above); the sections present, in apply order.
-std::vector<TProfileSection> ReadProfile(const QString& path, bool noVerify);
+std::vector<TProfileSection> ReadProfile(const QString& path, bool noVerify, bool forceMask);
 
 } // namespace r7730::cli

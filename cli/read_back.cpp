@@ -16,21 +16,21 @@ QString Seconds(int ms)
 
 } // namespace
 
-void CheckGiven(TSection section, const TTexts& given, bool noVerify, const TKeyNamer& name)
+void CheckGiven(TSection section, const TTexts& given, bool noVerify, bool forceMask, const TKeyNamer& name)
 {
     for (const QString& key : SectionKeys(section)) {
         const auto found = given.find(key);
         if (found == given.end())
             continue;
         TSettingsValue value;
-        const QString refusal = RefusalOfKey(section, key, found->second, &value);
+        const QString refusal = RefusalOfGiven(section, key, found->second, forceMask, &value);
         if (!refusal.isEmpty())
             throw TCliFailure(kExitRefused, QStringLiteral("%1: %2; nothing was sent").arg(name.given(key, found->second), refusal));
         if (!noVerify && UnreadableKeys(value).contains(key))
             throw TCliFailure(kExitRefused,
-                              QStringLiteral("%1: a value with the byte 254 can be stored but never read back (a reply "
-                                             "ends at its first 0xFE); add --no-verify to store it unverified")
-                                  .arg(name.given(key, found->second)));
+                              QStringLiteral("%1: %2 can be stored but never read back (a reply ends at its first "
+                                             "0xFE); add --no-verify to store it unverified")
+                                  .arg(name.given(key, found->second), UnreadableValueWording(key, found->second)));
     }
 }
 
@@ -103,6 +103,7 @@ TChangeReport Apply(TCtlSession& session, const TPreparedChange& change)
         throw TCliFailure(kExitDevice, message);
     }
     report.backAfterSeconds = static_cast<double>(result.backAfterMs) / 1000.0;
+    report.rebootSeen = result.rebootSeen;
     if (!result.readBackAnswered)
         session.NoAnswer("current access point");
     report.after = result.readBack;

@@ -4,7 +4,8 @@
 //
 // Principles of operation, in three steps:
 //  1. Before any port is opened, each given text is judged on its own by the device's checks
-//     (CheckGiven); a refusal names the option or file line and ends with exit 2. So does a
+//     and the rules for given values (RefusalOfGiven: no control character in a text, a mask
+//     that is one unless forced); a refusal names the option or file line and ends with exit 2. So does a
 //     value that travels with the byte 0xFE, unless unverified storing was asked for: a reply
 //     ends at its first 0xFE, so the device could store such a value but never report it.
 //  2. With the device's current values read, Prepare fills every key not given from them and
@@ -34,7 +35,7 @@ struct TKeyNamer {
 };
 
 // Step 1. Raises TCliFailure (exit 2) at the first refused key.
-void CheckGiven(TSection section, const TTexts& given, bool noVerify, const TKeyNamer& name);
+void CheckGiven(TSection section, const TTexts& given, bool noVerify, bool forceMask, const TKeyNamer& name);
 
 struct TPreparedChange {
     TSection section = TSection::Wan;
@@ -55,6 +56,7 @@ struct TChangeReport {
     TTexts after;        // what the device holds now
     QStringList differs; // keys whose value differs from what was sent
     QString lineNote;    // serial line: which line the device answered on
+    bool rebootSeen = true; // false: the device answered throughout the reboot wait
     double backAfterSeconds = 0;
 };
 

@@ -61,6 +61,12 @@ void TUnitReport::Add(const TPreparedChange& change, const TChangeReport* report
     attempt_.steps.push_back({SectionName(change.section), report->backAfterSeconds});
 }
 
+void TUnitReport::Fail(const TPreparedChange& change, const QString& error)
+{
+    RecordFields(attempt_, change.section, change.sent, {}, {}, change.unverified);
+    Fail(error);
+}
+
 QStringList TUnitReport::Write()
 {
     if (folder_.isEmpty())

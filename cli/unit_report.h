@@ -28,6 +28,9 @@ public:
     provision::TAttempt& Attempt() { return attempt_; }
     // What failed, in plain words: the attempt ends FAIL.
     void Fail(const QString& error) { attempt_.error = error; }
+    // A section sent whose change could not go on (the unit did not come back, the port went
+    // away): recorded as sent with nothing read back, and the attempt ends FAIL with the reason.
+    void Fail(const TPreparedChange& change, const QString& error);
     // Ends the attempt (PASS when every section holds what was sent and nothing failed) and
     // writes its report.
     // Returns the paths written; nothing without a folder. Raises TCliFailure (exit 1) when a

@@ -33,7 +33,9 @@ TApplyResult ApplyAndVerify(TDeviceSession& session, const TSettingsValue& value
     clock.start();
     Send(session.Link(), value);
     result.sendMs = clock.elapsed();
-    std::optional<TStatusReply> status = session.WaitForReturn(session.RebootWaitMs());
+    const TReturn back = session.AwaitReturn(session.RebootWaitMs());
+    std::optional<TStatusReply> status = back.status;
+    result.rebootSeen = back.silenceSeen;
     if (const auto* serial = std::get_if<TSerialSettings>(&value); serial && !status) {
         session.Link().MoveLine(*serial);
         result.movedLine = true;
@@ -43,6 +45,7 @@ TApplyResult ApplyAndVerify(TDeviceSession& session, const TSettingsValue& value
         return result;
     result.answeredAgain = true;
     result.macAfter = status->macAddress;
+    result.versionAfter = status->version;
     result.backAfterMs = clock.elapsed();
 
     if (result.section == TSection::AccessPoint) {

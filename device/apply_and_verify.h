@@ -2,8 +2,10 @@
 // One section of the device's settings saved and verified by reading it back.
 //
 // Principles of operation. The values come in checked. The save goes out, the device reboots,
-// and its return is polled (TDeviceSession::WaitForReturn: a status read answered before the
-// save never counts). A save of the serial line that leaves the device silent on the port's
+// and its return is polled (TDeviceSession::AwaitReturn: only an answer after the device went
+// silent counts, however slowly it answers; a device that never went silent within the reboot
+// wait is read back from its newest answer all the same, and the result says no reboot was
+// seen). A save of the serial line that leaves the device silent on the port's
 // line is tried once more with the port moved to the new line: the setup link itself may have
 // moved. The section is then read back (the status reply the device returned with, or a read
 // of the current access point) and compared with what was sent in the canonical texts of
@@ -29,7 +31,9 @@ struct TApplyResult {
     QStringList differs;    // keys read back other than sent, or not reported at all
     QStringList unverified; // keys that cannot be read back (a byte 254): never compared
     bool answeredAgain = false;    // the device answered a status read after the save
+    bool rebootSeen = false;       // it went silent before that answer (false: it answered throughout)
     std::u16string macAfter;       // the MAC of that answer: another unit's when the unit was swapped
+    std::u16string versionAfter;   // the firmware version of that answer
     bool movedLine = false;        // serial line: the port moved to the new line to reach the device
     bool readBackAnswered = false; // the section was read back (false: no answer to the read in time)
     // How long each step took, in milliseconds: writing the save; from the start of the save

@@ -1,6 +1,7 @@
 // The device's commands: each frame, sent through SendCommandFrame with the lines logged
 // before its transmit line. The values have passed their checks (command_checks.h).
 #include "device/device_link.h"
+#include "device/log_line_secrets.h"
 #include "protocol/code_page.h"
 
 namespace r7730 {
@@ -57,7 +58,7 @@ void TDeviceLink::SetAccessPoint(const TAccessPoint& accessPoint)
     // The password is logged in clear text, as the device's setup has always shown it.
     SendCommandFrame(BuildSetAccessPoint(accessPoint), kTail,
                      {PaddedFieldLine("tmpSSIDName", accessPoint.ssid, kSsidWidth),
-                      PaddedFieldLine("tmpSSIDPW  ", accessPoint.password, kApPasswordWidth)});
+                      PaddedFieldLine(kPasswordLineLabel, accessPoint.password, kApPasswordWidth)});
 }
 
 void TDeviceLink::FactoryReset(TMessageId id)

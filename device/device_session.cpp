@@ -2,21 +2,13 @@
 #include "device/device_session.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
 #include <array>
 
 namespace r7730 {
-namespace {
-
-// A restarting device is asked again every quarter of the timeout, at most every half second.
-int PollIntervalMs(int timeoutMs)
-{
-    return std::clamp(timeoutMs / 4, 50, 500);
-}
-
-} // namespace
 
 TDeviceSession::TDeviceSession(IDeviceListener& frontEnd, int timeoutMs, std::function<void(int waitMs)> waitingForReturn)
     : frontEnd_(frontEnd), timeoutMs_(timeoutMs), waitingForReturn_(std::move(waitingForReturn))
@@ -68,56 +60,129 @@ void TDeviceSession::Send(TMessageId id)
 }
 
 template <typename TReply>
-std::optional<TReply> TDeviceSession::Read(TMessageId id, const std::optional<TReply>& newest)
+std::optional<TReply> TDeviceSession::Read(TMessageId id, const std::optional<TReply>& newest, int waitMs)
 {
     const int& received = Received(id);
     const int before = received;
+    QElapsedTimer clock;
+    clock.start();
     Send(id);
-    if (!WaitFor([&received, before] { return received > before; }, timeoutMs_))
+    if (!WaitFor([&received, before] { return received > before; }, waitMs))
         return std::nullopt;
+    if (id == TMessageId::CurrentStatusRead)
+        NoteAnswerMs(clock.elapsed());
     return newest;
 }
 
 std::optional<TStatusReply> TDeviceSession::ReadStatus()
 {
-    return Read(TMessageId::CurrentStatusRead, status_);
+    return Read(TMessageId::CurrentStatusRead, status_, timeoutMs_);
 }
 
 std::optional<TCurrentApReply> TDeviceSession::ReadCurrentAp()
 {
-    return Read(TMessageId::ReadCurrentAp, currentAp_);
+    return Read(TMessageId::ReadCurrentAp, currentAp_, timeoutMs_);
 }
 
 std::optional<TScanReply> TDeviceSession::Scan()
 {
-    return Read(TMessageId::ScanAccessPoints, scan_);
+    return Read(TMessageId::ScanAccessPoints, scan_, timeoutMs_);
 }
 
 std::optional<TSignalReply> TDeviceSession::ReadSignal()
 {
-    return Read(TMessageId::ReadSignalStrength, signal_);
+    return Read(TMessageId::ReadSignalStrength, signal_, timeoutMs_);
+}
+
+std::optional<TSignalReply> TDeviceSession::ReadSignal(int waitMs)
+{
+    return Read(TMessageId::ReadSignalStrength, signal_, waitMs);
+}
+
+int TDeviceSession::PollIntervalMs() const
+{
+    return std::clamp(timeoutMs_ / 8, 25, 250);
+}
+
+void TDeviceSession::NoteAnswerMs(qint64 ms)
+{
+    answerMs_.push_back(ms);
+    if (answerMs_.size() > 3)
+        answerMs_.pop_front();
+}
+
+int TDeviceSession::SilenceMs() const
+{
+    if (answerMs_.empty())
+        return timeoutMs_;
+    // Twice its answer time, and a poll interval (a tenth of a second at least) for the delays
+    // of a busy computer.
+    const qint64 answerMs = *std::min_element(answerMs_.begin(), answerMs_.end());
+    return static_cast<int>(std::min<qint64>(timeoutMs_, 2 * answerMs + std::max(PollIntervalMs(), 100)));
+}
+
+void TDeviceSession::PollUntil(int waitMs, int silenceMs, const std::function<bool(bool replied, bool silent)>& enough)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const int& received = Received(TMessageId::CurrentStatusRead);
+    int counted = received;
+    std::deque<qint64> unanswered; // when each read still open was sent, the oldest first
+    qint64 nextPollAt = 0;
+    bool silent = false;
+    while (!interrupted_ && clock.elapsed() < waitMs) {
+        if (clock.elapsed() >= nextPollAt) {
+            Send(TMessageId::CurrentStatusRead);
+            unanswered.push_back(clock.elapsed());
+            nextPollAt = clock.elapsed() + PollIntervalMs();
+        }
+        qint64 wakeAt = std::min<qint64>(nextPollAt, waitMs);
+        if (!silent && !unanswered.empty())
+            wakeAt = std::min(wakeAt, unanswered.front() + silenceMs);
+        WaitFor([&received, counted] { return received > counted; }, static_cast<int>(wakeAt - clock.elapsed()));
+        const bool replied = received > counted;
+        for (; counted < received; ++counted) {
+            if (unanswered.size() == 1)
+                NoteAnswerMs(clock.elapsed() - unanswered.front());
+            if (!unanswered.empty())
+                unanswered.pop_front();
+        }
+        silent = silent || (!unanswered.empty() && clock.elapsed() - unanswered.front() >= silenceMs);
+        if (enough(replied, silent))
+            return;
+    }
+}
+
+TReturn TDeviceSession::AwaitReturn(int waitMs)
+{
+    if (waitingForReturn_)
+        waitingForReturn_(waitMs);
+    TReturn result;
+    bool answered = false;
+    bool back = false;
+    PollUntil(waitMs, SilenceMs(), [&](bool replied, bool silent) {
+        // Replies that came before the silence was seen answer reads the device took before it
+        // restarted: only one after it is the device's return.
+        back = replied && result.silenceSeen;
+        answered = answered || replied;
+        result.silenceSeen = silent;
+        return back;
+    });
+    if (back || (!result.silenceSeen && answered))
+        result.status = status_;
+    return result;
 }
 
 std::optional<TStatusReply> TDeviceSession::WaitForReturn(int waitMs)
 {
-    if (waitingForReturn_)
-        waitingForReturn_(waitMs);
-    const QDeadlineTimer deadline(waitMs);
-    const int interval = PollIntervalMs(timeoutMs_);
-    auto untilNextPoll = [&] { return static_cast<int>(std::min<qint64>(interval, deadline.remainingTime())); };
-    // A status reply in this first moment answers a read sent before the command (the link's
-    // own, after an unregistered reply, say) and tells the settings from before it: only
-    // replies that come after the first poll count. The device answers in order, so the
-    // answer to an earlier read never comes after the answer to a later one.
-    Pause(untilNextPoll());
-    const int& received = Received(TMessageId::CurrentStatusRead);
-    const int before = received;
-    auto answered = [&received, before] { return received > before; };
-    while (!answered() && !interrupted_ && !deadline.hasExpired()) {
-        Send(TMessageId::CurrentStatusRead);
-        WaitFor(answered, untilNextPoll());
-    }
-    if (!answered())
+    return AwaitReturn(waitMs).status;
+}
+
+std::optional<TStatusReply> TDeviceSession::PollStatus(int waitMs)
+{
+    bool answered = false;
+    PollUntil(waitMs, timeoutMs_, [&answered](bool replied, bool) { return answered = replied; });
+    if (!answered)
         return std::nullopt;
     return status_;
 }

@@ -68,6 +68,8 @@ public:
     void SetAddedCallback(std::function<void()> added) { added_ = std::move(added); }
 
     std::size_t Size() const { return frames_.size(); }
+    // The most frames kept.
+    std::size_t Capacity() const { return capacity_; }
     // Row 0 is the oldest frame kept.
     const TStoredFrame& At(std::size_t row) const { return frames_[row]; }
     // Frames let go to stay within the capacity; the oldest kept has the number after them.

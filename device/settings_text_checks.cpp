@@ -1,11 +1,14 @@
 // Settings texts to command values through the device's checks (see settings_text_checks.h).
 #include "device/settings_text_checks.h"
 
+#include <bit>
 #include <span>
 
 #include "device/command_checks.h"
 #include "protocol/code_page.h"
 #include "protocol/conversion_error.h"
+#include "protocol/frame.h"
+#include "protocol/frame_anatomy.h"
 #include "protocol/serial_line_codes.h"
 
 namespace r7730 {
@@ -15,7 +18,7 @@ namespace {
 const TTexts& NeutralTexts(TSection section)
 {
     static const std::map<TSection, TTexts> neutral = {
-        {TSection::Wan, {{"ip", "0.0.0.0"}, {"gateway", "0.0.0.0"}, {"mask", "0.0.0.0"}}},
+        {TSection::Wan, {{"ip", "0.0.0.0"}, {"gateway", "0.0.0.0"}, {"mask", "255.255.255.0"}}},
         {TSection::Tcp, {{"mode", "server"}, {"listen", "1"}, {"expiry", "0"}, {"target", "0.0.0.0:1"}}},
         {TSection::Serial, {{"baud", "9600"}, {"data", "8"}, {"parity", "none"}, {"stop", "1"}, {"flow", "none"}}},
         {TSection::AccessPoint, {{"ssid", "ap"}, {"password", ""}}},
@@ -112,6 +115,32 @@ TCheckedTexts CheckSerial(const TTexts& texts, bool statusReceived)
     return Outcome(CheckSerialSettings(statusReceived, serial));
 }
 
+bool IsTextKey(const QString& key)
+{
+    return key == QLatin1String("ssid") || key == QLatin1String("password");
+}
+
+QString FieldName(const QString& key)
+{
+    return key == QLatin1String("ssid") ? QStringLiteral("the SSID") : QStringLiteral("the password");
+}
+
+// A mask's ones must stand together from the left (255.255.255.0, 255.255.240.0): anything else
+// is no network at all, and 0.0.0.0 leaves the device none of its own.
+QString MaskRefusal(const TIpAddress& mask)
+{
+    const std::uint32_t bits = (std::uint32_t{mask[0]} << 24) | (std::uint32_t{mask[1]} << 16) |
+                               (std::uint32_t{mask[2]} << 8) | std::uint32_t{mask[3]};
+    const QString text = QStringLiteral("%1.%2.%3.%4").arg(mask[0]).arg(mask[1]).arg(mask[2]).arg(mask[3]);
+    if (bits == 0)
+        return QStringLiteral("%1 is no subnet mask: it leaves the device no network of its own (--force sends it all "
+                              "the same)")
+            .arg(text);
+    if (std::countl_one(bits) + std::countr_zero(bits) != 32)
+        return QStringLiteral("%1 is no subnet mask: its ones are not contiguous (--force sends it all the same)").arg(text);
+    return {};
+}
+
 TCheckedTexts CheckAp(const TTexts& texts)
 {
     return Outcome(CheckAccessPoint(TAccessPoint{DeviceText(Text(texts, "ssid")), DeviceText(Text(texts, "password"))}));
@@ -150,6 +179,51 @@ QString RefusalOfKey(TSection section, const QString& key, const QString& text, 
     if (value && checked.value)
         *value = *checked.value;
     return checked.refusal;
+}
+
+QString RefusalOfGiven(TSection section, const QString& key, const QString& text, bool forceMask, TSettingsValue* value)
+{
+    TSettingsValue checked;
+    const QString refusal = RefusalOfKey(section, key, text, &checked);
+    if (!refusal.isEmpty())
+        return refusal;
+    if (const QString control = ControlCharacterRefusal(key, text); !control.isEmpty())
+        return control;
+    if (key == QLatin1String("mask") && !forceMask)
+        if (const QString mask = MaskRefusal(std::get<TWanSettings>(checked).subnetMask); !mask.isEmpty())
+            return mask;
+    if (value)
+        *value = checked;
+    return {};
+}
+
+QString ControlCharacterRefusal(const QString& key, const QString& text)
+{
+    if (!IsTextKey(key))
+        return {};
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x20 || c == 0x7F)
+            return QStringLiteral("%1 holds the control character 0x%2 (character %3), which no SSID or password may carry")
+                .arg(FieldName(key))
+                .arg(QStringLiteral("%1").arg(static_cast<int>(c), 2, 16, QLatin1Char('0')).toUpper())
+                .arg(i + 1);
+    }
+    return {};
+}
+
+QString UnreadableValueWording(const QString& key, const QString& text)
+{
+    if (IsTextKey(key))
+        for (const QChar character : text) {
+            const std::string bytes = WideToAnsi(std::u16string(1, character.unicode()));
+            if (bytes.find(static_cast<char>(kFrameEnd)) != std::string::npos)
+                return QStringLiteral("a text with %1 (%2 in CP949, the byte 254)")
+                    .arg(character)
+                    .arg(QString::fromStdString(SpacedHex(
+                        std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()))));
+        }
+    return QStringLiteral("a value with the byte 254");
 }
 
 } // namespace r7730

@@ -40,4 +40,19 @@ TCheckedTexts CheckTexts(TSection section, const TTexts& texts, bool statusRecei
 // the refusal, or "" when accepted. The value it gives is set when accepted.
 QString RefusalOfKey(TSection section, const QString& key, const QString& text, TSettingsValue* value = nullptr);
 
+// A value a person gives to r7730ctl (set, restore) or in a plan is held to more than the
+// window's checks: an SSID or password without control characters (C0 or DEL), which the device
+// would store but no profile or plan line could carry back, and a subnet mask whose ones are
+// contiguous and not 0.0.0.0, unless forceMask. The refusal names the field; "" when accepted.
+QString RefusalOfGiven(TSection section, const QString& key, const QString& text, bool forceMask,
+                       TSettingsValue* value = nullptr);
+
+// An SSID or password text holding a control character: the refusal naming the field and the
+// character; "" for any other key or a clean text. Also for what a device reports.
+QString ControlCharacterRefusal(const QString& key, const QString& text);
+
+// What makes a key's value unreadable, for the messages that refuse it: "a text with 층 (C3 FE
+// in CP949, the byte 254)" for an SSID or password, "a value with the byte 254" for the rest.
+QString UnreadableValueWording(const QString& key, const QString& text);
+
 } // namespace r7730

@@ -45,6 +45,24 @@ QString NetworkText(const TOctets& address, const TOctets& mask)
                     : QStringLiteral("%1 mask %2").arg(Dotted(network), Dotted(mask));
 }
 
+QString UnfetchableAddress(const TOctets& address, const TOctets& deviceIp)
+{
+    if (address[0] == 0)
+        return QStringLiteral("%1 names no address the device can fetch from (0.0.0.0/8 means \"this host\"): give this "
+                              "PC's address in the device's network")
+            .arg(Dotted(address));
+    if (address[0] >= 224)
+        return QStringLiteral("%1 is a %2 address, which no device fetches from: give this PC's address in the device's network")
+            .arg(Dotted(address), address == TOctets{255, 255, 255, 255} ? QStringLiteral("broadcast")
+                                  : address[0] < 240                      ? QStringLiteral("multicast")
+                                                                          : QStringLiteral("reserved"));
+    if (address[0] == 127 && deviceIp[0] != 127)
+        return QStringLiteral("%1 is this PC's loopback address, which the device at %2 cannot reach: give this PC's address "
+                              "in the device's network")
+            .arg(Dotted(address), Dotted(deviceIp));
+    return {};
+}
+
 TAddressChoice ChooseServeAddress(const TOctets& deviceIp, const TOctets& deviceMask,
                                   const std::vector<TInterfaceNetwork>& interfaces)
 {
@@ -55,7 +73,7 @@ TAddressChoice ChooseServeAddress(const TOctets& deviceIp, const TOctets& device
         std::uint32_t address = 0, ownMask = 0;
         if (!entry.up || !Parse(entry.address, address))
             continue;
-        if (address != device && (address & mask) == (device & mask))
+        if (address != device && (address & mask) == (device & mask) && UnfetchableAddress(Octets(address), deviceIp).isEmpty())
             return {entry.address, {}};
         const QString network = Parse(entry.netmask, ownMask) ? NetworkText(Octets(address), Octets(ownMask))
                                                               : QString::fromStdString(entry.address);

@@ -2,10 +2,15 @@
 // Which address of this PC the device is told to fetch from: one that lies in the device's own
 // WAN network (its address and mask from a status read), so the device reaches it without a
 // router. A PC with several adapters (wired, WiFi, a VPN, a virtual bridge) has several; the
-// one in the device's network is the only one the device can be expected to reach.
+// one in the device's network is the only one the device can be expected to reach. Some
+// addresses no device can fetch from whatever its mask says: 0.0.0.0/8 (this host, any
+// address), multicast and broadcast addresses, and this PC's loopback 127.0.0.0/8, which only
+// a device in that network itself (a simulated one) reaches; a mask of 0.0.0.0 puts every
+// address in the device's network, and the loopback is still no choice then.
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,8 +25,11 @@ struct TAddressChoice {
     QString refusal;     // names the device's network and this PC's, when none fits
 };
 
-// The first interface that is up and whose address lies in deviceIp/deviceMask, the device's
-// own address excepted.
+// Why the device at deviceIp cannot fetch from address; empty when it can.
+QString UnfetchableAddress(const TOctets& address, const TOctets& deviceIp);
+
+// The first interface that is up and whose address lies in deviceIp/deviceMask and can be
+// fetched from, the device's own address excepted.
 TAddressChoice ChooseServeAddress(const TOctets& deviceIp, const TOctets& deviceMask,
                                   const std::vector<TInterfaceNetwork>& interfaces);
 

@@ -38,7 +38,7 @@ constexpr std::array<TEnumName, 1> kServerMode = {{{'S', "server"}}};
 // The access point as the set command carries it and the current-AP reply returns it.
 constexpr TFieldLayout kAccessPointFields[] = {
     {4, 32, "SSID", K::Text},
-    {36, 16, "password", K::Text},
+    {36, 16, "password", K::Text, {}, {}, true},
 };
 constexpr TFieldLayout kSaveWanCommand[] = {
     {4, 4, "IP address", K::Ipv4},
@@ -327,6 +327,20 @@ std::vector<TDecodedField> DecodeFields(TFrameSide side, std::span<const std::ui
     if (ended)
         fields.Add(size - 1, 1, "end", K::Byte, SpacedHex(frame.last(1)));
     return fields.Take();
+}
+
+std::vector<bool> SecretBytes(TFrameSide side, std::span<const std::uint8_t> frame)
+{
+    std::vector<bool> secret(frame.size(), false);
+    const TMessageLayout* layout = FindLayout(side, FrameMessageId(frame));
+    if (!layout)
+        return secret;
+    const auto size = static_cast<int>(frame.size());
+    for (const TFieldLayout& field : layout->fields)
+        if (field.secret)
+            for (int offset = field.offset; offset < field.offset + field.length && offset < size; ++offset)
+                secret[static_cast<std::size_t>(offset)] = true;
+    return secret;
 }
 
 std::string SpacedHex(std::span<const std::uint8_t> bytes)

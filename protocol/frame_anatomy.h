@@ -44,6 +44,7 @@ struct TFieldLayout {
     TFieldKind kind;
     std::span<const TEnumName> names = {}; // Enum: the names by byte value
     std::string_view otherwise = {};        // Enum: the name of any other value; empty: unknown
+    bool secret = false;                    // masked in traces: the access point's password
 };
 
 // A record repeated to the end of the frame; its fields' offsets count from the record's start.
@@ -95,6 +96,14 @@ TFrameState FrameState(TFrameSide side, std::span<const std::uint8_t> frame);
 // the payload fields that lie wholly inside the frame, "unexpected bytes" for what no field
 // claims, and the end byte. A short frame has the fields it holds.
 std::vector<TDecodedField> DecodeFields(TFrameSide side, std::span<const std::uint8_t> frame);
+
+// How a masked byte shows in a trace's hex: as wide as its two hex digits, and no hex.
+inline constexpr std::string_view kMaskedByte = "**";
+
+// Which bytes of the frame a trace masks: one flag per byte, set for the bytes of a secret field
+// (the access point's password in the set command and the current-AP reply), the whole field
+// with its padding so its length shows neither; a short frame's part of the field too.
+std::vector<bool> SecretBytes(TFrameSide side, std::span<const std::uint8_t> frame);
 
 // Bytes as upper-case hex pairs with a blank between: "7E 05 41 50 FE".
 std::string SpacedHex(std::span<const std::uint8_t> bytes);

@@ -1,5 +1,9 @@
 #include "protocol/frame_log_line.h"
 
+#include <limits>
+
+#include "protocol/h_refer_lib.h"
+
 namespace r7730 {
 namespace {
 
@@ -40,17 +44,22 @@ bool Take(std::string_view& text, std::string_view literal)
     return true;
 }
 
-// A decimal number of at most five digits, off the front.
-std::optional<int> TakeNumber(std::string_view& text)
+// A decimal number off the front. One of more digits than a count can sensibly have reads as
+// the largest long, so an absurd count is told from a missing one.
+constexpr std::size_t kMaxCountDigits = 9;
+std::optional<long> TakeNumber(std::string_view& text)
 {
-    int value = 0;
+    long value = 0;
     std::size_t digits = 0;
-    while (digits < text.size() && digits < 5 && Digit(text[digits]) >= 0)
-        value = value * 10 + Digit(text[digits++]);
+    while (digits < text.size() && Digit(text[digits]) >= 0) {
+        if (digits < kMaxCountDigits)
+            value = value * 10 + Digit(text[digits]);
+        ++digits;
+    }
     if (digits == 0)
         return std::nullopt;
     text.remove_prefix(digits);
-    return value;
+    return digits > kMaxCountDigits ? std::numeric_limits<long>::max() : value;
 }
 
 std::optional<std::uint8_t> TakeHexByte(std::string_view& text)
@@ -62,17 +71,21 @@ std::optional<std::uint8_t> TakeHexByte(std::string_view& text)
     return byte;
 }
 
-// "7E.05.41.50.FE." up to the closing "]", which is taken too.
-std::optional<std::vector<std::uint8_t>> TakeHexText(std::string_view& text)
+// Whether the text is a beginning of "XX." hex groups (what a line cut short leaves).
+bool IsHexTextPrefix(std::string_view text)
 {
-    std::vector<std::uint8_t> bytes;
-    while (!Take(text, "]")) {
-        const auto byte = TakeHexByte(text);
-        if (!byte || !Take(text, "."))
-            return std::nullopt;
-        bytes.push_back(*byte);
-    }
-    return bytes;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (i % 3 == 2 ? text[i] != '.' : HexDigit(text[i]) < 0)
+            return false;
+    return true;
+}
+
+TFrameLineReading Fault(std::string fault, bool torn = false)
+{
+    TFrameLineReading reading;
+    reading.fault = std::move(fault);
+    reading.torn = torn;
+    return reading;
 }
 
 } // namespace
@@ -95,8 +108,9 @@ std::optional<int> LogLineStamp(std::string_view line)
     return parts[0] * 3600 + parts[1] * 60 + parts[2];
 }
 
-std::optional<TLoggedFrame> ReadFrameLogLine(std::string_view line)
+TFrameLineReading ParseFrameLogLine(const std::string_view whole)
 {
+    std::string_view line = whole;
     if (line.ends_with('\r'))
         line.remove_suffix(1);
     TLoggedFrame frame;
@@ -111,24 +125,69 @@ std::optional<TLoggedFrame> ReadFrameLogLine(std::string_view line)
             break;
         }
     if (!shape)
-        return std::nullopt;
+        return {};
     frame.side = shape->side;
+    const char* const kind = frame.side == TFrameSide::Command ? "TX" : "RX";
     const std::optional<std::uint8_t> id = TakeHexByte(line);
-    if (!id || !Take(line, shape->afterId))
-        return std::nullopt;
-    const std::optional<int> count = TakeNumber(line);
+    if (!id)
+        return Fault(std::string("the ID of the ") + kind + " line is not two hex digits");
+    if (!Take(line, shape->afterId))
+        return Fault(std::string("the ") + kind + " line has no byte count after its ID");
+    const std::optional<long> count = TakeNumber(line);
     if (!count || !Take(line, shape->afterCount))
-        return std::nullopt;
-    auto bytes = TakeHexText(line);
-    if (!bytes || static_cast<int>(bytes->size()) != *count || bytes->empty())
-        return std::nullopt;
+        return Fault(std::string("the ") + kind + " line has no byte count after its ID");
+    if (*count > kMaxLoggedFrameBytes)
+        return Fault(*count == std::numeric_limits<long>::max() ? std::string("an absurd length of more than 999999999 bytes")
+                                                                 : "an absurd length of " + std::to_string(*count) + " bytes");
+
+    const std::size_t hexAt = static_cast<std::size_t>(line.data() - whole.data());
+    std::vector<std::uint8_t> bytes;
+    while (!Take(line, "]")) {
+        const std::string_view rest = line;
+        const auto byte = TakeHexByte(line);
+        if (!byte || !Take(line, ".")) {
+            if (IsHexTextPrefix(rest))
+                return Fault("the line ends inside its bytes", true);
+            return Fault("bad hex at byte " + std::to_string(bytes.size() + 1));
+        }
+        bytes.push_back(*byte);
+        // The count is within the longest frame, so no more bytes than that are ever held.
+        if (static_cast<long>(bytes.size()) > *count)
+            return Fault("its length says " + std::to_string(*count) + " bytes, the line holds more");
+    }
+    if (bytes.empty())
+        return Fault("the line holds no bytes");
+    if (static_cast<long>(bytes.size()) != *count)
+        return Fault("its length says " + std::to_string(*count) + " bytes, the line holds " + std::to_string(bytes.size()));
     // The transmit line names the byte at offset 2 of any frame longer than two bytes; the
     // receive line the message ID by the receive path's rule.
-    const std::uint8_t named = frame.side == TFrameSide::Command ? (bytes->size() > 2 ? (*bytes)[2] : 0) : FrameMessageId(*bytes);
+    const std::uint8_t named = frame.side == TFrameSide::Command ? (bytes.size() > 2 ? bytes[2] : 0) : FrameMessageId(bytes);
     if (named != *id)
-        return std::nullopt;
-    frame.bytes = std::move(*bytes);
-    return frame;
+        return Fault("the line names the ID 0x" + ByteToHex(*id) + ", its bytes 0x" + ByteToHex(named));
+    frame.bytes = std::move(bytes);
+    TFrameLineReading reading;
+    reading.frame = std::move(frame);
+    reading.hexAt = hexAt;
+    return reading;
+}
+
+std::optional<TLoggedFrame> ReadFrameLogLine(std::string_view line)
+{
+    return ParseFrameLogLine(line).frame;
+}
+
+std::string MaskedFrameLogLine(std::string_view line)
+{
+    std::string masked(line);
+    const TFrameLineReading read = ParseFrameLogLine(line);
+    if (read.frame) {
+        const std::vector<bool> secret = SecretBytes(read.frame->side, read.frame->bytes);
+        // Each byte is two hex digits and a dot.
+        for (std::size_t i = 0; i < secret.size(); ++i)
+            if (secret[i])
+                masked.replace(read.hexAt + 3 * i, kMaskedByte.size(), kMaskedByte);
+    }
+    return masked;
 }
 
 } // namespace r7730

@@ -46,25 +46,6 @@ std::array<std::u16string, 4> Octets(std::span<const std::uint8_t> frame, int fr
     return octets;
 }
 
-std::u16string TrimWide(std::u16string_view text)
-{
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && text[begin] <= u' ')
-        ++begin;
-    while (end > begin && text[end - 1] <= u' ')
-        --end;
-    return std::u16string(text.substr(begin, end - begin));
-}
-
-// Characters `from`..`from + count - 1` (1-based) of a wide text.
-std::u16string CopyWide(const std::u16string& text, std::size_t from, std::size_t count)
-{
-    if (from > text.size())
-        return {};
-    return text.substr(from - 1, count);
-}
-
 std::u16string ResLogLine(const std::u16string& wide)
 {
     return u"res[" + Decimal(static_cast<int>(wide.size())) + u"] = [" + wide + u"]";
@@ -163,10 +144,15 @@ TScanReply DecodeScanReply(std::span<const std::uint8_t> frame)
 TCurrentApReply DecodeCurrentApReply(std::span<const std::uint8_t> frame)
 {
     TCurrentApReply reply;
-    const std::u16string wide = Wide(PayloadText(frame));
-    reply.logLine = ResLogLine(wide);
-    reply.ssid = TrimWide(CopyWide(wide, 1, 32));
-    reply.password = TrimWide(CopyWide(wide, 33, 16));
+    const std::string payload = PayloadText(frame);
+    reply.logLine = ResLogLine(Wide(payload));
+    // Both fields are cut by bytes, like the scan grid's: the SSID at offsets 4-35, the password
+    // at 36-51. Each is cut on its own, so a double-byte character the device cut at the SSID's
+    // end becomes a blank and never takes the password's first byte with it.
+    const std::string ssidBytes = payload.substr(0, static_cast<std::size_t>(kSsidWidth));
+    const std::string passwordBytes = payload.size() > ssidBytes.size() ? payload.substr(ssidBytes.size()) : std::string();
+    reply.ssid = Field(ssidBytes, 1, kSsidWidth);
+    reply.password = Field(passwordBytes, 1, kApPasswordWidth);
     return reply;
 }
 

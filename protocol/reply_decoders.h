@@ -49,6 +49,9 @@ struct TScanReply {
     std::vector<TScanRow> rows;   // the last row may be partial; empty when the count was bad
 };
 
+// The SSID (frame offsets 4-35) and the password (36-51) are cut by bytes, as the scan grid's
+// fields are, each decoded from CP949 and trimmed: a Hangul SSID never lends characters to the
+// password, and a character cut at a field's end becomes a blank.
 struct TCurrentApReply {
     std::u16string logLine;
     std::u16string ssid;

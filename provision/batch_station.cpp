@@ -250,7 +250,7 @@ bool TBatchRun::TStation::Pause(int ms)
 std::optional<TStatusReply> TBatchRun::TStation::Look()
 {
     try {
-        return session_.ReadStatus();
+        return session_.PollStatus(std::max(run_.settings_.pollMs, session_.TimeoutMs()));
     } catch (const ESessionEnded&) {
         // The adapter went away (or the port failed): the unit is not there; look again later.
         session_.Link().Close();
@@ -281,7 +281,7 @@ std::optional<TStatusReply> TBatchRun::TStation::WaitForUnit()
 std::optional<TStatusReply> TBatchRun::TStation::WaitUntilGone(const QString& mac)
 {
     while (!run_.ShouldStop()) {
-        if (!Pause(run_.settings_.pollMs))
+        if (!Pause(session_.PollIntervalMs()))
             return std::nullopt;
         if (EnsureOpen() != TPortState::Open)
             return std::nullopt;

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <unistd.h>
 
 #include "provision/report_page.h"
 #include "shell/whole_file.h"
@@ -169,7 +170,7 @@ std::vector<TReportFile> ReportFiles(const TCommissioningReport& report)
     return {{report.stem + QStringLiteral(".json"), report.json}, {report.stem + QStringLiteral(".html"), report.html.toUtf8()}};
 }
 
-QStringList WriteReportFiles(const QString& folder, const std::vector<TReportFile>& files)
+void MakeReportFolder(const QString& folder)
 {
     const QFileInfo folderInfo(folder);
     if (folderInfo.exists() && !folderInfo.isDir())
@@ -178,6 +179,13 @@ QStringList WriteReportFiles(const QString& folder, const std::vector<TReportFil
     if (!folderInfo.exists() && !std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), made))
         throw EReportError(QStringLiteral("cannot make the report folder %1: %2")
                                .arg(folder, QString::fromLocal8Bit(made.message())));
+    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
+        throw EReportError(QStringLiteral("cannot write the report into %1: %2").arg(folder, PlainMessage(errno)));
+}
+
+QStringList WriteReportFiles(const QString& folder, const std::vector<TReportFile>& files)
+{
+    MakeReportFolder(folder);
 
     QStringList paths;
     for (const TReportFile& file : files) {

@@ -64,6 +64,10 @@ struct TReportFile {
 // stem.json and stem.html.
 std::vector<TReportFile> ReportFiles(const TCommissioningReport& report);
 
+// Makes the report folder when it is missing and checks that files can be made in it; raises
+// EReportError naming the folder and why not. A batch run does this before its first unit.
+void MakeReportFolder(const QString& folder);
+
 // Writes each file whole into folder, which is made when missing. Every path is checked before
 // the first is written, so a path that cannot take a file (a folder, a FIFO, ...) leaves nothing
 // written. Returns the paths written; raises EReportError naming the file or folder and why.

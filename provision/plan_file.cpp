@@ -13,6 +13,7 @@
 #include "device/settings_text_checks.h"
 #include "protocol/code_page.h"
 #include "provision/csv_reader.h"
+#include "shell/text_lines.h"
 
 namespace r7730::provision {
 namespace {
@@ -61,6 +62,11 @@ TDecodedText Decoded(const QString& path, const QByteArray& bytes)
         throw EPlanError(QStringLiteral("%1 is UTF-16 text: save it as CSV in UTF-8 or CP949").arg(path));
     const bool byteOrderMark = bytes.startsWith("\xEF\xBB\xBF");
     const QByteArray body = byteOrderMark ? bytes.mid(3) : bytes;
+    if (const int line = FirstLineLongerThan(std::string_view(body.constData(), static_cast<std::size_t>(body.size()))))
+        throw EPlanError(QStringLiteral("%1 line %2 is longer than a line of a plan may be (%3 KiB)")
+                             .arg(path)
+                             .arg(line)
+                             .arg(kMaxTextLineBytes / 1024));
     const int nonUtf8 = FirstNonUtf8Line(body);
     if (nonUtf8 == 0)
         return {QString::fromUtf8(body), QStringLiteral("UTF-8")};
@@ -153,7 +159,10 @@ TPlan ReadPlanFile(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw EPlanError(QStringLiteral("cannot read the plan %1: %2").arg(path, file.errorString()));
-    return PlanOfBytes(path, file.readAll());
+    const QByteArray bytes = file.read(kMaxPlanBytes + 1);
+    if (bytes.size() > kMaxPlanBytes)
+        throw EPlanError(QStringLiteral("%1 is larger than a plan may be (%2 MiB)").arg(path).arg(kMaxPlanBytes / (1024 * 1024)));
+    return PlanOfBytes(path, bytes);
 }
 
 TPlan PlanOfBytes(const QString& path, const QByteArray& bytes)
@@ -196,7 +205,7 @@ std::optional<QString> NormalMac(const QString& text)
     return pairs.join(QLatin1Char(':'));
 }
 
-std::vector<TPlanProblem> CheckPlan(const TPlan& plan, bool matchByMac)
+std::vector<TPlanProblem> CheckPlan(const TPlan& plan, bool matchByMac, bool forceMasks)
 {
     std::vector<TPlanProblem> problems;
     if (matchByMac && !plan.columns.contains(QLatin1String("mac")))
@@ -240,14 +249,16 @@ std::vector<TPlanProblem> CheckPlan(const TPlan& plan, bool matchByMac)
             if (texts == row.given.end() || !texts->second.count(column))
                 continue;
             TSettingsValue value;
-            const QString refusal = RefusalOfKey(section, column, texts->second.at(column), &value);
+            const QString& text = texts->second.at(column);
+            const QString refusal = RefusalOfGiven(section, column, text, forceMasks, &value);
             if (!refusal.isEmpty()) {
                 add(column, refusal);
                 continue;
             }
             if (UnreadableKeys(value).contains(column))
-                add(column, QStringLiteral("a value with the byte 254 can be stored but never read back (a reply ends at "
-                                           "its first 0xFE); a plan cannot store unverified values"));
+                add(column, QStringLiteral("%1 can be stored but never read back (a reply ends at its first 0xFE); a "
+                                           "plan cannot store unverified values")
+                                .arg(UnreadableValueWording(column, text)));
             // Addresses compare in their canonical form: 10.0.0.05 is 10.0.0.5.
             if (column == QLatin1String("ip"))
                 once(addresses, column, TextsOfValue(value).at(column),

@@ -8,7 +8,8 @@
 // comma never is. A line of nothing but empty cells (a spreadsheet's empty row) is no row;
 // rows are numbered from 1 without it.
 //
-// Reading fails on what makes the file no plan at all (EPlanError). The check then finds every
+// Reading fails on what makes the file no plan at all (EPlanError), a file over 16 MiB or a line
+// over 64 KiB among them. The check then finds every
 // problem of the rows at once, so one round of editing mends them all.
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,9 @@ public:
 private:
     QString text_;
 };
+
+// The largest plan read: a row is a few hundred bytes, so this holds tens of thousands of units.
+inline constexpr qsizetype kMaxPlanBytes = 16 * 1024 * 1024;
 
 // The columns a plan may have: label, mac and the keys of the four settings sections.
 QStringList PlanColumns();
@@ -51,8 +55,9 @@ struct TPlanProblem {
 };
 
 // Every problem of the plan, by row and then by column. matchByMac: units are matched to rows
-// by the MAC they report, so every row needs one.
-std::vector<TPlanProblem> CheckPlan(const TPlan& plan, bool matchByMac);
+// by the MAC they report, so every row needs one. A cell is held to the rules of a value a
+// person gives (device/settings_text_checks.h); forceMasks lets a mask that is none through.
+std::vector<TPlanProblem> CheckPlan(const TPlan& plan, bool matchByMac, bool forceMasks = false);
 // "PLAN.csv line 4 (row 3), column ip: each address field takes a whole number from 0 to 255"
 QString ProblemText(const QString& path, const TPlanProblem& problem);
 

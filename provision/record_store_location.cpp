@@ -125,4 +125,9 @@ TStoreLocation StoreLocation(const QString& url, const QString& workingFolder)
     return SqliteLocation(url, workingFolder);
 }
 
+bool StoreExists(const TStoreLocation& location)
+{
+    return location.kind == TStoreKind::Postgres || QFileInfo::exists(location.sqliteFile);
+}
+
 } // namespace r7730::provision

@@ -30,4 +30,8 @@ struct TStoreLocation {
 // path that exists and is no regular file (nor a link to one): a folder, a device, a FIFO.
 TStoreLocation StoreLocation(const QString& url, const QString& workingFolder);
 
+// Whether there is a store to read at the location: its SQLite file exists (opening a store
+// makes the file). A PostgreSQL database is taken to be there: its server says when it is not.
+bool StoreExists(const TStoreLocation& location);
+
 } // namespace r7730::provision

@@ -93,6 +93,8 @@ TSectionOutcome ApplySection(TDeviceSession& session, TSection section, const TT
         Fail(attempt, QStringLiteral("%1: no answer to the read-back").arg(name));
         return TSectionOutcome::Failed;
     }
+    // The answer it came back with tells the firmware it runs: no second status read.
+    attempt.firmwareAfter = QString::fromStdU16String(result.versionAfter);
     if (!result.differs.isEmpty()) {
         attempt.differs << result.differs;
         Fail(attempt, QStringLiteral("%1: read back other than sent: %2").arg(name, result.differs.join(", ")));
@@ -107,7 +109,6 @@ void CommissionUnit(TDeviceSession& session, const TPlanRow& row, const TStatusR
                     const TStateReport& state, const TWriteGate& mayWrite)
 {
     attempt.firmwareAfter = attempt.firmwareBefore;
-    bool saved = false;
     bool gateAsked = false;
     // The gate is asked once: after it let the first save through, the others follow.
     const auto writeGate = [&]() -> QString {
@@ -124,7 +125,6 @@ void CommissionUnit(TDeviceSession& session, const TPlanRow& row, const TStatusR
                 continue;
             step = SectionName(section);
             const TSectionOutcome outcome = ApplySection(session, section, given->second, status, attempt, state, writeGate);
-            saved = saved || outcome == TSectionOutcome::Saved;
             if (session.Interrupted()) {
                 attempt.result = TAttemptResult::Interrupted;
                 attempt.error = QStringLiteral("interrupted while the %1 settings were applied").arg(SectionName(section));
@@ -132,13 +132,6 @@ void CommissionUnit(TDeviceSession& session, const TPlanRow& row, const TStatusR
             }
             if (outcome == TSectionOutcome::Failed)
                 return;
-        }
-        if (saved) {
-            step = QStringLiteral("verifying");
-            state(step);
-            if (const std::optional<TStatusReply> after = session.ReadStatus();
-                after && QString::fromStdU16String(after->macAddress) == attempt.mac)
-                attempt.firmwareAfter = QString::fromStdU16String(after->version);
         }
     } catch (const ESessionEnded& ended) {
         Fail(attempt, QStringLiteral("%1: %2").arg(step.isEmpty() ? QStringLiteral("read status") : step, ended.Text()));

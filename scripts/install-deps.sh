@@ -20,7 +20,8 @@ PACKAGES=(
 
 missing=()
 for p in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  if [[ $status != *"install ok installed"* ]]; then
     missing+=("$p")
   fi
 done

@@ -22,5 +22,9 @@ dist=$PWD/dist
 (cd "$build" && cpack -G DEB -B "$dist" >/dev/null)
 rm -rf dist/_CPack_Packages
 deb=dist/r7730-setup_$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")_$(dpkg --print-architecture).deb
-QT_QPA_PLATFORM=offscreen bash tests/package/check_package.sh "$deb"
+# The package is named either way, so a failed check can be looked into with the .deb at hand.
+if ! QT_QPA_PLATFORM=offscreen bash tests/package/check_package.sh "$deb"; then
+  echo "$deb was built, but its check failed" >&2
+  exit 1
+fi
 echo "$deb"

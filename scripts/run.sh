@@ -15,6 +15,35 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 port_argument=${1:-}
 
+# The lock a running window holds, one copy per user: in /run/user/UID when that is a private
+# folder of the user's own, else in ~/.local/state/r7730-setup.
+window_lock() {
+  local runtime mode
+  runtime="/run/user/$(id -u)"
+  if [[ -d "$runtime" && ! -L "$runtime" && -O "$runtime" ]]; then
+    mode=$(stat -c %a "$runtime")
+    if (( (8#$mode & 8#022) == 0 )); then
+      echo "$runtime/R7730LX_Setup.lock"
+      return
+    fi
+  fi
+  echo "${HOME:-}/.local/state/r7730-setup/R7730LX_Setup.lock"
+}
+
+# A second copy of the window ends at once without a word, so say it here, before anything is
+# built or started: with the PID of the copy that holds the lock, where /proc/locks shows it.
+lock=$(window_lock)
+if [[ -f "$lock" ]] && command -v flock >/dev/null && ! flock -n "$lock" true 2>/dev/null; then
+  inode=$(stat -c %i "$lock")
+  holder=$(awk -v inode="$inode" '$2 == "FLOCK" { n = split($6, id, ":"); if (id[n] == inode) { print $5; exit } }' /proc/locks 2>/dev/null || true)
+  if [[ -n "$holder" ]]; then
+    echo "A copy of the window is already running (PID $holder): close it first, or use that one." >&2
+  else
+    echo "A copy of the window is already running (it holds $lock): close it first, or use that one." >&2
+  fi
+  exit 1
+fi
+
 build_dir=${R7730_BUILD_DIR:-build}
 if [[ -n "${R7730_BUILD_DIR:-}" ]]; then
   cmake -S . -B "$build_dir" -G Ninja >/dev/null

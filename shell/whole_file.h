@@ -9,9 +9,15 @@
 // replaced and the link stays. The new text goes to a fresh file made beside that target with
 // O_EXCL and O_NOFOLLOW under a name no one can guess, so nothing planted there is ever opened,
 // and the fresh file is renamed over the target: a failure never leaves a half-written file.
+//
+// A file that grows for hours (a survey's CSV, a reading at a time) is written the same way,
+// piece by piece: the pieces go to a fresh file beside the target whose name says which target
+// it is for (".NAME.partial-k3X9qa"), so that when the writer is killed before its end the
+// partial file keeps every piece so far and the next writer to that target can point it out.
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace r7730 {
 
@@ -32,6 +38,45 @@ TWholeFileTarget WholeFileTarget(const std::string& path);
 // keeps those of the file replaced (0644 for a new file). Returns false with errno set when the
 // file cannot be written, EINVAL when WholeFileTarget refuses the path; nothing is changed then.
 bool WriteWholeFile(const std::string& path, const std::string& content, std::optional<mode_t> mode);
+
+// A whole file written in pieces (see above). Begin checks the path as WholeFileTarget does and
+// makes the partial file; Append adds a piece at its end at once, so a kill keeps it; Finish
+// renames the partial file over the target (when it fails, the partial file stays open as it
+// was), Abandon removes it. Destroyed while open, the partial file stays where it is, with every
+// piece appended.
+class TGrowingWholeFile {
+public:
+    TGrowingWholeFile() = default;
+    ~TGrowingWholeFile();
+    TGrowingWholeFile(const TGrowingWholeFile&) = delete;
+    TGrowingWholeFile& operator=(const TGrowingWholeFile&) = delete;
+
+    // false with errno set when the partial file cannot be made, EINVAL when WholeFileTarget
+    // refuses the path. mode as for WriteWholeFile.
+    bool Begin(const std::string& path, std::optional<mode_t> mode);
+    bool Append(const std::string& piece);
+    bool Finish();
+    void Abandon();
+    bool IsOpen() const { return fd_ >= 0; }
+    // The partial file while open; empty before Begin and after Finish or Abandon.
+    const std::string& PartialPath() const { return partialPath_; }
+
+private:
+    void Close();
+
+    int fd_ = -1;
+    mode_t mode_ = 0644;
+    std::string targetPath_;
+    std::string partialPath_;
+};
+
+// Why a write to path failed with errno error, for a message after "cannot write PATH: ":
+// "it is a FIFO, not a regular file" when WholeFileTarget refuses the path, else the system's
+// text ("No space left on device").
+std::string WholeFileFailure(const std::string& path, int error);
+
+// The partial files that writers to path left behind (killed before their end), oldest first.
+std::vector<std::string> PartialFilesOf(const std::string& path);
 
 // Every byte of content to an open file, through short writes and interruptions; false with
 // errno set when one fails.

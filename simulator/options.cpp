@@ -105,7 +105,9 @@ and answers the setup program's commands until interrupted (Ctrl+C).
   --line-follows-serial  understand the program only while its end of the line runs at the
                        device's own serial baud rate, as a device set up over its serial line:
                        after a serial save the program must move to the new rate
-  --delay MS           wait MS milliseconds before each reply
+  --delay MS           wait MS milliseconds before each reply; a device told to save or restart
+                       restarts only once its queued replies have gone out, and until then
+                       answers with the settings it started with
   --chunks N[,N...]    write each reply in pieces of these sizes (the last size repeats)
   --chunk-gap MS       pause between pieces (default 20)
   --merge N            hold replies and write N of them at once (or after --merge-wait MS, default 500)
@@ -118,9 +120,11 @@ and answers the setup program's commands until interrupted (Ctrl+C).
                        one after --replug-ms MS (default 1000) and move the link to it
   --flood RATE         send status replies unasked, RATE per second, while the port is open
   --firmware-fetch HOW on a firmware download frame whose server is in 127.0.0.0/8 (no other
-                       address is ever fetched from): whole (the default) fetches the file, then
-                       reboots with the new version; halfway stops reading at half the file;
-                       wrong-name asks for another name; never does not ask
+                       address is ever fetched from; the request leaves from the device's WAN
+                       address when that is one of this PC's, 127.0.0.2 say): whole (the
+                       default) fetches the file, then reboots with the new version; halfway
+                       stops reading at half the file; wrong-name asks for another name; never
+                       does not ask
   --new-version M.N    the firmware version after a whole download (default: the minor one up)
   --log PATH           frame log as hex text to PATH ("-": standard output, the default)
   --quiet              no frame log and no notes

@@ -60,6 +60,10 @@ struct Session::Impl {
     } dropped;
     int framesSinceReplug = 0;
     std::optional<TimePoint> rebootUntil;
+    // A device with a reply delay restarts once the reply to its save has gone out; until then it
+    // still runs with the settings it started with, and answers from them.
+    std::optional<TimePoint> restartAt;
+    std::optional<DeviceModel> running;
     std::unique_ptr<FirmwareFetch> firmware; // a download under way: the device is silent
     bool unknownIdSent = false;
 
@@ -225,7 +229,10 @@ struct Session::Impl {
             log.note(silence() + ": frame ignored");
             return;
         }
-        CommandOutcome outcome = model->handle(frame);
+        std::optional<DeviceModel> before;
+        if (options.replyDelayMs > 0 && !running)
+            before = *model;
+        CommandOutcome outcome = (running ? &*running : model)->handle(frame);
         bench.answered(now);
         for (const std::string& note : outcome.notes)
             log.note(note);
@@ -245,14 +252,30 @@ struct Session::Impl {
         if (outcome.reboot) {
             if (!held.empty())
                 flushHeld(now);
-            rebootUntil = std::max(now, lastScheduled) + Milliseconds(options.rebootMs);
-            bench.rebootStarted();
-            if (auto dropped = reader.discardPartial("device rebooting"))
-                reportDropped(*dropped);
-            log.note("rebooting for " + std::to_string(options.rebootMs) + " ms");
+            const TimePoint starts = std::max(now, lastScheduled);
+            if (options.replyDelayMs > 0 && starts > now) {
+                if (!restartAt) {
+                    restartAt = starts;
+                    running = std::move(before);
+                    log.note("restarting once the reply has gone out, in " +
+                             std::to_string(std::chrono::duration_cast<Milliseconds>(starts - now).count()) +
+                             " ms; until then the settings it started with answer");
+                }
+            } else {
+                startReboot(starts);
+            }
         }
         if (outcome.firmwareDownload)
             startFirmwareFetch(*outcome.firmwareDownload);
+    }
+
+    void startReboot(TimePoint at)
+    {
+        rebootUntil = at + Milliseconds(options.rebootMs);
+        bench.rebootStarted();
+        if (auto dropped = reader.discardPartial("device rebooting"))
+            reportDropped(*dropped);
+        log.note("rebooting for " + std::to_string(options.rebootMs) + " ms");
     }
 
     void startFirmwareFetch(const FirmwareRequest& request)
@@ -265,10 +288,17 @@ struct Session::Impl {
             log.note("not fetched (--firmware-fetch never)");
             return;
         }
-        firmware = std::make_unique<FirmwareFetch>(request, options.firmwareFetch == "halfway"      ? FetchTrial::Halfway
-                                                            : options.firmwareFetch == "wrong-name" ? FetchTrial::WrongName
-                                                                                                    : FetchTrial::Whole);
-        log.note("fetching " + firmware->url());
+        const DeviceModel* model = bench.unit();
+        if (!model)
+            return;
+        // The request leaves from the device's WAN address, as it stands when the frame came.
+        firmware = std::make_unique<FirmwareFetch>(request, model->state().ip,
+                                                   options.firmwareFetch == "halfway"      ? FetchTrial::Halfway
+                                                   : options.firmwareFetch == "wrong-name" ? FetchTrial::WrongName
+                                                                                           : FetchTrial::Whole);
+        log.note("fetching " + firmware->url() +
+                 (firmware->source().empty() ? " (the WAN address is not this PC's: from the address the PC picks)"
+                                             : " from " + firmware->source()));
     }
 
     // A whole image is installed and the device restarts with it; anything less leaves the old
@@ -425,8 +455,11 @@ struct Session::Impl {
             if (!next || at < *next)
                 next = at;
         };
-        if (bench.advance(now))
+        if (bench.advance(now)) {
             forgetConnection("unit taken away inside a frame"); // its replies leave with it
+            restartAt.reset();
+            running.reset();
+        }
         if (const auto change = bench.nextChange())
             consider(*change);
         if (!port) {
@@ -444,6 +477,13 @@ struct Session::Impl {
             else
                 consider(now + kClosedPortRecheck);
         }
+        if (restartAt && now >= *restartAt) {
+            restartAt.reset();
+            running.reset();
+            startReboot(now);
+        }
+        if (restartAt)
+            consider(*restartAt);
         if (rebootUntil && now >= *rebootUntil) {
             rebootUntil.reset();
             if (bench.rebootEnded(now))

@@ -13,11 +13,6 @@ QString Number(std::optional<int> value)
     return value ? QString::number(*value) : QString();
 }
 
-QString AskerText(TAsker asker)
-{
-    return asker == TAsker::Survey ? QStringLiteral("survey") : QStringLiteral("other");
-}
-
 // The label of the segment a scan at msecs falls in: the newest marker dropped before it.
 const QString& MarkerAt(const TSurveySession& session, qint64 msecs)
 {
@@ -36,12 +31,25 @@ QString SurveyTimeText(qint64 msecs)
     return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
-QString SurveyCsv(const TSurveySession& session)
+QString AskerText(TAsker asker)
 {
-    QString csv = CsvLine({"time", "kind", "ssid", "channel", "rssi", "quality", "marker", "asked_by", "auth"});
+    return asker == TAsker::Survey ? QStringLiteral("survey") : QStringLiteral("main window");
+}
+
+QString SurveyCsvHeader()
+{
+    return CsvLine({"time", "kind", "ssid", "channel", "rssi", "quality", "marker", "asked_by", "auth"});
+}
+
+QString TSurveyCsvFollower::NewLines(const TSurveySession& session)
+{
     const std::vector<TSignalSample>& samples = session.Samples();
     const std::vector<TScanSighting>& sightings = session.Sightings();
-    std::size_t s = 0, t = 0;
+    if (samples_ > samples.size() || sightings_ > sightings.size())
+        samples_ = sightings_ = 0; // the session began anew
+    QString csv;
+    std::size_t& s = samples_;
+    std::size_t& t = sightings_;
     // Both lists are in time order; merged, a reading goes before a scan of the same millisecond.
     while (s < samples.size() || t < sightings.size()) {
         if (t == sightings.size() || (s < samples.size() && samples[s].msecs <= sightings[t].msecs)) {
@@ -59,6 +67,24 @@ QString SurveyCsv(const TSurveySession& session)
         }
     }
     return csv;
+}
+
+QString SurveyCsv(const TSurveySession& session)
+{
+    TSurveyCsvFollower follower;
+    return SurveyCsvHeader() + follower.NewLines(session);
+}
+
+int SurveyCsvReadings(const QByteArray& csv)
+{
+    // A line's second field is its kind; no field before it is ever quoted (a time).
+    int readings = 0;
+    for (const QByteArray& line : csv.split('\n')) {
+        const qsizetype kind = line.indexOf(',');
+        if (kind >= 0 && line.indexOf(",poll,") == kind)
+            ++readings;
+    }
+    return readings;
 }
 
 } // namespace r7730

@@ -66,7 +66,7 @@ bool TSurveyRecorder::Awaiting(const std::deque<TOpenRequest>& open)
 {
     const microseconds now = Now();
     for (const TOpenRequest& request : open)
-        if (request.asker == TAsker::Survey && now - request.sent < kGivenUp)
+        if (request.asker == TAsker::Survey && !request.givenUp && now - request.sent < kGivenUp)
             return true;
     return false;
 }
@@ -74,6 +74,16 @@ bool TSurveyRecorder::Awaiting(const std::deque<TOpenRequest>& open)
 bool TSurveyRecorder::AwaitingSignal() const
 {
     return Awaiting(openSignals_);
+}
+
+void TSurveyRecorder::GiveUpSignals(std::chrono::milliseconds after)
+{
+    const microseconds now = Now();
+    for (TOpenRequest& request : openSignals_)
+        if (request.asker == TAsker::Survey && !request.givenUp && now - request.sent >= after) {
+            request.givenUp = true;
+            session_.AddGap();
+        }
 }
 
 bool TSurveyRecorder::AwaitingScan() const

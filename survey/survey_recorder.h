@@ -9,7 +9,9 @@
 // is the survey's, any other one somebody else's, and the device answers requests in the order
 // they came, so each reply goes to the oldest request of its kind still open. A request left
 // unanswered for longer than a reply can take is given up, so one lost reply does not shift the
-// askers of all later ones.
+// askers of all later ones. The survey itself waits less for its own signal reads (about its
+// interval, GiveUpSignals): a read it gave up counts as a gap, and the next one goes out on
+// time; a reply that still comes is a reading all the same.
 #include <QString>
 #include <chrono>
 #include <deque>
@@ -41,12 +43,16 @@ public:
     void AsSurvey(const std::function<void()>& send);
     // A request of the survey's own of that kind is still open (sent, not answered, not given up).
     bool AwaitingSignal() const;
+    // Gives up the survey's own signal reads sent longer than after ago, each a gap in the
+    // session's readings.
+    void GiveUpSignals(std::chrono::milliseconds after);
     bool AwaitingScan() const;
 
 private:
     struct TOpenRequest {
         std::chrono::microseconds sent;
         TAsker asker;
+        bool givenUp = false; // by the survey: no longer awaited, still paired with a late reply
     };
     void FrameObserved(const TObservedFrame& frame) noexcept override;
     static TAsker Answered(std::deque<TOpenRequest>& open, std::chrono::microseconds now);

@@ -60,6 +60,7 @@ void TSurveySession::Clear()
     quality_ = {};
     joinedSsid_.clear();
     scans_ = 0;
+    gaps_ = 0;
 }
 
 std::uint16_t TSurveySession::TextIndex(const QString& text)

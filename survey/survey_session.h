@@ -80,6 +80,8 @@ public:
 
     // A signal reply at msecs, as a reading.
     void AddSignal(qint64 msecs, TAsker asker, const TSignalReply& reply);
+    // A signal read that got no answer in time: a gap in the readings.
+    void AddGap() { ++gaps_; }
     // A scan reply at msecs: each row a sighting, merged into the access points.
     void AddScan(qint64 msecs, TAsker asker, const TScanReply& reply);
     // Begins a segment at msecs; without a label it is called "spot A", "spot B", ... in turn.
@@ -91,6 +93,8 @@ public:
     const std::vector<TSignalSample>& Samples() const { return samples_; }
     const std::vector<TScanSighting>& Sightings() const { return sightings_; }
     int Scans() const { return scans_; }
+    // Signal reads of the survey's own left unanswered.
+    int Gaps() const { return gaps_; }
     // At least one: the readings before the first marker.
     const std::vector<TSegment>& Segments() const { return segments_; }
     // The segment a reading belongs to.
@@ -117,6 +121,7 @@ private:
     TValueStatistics quality_;
     QString joinedSsid_;
     int scans_ = 0;
+    int gaps_ = 0;
 };
 
 } // namespace r7730

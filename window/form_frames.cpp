@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -16,11 +17,13 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cerrno>
 
 #include "device/frame_export.h"
 #include "device/frame_store.h"
 #include "protocol/frame_anatomy.h"
 #include "shell/event_log_file.h"
+#include "shell/whole_file.h"
 #include "window/dialogs.h"
 #include "window/frames_filter.h"
 #include "window/frames_model.h"
@@ -185,8 +188,34 @@ void TForm_Frames::Wire()
 
 void TForm_Frames::FrameAdded()
 {
-    if (isVisible() && !refresh_->isActive())
-        refresh_->start();
+    try {
+        FollowEviction();
+        if (isVisible() && !refresh_->isActive())
+            refresh_->start();
+    } catch (...) {
+        // Told inside the link's step: the next refresh catches up instead.
+    }
+}
+
+void TForm_Frames::FollowEviction()
+{
+    const std::uint64_t letGo = store_.LetGo();
+    const bool shownGone = shownFrame_ && *shownFrame_ <= letGo;
+    {
+        evicting_ = true;
+        const auto done = qScopeGuard([this] { evicting_ = false; });
+        model_->FollowEviction();
+        if (shownGone)
+            Grid_Frames->selectionModel()->clear();
+    }
+    if (!shownGone)
+        return;
+    const std::uint64_t gone = *shownFrame_;
+    ShowDetails(nullptr);
+    Lb_FrameDetail->setText(QStringLiteral("#%1 is gone: the %2 oldest frames were let go (the newest %3 are kept)")
+                                .arg(gone)
+                                .arg(letGo)
+                                .arg(store_.Capacity()));
 }
 
 void TForm_Frames::showEvent(QShowEvent* event)
@@ -204,6 +233,7 @@ bool TForm_Frames::AtTail() const
 void TForm_Frames::Refresh()
 {
     const bool follow = AtTail();
+    FollowEviction();
     model_->Sync();
     if (follow)
         Grid_Frames->scrollToBottom();
@@ -214,7 +244,7 @@ void TForm_Frames::ShowCount()
 {
     QString text = QStringLiteral("%1 of %2 frames shown").arg(filter_->rowCount()).arg(model_->rowCount());
     if (store_.LetGo() > 0)
-        text += QStringLiteral("; %1 older frames let go (the newest %2 are kept)").arg(store_.LetGo()).arg(TFrameStore::kCapacity);
+        text += QStringLiteral("; %1 older frames let go (the newest %2 are kept)").arg(store_.LetGo()).arg(store_.Capacity());
     Lb_FrameCount->setText(text);
 }
 
@@ -264,7 +294,8 @@ void TForm_Frames::ShowFrame(std::optional<std::uint64_t> sequence)
     const std::optional<int> row = sequence ? model_->RowOf(*sequence) : std::nullopt;
     if (!row)
         return;
-    if (!filter_->Accepts(model_->FrameAt(*row)))
+    const TStoredFrame* frame = model_->Frame(*row);
+    if (frame && !filter_->Accepts(*frame))
         ClearFilter();
     const QModelIndex index = filter_->mapFromSource(model_->index(*row, TFramesModel::ColSummary));
     Grid_Frames->setCurrentIndex(index);
@@ -276,18 +307,21 @@ std::optional<std::uint64_t> TForm_Frames::SelectedFrame() const
     const QModelIndex current = Grid_Frames->currentIndex();
     if (!current.isValid())
         return std::nullopt;
-    return model_->FrameAt(filter_->mapToSource(current).row()).sequence;
+    return model_->SequenceAt(filter_->mapToSource(current).row());
 }
 
 void TForm_Frames::Grid_FramesSelect(const QModelIndex& current)
 {
-    ShowDetails(current.isValid() ? &model_->FrameAt(filter_->mapToSource(current).row()) : nullptr);
+    if (evicting_)
+        return;
+    ShowDetails(current.isValid() ? model_->Frame(filter_->mapToSource(current).row()) : nullptr);
 }
 
 void TForm_Frames::ShowDetails(const TStoredFrame* frame)
 {
     Grid_FrameFields->setRowCount(0);
     shownFields_.clear();
+    shownFrame_ = frame ? std::optional<std::uint64_t>(frame->sequence) : std::nullopt;
     if (!frame) {
         Lb_FrameDetail->clear();
         HexView_Frame->SetBytes({});
@@ -347,22 +381,32 @@ void TForm_Frames::HexView_FrameByteClick(int offset)
 
 void TForm_Frames::ExportTo(const QString& path) const
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EInOutError(file.errorString().toStdString(), int(file.error()));
+    // Written beside the file and renamed over it at the end: a failure leaves the old file.
+    const std::string name = QFile::encodeName(path).toStdString();
+    TGrowingWholeFile file;
+    const auto fail = [&] {
+        const int error = errno;
+        file.Abandon();
+        throw EInOutError(WholeFileFailure(name, error), error);
+    };
+    if (!file.Begin(name, std::nullopt))
+        fail();
     const bool csv = path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
     QByteArray out = csv ? CsvHeader() : QByteArray();
     for (int row = 0; row < filter_->rowCount(); ++row) {
-        const TFrameRecord record = RecordOf(model_->FrameAt(filter_->mapToSource(filter_->index(row, 0)).row()));
+        const TStoredFrame* frame = model_->Frame(filter_->mapToSource(filter_->index(row, 0)).row());
+        if (!frame)
+            continue; // let go since the table last caught up
+        const TFrameRecord record = RecordOf(*frame);
         out += csv ? CsvRecord(record) : JsonLine(record);
         if (out.size() > (1 << 20)) {
-            if (file.write(out) != out.size())
-                throw EInOutError(file.errorString().toStdString(), int(file.error()));
+            if (!file.Append(out.toStdString()))
+                fail();
             out.clear();
         }
     }
-    if (file.write(out) != out.size() || !file.flush())
-        throw EInOutError(file.errorString().toStdString(), int(file.error()));
+    if (!file.Append(out.toStdString()) || !file.Finish())
+        fail();
 }
 
 void TForm_Frames::Btn_FrameExportClick()

@@ -4,7 +4,8 @@
 // field beside its bytes, a field's bytes highlighted and a byte's field selected; what the
 // filter shows exported as CSV or JSON Lines. One window, not modal; it catches up with the
 // store a few times a second while it is shown, and follows the newest frame unless the user
-// scrolled away from it.
+// scrolled away from it. The table lets the frames the store lets go leave at once; when the
+// selected frame is one of them, the details pane says it is gone.
 #include <QWidget>
 #include <cstdint>
 #include <optional>
@@ -63,6 +64,8 @@ private:
     void BuildControls();
     void Wire();
     void FrameAdded();
+    // Rows of the frames the store let go leave the table; the details of one say it is gone.
+    void FollowEviction();
     void ClearFilter();
     void ShowDetails(const TStoredFrame* frame);
     void ShowCount();
@@ -75,6 +78,8 @@ private:
     QTimer* refresh_ = nullptr;
     // The selected frame's fields, row by row as the field list shows them.
     std::vector<TDecodedField> shownFields_;
+    std::optional<std::uint64_t> shownFrame_; // the frame the details pane shows
+    bool evicting_ = false;                   // rows leave: the selection moving is not the user's
 
     QLineEdit* Edit_FrameFilter = nullptr;
     QCheckBox* CB_FrameRegex = nullptr;

@@ -67,13 +67,18 @@ bool TFramesFilter::Accepts(const TStoredFrame& frame) const
 
 bool TFramesFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const
 {
-    return Accepts(model_.FrameAt(sourceRow));
+    const TStoredFrame* frame = model_.Frame(sourceRow);
+    return frame && Accepts(*frame);
 }
 
 bool TFramesFilter::lessThan(const QModelIndex& left, const QModelIndex& right) const
 {
-    const TStoredFrame& a = model_.FrameAt(left.row());
-    const TStoredFrame& b = model_.FrameAt(right.row());
+    const TStoredFrame* first = model_.Frame(left.row());
+    const TStoredFrame* second = model_.Frame(right.row());
+    if (!first || !second) // a frame let go keeps its place by number until its row leaves
+        return model_.SequenceAt(left.row()) < model_.SequenceAt(right.row());
+    const TStoredFrame& a = *first;
+    const TStoredFrame& b = *second;
     switch (left.column()) {
     case TFramesModel::ColLatency:
         return a.latency.value_or(std::chrono::microseconds(-1)) < b.latency.value_or(std::chrono::microseconds(-1));

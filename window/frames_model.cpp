@@ -35,25 +35,39 @@ TFramesModel::TFramesModel(const TFrameStore& store, QObject* parent) : QAbstrac
     rows_ = static_cast<int>(store_.Size());
 }
 
-void TFramesModel::Sync()
+void TFramesModel::FollowEviction()
 {
     const std::uint64_t letGo = store_.LetGo();
-    if (letGo > letGo_) {
-        const int gone = static_cast<int>(std::min<std::uint64_t>(letGo - letGo_, static_cast<std::uint64_t>(rows_)));
-        if (gone > 0) {
-            beginRemoveRows({}, 0, gone - 1);
-            rows_ -= gone;
-            letGo_ += static_cast<std::uint64_t>(gone);
-            endRemoveRows();
-        }
-        letGo_ = letGo;
+    if (letGo <= letGo_)
+        return;
+    const int gone = static_cast<int>(std::min<std::uint64_t>(letGo - letGo_, static_cast<std::uint64_t>(rows_)));
+    if (gone > 0) {
+        beginRemoveRows({}, 0, gone - 1);
+        rows_ -= gone;
+        letGo_ += static_cast<std::uint64_t>(gone);
+        endRemoveRows();
     }
+    // Frames let go before they ever had a row only move the numbering on.
+    letGo_ = letGo;
+}
+
+void TFramesModel::Sync()
+{
+    FollowEviction();
     const int rows = static_cast<int>(store_.Size());
     if (rows > rows_) {
         beginInsertRows({}, rows_, rows - 1);
         rows_ = rows;
         endInsertRows();
     }
+}
+
+const TStoredFrame* TFramesModel::Frame(int row) const
+{
+    if (row < 0 || row >= rows_)
+        return nullptr;
+    const std::optional<std::size_t> stored = store_.RowOf(SequenceAt(row));
+    return stored ? &store_.At(*stored) : nullptr;
 }
 
 std::optional<int> TFramesModel::RowOf(std::uint64_t sequence) const
@@ -75,9 +89,10 @@ int TFramesModel::columnCount(const QModelIndex& parent) const
 
 QVariant TFramesModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= rows_)
+    const TStoredFrame* stored = index.isValid() ? Frame(index.row()) : nullptr;
+    if (!stored)
         return {};
-    const TStoredFrame& frame = FrameAt(index.row());
+    const TStoredFrame& frame = *stored;
     if (role == Qt::ForegroundRole)
         return IsError(frame.content->status) ? QVariant(QBrush(QColor(0xC0, 0x00, 0x00))) : QVariant();
     if (role == Qt::TextAlignmentRole) {

@@ -24,9 +24,15 @@ public:
     // Brings the rows up to the store: the frames let go since the last call leave the top,
     // the new ones join the bottom.
     void Sync();
+    // Removes the rows of the frames the store let go since the last call; the new frames wait
+    // for Sync.
+    void FollowEviction();
     // The row of a frame, when the model holds it.
     std::optional<int> RowOf(std::uint64_t sequence) const;
-    const TStoredFrame& FrameAt(int row) const { return store_.At(static_cast<std::size_t>(row)); }
+    // The frame number a row stands for.
+    std::uint64_t SequenceAt(int row) const { return letGo_ + static_cast<std::uint64_t>(row) + 1; }
+    // The frame of a row; none when the store let it go already.
+    const TStoredFrame* Frame(int row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -2,6 +2,7 @@
 // the session (see survey_window.h).
 #include "window/survey_window.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QDateTime>
 #include <QFile>
@@ -18,7 +19,10 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cerrno>
+#include <chrono>
 
+#include "shell/whole_file.h"
 #include "survey/channel_load.h"
 #include "survey/survey_csv.h"
 #include "window/survey_access_points.h"
@@ -29,6 +33,7 @@ namespace r7730 {
 namespace {
 
 constexpr int kRefreshMs = 100;
+constexpr int kTickSlackMs = 50; // how early a timer's tick may come
 constexpr int kNoMinimumRssi = -100; // the minimum RSSI box's lowest value: no filter
 
 QString Whole(std::optional<int> value, const QString& unit = {})
@@ -283,8 +288,14 @@ void TSurveyWindow::ScheduleRefresh()
 
 void TSurveyWindow::SurveyTimerTick()
 {
-    // One request of the survey's own at a time: a slow device is not piled up with them.
-    if (!recorder_ || recorder_->AwaitingSignal())
+    // One request of the survey's own at a time: a slow device is not piled up with them. A read
+    // unanswered for an interval (a second at least) is a gap; the next goes out now. The tick
+    // comes a little early now and then: a read due to be given up then is.
+    if (!recorder_)
+        return;
+    const std::chrono::milliseconds interval(std::max(surveyTimer_->interval(), 1000));
+    recorder_->GiveUpSignals(interval - std::chrono::milliseconds(kTickSlackMs));
+    if (recorder_->AwaitingSignal())
         return;
     if (!recorder_->ReadSignal())
         ShowStatistics(); // says it is not connected
@@ -349,9 +360,9 @@ void TSurveyWindow::Btn_Survey_SavePngClick()
 
 bool TSurveyWindow::ExportCsv(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(SurveyCsv(session_).toUtf8()) < 0 || !file.flush()) {
-        ShowState(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    const std::string name = QFile::encodeName(path).toStdString();
+    if (!WriteWholeFile(name, SurveyCsv(session_).toUtf8().toStdString(), std::nullopt)) {
+        ShowState(QStringLiteral("cannot write %1: %2").arg(path, QString::fromStdString(WholeFileFailure(name, errno))));
         return false;
     }
     ShowState(QStringLiteral("exported to %1").arg(path));
@@ -360,8 +371,16 @@ bool TSurveyWindow::ExportCsv(const QString& path)
 
 bool TSurveyWindow::SaveChartPng(const QString& path)
 {
-    if (!chart_->grab().save(path, "PNG")) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    const std::string name = QFile::encodeName(path).toStdString();
+    if (!chart_->grab().save(&buffer, "PNG")) {
         ShowState(QStringLiteral("cannot write %1").arg(path));
+        return false;
+    }
+    if (!WriteWholeFile(name, png.toStdString(), std::nullopt)) {
+        ShowState(QStringLiteral("cannot write %1: %2").arg(path, QString::fromStdString(WholeFileFailure(name, errno))));
         return false;
     }
     ShowState(QStringLiteral("saved %1").arg(path));
@@ -400,12 +419,15 @@ void TSurveyWindow::ShowStatistics()
                                .arg(Whole(quality, QStringLiteral("%")), Whole(q.Minimum(), QStringLiteral("%")),
                                     OneDecimal(q.Mean(), QStringLiteral("%")), Whole(q.Maximum(), QStringLiteral("%"))));
     const auto others = std::count_if(samples.begin(), samples.end(), [](const TSignalSample& s) { return s.asker == TAsker::Other; });
-    QString state = QStringLiteral("%1 %2 (%3 asked by the main window), %4 %5")
+    QString state = QStringLiteral("%1 %2 (%3 asked by the %4), %5 %6")
                         .arg(samples.size())
                         .arg(samples.size() == 1 ? "reading" : "readings")
                         .arg(others)
+                        .arg(AskerText(TAsker::Other))
                         .arg(session_.Scans())
                         .arg(session_.Scans() == 1 ? "scan" : "scans");
+    if (session_.Gaps() > 0)
+        state += QStringLiteral(", %1 %2 unanswered").arg(session_.Gaps()).arg(session_.Gaps() == 1 ? "read" : "reads");
     if (!link_.Port().Connected())
         state += QStringLiteral(" · not connected");
     if (!note_.isEmpty())

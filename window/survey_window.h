@@ -7,8 +7,10 @@
 // every so often, when asked), and takes every signal and scan reply on the link as a reading,
 // whoever asked: the main window's polling goes on exactly as before and counts too
 // (survey/survey_recorder.h says how each reading knows who asked). It records while it is
-// shown; hidden, it keeps its session and sends nothing. On a closed port it sends nothing and
-// says so. The views are brought up to date at most every 100 ms, so a burst of replies costs
+// shown; hidden, it keeps its session and sends nothing. A read of its own left unanswered for
+// its interval (a second at least) counts as unanswered and the next goes out on time. On a
+// closed port it sends nothing and says so. The export and the chart's picture go through the
+// one writer of whole files (shell/whole_file.h). The views are brought up to date at most every 100 ms, so a burst of replies costs
 // one repaint.
 #include <QWidget>
 #include <memory>

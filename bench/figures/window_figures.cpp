@@ -511,13 +511,17 @@ void FillFrameStore(TFrameStore& store)
         at += std::chrono::microseconds(2000);
         store.FrameObserved({at, now, direction, TFrameKind::Frame, bytes});
     };
-    for (int i = 0; store.Size() < TFrameStore::kCapacity; ++i) {
+    // Full is checked after each frame: a store that starts with an odd number of frames would
+    // otherwise step over its capacity, let a hundredth go and never be full.
+    const auto full = [&store] { return store.Size() >= store.Capacity(); };
+    for (int i = 0; !full(); ++i) {
         Bytes status = kStatusReply;
         status[27] = static_cast<std::uint8_t>(i % 256); // the expiry time
         const std::string rssi = "  -" + std::to_string(40 + i % 50) + " ";
         const Bytes signal = join({hex("7E 2B 4A 50"), blanks(26), text("Office"), text(rssi), hex("FE")});
         observe(TFrameDirection::Sent, i % 50 == 0 ? scanRead : (i % 2 ? signalRead : statusRead));
-        observe(TFrameDirection::Received, i % 50 == 0 ? scanReply : (i % 2 ? signal : status));
+        if (!full())
+            observe(TFrameDirection::Received, i % 50 == 0 ? scanReply : (i % 2 ? signal : status));
     }
 }
 

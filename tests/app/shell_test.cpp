@@ -259,3 +259,27 @@ TEST_F(SingleInstance, SecondCopyExitsQuietlyAndAFreshCopyStartsAfterTheFirstEnd
     third.terminate();
     third.waitForFinished(10000);
 }
+
+TEST_F(SingleInstance, TheRunScriptSaysACopyIsAlreadyRunningWithItsPid)
+{
+    QProcess first;
+    Start(first);
+    ASSERT_TRUE(WaitUntilLockIsHeld());
+
+    // The script checks before it builds anything; a build it went on to would fail at once here.
+    ASSERT_TRUE(WriteWholeFile(folder.File("not-a-folder"), "x"));
+    QProcessEnvironment script = environment;
+    script.insert("R7730_BUILD_DIR", folder.File("not-a-folder/build"));
+    QProcess run;
+    run.setProcessEnvironment(script);
+    run.setWorkingDirectory(folder.Path());
+    run.start("bash", {QStringLiteral(R7730_SOURCE_DIR "/scripts/run.sh")});
+    ASSERT_TRUE(run.waitForFinished(20000));
+    EXPECT_EQ(run.exitCode(), 1);
+    EXPECT_EQ(QString::fromUtf8(run.readAllStandardError()),
+              QStringLiteral("A copy of the window is already running (PID %1): close it first, or use that one.\n").arg(first.processId()));
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();
+    first.waitForFinished(10000);
+}

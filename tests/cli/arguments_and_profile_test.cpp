@@ -53,6 +53,10 @@ TEST(CliArguments, GlobalOptionsStandBeforeOrAfterTheCommand)
     EXPECT_EQ(restore.timeoutMs, 3000);
     EXPECT_EQ(Parse({"signal", "--watch", "5"}).watchSeconds, 5);
     EXPECT_TRUE(Parse({"factory-reset", "--yes"}).yes);
+    EXPECT_FALSE(set.forceMask);
+    for (const QStringList& forced : {QStringList{"set", "wan", "--mask", "0.0.0.0", "--force"}, QStringList{"restore", "u.ini", "--force"},
+                                      QStringList{"batch", "plan.csv", "--force"}})
+        EXPECT_TRUE(Parse(forced).forceMask) << forced.join(' ').toStdString();
     EXPECT_EQ(Parse({"set", "ap", "--ssid", "Office", "--password", ""}).given, (TTexts{{"ssid", "Office"}, {"password", ""}}));
 }
 
@@ -72,6 +76,7 @@ TEST(CliArguments, AWrongCommandLineIsNamedWithExit2)
         {{"--timeout", "0", "status"}, "--timeout takes a whole number from 1 to 600000, not \"0\""},
         {{"signal", "--watch", "soon"}, "--watch takes a whole number from 1 to 86400, not \"soon\""},
         {{"status", "--yes"}, "Unknown option 'yes'."},
+        {{"backup", "u.ini", "--force"}, "Unknown option 'force'."},
     };
     for (const auto& [arguments, message] : cases)
         EXPECT_EQ(FailureOf([&] { Parse(arguments); }), std::make_pair(2, message + more)) << arguments.join(' ').toStdString();
@@ -93,14 +98,22 @@ TEST(CliProfile, TheWholeFileIsCheckedBeforeAnythingIsSent)
          "p.ini [wan] mask=255.255.254.0: a value with the byte 254 can be stored but never read back (a reply ends at its "
          "first 0xFE); add --no-verify to store it unverified"},
         {"; only a comment\n", "p.ini holds no section to restore (the sections are wan, tcp, ap, serial)"},
+        {"[ap]\nssid=2층\n",
+         "p.ini [ap] ssid=2층: a text with 층 (C3 FE in CP949, the byte 254) can be stored but never read back (a reply "
+         "ends at its first 0xFE); add --no-verify to store it unverified"},
+        {"[wan]\nmask=0.0.0.0\n",
+         "p.ini [wan] mask=0.0.0.0: 0.0.0.0 is no subnet mask: it leaves the device no network of its own (--force sends "
+         "it all the same); nothing was sent"},
     };
     for (const auto& [content, message] : cases) {
         ASSERT_TRUE(WriteWholeFile("p.ini", content));
-        EXPECT_EQ(FailureOf([] { ReadProfile("p.ini", false); }), std::make_pair(2, message)) << content.toStdString();
+        EXPECT_EQ(FailureOf([] { ReadProfile("p.ini", false, false); }), std::make_pair(2, message)) << content.toStdString();
     }
-    EXPECT_EQ(FailureOf([] { ReadProfile("missing.ini", false); }), std::make_pair(2, QString("cannot read the profile missing.ini")));
+    EXPECT_EQ(FailureOf([] { ReadProfile("missing.ini", false, false); }), std::make_pair(2, QString("cannot read the profile missing.ini")));
     ASSERT_TRUE(WriteWholeFile("p.ini", "[wan]\nmask=255.255.254.0\n"));
-    EXPECT_EQ(ReadProfile("p.ini", true).size(), 1u) << "--no-verify lets an unreadable value through";
+    EXPECT_EQ(ReadProfile("p.ini", true, false).size(), 1u) << "--no-verify lets an unreadable value through";
+    ASSERT_TRUE(WriteWholeFile("p.ini", "[wan]\nmask=255.0.255.0\n"));
+    EXPECT_EQ(ReadProfile("p.ini", false, true).size(), 1u) << "--force lets a mask that is none through";
 }
 
 TEST(CliProfile, WrittenForItsOwnerAndReadBackInApplyOrder)
@@ -125,7 +138,7 @@ TEST(CliProfile, WrittenForItsOwnerAndReadBackInApplyOrder)
                               "password=우리집 비밀\n"))
         << text.toStdString();
 
-    const std::vector<TProfileSection> read = ReadProfile("unit.ini", false);
+    const std::vector<TProfileSection> read = ReadProfile("unit.ini", false, false);
     ASSERT_EQ(read.size(), 3u);
     EXPECT_EQ(read[0].section, TSection::Wan);
     EXPECT_EQ(read[1].section, TSection::AccessPoint);
@@ -157,15 +170,17 @@ TEST(CliProfile, ALineThatIsNotAKeyOfASectionOrAnEncodingOtherThanUtf8IsRefused)
         {"[ap]\nssid=" + longSsid + "\n",
          "p.ini [ap] ssid=" + QString(80, 'x') + "... (200 characters): the SSID takes at most 32 bytes; nothing was sent"},
         {"[wan]\n" + QByteArray(1024 * 1024, ';'), "p.ini is larger than a profile may be (1 MiB, 1048576 bytes); nothing was sent"},
+        {"[wan]\r\n;" + QByteArray(64 * 1024, 'x') + "\r\nip=10.0.0.5\r\n",
+         "p.ini line 2 is longer than a line of a profile may be (64 KiB); nothing was sent"},
     };
     for (const auto& [content, message] : cases) {
         ASSERT_TRUE(WriteWholeFile("p.ini", content));
-        EXPECT_EQ(FailureOf([] { ReadProfile("p.ini", false); }), std::make_pair(2, message)) << content.left(40).toStdString();
+        EXPECT_EQ(FailureOf([] { ReadProfile("p.ini", false, false); }), std::make_pair(2, message)) << content.left(40).toStdString();
     }
 
     // As Windows Notepad saves it: a UTF-8 byte-order mark and CR LF.
     ASSERT_TRUE(WriteWholeFile("p.ini", "\xEF\xBB\xBF[ap]\r\n# the office\r\nssid = 우리집\t\r\npassword=\r\n"));
-    const std::vector<TProfileSection> read = ReadProfile("p.ini", false);
+    const std::vector<TProfileSection> read = ReadProfile("p.ini", false, false);
     ASSERT_EQ(read.size(), 1u);
     EXPECT_EQ(read[0].texts, (TTexts{{"ssid", "우리집"}, {"password", ""}}));
 }

@@ -2,12 +2,14 @@
 // verified, recorded in a real SQLite file or a real PostgreSQL server, reported; a killed run
 // resumed. What the units end up holding is read from the record the program keeps and from
 // the reports it writes.
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -41,10 +43,12 @@ protected:
         return file.fileName();
     }
     // A bench of units one after another on one port, each taken away soon after its last save
-    // (options given override these).
-    QString Bench(std::vector<std::string> options, const std::string& takeAwayMs = "400")
+    // (options given override these); its frame log is kept with logged.
+    QString Bench(std::vector<std::string> options, const std::string& takeAwayMs = "400", bool logged = false)
     {
-        options.insert(options.begin(), {"--quiet", "--take-away-ms", takeAwayMs, "--next-unit-ms", "300"});
+        options.insert(options.begin(), {"--take-away-ms", takeAwayMs, "--next-unit-ms", "300"});
+        if (!logged)
+            options.insert(options.begin(), "--quiet");
         benches.push_back(std::make_unique<SimulatorProcess>(options));
         return QString::fromStdString(benches.back()->linkPath());
     }
@@ -56,6 +60,17 @@ protected:
         return arguments;
     }
     TRun Run(const QStringList& arguments) { return RunCtl(QStringList{"--timeout", "500"} + arguments, folder.path(), {}, 120000); }
+    // r7730ctl started in the folder and left running once its output shows the text; false when
+    // the text did not come within 20 s.
+    bool StartUntil(QProcess& run, const QStringList& arguments, const char* text)
+    {
+        run.setWorkingDirectory(folder.path());
+        run.start(QStringLiteral(R7730CTL_BINARY), QStringList{"--timeout", "500"} + arguments);
+        return QTest::qWaitFor([&] {
+            run.waitForReadyRead(100);
+            return run.peek(1 << 20).contains(text);
+        }, 20000);
+    }
     // The record, one object per attempt, oldest first.
     QJsonArray Records(const QStringList& store = {})
     {
@@ -94,9 +109,28 @@ TEST_F(Batch, FiveUnitsOnTwoPortsAllPassHoldThePlanAndKeepThePasswordOutOfEveryF
 {
     const QString plan = Plan(kFiveUnitPlan);
     const QStringList ports = {Bench({"--units", "3"}), Bench({"--units", "2", "--first-unit", "4"})};
-    const TRun run = Run(QStringList{"batch", plan, "--operator", "kim", "--json"} + Ports(ports));
+    const TRun run = Run(QStringList{"-v", "batch", plan, "--operator", "kim", "--json"} + Ports(ports));
     ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
     EXPECT_EQ(run.out.count("\"result\":\"PASS\""), 5) << run.out.toStdString();
+    // JSON Lines: every line one document, the last the totals.
+    QJsonObject last;
+    for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts)) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+        ASSERT_TRUE(document.isObject()) << error.errorString().toStdString() << ": " << line.toStdString();
+        last = document.object();
+    }
+    EXPECT_EQ(last["event"], "finished");
+    EXPECT_EQ(last["passed"], 5);
+    EXPECT_EQ(last["remaining"], 0);
+    // The trace shows the frames that carry the password, with the password masked.
+    EXPECT_TRUE(run.err.contains("tmpSSIDPW   : [16][****************]")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("TX 0x42 : [53][7E.35.42.50.20.")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("6C.69.6E.65.2D.61.70.**.**.**.**.**.**.**.**.**.**.**.**.**.**.**.**.FE.]"))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("RX MSG ID:[0x49] LEN:[53]:[7E.35.49.50.20.")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("res[48] = [                         line-ap****************]\n")) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains("73.33.63.72.65.74.50.57.21")) << "the password's bytes in hex";
 
     const QJsonArray records = Records();
     ASSERT_EQ(records.size(), 5);
@@ -199,20 +233,89 @@ TEST_F(Batch, MatchingByMacRefusesAUnitThePlanDoesNotName)
 
 TEST_F(Batch, ABadPlanIsRefusedWholeBeforeAnyPortOpensAndAGoodOneIsSummed)
 {
-    const QString port = Bench({"--units", "1"});
+    const QString port = Bench({"--units", "1"}, "400", true);
     const QString bad = Plan("label,ip,listen\nD-01,10.4.0.1,0\nD-01,10.4.0.300,5000\n");
     const TRun refused = Run({"batch", bad, "-p", port});
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_TRUE(refused.err.contains("line 3 (row 2), column label")) << refused.err.toStdString();
     EXPECT_TRUE(refused.err.contains("line 3 (row 2), column ip")) << refused.err.toStdString();
     EXPECT_TRUE(refused.err.contains("line 2 (row 1), column listen")) << refused.err.toStdString();
-    EXPECT_FALSE(benches.back()->logContains("port opened by the program"));
+    // A status read after it is the first frame the unit ever saw.
+    EXPECT_EQ(RunCtl({"-p", port, "--timeout", "500", "status"}, folder.path()).exitCode, 0);
+    ASSERT_TRUE(benches.back()->logContains("RX 0x41"));
+    EXPECT_EQ(QString::fromStdString(benches.back()->log()).count("RX 0x"), 1) << benches.back()->log();
 
     const QString good = Plan("label,ip\nD-01,10.4.0.1\n");
     const TRun checked = Run({"batch", good, "--check"});
     EXPECT_EQ(checked.exitCode, 0) << checked.err.toStdString();
     EXPECT_TRUE(checked.out.contains("wan: ip")) << checked.out.toStdString();
     EXPECT_FALSE(QFile::exists(folder.filePath("provision.sqlite")));
+}
+
+TEST_F(Batch, AReportFolderThatCannotBeWrittenEndsTheRunWith1AndWithoutATerminalEachStateIsALine)
+{
+    const QString plan = Plan("label,ip\nJ-01,10.9.0.1\n");
+    // Slow reboots: the report folder is taken away while the unit restarts.
+    const QString port = Bench({"--units", "1", "--reboot-ms", "2000"});
+    const TRun early = Run({"batch", plan, "-p", port, "--report-dir", folder.filePath("plan.csv/reports")});
+    EXPECT_EQ(early.exitCode, 1);
+    EXPECT_EQ(early.err, "r7730ctl: cannot make the report folder " + folder.filePath("plan.csv/reports") +
+                             ": Not a directory; no port was opened\n");
+    EXPECT_TRUE(Records().isEmpty());
+
+    QProcess run;
+    ASSERT_TRUE(StartUntil(run, {"batch", plan, "-p", port}, "waiting for the unit to restart"));
+    ASSERT_TRUE(QDir(folder.filePath("reports")).removeRecursively());
+    ASSERT_TRUE(r7730::testing::WriteWholeFile(folder.filePath("reports"), "not a folder"));
+    ASSERT_TRUE(run.waitForFinished(20000));
+    EXPECT_EQ(run.exitCode(), 1);
+    const QString out = QString::fromUtf8(run.readAllStandardOutput());
+    for (const QString& line : {port + ": waiting for a unit", port + ": writing wan", port + ": PASS J-01: take it away",
+                                QString("the reports of 1 unit were not written")})
+        EXPECT_TRUE(out.contains(line + "\n")) << line.toStdString() << "\n" << out.toStdString();
+    const QJsonArray records = Records();
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records[0]["result"], "PASS");
+}
+
+TEST_F(Batch, AMistypedPortIsSaidAtOnceAndTheWaitEndsAtCtrlC)
+{
+    const QString plan = Plan("label,ip\nK-01,10.10.0.1\n");
+    QProcess run;
+    ASSERT_TRUE(StartUntil(run, {"batch", plan, "-p", "p1", "--json"}, "waiting for the port"));
+    ::kill(static_cast<pid_t>(run.processId()), SIGINT);
+    ASSERT_TRUE(run.waitForFinished(10000));
+    EXPECT_EQ(run.exitCode(), 130);
+    const QByteArray out = run.readAllStandardOutput();
+    EXPECT_TRUE(out.contains("\"state\":\"waiting for the port /dev/p1 to appear\"")) << out.toStdString();
+}
+
+// Reading the record never makes a store, and a store no program can open is a usage error.
+TEST_F(Batch, RecordsRefuseAMissingStoreAndAnUnknownKindOfStore)
+{
+    const QString plan = Plan("label,ip\nL-01,10.11.0.1\n");
+    struct TCase {
+        QStringList arguments;
+        const char* message;
+    };
+    const TCase cases[] = {
+        {{"records"}, "r7730ctl: there is no record store provision.sqlite: give --store with the store of a batch run\n"},
+        {{"records", "--store", "nosuch.sqlite", "--csv"},
+         "r7730ctl: there is no record store nosuch.sqlite: give --store with the store of a batch run\n"},
+        {{"records", "--store", "mysql://kim:pw@db/line"},
+         "r7730ctl: The record store mysql://db/line is of a kind this program does not know: give a SQLite file's path "
+         "or a postgresql:// URL.\n"},
+        {{"batch", plan, "-p", "p1", "--store", "mysql://db/line"},
+         "r7730ctl: The record store mysql://db/line is of a kind this program does not know: give a SQLite file's path "
+         "or a postgresql:// URL.\n"},
+    };
+    for (const TCase& c : cases) {
+        const TRun run = RunCtl(c.arguments, folder.path());
+        EXPECT_EQ(run.exitCode, 2) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(run.err, c.message);
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"plan.csv"});
 }
 
 // Killed while its unit restarts: the claim goes back at once (on PostgreSQL with the killed
@@ -228,12 +331,7 @@ TEST_F(Batch, AKilledRunIsResumedWithNoAttemptLostOrDoubled)
         // Slow reboots: the run is killed while its first unit restarts.
         const QString port = Bench({"--units", "2", "--reboot-ms", "3000"}, "3000");
         QProcess first;
-        first.setWorkingDirectory(folder.path());
-        first.start(QStringLiteral(R7730CTL_BINARY), QStringList{"--timeout", "500", "batch", plan, "-p", port, "--json"} + store);
-        ASSERT_TRUE(QTest::qWaitFor([&] {
-            first.waitForReadyRead(100);
-            return first.peek(1 << 20).contains("waiting for the unit to restart");
-        }, 20000));
+        ASSERT_TRUE(StartUntil(first, QStringList{"batch", plan, "-p", port, "--json"} + store, "waiting for the unit to restart"));
         ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
         first.waitForFinished();
 
@@ -254,12 +352,7 @@ TEST_F(Batch, CtrlCRecordsTheUnitInProgressAsInterruptedBeforeTheRunEnds)
     const QString plan = Plan("label,ip\nH-01,10.8.0.1\n");
     const QString port = Bench({"--units", "1", "--reboot-ms", "3000"}, "3000");
     QProcess run;
-    run.setWorkingDirectory(folder.path());
-    run.start(QStringLiteral(R7730CTL_BINARY), {"--timeout", "500", "batch", plan, "-p", port, "--json"});
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        run.waitForReadyRead(100);
-        return run.peek(1 << 20).contains("waiting for the unit to restart");
-    }, 20000));
+    ASSERT_TRUE(StartUntil(run, {"batch", plan, "-p", port, "--json"}, "waiting for the unit to restart"));
     ::kill(static_cast<pid_t>(run.processId()), SIGINT);
     ASSERT_TRUE(run.waitForFinished(10000));
     EXPECT_EQ(run.exitCode(), 130);
@@ -282,10 +375,20 @@ TEST_F(Batch, TwoProcessesSharingOnePostgresStoreClaimEveryRowOnce)
         stations.back()->setWorkingDirectory(folder.path());
         stations.back()->start(QStringLiteral(R7730CTL_BINARY), QStringList{"--timeout", "500", "batch", plan, "-p", port} + store);
     }
+    // What is left is the plan's, whichever station did the work: the last to end sees no row
+    // left, the first at most the row the other held then.
+    int remainingSum = 0, remainingLeast = 4;
     for (const auto& station : stations) {
         ASSERT_TRUE(station->waitForFinished(120000));
         EXPECT_EQ(station->exitCode(), 0) << station->readAllStandardError().toStdString();
+        const QString out = QString::fromUtf8(station->readAllStandardOutput());
+        const QRegularExpressionMatch totals = QRegularExpression("remaining (\\d+) ").match(out);
+        ASSERT_TRUE(totals.hasMatch()) << out.toStdString();
+        remainingSum += totals.captured(1).toInt();
+        remainingLeast = std::min(remainingLeast, totals.captured(1).toInt());
     }
+    EXPECT_EQ(remainingLeast, 0);
+    EXPECT_LE(remainingSum, 1);
     const QJsonArray records = Records(store);
     std::multiset<int> rows;
     for (const QJsonValue& attempt : records) {
@@ -301,29 +404,23 @@ TEST_F(Batch, TwoProcessesSharingOnePostgresStoreClaimEveryRowOnce)
 TEST_F(Batch, APortThatGoesAwayMidUnitEndsThatUnitFailAndTheRunGoesOn)
 {
     const QString plan = Plan("label,ip\nJ-01,10.9.0.1\nJ-02,10.9.0.2\nJ-03,10.9.0.3\n");
-    // The first bench's port vanishes after three frames (its unit's save done, its reboot seen).
-    benches.push_back(std::make_unique<SimulatorProcess>(std::vector<std::string>{
-        "--units", "1", "--take-away-ms", "5000", "--hangup-after", "3", "--replug-ms", "300"}));
-    const QString vanishing = QString::fromStdString(benches.back()->linkPath());
+    // The first bench's port vanishes right after its unit's save, and comes back after the unit
+    // has been taken away.
+    const QString vanishing = Bench({"--units", "1", "--hangup-after", "2", "--replug-ms", "2500"}, "300", true);
     const QString steady = Bench({"--units", "2", "--first-unit", "3", "--reboot-ms", "900"});
     const TRun run = Run({"batch", plan, "-p", vanishing, "-p", steady});
     EXPECT_EQ(run.exitCode, 3) << run.out.toStdString() << run.err.toStdString();
-    EXPECT_TRUE(run.out.contains("pass 2  fail 1")) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("pass 2  fail 1  ")) << run.out.toStdString();
 
-    const QJsonArray records = Records();
-    ASSERT_EQ(records.size(), 3) << QJsonDocument(records).toJson().toStdString();
-    std::map<QString, QString> results; // which row each unit got depends on who came first
-    QString lostLabel;
-    for (const QJsonValue& attempt : records) {
-        results[attempt["mac"].toString()] = attempt["result"].toString();
-        if (attempt["result"] == "FAIL") {
-            lostLabel = attempt["label"].toString();
-            EXPECT_TRUE(attempt["error"].toString().endsWith(": the port went away")) << attempt["error"].toString().toStdString();
-        }
-    }
-    EXPECT_EQ(results, (std::map<QString, QString>{{"00:1A:2B:3C:4D:01", "FAIL"},
-                                                   {"00:1A:2B:3C:4D:03", "PASS"},
-                                                   {"00:1A:2B:3C:4D:04", "PASS"}}));
+    std::map<QString, QString> units;
+    for (const QJsonValue& attempt : Records())
+        units[attempt["mac"].toString().right(2)] += attempt["result"].toString() + " " + attempt["label"].toString() + " " +
+                                                     attempt["error"].toString();
+    const QString lostLabel = units["01"].section(' ', 1, 1);
+    EXPECT_EQ(units, (std::map<QString, QString>{{"01", "FAIL " + lostLabel + " wan: the port went away"},
+                                                 {"03", units["03"].left(4) == "PASS" ? units["03"] : "PASS"},
+                                                 {"04", units["04"].left(4) == "PASS" ? units["04"] : "PASS"}}));
+    EXPECT_FALSE(units["03"].contains(lostLabel) || units["04"].contains(lostLabel)) << "the lost unit's row went to no other";
     EXPECT_TRUE(run.out.contains(QStringLiteral("(%1) is reserved for the unit 00:1A:2B:3C:4D:01").arg(lostLabel)))
         << run.out.toStdString();
     int reports = 0;

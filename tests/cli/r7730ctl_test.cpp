@@ -6,12 +6,21 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTime>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <sys/resource.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include "cli/ctl_run.h"
@@ -67,6 +76,31 @@ TEST_F(R7730ctl, StatusReadsTheDeviceForAPersonAndForAScript)
                                "TCP server :8080, 115200 8N1 none\n"));
 }
 
+// wifi shows the password it was asked for; the frames of the trace never do.
+TEST_F(R7730ctl, TheTraceMasksTheAccessPointPassword)
+{
+    Start();
+    const TRun set = Ctl({"-v", "set", "ap", "--ssid", "lab", "--password", "pw-123"});
+    EXPECT_EQ(set.exitCode, 0) << set.err.toStdString();
+    const TRun wifi = Ctl({"-v", "wifi"});
+    EXPECT_TRUE(wifi.out.contains("pw-123")) << wifi.out.toStdString();
+    for (const char* const expected :
+         {"tmpSSIDPW   : [16][****************]\n", "6C.61.62.**.**.**.**.**.**.**.**.**.**.**.**.**.**.**.**.FE.]\n",
+          "lab****************]\n"})
+        EXPECT_TRUE((set.err + wifi.err).contains(expected)) << expected;
+    EXPECT_FALSE(set.err.contains("pw-123") || wifi.err.contains("pw-123"));
+    EXPECT_FALSE(set.err.contains("70.77.2D.31.32.33") || wifi.err.contains("70.77.2D.31.32.33"));
+}
+
+TEST(R7730ctlStartUp, APdfRunWithoutARuntimeFolderInItsEnvironmentSaysNothingOfIt)
+{
+    QTemporaryDir folder;
+    WriteWholeFile(folder.filePath("plan.csv"), "label,ip\nA-01,10.1.0.1\n");
+    const TRun run = RunCtl({"batch", "plan.csv", "--check", "--pdf"}, folder.path(), {{"XDG_RUNTIME_DIR", ""}});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "");
+}
+
 TEST(R7730ctlDecode, ReadsOnlyTheProgramsLogsAndCountsWhatItSkips)
 {
     QTemporaryDir folder;
@@ -97,6 +131,122 @@ TEST(R7730ctlDecode, ReadsOnlyTheProgramsLogsAndCountsWhatItSkips)
     EXPECT_EQ(other.exitCode, 2);
     EXPECT_TRUE(other.err.contains("notes.txt is not a log of the setup program")) << other.err.toStdString();
     EXPECT_EQ(RunCtl({"decode", "--filter", "(", "R7730Setup_20210305.log"}, folder.path()).exitCode, 2);
+}
+
+TEST(R7730ctlDecode, FrameLinesThatHoldNoFrameAreNamedAndLongLinesSkipped)
+{
+    QTemporaryDir folder;
+    WriteWholeFile(folder.filePath("R7730Setup_20210305.log"),
+                   "[14:03:27]  Start R7730LX Serial Setup Program...\r\n"
+                   "[14:03:27]  TX 0x41 : [5][7E.05.41.50.FE.]\r\n"
+                   "[14:03:27]  TX 0x41 : [6][7E.05.41.50.FE.]\r\n"
+                   "[14:03:28]  RX MSG ID:[0x41] LEN:[43]:[7E.2B.4G.50.FE.]\r\n"
+                   "[14:03:28]  " + QByteArray(70000, 'x') + "\r\n"
+                   "[14:03:28]  RX MSG ID:[0x41] LEN:[99999]:[7E.FE.]\r\n"
+                   "[14:03:28]  RX MSG ID:[0x41] LEN:[43]:[7E.2B.41\r\n"
+                   "[14:03:29]  TX 0x4A : [5][7E.05.4A.50.FE.]\r\n");
+    const TRun run = RunCtl({"decode", "R7730Setup_20210305.log"}, folder.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "     1  2021-03-05 14:03:27  TX  0x41     5  status read\n"
+                       "     2  2021-03-05 14:03:29  TX  0x4A     5  read signal strength\n");
+    EXPECT_EQ(run.err, "R7730Setup_20210305.log line 3: its length says 6 bytes, the line holds 5\n"
+                       "R7730Setup_20210305.log line 4: bad hex at byte 3\n"
+                       "R7730Setup_20210305.log line 6: an absurd length of 99999 bytes\n"
+                       "R7730Setup_20210305.log line 7: the line ends inside its bytes\n"
+                       "2 frames (2 TX, 0 RX, 0 with errors), 2 shown; 1 other lines skipped; 1 longer than 64 KiB "
+                       "skipped; 4 frame lines unreadable\n");
+}
+
+namespace {
+
+struct TStreamedRun {
+    int exitCode = -1;
+    long maxRssKiB = 0;
+    std::string err;
+};
+
+// r7730ctl decode - with `feed` writing its standard input, measured as it ran: its own peak
+// resident memory, from the wait for it.
+TStreamedRun DecodeStream(const QString& folder, const std::function<void(int)>& feed)
+{
+    std::signal(SIGPIPE, SIG_IGN); // the program may end before the feed does
+    int input[2], errors[2];
+    if (::pipe(input) != 0 || ::pipe(errors) != 0)
+        return {};
+    const QByteArray where = QFile::encodeName(folder);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(input[0], STDIN_FILENO);
+        ::dup2(errors[1], STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        for (int fd : {input[0], input[1], errors[0], errors[1], null})
+            ::close(fd);
+        if (::chdir(where.constData()) == 0)
+            ::execl(R7730CTL_BINARY, "r7730ctl", "decode", "-", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(input[0]);
+    ::close(errors[1]);
+    std::thread writer([&] {
+        feed(input[1]);
+        ::close(input[1]);
+    });
+    TStreamedRun run;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(errors[0], buffer, sizeof buffer)) > 0;)
+        run.err.append(buffer, static_cast<std::size_t>(got));
+    ::close(errors[0]);
+    writer.join();
+    int status = 0;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status))
+        run.exitCode = WEXITSTATUS(status);
+    run.maxRssKiB = usage.ru_maxrss;
+    return run;
+}
+
+// Writes the text, then `nuls` NUL bytes; false once the reader has gone.
+bool Feed(int fd, std::string_view text, long long nuls = 0)
+{
+    if (!text.empty() && ::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+        return false;
+    const std::string block(1 << 20, '\0');
+    for (long long left = nuls; left > 0; left -= static_cast<long long>(block.size()))
+        if (::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size()))
+            return false;
+    return true;
+}
+
+constexpr long long kStreamBytes = 200'000'000;
+constexpr long kBoundKiB = 150 * 1024; // the program and a few blocks, well below the stream
+
+} // namespace
+
+TEST(R7730ctlDecode, WhatIsNoTextIsRefusedByNameAndNeverHeldWhole)
+{
+    QTemporaryDir folder;
+    WriteWholeFile(folder.filePath("nuls.log"), QByteArray(1 << 20, '\0'));
+    const TRun file = RunCtl({"decode", "nuls.log"}, folder.path());
+    EXPECT_EQ(file.exitCode, 2);
+    EXPECT_EQ(file.err, "r7730ctl: nuls.log holds NUL bytes: it is no text, not a log of the setup program\n");
+    const TRun zero = RunCtl({"decode", "/dev/zero"}, folder.path(), {}, 10000);
+    EXPECT_EQ(zero.exitCode, 2);
+    EXPECT_EQ(zero.err, "r7730ctl: /dev/zero holds NUL bytes: it is no text, not a log of the setup program\n");
+
+    const TStreamedRun nuls = DecodeStream(folder.path(), [](int fd) { Feed(fd, {}, kStreamBytes); });
+    EXPECT_EQ(nuls.exitCode, 2);
+    EXPECT_EQ(nuls.err, "r7730ctl: standard input holds NUL bytes: it is no text, not a log of the setup program\n");
+    EXPECT_LT(nuls.maxRssKiB, kBoundKiB);
+
+    // A log whose middle is 200 MB of NULs on one line: read past, its frames still found.
+    const TStreamedRun log = DecodeStream(folder.path(), [](int fd) {
+        if (Feed(fd, "[14:03:27]  Start R7730LX Serial Setup Program...\r\n[14:03:27]  ", kStreamBytes))
+            Feed(fd, "\r\n[14:03:28]  TX 0x41 : [5][7E.05.41.50.FE.]\r\n");
+    });
+    EXPECT_EQ(log.exitCode, 0);
+    EXPECT_EQ(log.err, "1 frames (1 TX, 0 RX, 0 with errors), 1 shown; 1 other lines skipped; 1 longer than 64 KiB skipped\n");
+    EXPECT_LT(log.maxRssKiB, kBoundKiB);
 }
 
 TEST_F(R7730ctl, SetChangesOnlyTheOptionGivenAndReadsItBack)
@@ -171,6 +321,76 @@ TEST_F(R7730ctl, AValueTheDeviceHoldsThatTheChecksRefuseIsNamed)
     EXPECT_EQ(Received(), QStringList{kStatusRead});
 }
 
+TEST_F(R7730ctl, AHangulSsidIsReadBackWhole)
+{
+    Start();
+    const QString ssid = QStringLiteral("제12물류창고 무선AP 시험용-5GHz"); // 31 bytes of CP949
+    const TRun set = Ctl({"set", "ap", "--ssid", ssid, "--password", "abcdefgh12345678"});
+    EXPECT_EQ(set.exitCode, 0) << set.out.toStdString() << set.err.toStdString();
+    EXPECT_TRUE(set.out.endsWith("ssid       제12물류창고 무선AP 시험용-5GHz\npassword   abcdefgh12345678\n"
+                                 "verified: the device holds what was sent\n"))
+        << set.out.toStdString();
+    EXPECT_TRUE(State().contains("ssid = C1.A6.31.32.B9.B0.B7.F9.C3.A2.B0.ED.20.B9.AB.BC.B1.41.50.20.BD.C3.C7.E8.BF.EB.2D.35.47.48.7A.\n"))
+        << State().toStdString();
+
+    const TRun wifi = Ctl({"wifi"});
+    EXPECT_EQ(wifi.out, "ssid       제12물류창고 무선AP 시험용-5GHz\npassword   abcdefgh12345678\n");
+    EXPECT_EQ(Ctl({"backup", "unit.ini"}).exitCode, 0);
+    EXPECT_TRUE(QString::fromUtf8(ReadWholeFile(folder.filePath("unit.ini")))
+                    .endsWith("[ap]\nssid=제12물류창고 무선AP 시험용-5GHz\npassword=abcdefgh12345678\n"));
+}
+
+TEST_F(R7730ctl, ControlCharactersNeverReachTheDeviceNorAProfile)
+{
+    Start();
+    const struct {
+        const char* option;
+        QString text;
+        QString refusal;
+    } refused[] = {
+        {"--ssid", "ap\nx", "--ssid ap\\x0Ax: the SSID holds the control character 0x0A (character 3)"},
+        {"--ssid", "\tap", "--ssid \\x09ap: the SSID holds the control character 0x09 (character 1)"},
+        {"--ssid", "ap\x1b[1m", "--ssid ap\\x1B[1m: the SSID holds the control character 0x1B (character 3)"},
+        {"--password", "pass\rword", "--password pass\\x0Dword: the password holds the control character 0x0D (character 5)"},
+        {"--password", "pass\x7f", "--password pass\\x7F: the password holds the control character 0x7F (character 5)"},
+    };
+    for (const auto& c : refused) {
+        const QStringList arguments = QString(c.option) == "--ssid" ? QStringList{"set", "ap", "--ssid", c.text}
+                                                                     : QStringList{"set", "ap", "--ssid", "ap", "--password", c.text};
+        const TRun run = Ctl(arguments);
+        EXPECT_EQ(run.exitCode, 2) << c.refusal.toStdString();
+        EXPECT_EQ(run.err, "r7730ctl: " + c.refusal + ", which no SSID or password may carry; nothing was sent\n");
+    }
+    EXPECT_TRUE(Received().isEmpty()) << "no port is opened for a refused option";
+
+    // A device that holds one (set by another program) is not backed up: restore would refuse the file.
+    for (const QByteArray& held : {QByteArray("ssid = 61.0A.78.\n"), QByteArray("ssid = 61.70.\npassword = 70.77.7F.\n")}) {
+        Start(held);
+        const TRun backup = Ctl({"backup", "unit.ini"});
+        EXPECT_EQ(backup.exitCode, 2) << held.toStdString();
+        EXPECT_TRUE(backup.err.startsWith("r7730ctl: the device's access point cannot be backed up: the ")) << backup.err.toStdString();
+        EXPECT_TRUE(backup.err.endsWith(", which no SSID or password may carry; nothing was written\n")) << backup.err.toStdString();
+        EXPECT_FALSE(QFile::exists(folder.filePath("unit.ini")));
+    }
+}
+
+TEST_F(R7730ctl, AMaskThatIsNoneIsSentOnlyWithForce)
+{
+    Start();
+    const TRun gaps = Ctl({"set", "wan", "--mask", "255.0.255.0"});
+    EXPECT_EQ(gaps.exitCode, 2);
+    EXPECT_EQ(gaps.err, "r7730ctl: --mask 255.0.255.0: 255.0.255.0 is no subnet mask: its ones are not contiguous (--force "
+                        "sends it all the same); nothing was sent\n");
+    EXPECT_EQ(Ctl({"set", "wan", "--mask", "0.0.0.0"}).exitCode, 2);
+    EXPECT_TRUE(Received().isEmpty());
+
+    const TRun forced = Ctl({"set", "wan", "--mask", "0.0.0.0", "--force"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err.toStdString();
+    EXPECT_TRUE(State().contains("mask = 0.0.0.0\n"));
+    // What the device holds is not held to it: another key still changes.
+    EXPECT_EQ(Ctl({"set", "wan", "--ip", "192.168.0.11"}).exitCode, 0);
+}
+
 TEST_F(R7730ctl, AReadBackThatDiffersExits3)
 {
     Start({}, {"--store-wrong", "mask"});
@@ -200,6 +420,96 @@ TEST_F(R7730ctl, TheDevicesOwnStatusReadIsNotTakenForTheReadBack)
     const TRun run = Ctl({"-v", "set", "wan", "--ip", "10.0.0.7"});
     EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("Message ID:[0x5A] is Unregistered."));
+}
+
+TEST_F(R7730ctl, ADeviceSlowerThanThePollIntervalIsReadBackOnlyAfterItsRestart)
+{
+    // It answers 0.6 s after each read, and goes on answering the reads it took before it
+    // restarted with the settings from before the save.
+    Start({}, {"--delay", "600", "--reboot-ms", "1500"});
+    const TRun run = RunCtl({"-p", QString::fromStdString(simulator->linkPath()), "--timeout", "1000", "set", "wan",
+                             "--ip", "10.0.0.7"},
+                            folder.path());
+    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_TRUE(run.out.endsWith("ip         10.0.0.7\ngateway    192.168.0.1\nmask       255.255.255.0\n"
+                                 "verified: the device holds what was sent\n"))
+        << run.out.toStdString();
+    EXPECT_TRUE(State().contains("ip = 10.0.0.7\n")) << State().toStdString();
+}
+
+TEST_F(R7730ctl, AChangeThatCannotGoOnStillWritesTheFailReport)
+{
+    ASSERT_TRUE(WriteWholeFile(folder.filePath("unit.ini"), "[wan]\nip=10.0.0.9\n"));
+    ASSERT_TRUE(WriteWholeFile(folder.filePath("a-file"), ""));
+    const std::vector<std::string> noReturn = {"--units", "1", "--no-return", "1"};
+    const std::vector<std::string> hangUpAfterSave = {"--hangup-after", "2", "--replug-ms", "60000"};
+    struct TCase {
+        const char* name;
+        std::vector<std::string> simulator;
+        QStringList command;
+        QString reportDir;
+        QString error;      // %1: the port
+        bool reportWritten; // false: the error names why
+    };
+    const QString lost = "the device did not answer a status read within 1.5 s after the wan save";
+    const std::vector<TCase> cases = {
+        {"set: the unit does not come back", noReturn, {"set", "wan", "--ip", "10.0.0.9"}, "reports", lost, true},
+        {"restore: the unit does not come back", noReturn, {"restore", "unit.ini"}, "reports", lost, true},
+        {"set: the port goes away after the save", hangUpAfterSave, {"set", "wan", "--ip", "10.0.0.9"}, "reports",
+         "the port %1 hung up: the device or its adapter went away", true},
+        {"the report folder is a file", noReturn, {"set", "wan", "--ip", "10.0.0.9"}, "a-file",
+         lost + "; the report was not written: cannot write the report into a-file: it is a file, not a folder", false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        simulator.reset();
+        simulator = std::make_unique<SimulatorProcess>(c.simulator);
+        const QString port = QString::fromStdString(simulator->linkPath());
+        const TRun run = RunCtl(QStringList{"-p", port, "--timeout", "150"} + c.command + QStringList{"--report", c.reportDir},
+                                folder.path());
+        EXPECT_EQ(run.exitCode, 1);
+        const QString error = c.error.contains("%1") ? c.error.arg(port) : c.error;
+        EXPECT_EQ(run.err, "r7730ctl: " + error + "\n");
+        const qsizetype at = run.out.indexOf("report: ");
+        ASSERT_EQ(at >= 0, c.reportWritten) << run.out.toStdString();
+        if (!c.reportWritten)
+            continue;
+        const QString json = run.out.mid(at + 8).section(", ", 0, 0);
+        const QJsonObject report = QJsonDocument::fromJson(ReadWholeFile(folder.filePath(json))).object();
+        EXPECT_EQ(report["result"], "FAIL");
+        EXPECT_EQ(report["error"], error);
+        const QJsonObject ip = report["fields"].toArray().first().toObject();
+        EXPECT_EQ(ip["sent"], "10.0.0.9");
+        EXPECT_EQ(ip["read_back"], "");
+    }
+}
+
+TEST_F(R7730ctl, TheStatusIsReadOnceAfterAReboot)
+{
+    ASSERT_TRUE(WriteWholeFile(folder.filePath("plan.csv"), "label,ip\nU-1,10.9.0.1\n"));
+    const std::vector<QStringList> commands = {{"set", "wan", "--ip", "10.9.0.1"}, {"batch", "plan.csv"}};
+    for (const QStringList& command : commands) {
+        SCOPED_TRACE(command.first().toStdString());
+        simulator.reset();
+        // The unit leaves soon after its restart, so the line ends after its one unit.
+        simulator = std::make_unique<SimulatorProcess>(
+            std::vector<std::string>{"--units", "1", "--reboot-ms", "600", "--take-away-ms", "300"});
+        const TRun run = RunCtl(QStringList{"-p", QString::fromStdString(simulator->linkPath()), "--timeout", "1000"} + command,
+                                folder.path());
+        EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+        // The status replies once the restart has finished: the one the unit came back with, and
+        // nothing more until the line looks whether the unit is still there, a poll interval later.
+        const QStringList lines = QString::fromStdString(simulator->log()).split('\n');
+        const qsizetype restarted = lines.indexOf(QRegularExpression(R"(.*note: reboot finished$)"));
+        ASSERT_GE(restarted, 0) << simulator->log();
+        QList<QTime> replies;
+        for (const QString& line : lines.mid(restarted))
+            if (line.contains("] TX 0x41 "))
+                replies << QTime::fromString(line.mid(1, 12), "HH:mm:ss.zzz");
+        ASSERT_FALSE(replies.isEmpty()) << simulator->log();
+        const auto soonAfterTheFirst = [&](const QTime& reply) { return replies.first().msecsTo(reply) < 60; };
+        EXPECT_EQ(std::count_if(replies.begin(), replies.end(), soonAfterTheFirst), 1) << simulator->log();
+    }
 }
 
 TEST_F(R7730ctl, FailuresOfThePortAndTheDeviceExit1)

@@ -1,11 +1,19 @@
 // r7730ctl survey against the simulated device's scripted signal: one line per reading, the
-// summary's numbers, the JSON document and the CSV file.
+// summary's numbers, the JSON document and the CSV file; the CSV checked before the survey,
+// kept through a kill and put in place at every other end; a read without an answer.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
 #include <QTime>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "cli/ctl_run.h"
 #include "provision/csv_reader.h"
@@ -32,11 +40,139 @@ protected:
         return RunCtl(QStringList{"-p", QString::fromStdString(simulator->linkPath()), "survey"} + arguments, folder.path());
     }
 
+    // A survey without an end, its CSV growing in folder.
+    void StartEndless(QProcess& survey)
+    {
+        survey.setProgram(QStringLiteral(R7730CTL_BINARY));
+        survey.setArguments({"-p", QString::fromStdString(simulator->linkPath()), "survey", "--interval", "0.5", "--csv", "survey.csv"});
+        survey.setWorkingDirectory(folder.path());
+        QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+        variables.insert("HOME", folder.filePath("home"));
+        survey.setProcessEnvironment(variables);
+        survey.start();
+        ASSERT_TRUE(survey.waitForStarted(5000));
+    }
+
+    // The partial files beside survey.csv.
+    QStringList Partials() const
+    {
+        return QDir(folder.path()).entryList({".survey.csv.partial-*"}, QDir::Files | QDir::Hidden);
+    }
+
+    // Waits until a partial file holds readings readings; its text.
+    QByteArray WaitForPartialReadings(int readings) const
+    {
+        for (int tries = 0; tries < 200; ++tries) {
+            const QStringList partials = Partials();
+            if (partials.size() == 1) {
+                const QByteArray text = ReadWholeFile(folder.filePath(partials[0]));
+                if (text.count(",poll,") >= readings)
+                    return text;
+            }
+            QThread::msleep(50);
+        }
+        return {};
+    }
+
     QTemporaryDir folder;
     std::unique_ptr<SimulatorProcess> simulator;
 };
 
 } // namespace
+
+TEST_F(SurveyCommand, ACsvPathThatCannotTakeAFileIsRefusedBeforeTheSurvey)
+{
+    ASSERT_TRUE(QDir(folder.path()).mkdir("folder"));
+    ASSERT_EQ(::mkfifo(folder.filePath("fifo").toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("fifo", folder.filePath("to-fifo")));
+    ASSERT_TRUE(QFile::link("folder", folder.filePath("to-folder")));
+    const std::vector<std::pair<QString, QString>> cases = {
+        {"folder", "cannot write folder: it is a folder, not a regular file"},
+        {"fifo", "cannot write fifo: it is a FIFO, not a regular file"},
+        {"to-fifo", "cannot write to-fifo: it is a link to a FIFO, not a regular file"},
+        {"to-folder", "cannot write to-folder: it is a link to a folder, not a regular file"},
+        {"missing/survey.csv", "cannot write missing/survey.csv: No such file or directory"},
+    };
+    for (const auto& [path, message] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        // An hour's survey: refused before its first reading, or the run would not end in time.
+        const TRun run = RunCtl({"-p", QString::fromStdString(simulator->linkPath()), "survey", "--duration", "3600", "--csv", path},
+                                folder.path(), {}, 10000);
+        EXPECT_EQ(run.exitCode, 2) << path.toStdString();
+        EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
+        EXPECT_FALSE(run.out.contains("RSSI")) << run.out.toStdString();
+    }
+    EXPECT_TRUE(Partials().isEmpty());
+
+    // A port that does not open: the survey never began and leaves no partial file.
+    const TRun noPort = RunCtl({"-p", folder.filePath("no-port"), "survey", "--csv", "survey.csv"}, folder.path(), {}, 10000);
+    EXPECT_EQ(noPort.exitCode, 1) << noPort.err.toStdString();
+    EXPECT_TRUE(Partials().isEmpty());
+    EXPECT_FALSE(QFile::exists(folder.filePath("survey.csv")));
+}
+
+TEST_F(SurveyCommand, AKilledSurveyLeavesEveryReadingAndTheNextSurveyNamesThem)
+{
+    QProcess survey;
+    StartEndless(survey);
+    const QByteArray partial = WaitForPartialReadings(2);
+    ASSERT_FALSE(partial.isEmpty()) << survey.readAllStandardError().toStdString();
+    ::kill(static_cast<pid_t>(survey.processId()), SIGKILL);
+    ASSERT_TRUE(survey.waitForFinished(5000));
+
+    ASSERT_EQ(Partials().size(), 1);
+    const QString partialPath = Partials()[0];
+    const QByteArray left = ReadWholeFile(folder.filePath(partialPath));
+    EXPECT_TRUE(left.startsWith("time,kind,ssid,channel,rssi,quality,marker,asked_by,auth\r\n")) << left.toStdString();
+    const int readings = static_cast<int>(left.count(",poll,"));
+    EXPECT_GE(readings, 2);
+    EXPECT_TRUE(left.endsWith("\r\n")) << "whole lines only";
+    EXPECT_FALSE(QFile::exists(folder.filePath("survey.csv")));
+
+    const TRun next = Survey({"--duration", "0.2", "--csv", "survey.csv"});
+    ASSERT_EQ(next.exitCode, 0) << next.err.toStdString();
+    EXPECT_TRUE(next.out.contains(QStringLiteral("an earlier survey to survey.csv was cut short: ./%1 holds its %2 readings")
+                                      .arg(partialPath)
+                                      .arg(readings)))
+        << next.out.toStdString();
+    EXPECT_EQ(ReadWholeFile(folder.filePath(partialPath)), left) << "the earlier readings stay where they are";
+}
+
+TEST_F(SurveyCommand, CtrlCSigtermAndAClosedTerminalEachPutTheCsvInPlace)
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        QProcess survey;
+        StartEndless(survey);
+        ASSERT_FALSE(WaitForPartialReadings(2).isEmpty()) << survey.readAllStandardError().toStdString();
+        ::kill(static_cast<pid_t>(survey.processId()), signal);
+        ASSERT_TRUE(survey.waitForFinished(5000));
+        EXPECT_EQ(survey.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(survey.exitCode(), 0) << survey.readAllStandardError().toStdString();
+        const QByteArray csv = ReadWholeFile(folder.filePath("survey.csv"));
+        EXPECT_TRUE(csv.startsWith("time,kind,ssid,channel,rssi,quality,marker,asked_by,auth\r\n"));
+        EXPECT_GE(csv.count(",poll,"), 2);
+        EXPECT_TRUE(QString::fromUtf8(survey.readAllStandardOutput()).contains("samples"));
+        EXPECT_TRUE(Partials().isEmpty());
+        EXPECT_TRUE(QFile::remove(folder.filePath("survey.csv")));
+    }
+}
+
+TEST(SurveyUnanswered, AReadWithoutAnAnswerEndsAfterTheIntervalAndTheNextGoesOutOnTime)
+{
+    // Every reply comes 2.5 s after its read: a read waits one interval, then the next goes out.
+    QTemporaryDir folder;
+    SimulatorProcess simulator({"--quiet", "--delay", "2500"}, folder.path());
+    QElapsedTimer clock;
+    clock.start();
+    const TRun run = RunCtl({"-p", QString::fromStdString(simulator.linkPath()), "survey", "--duration", "3", "--interval", "1"},
+                            folder.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_LT(clock.elapsed(), 6000) << "reads at 0, 1 and 2 s, each waiting a second at most";
+    EXPECT_GE(run.out.count("no answer"), 2) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QRegularExpression(R"(\nsamples +\d+ \(\d+ with an RSSI\); [2-3] reads unanswered\n)")))
+        << run.out.toStdString();
+}
 
 TEST_F(SurveyCommand, FiveSecondsAtOneSecondGiveFiveReadingsTheSummaryAndTheCsv)
 {

@@ -47,6 +47,7 @@ TEST(ApplyAndVerify, WhatTheDeviceHoldsAfterTheSaveIsComparedWithWhatWasSent)
 
         const TApplyResult result = ApplyAndVerify(session, c.value);
         EXPECT_TRUE(result.answeredAgain) << frontEnd.log.join('\n').toStdString();
+        EXPECT_TRUE(result.rebootSeen);
         EXPECT_TRUE(result.readBackAnswered);
         EXPECT_FALSE(result.movedLine);
         EXPECT_EQ(result.readBack, c.readBack);

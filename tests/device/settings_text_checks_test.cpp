@@ -82,3 +82,50 @@ TEST(SettingsTextChecks, ValuesTravellingWithTheByte254CannotBeReadBack)
         EXPECT_EQ(UnreadableKeys(*checked.value), c.unreadable) << SectionName(c.section).toStdString();
     }
 }
+
+TEST(SettingsTextChecks, AGivenValueIsHeldToTheRulesOfTheCommandLineAndPlans)
+{
+    struct TCase {
+        const char* key;
+        QString text;
+        bool force;
+        QString refusal; // "" when accepted
+    };
+    const std::vector<TCase> cases = {
+        {"ssid", QString("a") + QChar(0) + "p", false,
+         "the SSID holds the control character 0x00 (character 2), which no SSID or password may carry"},
+        {"ssid", "ap\nx", false, "the SSID holds the control character 0x0A (character 3), which no SSID or password may carry"},
+        {"ssid", "ap\rx", true, "the SSID holds the control character 0x0D (character 3), which no SSID or password may carry"},
+        {"password", "\x1b[0mpw", false,
+         "the password holds the control character 0x1B (character 1), which no SSID or password may carry"},
+        {"password", "pass\x7f", false,
+         "the password holds the control character 0x7F (character 5), which no SSID or password may carry"},
+        {"ssid", "우리집 WiFi~", false, ""},
+        {"mask", "255.0.255.0", false,
+         "255.0.255.0 is no subnet mask: its ones are not contiguous (--force sends it all the same)"},
+        {"mask", "0.255.255.0", false,
+         "0.255.255.0 is no subnet mask: its ones are not contiguous (--force sends it all the same)"},
+        {"mask", "0.0.0.0", false,
+         "0.0.0.0 is no subnet mask: it leaves the device no network of its own (--force sends it all the same)"},
+        {"mask", "255.0.255.0", true, ""},
+        {"mask", "0.0.0.0", true, ""},
+        {"mask", "255.255.255.255", false, ""},
+        {"mask", "128.0.0.0", false, ""},
+        {"mask", "255.255.0.300", true, "each address field takes a whole number from 0 to 255"},
+        {"ip", "0.0.0.0", false, ""},
+    };
+    for (const TCase& c : cases) {
+        const TSection section = QString(c.key) == "mask" || QString(c.key) == "ip" ? TSection::Wan : TSection::AccessPoint;
+        EXPECT_EQ(RefusalOfGiven(section, c.key, c.text, c.force), c.refusal) << c.key << " " << c.text.toStdString();
+    }
+    // The window's checks, and a value the device reports, are not held to them.
+    EXPECT_EQ(RefusalOfKey(TSection::Wan, "mask", "0.0.0.0"), "");
+    EXPECT_EQ(RefusalOfKey(TSection::AccessPoint, "ssid", "ap\nx"), "");
+}
+
+TEST(SettingsTextChecks, AnUnreadableTextNamesItsCharacter)
+{
+    EXPECT_EQ(UnreadableValueWording("ssid", "2층 창고"), "a text with 층 (C3 FE in CP949, the byte 254)");
+    EXPECT_EQ(UnreadableValueWording("password", "a괆b"), "a text with 괆 (B0 FE in CP949, the byte 254)");
+    EXPECT_EQ(UnreadableValueWording("mask", "255.255.254.0"), "a value with the byte 254");
+}

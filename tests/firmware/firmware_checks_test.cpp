@@ -4,6 +4,7 @@
 
 #include "firmware/download_name.h"
 #include "firmware/firmware_image.h"
+#include "firmware/request_route.h"
 #include "firmware/serve_address.h"
 #include "firmware/served_ranges.h"
 #include "support/temp_folder.h"
@@ -131,6 +132,85 @@ TEST(ServeAddress, IsThisPcsAddressInTheDevicesNetwork)
               "networks are 127.0.0.0/8 (lo, 127.0.0.1), 192.168.0.0/24 (eth0, 192.168.0.20), 172.16.5.0/24 (eth1, 172.16.5.2). "
               "Put the PC and the device on one network, or give the address with --serve ADDR");
     EXPECT_EQ(NetworkText({10, 1, 2, 3}, {255, 0, 255, 0}), "10.0.2.0 mask 255.0.255.0");
+    // A mask of 0.0.0.0 takes in every address, this PC's loopback too: still no choice.
+    EXPECT_EQ(ChooseServeAddress({192, 168, 0, 10}, {0, 0, 0, 0}, interfaces).address, "192.168.0.20");
+}
+
+TEST(ServeAddress, RefusesAddressesNoDeviceFetchesFrom)
+{
+    struct TCase {
+        TOctets address, device;
+        const char* refusal; // empty: the device can fetch from it
+    };
+    const TCase cases[] = {
+        {{0, 0, 0, 0}, {192, 168, 0, 10}, "0.0.0.0 names no address the device can fetch from (0.0.0.0/8 means \"this host\")"},
+        {{255, 255, 255, 255}, {192, 168, 0, 10}, "255.255.255.255 is a broadcast address, which no device fetches from"},
+        {{224, 0, 0, 1}, {192, 168, 0, 10}, "224.0.0.1 is a multicast address, which no device fetches from"},
+        {{127, 0, 0, 1}, {192, 168, 0, 10}, "127.0.0.1 is this PC's loopback address, which the device at 192.168.0.10 cannot reach"},
+        {{127, 0, 0, 1}, {127, 0, 0, 5}, ""},
+        {{192, 168, 0, 20}, {192, 168, 0, 10}, ""},
+    };
+    for (const TCase& c : cases) {
+        const QString refusal = UnfetchableAddress(c.address, c.device);
+        if (*c.refusal == '\0')
+            EXPECT_EQ(refusal, QString());
+        else
+            EXPECT_TRUE(refusal.startsWith(QString::fromUtf8(c.refusal))) << refusal.toStdString();
+    }
+}
+
+TEST(RequestHead, GivesTheMethodTheDecodedPathAndTheRange)
+{
+    const std::optional<TRequestHead> head =
+        ParseRequestHead("GET /R7730LX%5Fv1.04.bin?x=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nrAnGe:  bytes=0-9 \r\nX-Other: y");
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->method, "GET");
+    EXPECT_EQ(head->path, "/R7730LX_v1.04.bin");
+    EXPECT_EQ(head->range, "bytes=0-9");
+    EXPECT_EQ(ParseRequestHead("HEAD / HTTP/1.0")->range, std::nullopt);
+    EXPECT_EQ(PercentDecoded("/%2e%2E/%zz%4"), "/../%zz%4");
+    for (const char* notARequest : {"", "GET", "GET /", "GET / SPDY/3", " / HTTP/1.1", "hello world"})
+        EXPECT_FALSE(ParseRequestHead(notARequest)) << notARequest;
+}
+
+TEST(RequestHead, RangesAreAnsweredWithOneSpanWithinTheFile)
+{
+    std::string twenty = "bytes=1-";
+    for (int i = 1; i < 20; ++i)
+        twenty += ",1-";
+    struct TCase {
+        std::optional<std::string> header;
+        TRangeKind kind;
+        std::uint64_t first, last;
+    };
+    const TCase cases[] = {
+        {std::nullopt, TRangeKind::Whole, 0, 0},
+        {"bytes=100-199", TRangeKind::Part, 100, 199},
+        {"bytes=99995-400000", TRangeKind::Part, 99995, 99999},
+        {"bytes=-10", TRangeKind::Part, 99990, 99999},
+        {"bytes=-200000", TRangeKind::Part, 0, 99999},
+        {"bytes=0-", TRangeKind::Part, 0, 99999},
+        {twenty, TRangeKind::Part, 1, 99999},
+        {"bytes=0-9, 50-59", TRangeKind::Part, 0, 59},
+        {"bytes=0-9,200000-", TRangeKind::Part, 0, 9},
+        {"bytes=99999999999999999999999-", TRangeKind::Unsatisfiable, 0, 0},
+        {"bytes=400000-", TRangeKind::Unsatisfiable, 0, 0},
+        {"bytes=5-1", TRangeKind::Unsatisfiable, 0, 0},
+        {"bytes=-0", TRangeKind::Unsatisfiable, 0, 0},
+        {"items=0-9", TRangeKind::Whole, 0, 0},
+        {"bytes=abc", TRangeKind::Whole, 0, 0},
+        {"bytes=1-2,x", TRangeKind::Whole, 0, 0},
+        {"bytes=-", TRangeKind::Whole, 0, 0},
+    };
+    for (const TCase& c : cases) {
+        const TRangeAnswer answer = AnswerRange(c.header, 100000);
+        const std::string header = c.header.value_or("(none)");
+        EXPECT_EQ(answer.kind, c.kind) << header;
+        if (c.kind == TRangeKind::Part) {
+            EXPECT_EQ(answer.first, c.first) << header;
+            EXPECT_EQ(answer.last, c.last) << header;
+        }
+    }
 }
 
 TEST(ServedRanges, CoverTheFileOnlyWhenThePiecesJoinUp)

@@ -1,5 +1,8 @@
 // The one-file server answering real requests on 127.0.0.1: the file to exactly its path, byte
-// ranges, nothing else of the disk, and each request told with the bytes that went out.
+// ranges, nothing else of the disk, and each request told with the bytes that went out; only the
+// device's address counted, and a place kept for it whatever other clients do.
+#include <QElapsedTimer>
+#include <algorithm>
 #include <QThread>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -16,6 +19,7 @@ using namespace r7730::firmware;
 namespace {
 
 constexpr const char* kLoopback = "127.0.0.1";
+constexpr const char* kDevice = "127.0.0.5"; // a client of its own address in the loopback network
 
 QByteArray Image(int size)
 {
@@ -25,11 +29,16 @@ QByteArray Image(int size)
     return bytes;
 }
 
-int Connect(int port, int receiveBuffer = 0)
+// A connection to the server on 127.0.0.1 leaving from the address from.
+int Connect(int port, int receiveBuffer = 0, const char* from = kLoopback)
 {
     const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
     if (receiveBuffer > 0)
         ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_pton(AF_INET, from, &local.sin_addr);
+    EXPECT_EQ(::bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -38,11 +47,9 @@ int Connect(int port, int receiveBuffer = 0)
     return socket;
 }
 
-// Sends the request bytes as they are and reads until the server closes (or 5 s of silence).
-QByteArray Exchange(int port, const QByteArray& request)
+// Reads until the server closes (or 5 s of silence), then closes.
+QByteArray ReadToEnd(int socket)
 {
-    const int socket = Connect(port);
-    EXPECT_EQ(::send(socket, request.constData(), static_cast<std::size_t>(request.size()), MSG_NOSIGNAL), request.size());
     QByteArray answer;
     char buffer[65536];
     pollfd readable{socket, POLLIN, 0};
@@ -56,9 +63,22 @@ QByteArray Exchange(int port, const QByteArray& request)
     return answer;
 }
 
+// Sends the request bytes as they are and reads the answer.
+QByteArray Exchange(int port, const QByteArray& request, const char* from = kDevice)
+{
+    const int socket = Connect(port, 0, from);
+    EXPECT_EQ(::send(socket, request.constData(), static_cast<std::size_t>(request.size()), MSG_NOSIGNAL), request.size());
+    return ReadToEnd(socket);
+}
+
+QByteArray Request(const QByteArray& method, const QByteArray& target, const QByteArray& headers = {})
+{
+    return method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers + "\r\n";
+}
+
 QByteArray Get(int port, const QByteArray& method, const QByteArray& target, const QByteArray& headers = {})
 {
-    return Exchange(port, method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers + "\r\n");
+    return Exchange(port, Request(method, target, headers));
 }
 
 QByteArray StatusLine(const QByteArray& answer)
@@ -92,7 +112,7 @@ protected:
         ASSERT_TRUE(listening.refusal.empty()) << listening.refusal;
         port = listening.port;
         server.Start();
-        server.Arm();
+        server.Arm(kDevice);
     }
     const QByteArray image = Image(300000);
     TOneFileServer server{image, "/R7730LX_v1.04.bin"};
@@ -115,7 +135,8 @@ TEST_F(OneFileServer, ServesTheFileWholeAndTellsTheRequest)
     EXPECT_EQ(events[0].status, 200);
     EXPECT_EQ(events[0].length, 300000u);
     EXPECT_EQ(events[0].sent, 300000u);
-    EXPECT_TRUE(events[0].client.starts_with("127.0.0.1:"));
+    EXPECT_TRUE(events[0].client.starts_with("127.0.0.5:"));
+    EXPECT_TRUE(events[0].device);
     EXPECT_TRUE(server.ServedWhole());
     EXPECT_EQ(server.BytesSent(), 300000u);
 }
@@ -189,6 +210,7 @@ TEST_F(OneFileServer, ServesNothingElse)
 TEST_F(OneFileServer, ClosesRequestsWithHeadersOver8KiB)
 {
     const QByteArray oneLong = Get(port, "GET", "/R7730LX_v1.04.bin", "X-Long: " + QByteArray(9000, 'a') + "\r\n");
+    EXPECT_EQ(StatusLine(oneLong), "HTTP/1.1 431 Request Header Fields Too Large");
     EXPECT_FALSE(oneLong.contains(image.left(64)));
     QByteArray many;
     for (int i = 0; i < 12; ++i)
@@ -206,8 +228,8 @@ TEST_F(OneFileServer, TellsADownloadAbortedAtTheBytesThatWentOut)
     const TListening listening = big.Listen(kLoopback, 18170);
     ASSERT_TRUE(listening.refusal.empty());
     big.Start();
-    big.Arm();
-    const int socket = Connect(listening.port, 32 * 1024);
+    big.Arm(kDevice);
+    const int socket = Connect(listening.port, 32 * 1024, kDevice);
     const QByteArray request = "GET /big.bin HTTP/1.1\r\nHost: x\r\n\r\n";
     ::send(socket, request.constData(), static_cast<std::size_t>(request.size()), MSG_NOSIGNAL);
     std::size_t read = 0;
@@ -225,6 +247,10 @@ TEST_F(OneFileServer, TellsADownloadAbortedAtTheBytesThatWentOut)
     EXPECT_EQ(events[0].length, 8u * 1024 * 1024);
     EXPECT_GE(events[0].sent, 1024u * 1024 - 1024); // less the response's head
     EXPECT_LT(events[0].sent, 8u * 1024 * 1024);
+    // What reached the client: what it read, and what its receive buffer held when it went.
+    EXPECT_GE(events[0].delivered, 1024u * 1024 - 1024);
+    EXPECT_LE(events[0].delivered, events[0].sent);
+    EXPECT_LT(events[0].delivered, 1024u * 1024 + 256 * 1024);
     EXPECT_FALSE(big.ServedWhole());
 }
 
@@ -232,11 +258,109 @@ TEST_F(OneFileServer, TakesTheNextFreePortAndPassesItsSelfTest)
 {
     TOneFileServer second{image, "/R7730LX_v1.04.bin"};
     const TListening listening = second.Listen(kLoopback, port);
-    EXPECT_EQ(listening.port, port + 1);
+    EXPECT_GT(listening.port, port); // the next free one: another test may hold port + 1
+    EXPECT_LT(listening.port, port + kPortsTried);
     second.Start();
     EXPECT_EQ(SelfTest(kLoopback, listening.port, "/R7730LX_v1.04.bin", "0"),
               "the server's own request got 300000 bytes that differ from the file");
     EXPECT_EQ(SelfTest(kLoopback, listening.port, "/other.bin", "0"), "the server answered its own request with 404");
-    EXPECT_TRUE(second.TakeEvents().empty()); // not armed: the self-test is not the device
+    EXPECT_TRUE(second.TakeEvents().empty()); // not armed: the self-test is neither told nor counted
+    EXPECT_EQ(second.BytesSent(), 0u);
     EXPECT_EQ(second.Listen("192.0.2.1", 18300).refusal, "192.0.2.1 is not an address of this PC");
+}
+
+TEST_F(OneFileServer, AnswersManyRangesWithOneSpanAndCountsDistinctBytes)
+{
+    QByteArray twenty = "Range: bytes=1-";
+    for (int i = 1; i < 20; ++i)
+        twenty += ",1-";
+    const QByteArray many = Get(port, "GET", "/R7730LX_v1.04.bin", twenty + "\r\n");
+    EXPECT_EQ(StatusLine(many), "HTTP/1.1 206 Partial Content");
+    EXPECT_TRUE(many.contains("Content-Range: bytes 1-299999/300000\r\n")) << many.left(400).toStdString();
+    EXPECT_TRUE(many.contains("Content-Length: 299999\r\n"));
+    EXPECT_EQ(Body(many), image.mid(1));
+
+    const QByteArray backwards = Get(port, "GET", "/R7730LX_v1.04.bin", "Range: bytes=5-1\r\n");
+    EXPECT_EQ(StatusLine(backwards), "HTTP/1.1 416 Range Not Satisfiable");
+    EXPECT_TRUE(backwards.contains("Content-Range: bytes */300000\r\n"));
+
+    // The same bytes again count once.
+    Get(port, "GET", "/R7730LX_v1.04.bin", "Range: bytes=0-9\r\n");
+    Get(port, "GET", "/R7730LX_v1.04.bin", "Range: bytes=0-9\r\n");
+    ASSERT_EQ(EventsOf(server, 4).size(), 4u);
+    EXPECT_EQ(server.Covered(), 300000u);
+    EXPECT_EQ(server.BytesSent(), 299999u + 20);
+    EXPECT_TRUE(server.ServedWhole());
+}
+
+TEST_F(OneFileServer, ServesAnotherClientButCountsOnlyTheDevice)
+{
+    const QByteArray stranger = Exchange(port, Request("GET", "/R7730LX_v1.04.bin"), kLoopback);
+    EXPECT_EQ(Body(stranger), image);
+    std::vector<TServeEvent> events = EventsOf(server, 1);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_FALSE(events[0].device);
+    EXPECT_TRUE(events[0].client.starts_with("127.0.0.1:"));
+    EXPECT_EQ(events[0].sent, 300000u);
+    EXPECT_EQ(server.BytesSent(), 0u);
+    EXPECT_EQ(server.Covered(), 0u);
+    EXPECT_FALSE(server.ServedWhole());
+
+    EXPECT_EQ(Body(Get(port, "GET", "/R7730LX_v1.04.bin")), image);
+    events = EventsOf(server, 1);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_TRUE(events[0].device);
+    EXPECT_TRUE(server.ServedWhole());
+}
+
+TEST(OneFileServerLimits, KeepAPlaceForTheDeviceWhateverOthersHold)
+{
+    const QByteArray image = Image(100000);
+    TServerLimits limits;
+    limits.idleMs = 1000;
+    limits.headerMs = 1500;
+    TOneFileServer server{image, "/fw.bin", limits};
+    const TListening listening = server.Listen(kLoopback, 18270);
+    ASSERT_TRUE(listening.refusal.empty()) << listening.refusal;
+    server.Start();
+    server.Arm(kDevice);
+
+    // Four clients of one address dripping a header line at a time, 200 more of it that send
+    // nothing, and one of another address that sends nothing.
+    std::vector<int> drippers;
+    for (int i = 0; i < 4; ++i) {
+        drippers.push_back(Connect(listening.port));
+        ::send(drippers.back(), "GET /fw.bin HTTP/1.1\r\n", 23, MSG_NOSIGNAL);
+    }
+    std::vector<int> idle;
+    for (int i = 0; i < 200; ++i)
+        idle.push_back(Connect(listening.port));
+    const int quiet = Connect(listening.port, 0, "127.0.0.4");
+    QThread::msleep(100);
+    for (int dripper : drippers)
+        ::send(dripper, "X-Drip: 1\r\n", 11, MSG_NOSIGNAL);
+
+    // The device is served at once, and so is a client of another address.
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(Body(Exchange(listening.port, Request("GET", "/fw.bin"))), image);
+    EXPECT_EQ(Body(Exchange(listening.port, Request("GET", "/fw.bin"), "127.0.0.3")), image);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_TRUE(server.ServedWhole());
+
+    // Of one address two get in and run out of time; the rest are turned away at once.
+    QByteArrayList statuses;
+    for (int dripper : drippers)
+        statuses << StatusLine(ReadToEnd(dripper));
+    std::sort(statuses.begin(), statuses.end());
+    EXPECT_EQ(statuses, QByteArrayList({"HTTP/1.1 408 Request Timeout", "HTTP/1.1 408 Request Timeout",
+                                        "HTTP/1.1 503 Service Unavailable", "HTTP/1.1 503 Service Unavailable"}));
+    int turnedAway = 0;
+    for (int socket : idle)
+        turnedAway += StatusLine(ReadToEnd(socket)) == "HTTP/1.1 503 Service Unavailable" ? 1 : 0;
+    EXPECT_EQ(turnedAway, 200);
+    EXPECT_EQ(StatusLine(ReadToEnd(quiet)), "HTTP/1.1 408 Request Timeout");
+    EXPECT_LT(clock.elapsed(), 3000);
+    // Only the device's fetch counted.
+    EXPECT_EQ(server.BytesSent(), 100000u);
 }

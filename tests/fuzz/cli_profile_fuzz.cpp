@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (const bool noVerify : {false, true}) {
         try {
-            (void)r7730::cli::ReadProfile(path, noVerify);
+            (void)r7730::cli::ReadProfile(path, noVerify, false);
         } catch (const r7730::cli::TCliFailure&) {
         }
     }

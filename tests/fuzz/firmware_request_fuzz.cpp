@@ -1,7 +1,8 @@
 // What the one-file server decides of its own for a request: the answer to a method and a path,
-// the Range header's ranges brought within the file, the tally of the bytes served, and whether
-// an image looks like text. Whatever comes in: the file is served only at its exact path, every
-// range answered lies within the file, and the tally never counts more than the file holds.
+// the request's head read, the Range header's span within the file, the tally of the bytes
+// served, and whether an image looks like text. Whatever comes in: the file is served only at
+// its exact path, every span answered lies within the file, and the tally never counts more than
+// the file holds.
 #include <cstdint>
 #include <cstdlib>
 
@@ -22,22 +23,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
 
     const std::uint64_t fileSize = (std::uint64_t{input.Byte()} << 16) | (std::uint64_t{input.Byte()} << 8) | input.Byte();
-    TByteRanges ranges;
-    for (int count = input.SmallInt(6); count > 0; --count) {
-        auto number = [&input] {
-            const int kind = input.SmallInt(4);
-            const ssize_t value = (ssize_t{input.Byte()} << 16) | (ssize_t{input.Byte()} << 8) | input.Byte();
-            return kind == 0 ? ssize_t{-1} : value;
-        };
-        const ssize_t first = number();
-        ranges.emplace_back(first, number());
-    }
     TServedRanges tally;
-    for (const auto& [first, last] : SatisfiableRanges(ranges, fileSize)) {
-        if (first < 0 || last < first || static_cast<std::uint64_t>(last) >= fileSize)
+    for (int count = input.SmallInt(6); count > 0; --count) {
+        const std::optional<TRequestHead> head = ParseRequestHead("GET / HTTP/1.1\r\nRange: " + input.Text(40));
+        if (!head)
             std::abort();
-        tally.Add(static_cast<std::uint64_t>(first), static_cast<std::uint64_t>(last - first + 1));
+        const TRangeAnswer answer = AnswerRange(head->range, fileSize);
+        if (answer.kind != TRangeKind::Part)
+            continue;
+        if (answer.last < answer.first || answer.last >= fileSize)
+            std::abort();
+        tally.Add(answer.first, answer.last - answer.first + 1);
     }
+    (void)ParseRequestHead(input.Text(64));
     if (tally.Covered() > fileSize || (tally.Covers(fileSize) && fileSize > 0 && tally.Covered() != fileSize))
         std::abort();
 

@@ -5,6 +5,7 @@
 # programs run (the window offscreen, r7730ctl against the installed simulator).
 # Usage: check_package.sh PACKAGE.deb
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/text_checks.sh"
 
 deb=$(readlink -f "$1")
 scratch=$(mktemp -d)
@@ -47,8 +48,7 @@ notice=$root/usr/lib/r7730-setup/r7730-notice
 [[ -x $notice ]] || fail "usr/lib/r7730-setup/r7730-notice missing or not executable"
 grep -q "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" \
   "$root/usr/share/doc/r7730-setup/copyright" 2>/dev/null || fail "no machine-readable usr/share/doc/r7730-setup/copyright"
-file "$bin/r7730-setup" | grep -q "stripped" && ! file "$bin/r7730-setup" | grep -q "not stripped" ||
-  fail "the window program is not stripped"
+is_stripped "$bin/r7730-setup" || fail "the window program is not stripped: $(file -b "$bin/r7730-setup")"
 
 echo "== menu entry and icon"
 desktop=$root/usr/share/applications/r7730-setup.desktop
@@ -60,7 +60,7 @@ icon=$(entry Icon)
 [[ -f $root/usr/share/icons/hicolor/scalable/apps/$icon.svg ]] || fail "no scalable icon $icon.svg"
 for size in 16 32 48 64 128 256; do
   png=$root/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png
-  file "$png" | grep -q "PNG image data, $size x $size" || fail "icon ${size}x${size}: $(file "$png")"
+  is_png_of_size "$png" "$size" || fail "icon ${size}x${size}: $(file "$png")"
 done
 [[ -n "$(entry 'Comment\[ko\]')" && -n "$(entry Comment)" ]] || fail "Comment in English and Korean"
 [[ "$(entry Categories)" == *Utility\;*Electronics\;* ]] || fail "Categories: $(entry Categories)"
@@ -68,9 +68,9 @@ done
 echo "== man page and completion"
 man_page=$root/usr/share/man/man1/r7730ctl.1.gz
 # Made from --help: it names every command the program lists.
-for command in ports status factory-reset backup restore --no-verify; do
-  zcat "$man_page" | sed 's/\\-/-/g' | grep -q -- "$command" || fail "the man page lacks $command"
-done
+lacking=$(man_page_lacks "$man_page" ports status factory-reset backup restore --no-verify) ||
+  fail "the man page $man_page cannot be read"
+for command in $lacking; do fail "the man page lacks $command"; done
 completion=$root/usr/share/bash-completion/completions/r7730ctl
 complete_words() { # the words offered for the command line "$@" (the last word is being typed)
   bash -c '

@@ -5,6 +5,7 @@
 
 #include "protocol/code_page.h"
 #include "protocol/frame_anatomy.h"
+#include "protocol/frame_log_line.h"
 #include "protocol/frame_summary.h"
 #include "protocol/reply_decoders.h"
 #include "protocol/serial_line_codes.h"
@@ -188,4 +189,42 @@ TEST(FrameAnatomy, TheReplyDecodersAgreeWithTheTable)
         EXPECT_EQ(FieldValue(fields, "SSID"), utf8(signal.ssid));
         EXPECT_EQ(FieldValue(fields, "RSSI (dBm)"), utf8(signal.rssiText));
     }
+}
+
+namespace {
+
+// "Lab" and "pw-123" in their blank-padded fields, as the set command carries them and the
+// current-AP reply returns them.
+const std::string kLabHex = "4C.61.62.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.20.";
+const std::string kPasswordHex = "70.77.2D.31.32.33.20.20.20.20.20.20.20.20.20.20.";
+const std::string kMaskedHex = "**.**.**.**.**.**.**.**.**.**.**.**.**.**.**.**.";
+
+struct TMaskCase {
+    const char* what;
+    std::string line;
+    std::string masked;
+};
+
+const TMaskCase kMaskCases[] = {
+    {"set access point: the password field with its padding", "TX 0x42 : [53][7E.35.42.50." + kLabHex + kPasswordHex + "FE.]",
+     "TX 0x42 : [53][7E.35.42.50." + kLabHex + kMaskedHex + "FE.]"},
+    {"current access point reply, stamped", "[14:03:27]  RX MSG ID:[0x49] LEN:[53]:[7E.35.49.50." + kLabHex + kPasswordHex + "FE.]",
+     "[14:03:27]  RX MSG ID:[0x49] LEN:[53]:[7E.35.49.50." + kLabHex + kMaskedHex + "FE.]"},
+    {"a reply cut inside the password", "RX MSG ID:[0x49] LEN:[40]:[7E.28.49.50." + kLabHex + "70.77.2D.31.]",
+     "RX MSG ID:[0x49] LEN:[40]:[7E.28.49.50." + kLabHex + "**.**.**.**.]"},
+    {"the read of the current access point", "TX 0x49 : [5][7E.05.49.50.FE.]", "TX 0x49 : [5][7E.05.49.50.FE.]"},
+    {"the set's reply", "RX MSG ID:[0x42] LEN:[5]:[7E.05.42.50.FE.]", "RX MSG ID:[0x42] LEN:[5]:[7E.05.42.50.FE.]"},
+    {"a status reply", "RX MSG ID:[0x41] LEN:[6]:[7E.06.41.50.01.FE.]", "RX MSG ID:[0x41] LEN:[6]:[7E.06.41.50.01.FE.]"},
+    {"another line", "Send Command to the unit... ", "Send Command to the unit... "},
+};
+
+} // namespace
+
+TEST(FrameAnatomy, ATraceMasksThePasswordBytesOfFrameLinesOnly)
+{
+    for (const TMaskCase& c : kMaskCases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(MaskedFrameLogLine(c.line), c.masked);
+    }
+    EXPECT_FALSE(ReadFrameLogLine(kMaskCases[0].masked)) << "a masked line reads as no frame";
 }

@@ -131,13 +131,37 @@ TEST(ScanReply, BadCountOrRssiStopsWhereTheValueFails)
     EXPECT_FALSE(reply.rows[1].authMode.has_value());
 }
 
-TEST(CurrentApReply, FieldsAreTrimmedOfTheirPadding)
+TEST(CurrentApReply, FieldsAreCutByBytesAndTrimmed)
 {
-    const std::string frame = std::string("\x7E\x35\x49\x50") + Blanks(30) + "ab" + Blanks(8) + "pass1234" + "\xFE";
-    TCurrentApReply reply = DecodeCurrentApReply(Frame(frame));
-    EXPECT_EQ(reply.ssid, u"ab");
-    EXPECT_EQ(reply.password, u"pass1234");
-    EXPECT_EQ(reply.logLine.substr(0, 12), u"res[48] = [ ");
+    // 제12물류창고 무선AP 시험용-5GHz: 31 bytes of CP949 in 21 characters.
+    const std::string hangul31 = "\xC1\xA6" "12" "\xB9\xB0\xB7\xF9\xC3\xA2\xB0\xED" " " "\xB9\xAB\xBC\xB1" "AP "
+                                 "\xBD\xC3\xC7\xE8\xBF\xEB" "-5GHz";
+    std::string cutAtTheEnd = "A";
+    for (int i = 0; i < 15; ++i)
+        cutAtTheEnd += "\xB0\xA1"; // 가
+    cutAtTheEnd += "\xB0";         // the first byte of a character the device cut
+    const struct {
+        const char* what;
+        std::string payload;
+        std::u16string ssid, password;
+    } cases[] = {
+        {"single-byte texts padded", Blanks(30) + "ab" + Blanks(8) + "pass1234", u"ab", u"pass1234"},
+        {"a Hangul SSID of 31 bytes", " " + hangul31 + "abcdefgh12345678", u"제12물류창고 무선AP 시험용-5GHz",
+         u"abcdefgh12345678"},
+        {"a character cut at the SSID's end", cutAtTheEnd + "abcdefgh12345678", u"A가가가가가가가가가가가가가가가",
+         u"abcdefgh12345678"},
+        {"a zero byte inside the password", Blanks(30) + "ab" + Blanks(8) + "pass" + std::string(1, '\0') + "1234", u"ab",
+         u"pass"},
+        {"a zero byte inside the SSID", Blanks(30) + "a" + std::string(1, '\0') + Blanks(8) + "pass1234", u"a", u""},
+    };
+    for (const auto& c : cases) {
+        const TCurrentApReply reply = DecodeCurrentApReply(Frame(std::string("\x7E\x35\x49\x50") + c.payload + "\xFE"));
+        EXPECT_EQ(reply.ssid, c.ssid) << c.what;
+        EXPECT_EQ(reply.password, c.password) << c.what;
+    }
+    // The log line shows the payload's characters, as it always has.
+    const TCurrentApReply hangul = DecodeCurrentApReply(Frame("\x7E\x35\x49\x50 " + hangul31 + "abcdefgh12345678\xFE"));
+    EXPECT_EQ(hangul.logLine, u"res[38] = [ 제12물류창고 무선AP 시험용-5GHzabcdefgh12345678]");
 }
 
 TEST(SignalReply, RssiNoInfoAndText)

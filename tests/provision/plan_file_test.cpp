@@ -10,6 +10,7 @@
 
 using namespace r7730;
 using namespace r7730::provision;
+using namespace std::string_literals;
 using r7730::testing::TTempWorkingFolder;
 using r7730::testing::WriteWholeFile;
 
@@ -136,9 +137,11 @@ TEST(PlanFile, AFileThatIsNoPlanIsRefusedNamingItsLine)
         {QByteArray("l\0a\0b\0", 6), "PLAN.csv is UTF-16 text: save it as CSV in UTF-8 or CP949"},
         {"label\nA1\n\x80\x41\n", "PLAN.csv line 3 is neither UTF-8 nor CP949 text"},
         {"\xEF\xBB\xBFlabel\nA1\xB9\xAB\n", "PLAN.csv begins with the UTF-8 byte-order mark, but line 2 is not UTF-8 text"},
+        {"label\r\nA1\r\n" + QByteArray(64 * 1024, 'x') + "\r\nA3\r\n", ""},
+        {"label\nA1\n" + QByteArray(64 * 1024 + 1, 'x') + "\nA3\n", "PLAN.csv line 3 is longer than a line of a plan may be (64 KiB)"},
     };
     for (const TCase& c : cases)
-        EXPECT_EQ(ErrorOfFile(c.bytes), c.error) << c.bytes.toStdString();
+        EXPECT_EQ(ErrorOfFile(c.bytes), c.error.isEmpty() ? "read without error" : c.error) << c.bytes.left(80).toStdString();
 
     TTempWorkingFolder folder;
     ASSERT_TRUE(folder.MakeFolder("plans"));
@@ -161,6 +164,7 @@ TEST(PlanCheck, FindsEveryProblemOfEveryRowNamingItsLineAndColumn)
         QByteArray bytes;
         bool matchByMac;
         QStringList problems;
+        bool forceMasks = false;
     };
     const std::vector<TCase> cases = {
         {"a sound plan", "label,mac,ip,mask,ssid,password\nA1,00:1A:2B:3C:4D:5E,10.0.0.1,255.255.255.0,net,pw\n"
@@ -183,6 +187,27 @@ TEST(PlanCheck, FindsEveryProblemOfEveryRowNamingItsLineAndColumn)
           "ends at its first 0xFE); a plan cannot store unverified values",
           "PLAN.csv line 3 (row 2), column gateway: a value with the byte 254 can be stored but never read back (a "
           "reply ends at its first 0xFE); a plan cannot store unverified values"}},
+        {"a text's character with the byte 254 is named", "label,ssid\nA1,2\xEC\xB8\xB5\n", false,
+         {"PLAN.csv line 2 (row 1), column ssid: a text with \xEC\xB8\xB5 (C3 FE in CP949, the byte 254) can be stored but "
+          "never read back (a reply ends at its first 0xFE); a plan cannot store unverified values"}},
+        {"control characters in the SSID and password, quoted or not",
+         QByteArray::fromStdString("label,ssid,password\nA1,a\0p,pw\nA2,\"ap\nx\",pw\nA3,net,\"p\tw\"\nA4,\"a\x1Fp\",p\x7Fw\n"s), false,
+         {"PLAN.csv line 2 (row 1), column ssid: the SSID holds the control character 0x00 (character 2), which no SSID or "
+          "password may carry",
+          "PLAN.csv line 3 (row 2), column ssid: the SSID holds the control character 0x0A (character 3), which no SSID or "
+          "password may carry",
+          "PLAN.csv line 5 (row 3), column password: the password holds the control character 0x09 (character 2), which "
+          "no SSID or password may carry",
+          "PLAN.csv line 6 (row 4), column ssid: the SSID holds the control character 0x1F (character 2), which no SSID or "
+          "password may carry",
+          "PLAN.csv line 6 (row 4), column password: the password holds the control character 0x7F (character 2), which "
+          "no SSID or password may carry"}},
+        {"a mask that is none", "label,mask\nA1,255.0.255.0\nA2,0.0.0.0\nA3,255.255.255.255\nA4,255.255.240.0\n", false,
+         {"PLAN.csv line 2 (row 1), column mask: 255.0.255.0 is no subnet mask: its ones are not contiguous (--force "
+          "sends it all the same)",
+          "PLAN.csv line 3 (row 2), column mask: 0.0.0.0 is no subnet mask: it leaves the device no network of its own "
+          "(--force sends it all the same)"}},
+        {"a mask that is none, forced", "label,mask\nA1,255.0.255.0\nA2,0.0.0.0\n", false, {}, true},
         {"a repeated label, address and MAC name the first row; addresses compare as numbers",
          "label,mac,ip\nA1,00-1a-2b-3c-4d-5e,10.0.0.5\nA2,,10.0.0.6\n\"A1\",001A2B3C4D5E,10.0.0.05\nA4,,10.0.0.6\n",
          false,
@@ -204,7 +229,7 @@ TEST(PlanCheck, FindsEveryProblemOfEveryRowNamingItsLineAndColumn)
         SCOPED_TRACE(c.what);
         const TPlan plan = ReadFile(c.bytes);
         QStringList problems;
-        for (const TPlanProblem& problem : CheckPlan(plan, c.matchByMac))
+        for (const TPlanProblem& problem : CheckPlan(plan, c.matchByMac, c.forceMasks))
             problems << ProblemText(plan.path, problem);
         EXPECT_EQ(problems, c.problems);
     }

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QFontDatabase>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -87,4 +89,34 @@ TEST(ReportPdf, OneA4PageWithTheKoreanTextInAnEmbeddedKoreanFont)
         for (const uint c : c.hangul.toUcs4())
             EXPECT_TRUE(korean.contains(c)) << QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1).toStdString();
     }
+}
+
+TEST(ReportPdf, TheTextReadsAsOnThePageSpacesIncluded)
+{
+    const TCommissioningReport report = MakeCommissioningReport(Attempt("포장라인 3호기", "공장 무선랜"), TReportProgram{"r7730ctl", "1.0"});
+    const QByteArray pdf = ReportPdfFile(report).bytes;
+    // Every text map names its glyphs by printable characters: a blank is a space, not U+0001.
+    static const QRegularExpression targets(R"(\[([^\]]*)\]|^<[0-9A-F]{4}> <[0-9A-F]{4}> (<[0-9A-F]{4}>)$)",
+                                            QRegularExpression::MultilineOption);
+    QSet<uint> characters;
+    static const QRegularExpression code("<([0-9A-F]{4})>");
+    for (const auto& match : targets.globalMatch(QString::fromLatin1(pdf)))
+        for (const auto& hex : code.globalMatch(match.captured(1) + match.captured(2)))
+            characters.insert(hex.captured(1).toUInt(nullptr, 16));
+    EXPECT_TRUE(characters.contains(0x20));
+    for (const uint c : characters)
+        EXPECT_TRUE(c == 0 || c >= 0x20) << std::hex << c; // 0: the glyph for nothing
+
+    // Read back as a text extractor reads it, where one is installed.
+    const QString extractor = QStandardPaths::findExecutable("pdftotext");
+    if (extractor.isEmpty())
+        return;
+    QTemporaryDir folder;
+    ASSERT_TRUE(r7730::testing::WriteWholeFile(folder.filePath("report.pdf"), pdf));
+    QProcess process;
+    process.start(extractor, {folder.filePath("report.pdf"), "-"});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    const QString text = QString::fromUtf8(process.readAllStandardOutput());
+    for (const char* words : {"Commissioning report", "Plan row", "포장라인 3호기", "the unit stopped answering after the serial"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(words))) << words << "\n" << text.toStdString();
 }

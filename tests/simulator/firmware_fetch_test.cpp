@@ -1,6 +1,13 @@
-// The simulated device told to download firmware: it fetches only from 127.0.0.0/8, and a fetch
-// that finds no server leaves its firmware as it was.
+// The simulated device told to download firmware: it fetches only from 127.0.0.0/8, from its own
+// WAN address when this PC has it, and a fetch that finds no server leaves its firmware as it was.
+#include <QFile>
+#include <QTemporaryDir>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "support/simulator_process.h"
 
@@ -19,6 +26,16 @@ std::string DownloadFrame(const std::string& server)
     return "7E 2B 55 50 " + server + " 1F 86" + blanks + " 2F 66 77 2E 62 69 6E FE";
 }
 
+// A simulator whose device has the WAN address ip, its state in folder.
+std::unique_ptr<SimulatorProcess> DeviceAt(const QTemporaryDir& folder, const char* ip)
+{
+    QFile state(folder.filePath("state.txt"));
+    if (!state.open(QIODevice::WriteOnly) || state.write(QByteArray("ip = ") + ip + "\nmask = 255.0.0.0\n") < 0)
+        return nullptr;
+    state.close();
+    return std::make_unique<SimulatorProcess>(std::vector<std::string>{"--state-file", state.fileName().toStdString()}, folder.path());
+}
+
 } // namespace
 
 TEST(SimulatorFirmwareFetch, NeverFetchesFromOutsideLoopback)
@@ -34,14 +51,54 @@ TEST(SimulatorFirmwareFetch, NeverFetchesFromOutsideLoopback)
 
 TEST(SimulatorFirmwareFetch, KeepsItsFirmwareWhenNoServerAnswers)
 {
-    // Port 8070 of 127.0.0.9: nothing of this test listens there.
-    SimulatorProcess simulator;
-    ASSERT_TRUE(simulator.openPort());
-    simulator.send(hex(DownloadFrame("7F 00 00 09")));
-    EXPECT_TRUE(simulator.logContains("fetching http://127.0.0.9:8070/fw.bin"));
-    EXPECT_TRUE(simulator.logContains("firmware not installed: the old one keeps running"));
-    simulator.send(hex("7E 05 41 50 FE"));
-    EXPECT_TRUE(simulator.logContains("TX 0x41 [43][7E.2B.41.50.02.01.03."));
+    struct TCase {
+        const char* ip;
+        const char* fetching;
+    };
+    const TCase cases[] = {
+        // Port 8070 of 127.0.0.9: nothing of these tests listens there.
+        {"127.0.0.2", "fetching http://127.0.0.9:8070/fw.bin from 127.0.0.2"},
+        {"192.0.2.10", "fetching http://127.0.0.9:8070/fw.bin (the WAN address is not this PC's: from the address the PC picks)"},
+    };
+    for (const TCase& c : cases) {
+        QTemporaryDir folder;
+        const auto simulator = DeviceAt(folder, c.ip);
+        ASSERT_TRUE(simulator && simulator->openPort());
+        simulator->send(hex(DownloadFrame("7F 00 00 09")));
+        EXPECT_TRUE(simulator->logContains(c.fetching)) << simulator->log();
+        EXPECT_TRUE(simulator->logContains("firmware fetch: HTTP 0, 0 of 0 bytes (Connection)")) << simulator->log();
+        EXPECT_TRUE(simulator->logContains("firmware not installed: the old one keeps running"));
+        simulator->send(hex("7E 05 41 50 FE"));
+        EXPECT_TRUE(simulator->logContains("TX 0x41 [43][7E.2B.41.50.02.01.03."));
+    }
+}
+
+TEST(SimulatorFirmwareFetch, AsksFromItsOwnWanAddress)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int yes = 1;
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(8070);
+    ::inet_pton(AF_INET, "127.0.0.10", &address.sin_addr);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+
+    QTemporaryDir folder;
+    const auto simulator = DeviceAt(folder, "127.0.0.5");
+    ASSERT_TRUE(simulator && simulator->openPort());
+    simulator->send(hex(DownloadFrame("7F 00 00 0A")));
+    pollfd asked{listener, POLLIN, 0};
+    ASSERT_EQ(::poll(&asked, 1, 5000), 1);
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    const int connection = ::accept(listener, reinterpret_cast<sockaddr*>(&peer), &length);
+    char dotted[INET_ADDRSTRLEN] = "";
+    ::inet_ntop(AF_INET, &peer.sin_addr, dotted, sizeof dotted);
+    EXPECT_STREQ(dotted, "127.0.0.5");
+    ::close(connection);
+    ::close(listener);
 }
 
 TEST(SimulatorFirmwareFetch, RefusesUnknownTrialsAndVersions)

@@ -12,16 +12,32 @@
 
 using namespace r7730;
 
+namespace {
+
+// The device session a test's recorder watches, open on the simulated device.
+struct TRecordedDevice {
+    explicit TRecordedDevice(const std::vector<std::string>& options) : simulator(options)
+    {
+        device.Link().Port().SetPort(simulator.linkPath());
+        opened = !device.Open().has_value();
+    }
+    r7730::testing::SimulatorProcess simulator;
+    r7730::testing::TLogOnlyListener frontEnd;
+    TDeviceSession device{frontEnd, 2000};
+    bool opened = false;
+};
+
+} // namespace
+
 TEST(SurveyRecorder, TakesEveryReplyOnTheLinkAndTellsWhoAsked)
 {
     const QTemporaryDir folder;
     const std::string trace = folder.filePath("trace.txt").toStdString();
     std::ofstream(trace) << "-70 -62 NOINFO -55\n";
-    r7730::testing::SimulatorProcess simulator({"--quiet", "--signal-file", trace});
-    r7730::testing::TLogOnlyListener frontEnd;
-    TDeviceSession device(frontEnd, 2000);
-    device.Link().Port().SetPort(simulator.linkPath());
-    ASSERT_FALSE(device.Open().has_value());
+    TRecordedDevice recorded({"--quiet", "--signal-file", trace});
+    ASSERT_TRUE(recorded.opened);
+    TDeviceSession& device = recorded.device;
+    const auto& frontEnd = recorded.frontEnd;
 
     TSurveySession session;
     TSurveyRecorder recorder(device.Link(), session);
@@ -56,4 +72,24 @@ TEST(SurveyRecorder, TakesEveryReplyOnTheLinkAndTellsWhoAsked)
     device.Link().Close();
     EXPECT_FALSE(recorder.ReadSignal());
     EXPECT_FALSE(recorder.Scan());
+}
+
+TEST(SurveyRecorder, AnOwnSignalReadGivenUpIsAGapAndItsLateReplyStillAReading)
+{
+    // Every reply comes 600 ms after its read.
+    TRecordedDevice recorded({"--quiet", "--delay", "600"});
+    ASSERT_TRUE(recorded.opened);
+    TSurveySession session;
+    TSurveyRecorder recorder(recorded.device.Link(), session);
+
+    ASSERT_TRUE(recorder.ReadSignal());
+    recorder.GiveUpSignals(std::chrono::milliseconds(1000));
+    EXPECT_TRUE(recorder.AwaitingSignal()) << "not yet a second old";
+    QTest::qWait(200);
+    recorder.GiveUpSignals(std::chrono::milliseconds(100));
+    recorder.GiveUpSignals(std::chrono::milliseconds(100));
+    EXPECT_FALSE(recorder.AwaitingSignal());
+    EXPECT_EQ(session.Gaps(), 1) << "one read, one gap";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.Samples().size() == 1; }, 3000));
+    EXPECT_EQ(session.Samples()[0].asker, TAsker::Survey);
 }

@@ -221,16 +221,16 @@ TEST(SurveySession, TheCsvReadBackEqualsTheSession)
     const QString csv = SurveyCsv(session);
     EXPECT_TRUE(csv.startsWith("time,kind,ssid,channel,rssi,quality,marker,asked_by,auth\r\n"
                                "2024-05-01T10:00:00.123+09:00,poll,우리집_WiFi,,-65,70,,survey,\r\n"
-                               "2024-05-01T10:00:00.623+09:00,scan,\"Lab, \"\"east\"\"\",6,-60,80,,other,OPEN\r\n"))
+                               "2024-05-01T10:00:00.623+09:00,scan,\"Lab, \"\"east\"\"\",6,-60,80,,main window,OPEN\r\n"))
         << csv.toStdString();
 
     const std::vector<provision::TCsvRecord> records = provision::ReadCsv(csv);
     const std::vector<std::vector<QString>> expected = {
         {"time", "kind", "ssid", "channel", "rssi", "quality", "marker", "asked_by", "auth"},
         {"2024-05-01T10:00:00.123+09:00", "poll", "우리집_WiFi", "", "-65", "70", "", "survey", ""},
-        {"2024-05-01T10:00:00.623+09:00", "scan", "Lab, \"east\"", "6", "-60", "80", "", "other", "OPEN"},
-        {"2024-05-01T10:00:00.623+09:00", "scan", "Guest", "11", "", "", "", "other", ""},
-        {"2024-05-01T10:00:01.123+09:00", "poll", "", "", "", "", "spot A", "other", ""},
+        {"2024-05-01T10:00:00.623+09:00", "scan", "Lab, \"east\"", "6", "-60", "80", "", "main window", "OPEN"},
+        {"2024-05-01T10:00:00.623+09:00", "scan", "Guest", "11", "", "", "", "main window", ""},
+        {"2024-05-01T10:00:01.123+09:00", "poll", "", "", "", "", "spot A", "main window", ""},
         {"2024-05-01T10:00:02.123+09:00", "poll", "우리집_WiFi", "", "-58", "84", "spot A", "survey", ""},
     };
     ASSERT_EQ(records.size(), expected.size());
@@ -245,4 +245,32 @@ TEST(SurveySession, TheCsvReadBackEqualsTheSession)
     for (const provision::TCsvRecord& record : records)
         polls += record.cells[1].text == "poll";
     EXPECT_EQ(polls, session.Samples().size());
+}
+
+TEST(SurveySession, TheCsvFollowsTheSessionLineByLineAndItsReadingsAreCounted)
+{
+    setenv("TZ", "Asia/Seoul", 1);
+    tzset();
+    const qint64 start = 1714525200123;
+    TSurveySession session;
+    TSurveyCsvFollower follower;
+    EXPECT_EQ(follower.NewLines(session), "");
+    session.AddSignal(start, TAsker::Survey, Signal("-65", u"Office"));
+    EXPECT_EQ(follower.NewLines(session), "2024-05-01T10:00:00.123+09:00,poll,Office,,-65,70,,survey,\r\n");
+    session.AddScan(start + 500, TAsker::Other, Scan({Row(u"x,poll,y", u"6", u"-60", u"OPEN")}));
+    session.AddSignal(start + 1000, TAsker::Other, Signal("NOINFO", u""));
+    EXPECT_EQ(follower.NewLines(session), "2024-05-01T10:00:00.623+09:00,scan,\"x,poll,y\",6,-60,80,,main window,OPEN\r\n"
+                                          "2024-05-01T10:00:01.123+09:00,poll,,,,,,main window,\r\n");
+    EXPECT_EQ(follower.NewLines(session), "");
+    EXPECT_EQ(follower.Readings(), 2u);
+    session.Clear();
+    session.AddSignal(start, TAsker::Survey, Signal("-65", u"Office"));
+    EXPECT_EQ(follower.NewLines(session), "2024-05-01T10:00:00.123+09:00,poll,Office,,-65,70,,survey,\r\n") << "a new session";
+
+    EXPECT_EQ(SurveyCsvReadings("time,kind,ssid,channel,rssi,quality,marker,asked_by,auth\r\n"
+                                "2024-05-01T10:00:00.123+09:00,poll,Office,,-65,70,,survey,\r\n"
+                                "2024-05-01T10:00:00.623+09:00,scan,\"x,poll,y\",6,-60,80,,main window,OPEN\r\n"
+                                "2024-05-01T10:00:01.123+09:00,poll,,,,,,main window,\r\n"
+                                "2024-05-01T10:00:02.1"),
+              2);
 }

@@ -278,6 +278,18 @@ TEST_F(WindowOnPty, ScanSignalAndCurrentApRepliesFillTheSecondTab)
     EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_Current_SSID")->text(), "ab");
 }
 
+TEST_F(WindowOnPty, AHangulSsidOf31BytesAndItsPasswordFillTheirBoxesWhole)
+{
+    Connect();
+    // 제12물류창고 무선AP 시험용-5GHz in CP949 behind one blank, then a 16-character password.
+    device.Write(QByteArray("\x7E\x35\x49\x50", 4) + " \xC1\xA6" "12" "\xB9\xB0\xB7\xF9\xC3\xA2\xB0\xED \xB9\xAB\xBC\xB1"
+                 "AP \xBD\xC3\xC7\xE8\xBF\xEB-5GHz" "abcdefgh12345678" "\xFE");
+    ASSERT_TRUE(WaitForLog("RX MSG ID:[0x49] LEN:[53]"));
+    EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_Current_SSID")->text(), QStringLiteral("제12물류창고 무선AP 시험용-5GHz"));
+    EXPECT_EQ(Ctl<QLineEdit>(form, "Edit_Current_Pw")->text(), "abcdefgh12345678");
+    EXPECT_TRUE(Log().contains(QStringLiteral("res[38] = [ 제12물류창고 무선AP 시험용-5GHzabcdefgh12345678]"))) << Log().toStdString();
+}
+
 TEST_F(WindowOnPty, AStatusReplyWithABadSerialIndexUpdatesTheFieldsBeforeIt)
 {
     Connect();

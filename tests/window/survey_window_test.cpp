@@ -4,6 +4,7 @@
 // the access point table from the scans, and the CSV export read back.
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -13,6 +14,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "provision/csv_reader.h"
 #include "support/controls.h"
@@ -167,7 +169,7 @@ TEST_F(SurveyWithSimulator, EveryReadingWhoeverAskedIsChartedWithExactStatistics
     EXPECT_EQ(rssi, QStringList({"-70", "-62", "", "-55", "-81"}));
     EXPECT_EQ(quality, QStringList({"60", "76", "", "90", "38"}));
     EXPECT_EQ(marker, QStringList({"", "", "", "spot A", "spot A"}));
-    EXPECT_EQ(asked, QStringList({"survey", "other", "survey", "other", "survey"}));
+    EXPECT_EQ(asked, QStringList({"survey", "main window", "survey", "main window", "survey"}));
 }
 
 TEST_F(SurveyWithSimulator, ScansFillTheChannelBarsAndTheAccessPointTable)
@@ -248,4 +250,50 @@ TEST(SurveyAccessPointTable, NumbersSortAsNumbersAndMissingValuesLast)
         EXPECT_EQ(ssids, test.ssids) << "column " << test.column << " order " << test.order;
     }
     EXPECT_EQ(view.index(3, C::Rssi).data().toString(), "-"); // missing shown as a dash
+}
+
+TEST(SurveyUnanswered, AReadLeftUnansweredForTheIntervalIsAGapAndTheNextGoesOutOnTime)
+{
+    // Every reply comes 1.8 s after its read; the survey reads every second.
+    TTempWorkingFolder folder;
+    folder.MakeFolder(QStringLiteral("Log"));
+    SimulatorProcess simulator({"--quiet", "--delay", "1800"});
+    TFakeServices services;
+    TForm_main form{{services.dialogs, services.clock, services.launcher}};
+    form.show();
+    form.DeviceLink().Port().SetPort(simulator.linkPath());
+    Ctl<QPushButton>(form, "ButtonStart")->click();
+    Ctl<QAction>(form, "Action_SignalSurvey")->trigger();
+    TSurveyWindow* survey = form.SurveyWindow();
+    ASSERT_NE(survey, nullptr);
+    ASSERT_EQ(Ctl<QComboBox>(*survey, "CB_Survey_Interval")->currentText(), "1 s");
+
+    // The first read is given up after a second and the next goes out then; the late reply is a
+    // reading all the same.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return survey->Session().Gaps() >= 1 && !survey->Session().Samples().empty(); }, 4000));
+    survey->Refresh();
+    EXPECT_TRUE(Ctl<QLabel>(*survey, "Label_Survey_State")->text().contains(QRegularExpression(", \\d+ reads? unanswered")))
+        << Ctl<QLabel>(*survey, "Label_Survey_State")->text().toStdString();
+}
+
+TEST_F(SurveyWithSimulator, TheCsvExportAndTheChartPictureRefuseWhatIsNotARegularFile)
+{
+    Connect();
+    TSurveyWindow* survey = OpenSurvey();
+    ASSERT_NE(survey, nullptr);
+    ASSERT_TRUE(WaitForReadings(*survey, 1));
+    ASSERT_EQ(::mkfifo(folder.File("fifo").toLocal8Bit().constData(), 0600), 0); // nobody reads it
+    ASSERT_TRUE(QFile::link("fifo", folder.File("to-fifo")));
+    for (const auto& [name, why] : {std::pair{"Log", "it is a folder, not a regular file"},
+                                    {"fifo", "it is a FIFO, not a regular file"},
+                                    {"to-fifo", "it is a link to a FIFO, not a regular file"}}) {
+        for (const bool csv : {true, false}) {
+            EXPECT_FALSE(csv ? survey->ExportCsv(folder.File(name)) : survey->SaveChartPng(folder.File(name)));
+            survey->Refresh();
+            EXPECT_TRUE(Ctl<QLabel>(*survey, "Label_Survey_State")->text().endsWith(QStringLiteral("cannot write %1: %2").arg(folder.File(name), why)))
+                << Ctl<QLabel>(*survey, "Label_Survey_State")->text().toStdString();
+        }
+    }
+    ASSERT_TRUE(survey->SaveChartPng(folder.File("chart.png")));
+    EXPECT_TRUE(ReadWholeFile(folder.File("chart.png")).startsWith("\x89PNG\r\n\x1a\n"));
 }
