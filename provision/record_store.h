@@ -107,7 +107,8 @@ struct TTakenBack {
     bool reserved = false; // its unit may hold the row's values
 };
 
-// Who a station is, so a claim of a dead one can be told from a live one's.
+// Who a station is, so a claim of a dead one can be told from a live one's: recorded with each
+// claim (the instance and the boot beside the process).
 struct TStationIdentity {
     QString instance; // made new for each store object
     qint64 processId = 0;
@@ -132,8 +133,6 @@ public:
 
     // The store's clock: the server's on PostgreSQL, this PC's on SQLite; local time.
     virtual QDateTime Now() = 0;
-    // Who holds this store's claims.
-    virtual const TStationIdentity& Identity() const = 0;
 
     // Registers the plan and its rows once; the same SHA-256 again changes nothing.
     virtual void RegisterPlan(const TPlan& plan) = 0;

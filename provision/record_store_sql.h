@@ -24,7 +24,6 @@ public:
     QString Description() const override;
     QString DefaultReportFolder() const override;
     QDateTime Now() override;
-    const TStationIdentity& Identity() const override { return identity_; }
     void RegisterPlan(const TPlan& plan) override;
     TPlanProgress Progress(const QByteArray& planSha256) override;
     std::vector<TPlanOverlap> Overlaps(const TPlan& plan) override;
