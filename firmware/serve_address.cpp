@@ -28,12 +28,20 @@ bool Parse(const std::string& dotted, std::uint32_t& value)
     return true;
 }
 
-QString Dotted(const TOctets& octets)
+} // namespace
+
+QString DottedText(const TOctets& address)
 {
-    return QStringLiteral("%1.%2.%3.%4").arg(octets[0]).arg(octets[1]).arg(octets[2]).arg(octets[3]);
+    return QStringLiteral("%1.%2.%3.%4").arg(address[0]).arg(address[1]).arg(address[2]).arg(address[3]);
 }
 
-} // namespace
+std::optional<TOctets> OctetsOfDotted(const std::string& dotted)
+{
+    std::uint32_t value = 0;
+    if (!Parse(dotted, value))
+        return std::nullopt;
+    return Octets(value);
+}
 
 QString NetworkText(const TOctets& address, const TOctets& mask)
 {
@@ -41,8 +49,8 @@ QString NetworkText(const TOctets& address, const TOctets& mask)
     const TOctets network = Octets(Value(address) & bits);
     const int prefix = std::popcount(bits);
     const bool isPrefix = bits == (prefix == 0 ? 0u : ~std::uint32_t{0} << (32 - prefix));
-    return isPrefix ? QStringLiteral("%1/%2").arg(Dotted(network)).arg(prefix)
-                    : QStringLiteral("%1 mask %2").arg(Dotted(network), Dotted(mask));
+    return isPrefix ? QStringLiteral("%1/%2").arg(DottedText(network)).arg(prefix)
+                    : QStringLiteral("%1 mask %2").arg(DottedText(network), DottedText(mask));
 }
 
 QString UnfetchableAddress(const TOctets& address, const TOctets& deviceIp)
@@ -50,16 +58,16 @@ QString UnfetchableAddress(const TOctets& address, const TOctets& deviceIp)
     if (address[0] == 0)
         return QStringLiteral("%1 names no address the device can fetch from (0.0.0.0/8 means \"this host\"): give this "
                               "PC's address in the device's network")
-            .arg(Dotted(address));
+            .arg(DottedText(address));
     if (address[0] >= 224)
         return QStringLiteral("%1 is a %2 address, which no device fetches from: give this PC's address in the device's network")
-            .arg(Dotted(address), address == TOctets{255, 255, 255, 255} ? QStringLiteral("broadcast")
+            .arg(DottedText(address), address == TOctets{255, 255, 255, 255} ? QStringLiteral("broadcast")
                                   : address[0] < 240                      ? QStringLiteral("multicast")
                                                                           : QStringLiteral("reserved"));
     if (address[0] == 127 && deviceIp[0] != 127)
         return QStringLiteral("%1 is this PC's loopback address, which the device at %2 cannot reach: give this PC's address "
                               "in the device's network")
-            .arg(Dotted(address), Dotted(deviceIp));
+            .arg(DottedText(address), DottedText(deviceIp));
     return {};
 }
 
@@ -74,7 +82,7 @@ TAddressChoice ChooseServeAddress(const TOctets& deviceIp, const TOctets& device
         if (!entry.up || !Parse(entry.address, address))
             continue;
         if (address != device && (address & mask) == (device & mask) && UnfetchableAddress(Octets(address), deviceIp).isEmpty())
-            return {entry.address, {}};
+            return {Octets(address), {}};
         const QString network = Parse(entry.netmask, ownMask) ? NetworkText(Octets(address), Octets(ownMask))
                                                               : QString::fromStdString(entry.address);
         networks << QStringLiteral("%1 (%2, %3)").arg(network, QString::fromStdString(entry.name), QString::fromStdString(entry.address));
@@ -82,7 +90,7 @@ TAddressChoice ChooseServeAddress(const TOctets& deviceIp, const TOctets& device
     return {{}, QStringLiteral("no address of this PC can be reached from the device's network %1 (the device is %2): this "
                                "PC's networks are %3. Put the PC and the device on one network, or give the address with "
                                "--serve ADDR")
-                    .arg(NetworkText(deviceIp, deviceMask), Dotted(deviceIp),
+                    .arg(NetworkText(deviceIp, deviceMask), DottedText(deviceIp),
                          networks.isEmpty() ? QStringLiteral("none") : networks.join(QStringLiteral(", ")))};
 }
 

@@ -21,7 +21,7 @@ namespace r7730::firmware {
 using TOctets = std::array<std::uint8_t, 4>;
 
 struct TAddressChoice {
-    std::string address; // dotted; empty when none fits
+    std::optional<TOctets> address; // nothing when none fits
     QString refusal;     // names the device's network and this PC's, when none fits
 };
 
@@ -32,6 +32,10 @@ QString UnfetchableAddress(const TOctets& address, const TOctets& deviceIp);
 // fetched from, the device's own address excepted.
 TAddressChoice ChooseServeAddress(const TOctets& deviceIp, const TOctets& deviceMask,
                                   const std::vector<TInterfaceNetwork>& interfaces);
+
+// "192.168.0.5" and back; nothing for a text that is no IPv4 address.
+QString DottedText(const TOctets& address);
+std::optional<TOctets> OctetsOfDotted(const std::string& dotted);
 
 // "192.168.0.0/24", or "192.168.0.0 mask 255.0.255.0" for a mask that is no prefix.
 QString NetworkText(const TOctets& address, const TOctets& mask);

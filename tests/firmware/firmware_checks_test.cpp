@@ -115,17 +115,17 @@ TEST(ServeAddress, IsThisPcsAddressInTheDevicesNetwork)
     };
     struct TCase {
         TOctets ip, mask;
-        const char* chosen;
+        std::optional<TOctets> chosen;
     };
     const TCase cases[] = {
-        {{192, 168, 0, 10}, {255, 255, 255, 0}, "192.168.0.20"},
-        {{172, 16, 5, 99}, {255, 255, 255, 0}, "172.16.5.2"},
-        {{127, 0, 0, 2}, {255, 0, 0, 0}, "127.0.0.1"},
-        {{192, 168, 0, 20}, {255, 255, 255, 255}, ""}, // the device's own address is no server
-        {{10, 1, 0, 9}, {255, 255, 0, 0}, ""},         // only a down interface there
+        {{192, 168, 0, 10}, {255, 255, 255, 0}, TOctets{192, 168, 0, 20}},
+        {{172, 16, 5, 99}, {255, 255, 255, 0}, TOctets{172, 16, 5, 2}},
+        {{127, 0, 0, 2}, {255, 0, 0, 0}, TOctets{127, 0, 0, 1}},
+        {{192, 168, 0, 20}, {255, 255, 255, 255}, std::nullopt}, // the device's own address is no server
+        {{10, 1, 0, 9}, {255, 255, 0, 0}, std::nullopt},         // only a down interface there
     };
     for (const TCase& c : cases)
-        EXPECT_EQ(ChooseServeAddress(c.ip, c.mask, interfaces).address, c.chosen) << c.chosen;
+        EXPECT_EQ(ChooseServeAddress(c.ip, c.mask, interfaces).address, c.chosen) << DottedText(c.ip).toStdString();
 
     EXPECT_EQ(ChooseServeAddress({10, 1, 0, 9}, {255, 255, 0, 0}, interfaces).refusal,
               "no address of this PC can be reached from the device's network 10.1.0.0/16 (the device is 10.1.0.9): this PC's "
@@ -133,7 +133,7 @@ TEST(ServeAddress, IsThisPcsAddressInTheDevicesNetwork)
               "Put the PC and the device on one network, or give the address with --serve ADDR");
     EXPECT_EQ(NetworkText({10, 1, 2, 3}, {255, 0, 255, 0}), "10.0.2.0 mask 255.0.255.0");
     // A mask of 0.0.0.0 takes in every address, this PC's loopback too: still no choice.
-    EXPECT_EQ(ChooseServeAddress({192, 168, 0, 10}, {0, 0, 0, 0}, interfaces).address, "192.168.0.20");
+    EXPECT_EQ(ChooseServeAddress({192, 168, 0, 10}, {0, 0, 0, 0}, interfaces).address, (TOctets{192, 168, 0, 20}));
 }
 
 TEST(ServeAddress, RefusesAddressesNoDeviceFetchesFrom)

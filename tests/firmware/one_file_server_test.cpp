@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "firmware/one_file_server.h"
-#include "firmware/self_test.h"
+#include "firmware/server_self_check.h"
 
 using namespace r7730::firmware;
 
@@ -254,16 +254,16 @@ TEST_F(OneFileServer, TellsADownloadAbortedAtTheBytesThatWentOut)
     EXPECT_FALSE(big.ServedWhole());
 }
 
-TEST_F(OneFileServer, TakesTheNextFreePortAndPassesItsSelfTest)
+TEST_F(OneFileServer, TakesTheNextFreePortAndPassesItsSelfCheck)
 {
     TOneFileServer second{image, "/R7730LX_v1.04.bin"};
     const TListening listening = second.Listen(kLoopback, port);
     EXPECT_GT(listening.port, port); // the next free one: another test may hold port + 1
     EXPECT_LT(listening.port, port + kPortsTried);
     second.Start();
-    EXPECT_EQ(SelfTest(kLoopback, listening.port, "/R7730LX_v1.04.bin", "0"),
+    EXPECT_EQ(ServerSelfCheck(kLoopback, listening.port, "/R7730LX_v1.04.bin", "0"),
               "the server's own request got 300000 bytes that differ from the file");
-    EXPECT_EQ(SelfTest(kLoopback, listening.port, "/other.bin", "0"), "the server answered its own request with 404");
+    EXPECT_EQ(ServerSelfCheck(kLoopback, listening.port, "/other.bin", "0"), "the server answered its own request with 404");
     EXPECT_TRUE(second.TakeEvents().empty()); // not armed: the self-test is neither told nor counted
     EXPECT_EQ(second.BytesSent(), 0u);
     EXPECT_EQ(second.Listen("192.0.2.1", 18300).refusal, "192.0.2.1 is not an address of this PC");

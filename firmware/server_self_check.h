@@ -10,6 +10,6 @@ namespace r7730::firmware {
 
 // GETs path (the CP949 bytes the device asks for) from address:port; empty when the answer is
 // 200 with bytes whose SHA-256 (lower-case hex) is sha256, else what went wrong.
-QString SelfTest(const std::string& address, int port, const std::string& path, const QByteArray& sha256);
+QString ServerSelfCheck(const std::string& address, int port, const std::string& path, const QByteArray& sha256);
 
 } // namespace r7730::firmware

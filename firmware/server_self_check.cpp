@@ -1,12 +1,12 @@
-// The server's request to itself (see self_test.h).
-#include "firmware/self_test.h"
+// The server's request to itself (see server_self_check.h).
+#include "firmware/server_self_check.h"
 
 #include <QCryptographicHash>
 #include <httplib.h>
 
 namespace r7730::firmware {
 
-QString SelfTest(const std::string& address, int port, const std::string& path, const QByteArray& sha256)
+QString ServerSelfCheck(const std::string& address, int port, const std::string& path, const QByteArray& sha256)
 {
     httplib::Client client(address, port);
     client.set_connection_timeout(5);
