@@ -10,10 +10,10 @@
 // automatic_status_reads.h). Every frame sent and received also reaches the frame observers
 // (frame_observer.h).
 //
-// The link never shows anything itself: log lines, replies, refusals and the loss of the device
-// all go to its listener (the window, or a command-line front end). It owns the port's life:
-// it opens and closes it, telling why an open failed, and takes the port's received-data,
-// line-error and hang-up events itself. They run on the front end's thread, handed over by the
+// The link never shows anything itself: log lines (a frame's transmit or receive line handed with
+// the frame), replies, refusals and the loss of the device all go to its listener (the window,
+// or a command-line front end). It owns the port's life: it opens and closes it, telling why an
+// open failed, and takes the port's received-data, line-error and hang-up events itself. They run on the front end's thread, handed over by the
 // port's event thread, inside the guard the front end hands in, so that an exception reaches
 // the front end's own report instead of ending the port's event delivery.
 #include <QString>
