@@ -95,6 +95,11 @@ void TDeviceLink::Log(const std::u16string& line)
     listener_.LogLine(QString::fromStdU16String(line));
 }
 
+void TDeviceLink::LogFrame(const std::string& line, TFrameDirection direction, std::span<const std::uint8_t> frame)
+{
+    listener_.FrameLogLine(QString::fromStdString(line), TShownFrame{direction, frame});
+}
+
 void TDeviceLink::SendCommandFrame(const TFrame& frame, const QString& tail, const QStringList& before)
 {
     Transmit(frame, tail, before);
@@ -121,9 +126,14 @@ void TDeviceLink::Transmit(const TFrame& frame, const QString& tail, const QStri
             frameObservers_.Notify(TFrameDirection::Sent, TFrameKind::Frame, frame);
         for (const QString& line : before)
             Log(line);
-        Log(TransmitLogLine(frame, tail.toStdString()));
-        if (!written)
+        // A frame that never left was not observed: its line names no frame.
+        const std::string line = TransmitLogLine(frame, tail.toStdString());
+        if (written) {
+            LogFrame(line, TFrameDirection::Sent, frame);
+        } else {
+            Log(line);
             Log(QStringLiteral("Serial Port ERROR!!"));
+        }
     } catch (const std::exception&) {
         Log(QStringLiteral("Serial Port ERROR!!"));
     }
@@ -158,7 +168,7 @@ void TDeviceLink::DispatchCompletedFrame(std::span<const std::uint8_t> frame)
         return;
     if (action == TReplyAction::Unregistered)
         Log(UnregisteredLogLine(frame));
-    Log(ReceiveLogLine(frame));
+    LogFrame(ReceiveLogLine(frame), TFrameDirection::Received, frame);
 
     switch (action) {
     case TReplyAction::ShowStatus:

@@ -10,16 +10,18 @@
 // automatic_status_reads.h). Every frame sent and received also reaches the frame observers
 // (frame_observer.h).
 //
-// The link never shows anything itself: log lines, replies, refusals and the loss of the device
-// all go to its listener (the window, or a command-line front end). It owns the port's life:
-// it opens and closes it, telling why an open failed, and takes the port's received-data,
-// line-error and hang-up events itself. They run on the front end's thread, handed over by the
+// The link never shows anything itself: log lines (a frame's transmit or receive line handed with
+// the frame), replies, refusals and the loss of the device all go to its listener (the window,
+// or a command-line front end). It owns the port's life: it opens and closes it, telling why an
+// open failed, and takes the port's received-data, line-error and hang-up events itself. They run on the front end's thread, handed over by the
 // port's event thread, inside the guard the front end hands in, so that an exception reaches
 // the front end's own report instead of ending the port's event delivery.
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 
 #include "device/automatic_status_reads.h"
 #include "device/frame_observer.h"
@@ -32,11 +34,21 @@
 
 namespace r7730 {
 
+// The frame a log line shows, as the frame observers were handed it just before.
+struct TShownFrame {
+    TFrameDirection direction = TFrameDirection::Sent;
+    std::span<const std::uint8_t> bytes;
+};
+
 class IDeviceListener {
 public:
     virtual ~IDeviceListener() = default;
     // One line for the log, without its time stamp.
     virtual void LogLine(const QString& line) = 0;
+    // The transmit line of a frame that went out, or the receive line of a frame that came in,
+    // handed with that frame, so that a listener keeping frames need not read the line back. A
+    // listener that does not follow frames logs it as any other line.
+    virtual void FrameLogLine(const QString& line, const TShownFrame& /*frame*/) { LogLine(line); }
     // A command was refused because the port is closed. The refusal's log line follows once
     // this returns, so a box showing it comes before the line.
     virtual void SendRefused(const QString& text) = 0;
@@ -144,6 +156,7 @@ private:
     void Log(const QString& line);
     void Log(const std::string& line);
     void Log(const std::u16string& line);
+    void LogFrame(const std::string& line, TFrameDirection direction, std::span<const std::uint8_t> frame);
     void Transmit(const TFrame& frame, const QString& tail, const QStringList& before);
     void SendAutomaticStatusRead();
     void DispatchCompletedFrame(std::span<const std::uint8_t> frame);

@@ -254,6 +254,11 @@ void TDeviceSession::LogLine(const QString& line)
     frontEnd_.LogLine(line);
 }
 
+void TDeviceSession::FrameLogLine(const QString& line, const TShownFrame& frame)
+{
+    frontEnd_.FrameLogLine(line, frame);
+}
+
 void TDeviceSession::SendRefused(const QString& text)
 {
     refused_ = text;

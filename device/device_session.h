@@ -128,6 +128,7 @@ private:
 
     // IDeviceListener
     void LogLine(const QString& line) override;
+    void FrameLogLine(const QString& line, const TShownFrame& frame) override;
     void SendRefused(const QString& text) override;
     void StatusReplied(const TStatusReply& reply) override;
     void ScanReplied(const TScanReply& reply) override;

@@ -25,17 +25,16 @@ std::u16string Decimal(int value)
     return Wide(std::to_string(value));
 }
 
-// A byte as a number, the way the device's fields are read: its hex text read back.
+// A byte as a number.
 int ByteValue(std::span<const std::uint8_t> frame, int frameOffset)
 {
-    return HexToInt(CharToHex(std::string(1, static_cast<char>(At(frame, frameOffset)))));
+    return At(frame, frameOffset);
 }
 
-// Two bytes, high first, joined as hex texts and read back.
+// Two bytes, high first.
 int WordValue(std::span<const std::uint8_t> frame, int frameOffset)
 {
-    return HexToInt(CharToHex(std::string(1, static_cast<char>(At(frame, frameOffset)))) +
-                    CharToHex(std::string(1, static_cast<char>(At(frame, frameOffset + 1)))));
+    return At(frame, frameOffset) << 8 | At(frame, frameOffset + 1);
 }
 
 std::array<std::u16string, 4> Octets(std::span<const std::uint8_t> frame, int frameOffset)

@@ -37,8 +37,8 @@ TForm_main::TForm_main(const TFormServices& services, QWidget* parent, TBackPage
     CreateSignalPollingTimer();
     // Lay the window out now, so the log view has its real width for the start line.
     layout()->activate();
-    RecountLogViewRows();
-    ui->Memo->installEventFilter(this);
+    ui->Memo->RecountRows();
+    ui->Memo->SetRefreshGuard([this](const std::function<void()>& refresh) { RunGuarded(refresh); });
     WireShell();
     WireDeviceLink();
     WireSettingsSaves();

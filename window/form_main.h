@@ -14,11 +14,8 @@
 // paint, since nobody sees them before; until then the window does nothing that reaches them
 // (the port is closed, no handler has run), and any guarded handler or the closing window
 // builds them first.
-#include <QHash>
 #include <QStringList>
-#include <QTextCursor>
 #include <QWidget>
-#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -40,7 +37,6 @@ class QMenu;
 class QPainter;
 class QPoint;
 class QRect;
-class QTextBlock;
 class QTimer;
 
 namespace Ui {
@@ -100,17 +96,12 @@ public:
     QString VersionText() const;
 
     // --- form_main_log.cpp: the event log -----------------------------------------------
-    void AddLogLine(const QString& message);
+    // frame: the frame store's number of the frame the line shows; 0 for none.
+    void AddLogLine(const QString& message, std::uint64_t frame = 0);
     void Btn_ClearClick();
     // Puts the lines logged since the view's last refresh into the view now (the refresh does it
     // a few milliseconds later); for code that reads the view's text.
     void ShowWaitingLogLines();
-    // The view's displayed rows with every line logged so far in it.
-    int LogViewRowCount()
-    {
-        ShowWaitingLogLines();
-        return memoRows_;
-    }
 
     // --- form_main_frames.cpp: the frames inspector -------------------------------------
     // Opens the frames window on that frame, or at the newest frame.
@@ -200,7 +191,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The window's side of the device link: every call runs inside the guard.
@@ -208,6 +198,7 @@ private:
     public:
         explicit TLinkListener(TForm_main& form) : form_(form) {}
         void LogLine(const QString& line) override;
+        void FrameLogLine(const QString& line, const TShownFrame& frame) override;
         void SendRefused(const QString& text) override;
         void StatusReplied(const TStatusReply& reply) override;
         void ScanReplied(const TScanReply& reply) override;
@@ -235,20 +226,11 @@ private:
     // --- form_main_shell.cpp ------------------------------------------------------------
     void WireShell();
 
-    // --- form_main_log.cpp --------------------------------------------------------------
-    int LogViewRows(QTextBlock block);
-    qreal LogViewTextWidth() const;
-    void RecountLogViewRows();
-    void ScheduleLogViewRefresh();
-    void RefreshLogView();
-
     // --- form_main_frames.cpp -----------------------------------------------------------
     void WireFrameInspector();
-    // The frame a logged message is the TX or RX line of: the newest frame, when the line shows
-    // its bytes; 0 for any other message.
-    std::uint64_t FrameOfLogMessage(const QString& message) const;
-    static void MarkLogLineFrame(QTextBlock block, std::uint64_t sequence);
-    static std::optional<std::uint64_t> LogLineFrame(const QTextBlock& block);
+    // The stored number of the frame a line shows: the newest frame, when it is that frame; 0
+    // when the store does not hold it.
+    std::uint64_t StoredFrameOf(const TShownFrame& frame) const;
 
     // --- form_main_settings.cpp ---------------------------------------------------------
     void LoadPortSettings();
@@ -330,20 +312,6 @@ private:
     TForm_Info* infoForm_ = nullptr;
     TForm_Frames* framesForm_ = nullptr; // made when first opened
     TEventLogFile logFile_;
-    // Logged lines that wait for the view's next refresh, in order.
-    QStringList waitingLogLines_;
-    // The frame of each waiting line (0: none), kept on its line in the view.
-    QList<std::uint64_t> waitingLineFrames_;
-    // Displayed rows of the lines in the log view, counted at memoWidth_.
-    int memoRows_ = 0;
-    qreal memoWidth_ = 0;
-    // Rows of the line texts met last, at memoWidth_.
-    QHash<QString, int> memoRowsByText_;
-    bool memoRowsStale_ = false;
-    // Brings each batch of logged lines into the view (form_main_log.cpp).
-    QTimer* logViewRefresh_ = nullptr;
-    std::chrono::steady_clock::time_point logViewRefreshedAt_{};
-    QTextCursor logEnd_; // kept at the end of the view's document, where lines are added
     bool activated_ = false;
     // Settings as read from the file, by "section/key": their bytes and the text shown.
     struct TLoadedSetting {

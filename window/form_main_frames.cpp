@@ -6,24 +6,17 @@
 #include <QPlainTextEdit>
 #include <QShortcut>
 #include <QTextBlock>
-#include <QTextBlockUserData>
+#include <algorithm>
 
-#include "protocol/frame_log_line.h"
 #include "window/form_frames.h"
 #include "window/form_main.h"
+#include "window/widgets/log_view.h"
 #include "ui_form_main.h"
 
 namespace r7730 {
 namespace {
 
 const QKeySequence kInspectFramesKey(Qt::CTRL | Qt::Key_I);
-
-// The frame a log view line shows, kept on the line's block.
-class TLineFrame : public QTextBlockUserData {
-public:
-    explicit TLineFrame(std::uint64_t sequence) : sequence(sequence) {}
-    const std::uint64_t sequence;
-};
 
 } // namespace
 
@@ -35,7 +28,7 @@ void TForm_main::WireFrameInspector()
             [this](const QPoint& pos) { RunGuarded([this, pos] { MemoContextPopup(pos); }); });
     auto* shortcut = new QShortcut(kInspectFramesKey, this);
     connect(shortcut, &QShortcut::activated, this, [this] {
-        RunGuarded([this] { InspectFrames(ui->Memo->hasFocus() ? LogLineFrame(ui->Memo->textCursor().block()) : std::nullopt); });
+        RunGuarded([this] { InspectFrames(ui->Memo->hasFocus() ? TLogView::FrameOfLine(ui->Memo->textCursor().block()) : std::nullopt); });
     });
 }
 
@@ -47,7 +40,7 @@ void TForm_main::MemoContextPopup(const QPoint& pos)
     QAction* inspect = menu->addAction(QStringLiteral("Inspect frames…"));
     inspect->setObjectName(QStringLiteral("Act_InspectFrames"));
     inspect->setShortcut(kInspectFramesKey);
-    const std::optional<std::uint64_t> sequence = LogLineFrame(ui->Memo->cursorForPosition(pos).block());
+    const std::optional<std::uint64_t> sequence = TLogView::FrameOfLine(ui->Memo->cursorForPosition(pos).block());
     connect(inspect, &QAction::triggered, this, [this, sequence] { RunGuarded([this, sequence] { InspectFrames(sequence); }); });
     menu->popup(ui->Memo->viewport()->mapToGlobal(pos));
 }
@@ -59,29 +52,14 @@ void TForm_main::InspectFrames(std::optional<std::uint64_t> sequence)
     framesForm_->ShowFrame(sequence);
 }
 
-std::uint64_t TForm_main::FrameOfLogMessage(const QString& message) const
+std::uint64_t TForm_main::StoredFrameOf(const TShownFrame& frame) const
 {
-    // Only the link's TX and RX lines start so; nothing else is read.
-    if (!message.startsWith(QLatin1String("TX 0x")) && !message.startsWith(QLatin1String("RX MSG")))
-        return 0;
-    const std::optional<TLoggedFrame> logged = ReadFrameLogLine(message.toStdString());
+    // The store was handed the frame just before its line: then it is the newest frame kept.
     const TStoredFrame* newest = frameStore_.Newest();
-    if (!logged || !newest || newest->kind != TFrameKind::Frame || SideOf(newest->direction) != logged->side ||
-        newest->content->bytes != logged->bytes)
+    if (!newest || newest->kind != TFrameKind::Frame || newest->direction != frame.direction ||
+        !std::ranges::equal(newest->content->bytes, frame.bytes))
         return 0;
     return newest->sequence;
-}
-
-void TForm_main::MarkLogLineFrame(QTextBlock block, std::uint64_t sequence)
-{
-    block.setUserData(new TLineFrame(sequence));
-}
-
-std::optional<std::uint64_t> TForm_main::LogLineFrame(const QTextBlock& block)
-{
-    if (const auto* frame = dynamic_cast<const TLineFrame*>(block.userData()))
-        return frame->sequence;
-    return std::nullopt;
 }
 
 } // namespace r7730

@@ -15,6 +15,11 @@ void TForm_main::TLinkListener::LogLine(const QString& line)
     form_.AddLogLine(line);
 }
 
+void TForm_main::TLinkListener::FrameLogLine(const QString& line, const TShownFrame& frame)
+{
+    form_.AddLogLine(line, form_.StoredFrameOf(frame));
+}
+
 void TForm_main::TLinkListener::SendRefused(const QString& text)
 {
     form_.services_.dialogs.Notice(text);

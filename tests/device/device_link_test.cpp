@@ -22,6 +22,11 @@ namespace {
 class TRecordingListener : public IDeviceListener {
 public:
     void LogLine(const QString& line) override { log << line; }
+    void FrameLogLine(const QString& line, const TShownFrame& frame) override
+    {
+        log << line;
+        frameLines.emplace_back(line, frame.direction, r7730::testing::Bytes(frame.bytes.begin(), frame.bytes.end()));
+    }
     void SendRefused(const QString& text) override { log << "refused: " + text; }
     void StatusReplied(const TStatusReply& reply) override { statuses.push_back(reply); }
     void ScanReplied(const TScanReply&) override {}
@@ -30,6 +35,8 @@ public:
     void DeviceLost() override { ++lost; }
 
     QStringList log;
+    // The lines handed with their frame, and that frame.
+    std::vector<std::tuple<QString, TFrameDirection, r7730::testing::Bytes>> frameLines;
     std::vector<TStatusReply> statuses;
     int lost = 0;
 };
@@ -105,6 +112,34 @@ TEST_F(DeviceLinkAlone, TheFrameObserverSeesAStatusExchangeInOrder)
     link.ReadCurrentStatus();
     ASSERT_TRUE(WaitFor([&] { return listener.statuses.size() == 2; })) << Log();
     EXPECT_EQ(observer.frames.size(), 2u);
+}
+
+TEST_F(DeviceLinkAlone, TheTransmitAndReceiveLinesComeWithTheirFrames)
+{
+    Connect({"--quiet"});
+    link.ReadCurrentStatus();
+    ASSERT_TRUE(WaitFor([&] { return !listener.statuses.empty(); })) << Log();
+    ASSERT_EQ(listener.frameLines.size(), 2u) << Log();
+    EXPECT_EQ(listener.frameLines[0], std::make_tuple(QString("TX 0x41 : [5][7E.05.41.50.FE.]"), TFrameDirection::Sent,
+                                                      r7730::testing::hex("7E 05 41 50 FE")));
+    const auto& [rxLine, rxDirection, rxBytes] = listener.frameLines[1];
+    EXPECT_TRUE(rxLine.startsWith("RX MSG ID:[0x41] LEN:[")) << rxLine.toStdString();
+    EXPECT_EQ(rxDirection, TFrameDirection::Received);
+    EXPECT_EQ(rxBytes, r7730::testing::kFactoryStatusReply);
+    // The lines around them name no frame.
+    EXPECT_TRUE(listener.log.contains("[EOT]")) << Log();
+}
+
+TEST_F(DeviceLinkAlone, AFrameThatCouldNotBeWrittenNamesNoFrame)
+{
+    Connect({"--quiet", "--hangup-after", "1", "--replug-ms", "60000"});
+    link.ReadCurrentStatus();
+    ASSERT_TRUE(WaitFor([&] { return listener.lost > 0; })) << Log();
+    const std::size_t framesBefore = listener.frameLines.size();
+    link.ReadCurrentStatus();
+    EXPECT_EQ(listener.log.mid(listener.log.size() - 2),
+              (QStringList{"TX 0x41 : [5][7E.05.41.50.FE.]", "Serial Port ERROR!!"}));
+    EXPECT_EQ(listener.frameLines.size(), framesBefore);
 }
 
 TEST_F(DeviceLinkAlone, AnUnregisteredIdIsAnsweredWithAStatusRead)

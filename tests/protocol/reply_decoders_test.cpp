@@ -61,6 +61,23 @@ TEST(StatusReply, ModelCodesVersionPaddingAndClientMode)
     EXPECT_EQ(DecodeStatusReply(Frame(frame)).deviceName, u"ETC");
 }
 
+TEST(StatusReply, NumbersTakeTheirBytesWholeHighByteFirst)
+{
+    std::string frame = kStatusReply;
+    frame[5] = '\xC8';
+    frame[6] = '\x09';
+    frame[25] = '\xFF';
+    frame[26] = '\xFE';
+    frame[27] = '\x80';
+    frame[34] = '\x80';
+    frame[35] = '\x01';
+    const TStatusReply reply = DecodeStatusReply(Frame(frame));
+    EXPECT_EQ(reply.version, u"200.09");
+    EXPECT_EQ(reply.listenPort, u"65534");
+    EXPECT_EQ(reply.expiryTime, u"128");
+    EXPECT_EQ(reply.targetPort, u"32769");
+}
+
 TEST(StatusReply, ASerialIndexThatIsNoDigitStopsDecodingThere)
 {
     std::string frame = kStatusReply;

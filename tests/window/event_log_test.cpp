@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "window/form_main.h"
+#include "window/widgets/log_view.h"
 #include "support/fake_services.h"
 #include "support/temp_folder.h"
 #include "support/controls.h"
@@ -21,6 +22,12 @@ namespace {
 QStringList ViewLines(TForm_main& form)
 {
     return LogViewText(form).split('\n');
+}
+
+// The log view's displayed rows with every line logged so far in it.
+int LogViewRows(TForm_main& form)
+{
+    return Ctl<TLogView>(form, "Memo")->RowCount();
 }
 
 // Counts the events of one type that reach the objects it watches.
@@ -118,9 +125,9 @@ TEST_F(EventLog, ViewHolds501RowsAndTheNextLineStartsAFreshView)
     for (int i = 2; i <= 500; ++i)
         form.AddLogLine(QString::number(i));
 
-    EXPECT_EQ(form.LogViewRowCount(), 500);
+    EXPECT_EQ(LogViewRows(form), 500);
     form.AddLogLine(QStringLiteral("501"));
-    EXPECT_EQ(form.LogViewRowCount(), 501);
+    EXPECT_EQ(LogViewRows(form), 501);
     EXPECT_EQ(ViewLines(form).first(), "[14:03:27]  Start R7730LX Serial Setup Program...");
     form.AddLogLine(QStringLiteral("alone"));
     EXPECT_EQ(ViewLines(form), QStringList{"[14:03:27]  alone"});
@@ -177,10 +184,10 @@ TEST_F(EventLog, WrappedAndHangulLinesCountOncePerDisplayedRowAtThe500RowLimit)
             for (int row = 0; row < endRow - rows; ++row)
                 form.AddLogLine(QStringLiteral("n"));
             form.AddLogLine(kind.message);
-            EXPECT_EQ(form.LogViewRowCount(), endRow);
+            EXPECT_EQ(LogViewRows(form), endRow);
             form.AddLogLine(QStringLiteral("next"));
             if (endRow == 500) {
-                EXPECT_EQ(form.LogViewRowCount(), 501);
+                EXPECT_EQ(LogViewRows(form), 501);
                 EXPECT_EQ(ViewLines(form).first(), stamp + "n");
             } else {
                 EXPECT_EQ(ViewLines(form), QStringList{stamp + "next"});
@@ -206,7 +213,7 @@ TEST_F(EventLog, ANarrowerViewRecountsItsLinesForTheLimit)
     form.AddLogLine(QStringLiteral("n"));
     const int narrowRows = 100 * RowsAtViewWidth(memo, "[14:03:27]  " + message) + 1;
     ASSERT_GT(narrowRows, wideRows + 1);
-    EXPECT_EQ(form.LogViewRowCount(), narrowRows);
+    EXPECT_EQ(LogViewRows(form), narrowRows);
 }
 
 TEST_F(EventLog, LinesLoggedBeforeTheWindowIsShownCountAtTheWidthItIsShownWith)
@@ -219,7 +226,7 @@ TEST_F(EventLog, LinesLoggedBeforeTheWindowIsShownCountAtTheWidthItIsShownWith)
         form.AddLogLine(message);
     form.show();
     form.AddLogLine(QStringLiteral("n"));
-    EXPECT_EQ(form.LogViewRowCount(), 10 * RowsAtViewWidth(*Ctl<QPlainTextEdit>(form, "Memo"), "[14:03:27]  " + message) + 1);
+    EXPECT_EQ(LogViewRows(form), 10 * RowsAtViewWidth(*Ctl<QPlainTextEdit>(form, "Memo"), "[14:03:27]  " + message) + 1);
 }
 
 // Lines logged pass after pass, as a flood of replies brings them: each enters the file at
@@ -282,6 +289,6 @@ TEST_F(EventLog, ClearLogEmptiesTheViewButNotTheFile)
     TForm_main form({services.dialogs, services.clock, services.launcher});
     form.Btn_ClearClick();
     EXPECT_TRUE(LogViewText(form).isEmpty());
-    EXPECT_EQ(form.LogViewRowCount(), 0);
+    EXPECT_EQ(LogViewRows(form), 0);
     EXPECT_FALSE(ReadWholeFile(folder.File("Log/R7730Setup_20210305.log")).isEmpty());
 }

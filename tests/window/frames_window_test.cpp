@@ -25,6 +25,7 @@
 #include "window/form_frames.h"
 #include "window/form_main.h"
 #include "window/widgets/hex_view.h"
+#include "window/widgets/log_view.h"
 
 using namespace r7730;
 using namespace r7730::testing;
@@ -128,6 +129,20 @@ TEST_F(FramesWindow, OpenedFromTheLogMenuOnAStatusLineSelectsThatFrame)
     EXPECT_EQ(current.siblingAtColumn(kSummary).data().toString(), kStatusSummary);
     EXPECT_TRUE(current.siblingAtColumn(kLatency).data().toString().endsWith(" ms"));
     EXPECT_TRUE(Ctl<QLabel>(frames, "Lb_FrameDetail")->text().contains("answers #"));
+}
+
+TEST_F(FramesWindow, OnlyTheLinksFrameLinesNameAFrame)
+{
+    // The same text as the newest frame's line, logged by other than the link, names none.
+    const QString newestLine = FrameLines().last().mid(QStringLiteral("[hh:mm:ss]  ").size());
+    form.AddLogLine(newestLine);
+    form.ShowWaitingLogLines();
+    QTextBlock last = Ctl<QPlainTextEdit>(form, "Memo")->document()->lastBlock();
+    ASSERT_TRUE(last.text().endsWith(newestLine));
+    EXPECT_EQ(TLogView::FrameOfLine(last), std::nullopt);
+    EXPECT_EQ(TLogView::FrameOfLine(last.previous()), std::optional<std::uint64_t>(form.FrameStore().LastSequence()))
+        << last.previous().text().toStdString();
+    EXPECT_EQ(TLogView::FrameOfLine(FirstBlockWith("[EOT]")), std::nullopt);
 }
 
 TEST_F(FramesWindow, AFieldSelectionHighlightsItsBytesAndAByteSelectsItsField)
