@@ -17,7 +17,7 @@
 #include <arpa/inet.h>
 
 #include "cli/commands.h"
-#include "cli/device_session.h"
+#include "cli/session_wording.h"
 #include "cli/failure.h"
 #include "cli/firmware_progress.h"
 #include "cli/unit_report.h"

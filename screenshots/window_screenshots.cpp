@@ -22,9 +22,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "window/form_frames.h"
+#include "window/frames/form_frames.h"
 #include "window/form_main.h"
-#include "window/survey_window.h"
+#include "window/survey/survey_window.h"
 #include "window/widgets/com_setup_dialog.h"
 #include "window/widgets/window_style.h"
 #include "support/simulator_process.h"

@@ -9,7 +9,7 @@
 #include <QTextBlockUserData>
 
 #include "protocol/frame_log_line.h"
-#include "window/form_frames.h"
+#include "window/frames/form_frames.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
 

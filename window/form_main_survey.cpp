@@ -1,6 +1,6 @@
 // Opening the signal survey window: from the context menu of the signal panel and of the scan
 // grid ("Signal survey…"), or with Ctrl+Shift+S, only while connected. The survey is a window
-// of its own (window/survey_window.h); the main window only opens it.
+// of its own (window/survey/survey_window.h); the main window only opens it.
 #include <QAction>
 #include <QCursor>
 #include <QMenu>
@@ -8,7 +8,7 @@
 #include <QTableWidget>
 
 #include "window/form_main.h"
-#include "window/survey_window.h"
+#include "window/survey/survey_window.h"
 #include "ui_form_main.h"
 #include "ui_form_main_access_point.h"
 

@@ -22,8 +22,8 @@
 #include "support/simulator_process.h"
 #include "support/temp_folder.h"
 #include "window/form_main.h"
-#include "window/survey_access_points.h"
-#include "window/survey_window.h"
+#include "window/survey/survey_access_points.h"
+#include "window/survey/survey_window.h"
 #include "window/widgets/channel_bars.h"
 #include "window/widgets/strip_chart.h"
 

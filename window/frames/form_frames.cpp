@@ -1,4 +1,4 @@
-#include "window/form_frames.h"
+#include "window/frames/form_frames.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,8 +25,8 @@
 #include "shell/event_log_file.h"
 #include "shell/whole_file.h"
 #include "window/dialogs.h"
-#include "window/frames_filter.h"
-#include "window/frames_model.h"
+#include "window/frames/frames_filter.h"
+#include "window/frames/frames_model.h"
 #include "window/widgets/fonts.h"
 #include "window/widgets/hex_view.h"
 

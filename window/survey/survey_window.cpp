@@ -1,6 +1,6 @@
 // The signal survey window: its controls, their handlers, and the views brought up to date from
 // the session (see survey_window.h).
-#include "window/survey_window.h"
+#include "window/survey/survey_window.h"
 
 #include <QBuffer>
 #include <QComboBox>
@@ -25,7 +25,7 @@
 #include "shell/whole_file.h"
 #include "survey/channel_load.h"
 #include "survey/survey_csv.h"
-#include "window/survey_access_points.h"
+#include "window/survey/survey_access_points.h"
 #include "window/widgets/channel_bars.h"
 #include "window/widgets/strip_chart.h"
 
