@@ -79,7 +79,7 @@ int main(int argc, char* argv[])
     dialogs.SetParent(mainForm);
     // The about box is built in the pass after the window's first paint: nothing of it is seen
     // before, and the window comes up sooner. Owned by the main window, which destroys it.
-    AfterFirstPaint(*mainForm, [&launcher, &mainForm] { mainForm->SetInfoForm(new TForm_Info(*mainForm, launcher, mainForm)); });
+    AfterFirstPaint(*mainForm, [&launcher, &mainForm] { mainForm->SetInfoForm(new TForm_Info(mainForm->VersionText(), launcher, mainForm)); });
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = mainForm->frameGeometry();

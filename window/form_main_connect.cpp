@@ -64,7 +64,7 @@ void TForm_main::ButtonStartClick()
         ReportOpenFailure(*failure);
         return;
     }
-    if (!link_.Port().Connected()) {
+    if (!link_.Connected()) {
         ui->BtnExit->setEnabled(true);
         return;
     }
@@ -92,11 +92,11 @@ void TForm_main::ReportOpenFailure(const TOpenFailure& failure)
 
 void TForm_main::ButtonStopClick()
 {
-    if (link_.Port().Connected()) {
+    if (link_.Connected()) {
         AddLogLine(QStringLiteral("Connection Close from Kavlor R7730LX."));
         link_.Close();
     }
-    if (link_.Port().Connected())
+    if (link_.Connected())
         return;
     SwitchConnectionControls(false);
 }

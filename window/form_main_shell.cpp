@@ -52,7 +52,7 @@ void TForm_main::BtnExitClick()
     if (services_.dialogs.Confirm(QStringLiteral("프로그램을 종료하시겠습니까? ")) != TConfirmAnswer::Yes)
         return;
     AddLogLine(QStringLiteral("Kavlor R7730LX Serial Setup Program Exit... "));
-    link_.Port().ClosePort();
+    link_.Close();
     close();
 }
 

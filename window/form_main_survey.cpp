@@ -27,7 +27,7 @@ void TForm_main::WireSignalSurvey()
         area->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(area, &QWidget::customContextMenuRequested, this, [this, open] {
             RunGuarded([this, open] {
-                open->setEnabled(link_.Port().Connected());
+                open->setEnabled(link_.Connected());
                 surveyMenu_->popup(QCursor::pos());
             });
         });
@@ -39,7 +39,7 @@ void TForm_main::WireSignalSurvey()
 
 void TForm_main::Action_SignalSurveyExecute()
 {
-    if (!link_.Port().Connected())
+    if (!link_.Connected())
         return;
     if (!surveyWindow_)
         surveyWindow_ = std::make_unique<TSurveyWindow>(link_, [this](const std::function<void()>& handler) { RunGuarded(handler); }, this);

@@ -428,7 +428,7 @@ void TSurveyWindow::ShowStatistics()
                         .arg(session_.Scans() == 1 ? "scan" : "scans");
     if (session_.Gaps() > 0)
         state += QStringLiteral(", %1 %2 unanswered").arg(session_.Gaps()).arg(session_.Gaps() == 1 ? "read" : "reads");
-    if (!link_.Port().Connected())
+    if (!link_.Connected())
         state += QStringLiteral(" · not connected");
     if (!note_.isEmpty())
         state += QStringLiteral(" · ") + note_;
