@@ -8,10 +8,10 @@
 
 #include "shell/clock.h"
 #include "shell/termination_signals.h"
-#include "window/dialogs.h"
+#include "window/widgets/dialogs.h"
 #include "window/form_info.h"
 #include "window/form_main.h"
-#include "window/program_title.h"
+#include "window/widgets/program_title.h"
 #include "window/widgets/window_style.h"
 #include "app/single_instance.h"
 #include "tools/launcher.h"

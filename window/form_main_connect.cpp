@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "window/connection_controls.h"
-#include "window/dialogs.h"
+#include "window/widgets/dialogs.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
 #include "ui_form_main_status.h"

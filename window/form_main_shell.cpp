@@ -2,7 +2,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-#include "window/dialogs.h"
+#include "window/widgets/dialogs.h"
 #include "window/form_info.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"

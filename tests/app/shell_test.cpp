@@ -13,7 +13,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "window/dialogs.h"
+#include "window/widgets/dialogs.h"
 #include "window/form_info.h"
 #include "window/form_main.h"
 #include "support/fake_services.h"

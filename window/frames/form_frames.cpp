@@ -24,9 +24,9 @@
 #include "protocol/frame_anatomy.h"
 #include "shell/event_log_file.h"
 #include "shell/whole_file.h"
-#include "window/dialogs.h"
 #include "window/frames/frames_filter.h"
 #include "window/frames/frames_model.h"
+#include "window/widgets/dialogs.h"
 #include "window/widgets/fonts.h"
 #include "window/widgets/hex_view.h"
 
