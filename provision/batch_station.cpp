@@ -93,7 +93,7 @@ bool TBatchRun::TStation::PlanDone()
 
 TBatchRun::TStation::TPortState TBatchRun::TStation::EnsureOpen()
 {
-    if (session_.Link().Port().Connected())
+    if (session_.Link().Connected())
         return TPortState::Open;
     const std::optional<TOpenFailure> failure = session_.Open();
     if (!failure)
