@@ -8,10 +8,10 @@
 
 #include "shell/clock.h"
 #include "shell/termination_signals.h"
-#include "window/dialogs.h"
+#include "window/widgets/dialogs.h"
 #include "window/form_info.h"
 #include "window/form_main.h"
-#include "window/program_title.h"
+#include "window/widgets/program_title.h"
 #include "window/widgets/window_style.h"
 #include "app/single_instance.h"
 #include "tools/launcher.h"
@@ -79,7 +79,7 @@ int main(int argc, char* argv[])
     dialogs.SetParent(mainForm);
     // The about box is built in the pass after the window's first paint: nothing of it is seen
     // before, and the window comes up sooner. Owned by the main window, which destroys it.
-    AfterFirstPaint(*mainForm, [&launcher, &mainForm] { mainForm->SetInfoForm(new TForm_Info(*mainForm, launcher, mainForm)); });
+    AfterFirstPaint(*mainForm, [&launcher, &mainForm] { mainForm->SetInfoForm(new TForm_Info(mainForm->VersionText(), launcher, mainForm)); });
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = mainForm->frameGeometry();

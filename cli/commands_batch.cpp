@@ -13,7 +13,7 @@
 
 #include "cli/batch_progress.h"
 #include "cli/commands.h"
-#include "cli/device_session.h"
+#include "cli/session_wording.h"
 #include "cli/failure.h"
 #include "cli/unit_report.h"
 #include "provision/attempts_csv.h"

@@ -4,7 +4,7 @@
 #include <QJsonObject>
 
 #include "cli/commands.h"
-#include "cli/device_session.h"
+#include "cli/session_wording.h"
 #include "cli/failure.h"
 #include "cli/profile.h"
 #include "cli/read_back.h"

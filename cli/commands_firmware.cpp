@@ -12,7 +12,7 @@
 #include <QRegularExpression>
 
 #include "cli/commands.h"
-#include "cli/device_session.h"
+#include "cli/session_wording.h"
 #include "cli/failure.h"
 #include "cli/firmware_progress.h"
 #include "cli/unit_report.h"

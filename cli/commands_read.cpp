@@ -4,7 +4,7 @@
 #include <QTime>
 
 #include "cli/commands.h"
-#include "cli/device_session.h"
+#include "cli/session_wording.h"
 #include "cli/failure.h"
 #include "serial/com_port_description.h"
 #include "shell/termination_signals.h"

@@ -16,7 +16,7 @@
 #include <functional>
 
 #include "cli/commands.h"
-#include "cli/device_session.h"
+#include "cli/session_wording.h"
 #include "cli/failure.h"
 #include "shell/termination_signals.h"
 #include "shell/whole_file.h"

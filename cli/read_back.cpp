@@ -2,7 +2,7 @@
 // compared (see read_back.h).
 #include "cli/read_back.h"
 
-#include "cli/device_session.h"
+#include "cli/session_wording.h"
 #include "cli/failure.h"
 #include "device/apply_and_verify.h"
 

@@ -6,7 +6,7 @@
 #include <QThread>
 #include <unistd.h>
 
-#include "cli/device_session.h"
+#include "cli/session_wording.h"
 #include "cli/failure.h"
 #include "cli/read_back.h"
 #include "provision/commissioning_report.h"

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "protocol/code_page.h"
-#include "protocol/h_refer_lib.h"
+#include "protocol/hex_text.h"
 
 namespace r7730 {
 namespace {

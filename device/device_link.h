@@ -99,6 +99,8 @@ public:
     TComPort& Port() { return port_; }
     const TComPort& Port() const { return port_; }
     QString PortName() const { return QString::fromStdString(port_.Port()); }
+    // Whether the port is open now.
+    bool Connected() const { return port_.Connected(); }
 
     // --- device_link_port.cpp: the port's life.
     // Opens the port unless open. Nothing when it opened; otherwise why not. A failure after the

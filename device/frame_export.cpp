@@ -5,7 +5,7 @@
 #include <QJsonDocument>
 
 #include "protocol/frame_anatomy.h"
-#include "protocol/h_refer_lib.h"
+#include "protocol/hex_text.h"
 #include "shell/csv_line.h"
 
 namespace r7730 {

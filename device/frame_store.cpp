@@ -4,7 +4,7 @@
 
 #include "protocol/frame.h"
 #include "protocol/frame_summary.h"
-#include "protocol/h_refer_lib.h"
+#include "protocol/hex_text.h"
 
 namespace r7730 {
 namespace {

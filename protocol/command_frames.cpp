@@ -1,6 +1,6 @@
 #include "protocol/command_frames.h"
 
-#include "protocol/h_refer_lib.h"
+#include "protocol/hex_text.h"
 
 namespace r7730 {
 namespace {

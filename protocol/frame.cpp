@@ -1,6 +1,6 @@
 #include "protocol/frame.h"
 
-#include "protocol/h_refer_lib.h"
+#include "protocol/hex_text.h"
 
 namespace r7730 {
 

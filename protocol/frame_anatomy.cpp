@@ -6,7 +6,7 @@
 #include "protocol/code_page.h"
 #include "protocol/conversion_error.h"
 #include "protocol/frame.h"
-#include "protocol/h_refer_lib.h"
+#include "protocol/hex_text.h"
 #include "protocol/reply_decoders.h"
 #include "protocol/serial_line_codes.h"
 

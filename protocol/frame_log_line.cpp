@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "protocol/h_refer_lib.h"
+#include "protocol/hex_text.h"
 
 namespace r7730 {
 namespace {

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "protocol/frame.h"
-#include "protocol/h_refer_lib.h"
+#include "protocol/hex_text.h"
 #include "protocol/reply_decoders.h"
 
 namespace r7730 {

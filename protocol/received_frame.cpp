@@ -1,7 +1,7 @@
 #include "protocol/received_frame.h"
 
 #include "protocol/frame.h"
-#include "protocol/h_refer_lib.h"
+#include "protocol/hex_text.h"
 
 namespace r7730 {
 

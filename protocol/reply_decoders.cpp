@@ -3,7 +3,7 @@
 #include "protocol/code_page.h"
 #include "protocol/conversion_error.h"
 #include "protocol/frame.h"
-#include "protocol/h_refer_lib.h"
+#include "protocol/hex_text.h"
 
 namespace r7730 {
 namespace {

@@ -218,7 +218,7 @@ void TBatchRun::TStation::TakeBackAbandoned()
 
 TBatchRun::TStation::TPortState TBatchRun::TStation::EnsureOpen()
 {
-    if (session_.Link().Port().Connected())
+    if (session_.Link().Connected())
         return TPortState::Open;
     const std::optional<TOpenFailure> failure = session_.Open();
     if (!failure)

@@ -22,9 +22,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "window/form_frames.h"
+#include "window/frames/form_frames.h"
 #include "window/form_main.h"
-#include "window/survey_window.h"
+#include "window/survey/survey_window.h"
 #include "window/widgets/com_setup_dialog.h"
 #include "window/widgets/window_style.h"
 #include "support/simulator_process.h"
@@ -83,15 +83,15 @@ bool SaveSurveyWindow(r7730::TForm_main& form, const r7730::testing::TTempWorkin
     r7730::TSurveyWindow* survey = form.SurveyWindow();
     if (!survey)
         return false;
-    r7730::testing::Ctl<QComboBox>(*survey, "CB_Survey_Interval")->setCurrentText("0.5 s");
-    r7730::testing::Ctl<QComboBox>(*survey, "CB_Survey_Window")->setCurrentText("1 min");
+    r7730::testing::Ctl<QComboBox>(*survey, "CB_SurveyInterval")->setCurrentText("0.5 s");
+    r7730::testing::Ctl<QComboBox>(*survey, "CB_SurveyWindow")->setCurrentText("1 min");
     survey->ScanTimerTick();
     // Walking: a marker at each new spot.
     for (std::size_t readings : {16u, 32u, 48u}) {
         if (!QTest::qWaitFor([&] { return survey->Session().Samples().size() >= readings; }, 30000))
             std::fprintf(stderr, "the simulated device stopped answering the survey\n");
         if (readings < 48)
-            r7730::testing::Ctl<QPushButton>(*survey, "Btn_Survey_Marker")->click();
+            r7730::testing::Ctl<QPushButton>(*survey, "Btn_SurveyMarker")->click();
     }
     survey->Refresh();
     QApplication::processEvents();

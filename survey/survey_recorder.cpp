@@ -35,7 +35,7 @@ TSurveyRecorder::~TSurveyRecorder()
 
 bool TSurveyRecorder::ReadSignal()
 {
-    if (!link_.Port().Connected())
+    if (!link_.Connected())
         return false;
     AsSurvey([this] { link_.ReadRequest(TMessageId::ReadSignalStrength); });
     return true;
@@ -43,7 +43,7 @@ bool TSurveyRecorder::ReadSignal()
 
 bool TSurveyRecorder::Scan()
 {
-    if (!link_.Port().Connected())
+    if (!link_.Connected())
         return false;
     AsSurvey([this] { link_.ReadRequest(TMessageId::ScanAccessPoints); });
     return true;

@@ -11,7 +11,6 @@
 #include <QStyle>
 #include <QToolTip>
 
-#include "window/form_main.h"
 #include "window/widgets/fonts.h"
 #include "tools/launcher.h"
 
@@ -42,7 +41,7 @@ QPixmap DrawMakerLogo()
     return logo;
 }
 
-TForm_Info::TForm_Info(const TForm_main& mainForm, ILauncher& launcher, QWidget* parent)
+TForm_Info::TForm_Info(const QString& versionText, ILauncher& launcher, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), launcher_(launcher)
 {
     setObjectName(QStringLiteral("Form_Info"));
@@ -88,12 +87,12 @@ TForm_Info::TForm_Info(const TForm_main& mainForm, ILauncher& launcher, QWidget*
     Btn_OK->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     connect(Btn_OK, &QPushButton::clicked, this, &TForm_Info::Btn_OKClick);
 
-    FormCreate(mainForm);
+    FormCreate(versionText);
 }
 
-void TForm_Info::FormCreate(const TForm_main& mainForm)
+void TForm_Info::FormCreate(const QString& versionText)
 {
-    Lb_VersionInfo->setText(mainForm.VersionText());
+    Lb_VersionInfo->setText(versionText);
 }
 
 void TForm_Info::Btn_OKClick()

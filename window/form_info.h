@@ -1,7 +1,8 @@
 #pragma once
-// TForm_Info: the about box. Created once, right after the main window (whose hidden version
-// label it copies), and shown modally by "S/W Info"; OK only hides it.
+// TForm_Info: the about box. Created once, right after the main window, which hands it the
+// caption of its hidden version label, and shown modally by "S/W Info"; OK only hides it.
 #include <QDialog>
+#include <QString>
 
 class QLabel;
 class QPushButton;
@@ -9,7 +10,6 @@ class QPushButton;
 namespace r7730 {
 
 class ILauncher;
-class TForm_main;
 
 class TForm_Info : public QDialog {
     Q_OBJECT
@@ -18,9 +18,10 @@ public:
     // The maker's web page, opened by a click on the logo or the text.
     static inline const char* const kMakerWebPage = "https://www.kavlor.example.com/";
 
-    TForm_Info(const TForm_main& mainForm, ILauncher& launcher, QWidget* parent = nullptr);
+    // versionText: the main window's version caption, the program's one source of it.
+    TForm_Info(const QString& versionText, ILauncher& launcher, QWidget* parent = nullptr);
 
-    void FormCreate(const TForm_main& mainForm);
+    void FormCreate(const QString& versionText);
     void Btn_OKClick();
     void ImgLogoClick();
 

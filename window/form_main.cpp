@@ -5,12 +5,12 @@
 #include <QLayout>
 #include <exception>
 
-#include "window/dialogs.h"
-#include "window/form_frames.h"
+#include "window/widgets/dialogs.h"
+#include "window/frames/form_frames.h"
 #include "window/form_info.h"
 #include "window/form_main_look.h"
-#include "window/program_title.h"
-#include "window/survey_window.h"
+#include "window/widgets/program_title.h"
+#include "window/survey/survey_window.h"
 #include "window/widgets/fonts.h"
 #include "window/widgets/page_control.h"
 #include "window/widgets/typing_limit.h"

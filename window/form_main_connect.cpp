@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "window/connection_controls.h"
-#include "window/dialogs.h"
+#include "window/widgets/dialogs.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
 #include "ui_form_main_status.h"
@@ -64,7 +64,7 @@ void TForm_main::ButtonStartClick()
         ReportOpenFailure(*failure);
         return;
     }
-    if (!link_.Port().Connected()) {
+    if (!link_.Connected()) {
         ui->BtnExit->setEnabled(true);
         return;
     }
@@ -92,11 +92,11 @@ void TForm_main::ReportOpenFailure(const TOpenFailure& failure)
 
 void TForm_main::ButtonStopClick()
 {
-    if (link_.Port().Connected()) {
+    if (link_.Connected()) {
         AddLogLine(QStringLiteral("Connection Close from Kavlor R7730LX."));
         link_.Close();
     }
-    if (link_.Port().Connected())
+    if (link_.Connected())
         return;
     SwitchConnectionControls(false);
 }

@@ -8,7 +8,7 @@
 #include <QTextBlock>
 #include <algorithm>
 
-#include "window/form_frames.h"
+#include "window/frames/form_frames.h"
 #include "window/form_main.h"
 #include "window/widgets/log_view.h"
 #include "ui_form_main.h"

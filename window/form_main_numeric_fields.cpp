@@ -8,7 +8,7 @@
 #include <QLineEdit>
 #include <algorithm>
 
-#include "window/dialogs.h"
+#include "window/widgets/dialogs.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
 

@@ -2,7 +2,7 @@
 // closed-port refusal and the lost device.
 #include <QTableWidget>
 
-#include "window/dialogs.h"
+#include "window/widgets/dialogs.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
 #include "ui_form_main_status.h"

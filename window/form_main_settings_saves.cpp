@@ -8,7 +8,7 @@
 #include <QRadioButton>
 
 #include "protocol/serial_line_codes.h"
-#include "window/dialogs.h"
+#include "window/widgets/dialogs.h"
 #include "window/form_main.h"
 #include "window/form_main_look.h"
 #include "ui_form_main.h"

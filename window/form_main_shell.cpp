@@ -2,7 +2,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-#include "window/dialogs.h"
+#include "window/widgets/dialogs.h"
 #include "window/form_info.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
@@ -52,7 +52,7 @@ void TForm_main::BtnExitClick()
     if (services_.dialogs.Confirm(QStringLiteral("프로그램을 종료하시겠습니까? ")) != TConfirmAnswer::Yes)
         return;
     AddLogLine(QStringLiteral("Kavlor R7730LX Serial Setup Program Exit... "));
-    link_.Port().ClosePort();
+    link_.Close();
     close();
 }
 

@@ -1,6 +1,6 @@
 // Opening the signal survey window: from the context menu of the signal panel and of the scan
 // grid ("Signal survey…"), or with Ctrl+Shift+S, only while connected. The survey is a window
-// of its own (window/survey_window.h); the main window only opens it.
+// of its own (window/survey/survey_window.h); the main window only opens it.
 #include <QAction>
 #include <QCursor>
 #include <QMenu>
@@ -8,7 +8,7 @@
 #include <QTableWidget>
 
 #include "window/form_main.h"
-#include "window/survey_window.h"
+#include "window/survey/survey_window.h"
 #include "ui_form_main.h"
 #include "ui_form_main_access_point.h"
 
@@ -27,7 +27,7 @@ void TForm_main::WireSignalSurvey()
         area->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(area, &QWidget::customContextMenuRequested, this, [this, open] {
             RunGuarded([this, open] {
-                open->setEnabled(link_.Port().Connected());
+                open->setEnabled(link_.Connected());
                 surveyMenu_->popup(QCursor::pos());
             });
         });
@@ -39,7 +39,7 @@ void TForm_main::WireSignalSurvey()
 
 void TForm_main::Action_SignalSurveyExecute()
 {
-    if (!link_.Port().Connected())
+    if (!link_.Connected())
         return;
     if (!surveyWindow_)
         surveyWindow_ = std::make_unique<TSurveyWindow>(link_, [this](const std::function<void()>& handler) { RunGuarded(handler); }, this);

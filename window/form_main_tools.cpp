@@ -7,7 +7,7 @@
 #include "tools/launcher.h"
 #include "tools/local_address.h"
 #include "tools/local_tools.h"
-#include "window/dialogs.h"
+#include "window/widgets/dialogs.h"
 #include "window/form_main.h"
 #include "ui_form_main.h"
 #include "ui_form_main_status.h"

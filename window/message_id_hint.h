@@ -5,7 +5,7 @@
 #include <QVariant>
 
 #include "protocol/frame.h"
-#include "protocol/h_refer_lib.h"
+#include "protocol/hex_text.h"
 
 namespace r7730 {
 

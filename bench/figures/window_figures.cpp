@@ -53,7 +53,7 @@
 #include "support/pseudo_terminal.h"
 #include "support/simulator_process.h"
 #include "device/frame_store.h"
-#include "window/form_frames.h"
+#include "window/frames/form_frames.h"
 #include "window/form_main.h"
 
 using namespace r7730;

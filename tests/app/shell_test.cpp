@@ -13,7 +13,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "window/dialogs.h"
+#include "window/widgets/dialogs.h"
 #include "window/form_info.h"
 #include "window/form_main.h"
 #include "support/fake_services.h"
@@ -110,7 +110,7 @@ TEST_F(Shell, ClosingByTheFrameAsksNothingAndLogsNoExitLine)
 
 TEST_F(Shell, AboutBoxShowsTheVersionAndOpensTheWebPageFromLogoAndText)
 {
-    TForm_Info info(form, services.launcher);
+    TForm_Info info(form.VersionText(), services.launcher);
     EXPECT_EQ(info.Lb_VersionInfo->text(), "v1.00");
     EXPECT_EQ(info.windowTitle(), QStringLiteral("프로그램 정보"));
     EXPECT_EQ(info.size(), QSize(498, 150));

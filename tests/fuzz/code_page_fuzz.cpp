@@ -6,7 +6,7 @@
 #include "fuzz_input.h"
 #include "protocol/code_page.h"
 #include "protocol/conversion_error.h"
-#include "protocol/h_refer_lib.h"
+#include "protocol/hex_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -2,7 +2,7 @@
 
 #include "protocol/conversion_error.h"
 #include "protocol/frame.h"
-#include "protocol/h_refer_lib.h"
+#include "protocol/hex_text.h"
 
 using namespace r7730;
 

@@ -10,7 +10,7 @@
 
 #include "shell/clock.h"
 #include "support/qt_printers.h"
-#include "window/dialogs.h"
+#include "window/widgets/dialogs.h"
 #include "tools/launcher.h"
 
 namespace r7730::testing {

@@ -15,7 +15,7 @@
 #include "support/controls.h"
 #include "support/fake_services.h"
 #include "support/temp_folder.h"
-#include "window/form_frames.h"
+#include "window/frames/form_frames.h"
 
 using namespace r7730;
 using namespace r7730::testing;

@@ -22,7 +22,7 @@
 #include "support/fake_services.h"
 #include "support/simulator_process.h"
 #include "support/temp_folder.h"
-#include "window/form_frames.h"
+#include "window/frames/form_frames.h"
 #include "window/form_main.h"
 #include "window/widgets/hex_view.h"
 #include "window/widgets/log_view.h"

@@ -22,8 +22,8 @@
 #include "support/simulator_process.h"
 #include "support/temp_folder.h"
 #include "window/form_main.h"
-#include "window/survey_access_points.h"
-#include "window/survey_window.h"
+#include "window/survey/survey_access_points.h"
+#include "window/survey/survey_window.h"
 #include "window/widgets/channel_bars.h"
 #include "window/widgets/strip_chart.h"
 
@@ -57,7 +57,7 @@ protected:
         Ctl<QAction>(form, "Action_SignalSurvey")->trigger();
         TSurveyWindow* survey = form.SurveyWindow();
         if (survey)
-            Ctl<QComboBox>(*survey, "CB_Survey_Interval")->setCurrentText("10 s");
+            Ctl<QComboBox>(*survey, "CB_SurveyInterval")->setCurrentText("10 s");
         return survey;
     }
 
@@ -114,7 +114,7 @@ TEST_F(SurveyWithSimulator, EveryReadingWhoeverAskedIsChartedWithExactStatistics
     ASSERT_TRUE(WaitForReadings(*survey, 2));
     survey->SurveyTimerTick();
     ASSERT_TRUE(WaitForReadings(*survey, 3));
-    Ctl<QPushButton>(*survey, "Btn_Survey_Marker")->click();
+    Ctl<QPushButton>(*survey, "Btn_SurveyMarker")->click();
     form.Timer_AutoQryRSSITimer();
     ASSERT_TRUE(WaitForReadings(*survey, 4));
     survey->SurveyTimerTick();
@@ -134,11 +134,11 @@ TEST_F(SurveyWithSimulator, EveryReadingWhoeverAskedIsChartedWithExactStatistics
     }
     survey->Chart().grab();
     EXPECT_EQ(survey->Chart().PointsInSpan(), 5);
-    EXPECT_EQ(Ctl<QLabel>(*survey, "Label_Survey_Rssi")->text(), "RSSI  now -81 dBm   min -81   avg -67.0   max -55");
-    EXPECT_EQ(Ctl<QLabel>(*survey, "Label_Survey_Quality")->text(), "Quality  now 38%   min 38%   avg 66.0%   max 90%");
-    EXPECT_TRUE(Ctl<QLabel>(*survey, "Label_Survey_State")->text().startsWith("5 readings (2 asked by the main window), 0 scans"));
+    EXPECT_EQ(Ctl<QLabel>(*survey, "Lb_SurveyRssi")->text(), "RSSI  now -81 dBm   min -81   avg -67.0   max -55");
+    EXPECT_EQ(Ctl<QLabel>(*survey, "Lb_SurveyQuality")->text(), "Quality  now 38%   min 38%   avg 66.0%   max 90%");
+    EXPECT_TRUE(Ctl<QLabel>(*survey, "Lb_SurveyState")->text().startsWith("5 readings (2 asked by the main window), 0 scans"));
 
-    const QTableWidget* segments = Ctl<QTableWidget>(*survey, "Grid_Survey_Segments");
+    const QTableWidget* segments = Ctl<QTableWidget>(*survey, "Grid_SurveySegments");
     ASSERT_EQ(segments->rowCount(), 2);
     auto row = [&](int r) {
         QStringList cells;
@@ -194,7 +194,7 @@ TEST_F(SurveyWithSimulator, ScansFillTheChannelBarsAndTheAccessPointTable)
     EXPECT_EQ(bars.Bars()[2].withinReach, 3);
     EXPECT_EQ(bars.Quietest(), 6);
 
-    QTableView* table = Ctl<QTableView>(*survey, "Grid_Survey_AccessPoints");
+    QTableView* table = Ctl<QTableView>(*survey, "Grid_SurveyAccessPoints");
     using C = TSurveyAccessPointModel;
     EXPECT_EQ(Column(*table, C::Ssid), QStringList({"3F_회의실", "Office-2G", "Lab, second floor", "우리집_WiFi", "연구소", "Guest", "Far away"}));
     EXPECT_EQ(Column(*table, C::Rssi), QStringList({"-45", "-52", "-60", "-70", "-77", "-81", "-88"}));
@@ -204,10 +204,10 @@ TEST_F(SurveyWithSimulator, ScansFillTheChannelBarsAndTheAccessPointTable)
     EXPECT_TRUE(table->model()->index(1, C::Ssid).data(Qt::FontRole).value<QFont>().bold());
     EXPECT_FALSE(table->model()->index(0, C::Ssid).data(Qt::FontRole).value<QFont>().bold());
 
-    Ctl<QLineEdit>(*survey, "Edit_Survey_SsidFilter")->setText("wifi");
+    Ctl<QLineEdit>(*survey, "Edit_SurveySsidFilter")->setText("wifi");
     EXPECT_EQ(Column(*table, C::Ssid), QStringList({"우리집_WiFi"}));
-    Ctl<QLineEdit>(*survey, "Edit_Survey_SsidFilter")->clear();
-    Ctl<QSpinBox>(*survey, "Spin_Survey_MinRssi")->setValue(-60);
+    Ctl<QLineEdit>(*survey, "Edit_SurveySsidFilter")->clear();
+    Ctl<QSpinBox>(*survey, "Spin_SurveyMinRssi")->setValue(-60);
     EXPECT_EQ(Column(*table, C::Ssid), QStringList({"3F_회의실", "Office-2G", "Lab, second floor"}));
 }
 
@@ -266,14 +266,14 @@ TEST(SurveyUnanswered, AReadLeftUnansweredForTheIntervalIsAGapAndTheNextGoesOutO
     Ctl<QAction>(form, "Action_SignalSurvey")->trigger();
     TSurveyWindow* survey = form.SurveyWindow();
     ASSERT_NE(survey, nullptr);
-    ASSERT_EQ(Ctl<QComboBox>(*survey, "CB_Survey_Interval")->currentText(), "1 s");
+    ASSERT_EQ(Ctl<QComboBox>(*survey, "CB_SurveyInterval")->currentText(), "1 s");
 
     // The first read is given up after a second and the next goes out then; the late reply is a
     // reading all the same.
     ASSERT_TRUE(QTest::qWaitFor([&] { return survey->Session().Gaps() >= 1 && !survey->Session().Samples().empty(); }, 4000));
     survey->Refresh();
-    EXPECT_TRUE(Ctl<QLabel>(*survey, "Label_Survey_State")->text().contains(QRegularExpression(", \\d+ reads? unanswered")))
-        << Ctl<QLabel>(*survey, "Label_Survey_State")->text().toStdString();
+    EXPECT_TRUE(Ctl<QLabel>(*survey, "Lb_SurveyState")->text().contains(QRegularExpression(", \\d+ reads? unanswered")))
+        << Ctl<QLabel>(*survey, "Lb_SurveyState")->text().toStdString();
 }
 
 TEST_F(SurveyWithSimulator, TheCsvExportAndTheChartPictureRefuseWhatIsNotARegularFile)
@@ -290,8 +290,8 @@ TEST_F(SurveyWithSimulator, TheCsvExportAndTheChartPictureRefuseWhatIsNotARegula
         for (const bool csv : {true, false}) {
             EXPECT_FALSE(csv ? survey->ExportCsv(folder.File(name)) : survey->SaveChartPng(folder.File(name)));
             survey->Refresh();
-            EXPECT_TRUE(Ctl<QLabel>(*survey, "Label_Survey_State")->text().endsWith(QStringLiteral("cannot write %1: %2").arg(folder.File(name), why)))
-                << Ctl<QLabel>(*survey, "Label_Survey_State")->text().toStdString();
+            EXPECT_TRUE(Ctl<QLabel>(*survey, "Lb_SurveyState")->text().endsWith(QStringLiteral("cannot write %1: %2").arg(folder.File(name), why)))
+                << Ctl<QLabel>(*survey, "Lb_SurveyState")->text().toStdString();
         }
     }
     ASSERT_TRUE(survey->SaveChartPng(folder.File("chart.png")));

@@ -40,6 +40,32 @@ struct TChartMarker {
     QString label;
 };
 
+// Where a moment falls across the plot: the pixel column of msecs when the span of spanMs
+// starting at start is laid over width columns from left.
+struct TTimeColumns {
+    qint64 start = 0;
+    qint64 spanMs = 1;
+    int left = 0;
+    int width = 1;
+    int ColumnOf(qint64 msecs) const { return left + static_cast<int>((msecs - start) * (width - 1) / spanMs); }
+};
+
+// One series in one pixel column: the lowest, highest and last of the values that fall there.
+struct TChartColumn {
+    int x = 0;
+    int lowest = 0;
+    int highest = 0;
+    int last = 0;
+    bool operator==(const TChartColumn&) const = default;
+};
+// Columns joined by a line; a missing value ends a run.
+using TChartRun = std::vector<TChartColumn>;
+
+// The readings of one series from the point `first` on, reduced to pixel columns: the unbroken
+// runs in time order, none of them empty.
+std::vector<TChartRun> ReduceToColumns(const IStripChartData& data, int series, qsizetype first,
+                                       const TTimeColumns& columns);
+
 class TStripChart : public QWidget {
     Q_OBJECT
 

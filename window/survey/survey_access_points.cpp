@@ -1,4 +1,4 @@
-#include "window/survey_access_points.h"
+#include "window/survey/survey_access_points.h"
 
 #include <QFont>
 

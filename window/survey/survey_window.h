@@ -44,17 +44,17 @@ public:
     ~TSurveyWindow() override;
 
     const TSurveySession& Session() const { return session_; }
-    TStripChart& Chart() const { return *chart_; }
-    TChannelBars& ChannelBars() const { return *channelBars_; }
+    TStripChart& Chart() const { return *Chart_Survey; }
+    TChannelBars& ChannelBars() const { return *Bars_SurveyChannels; }
 
     // The handlers of the window's controls.
-    void Btn_Survey_MarkerClick();
-    void Btn_Survey_NewClick();
-    void Btn_Survey_ExportCsvClick();
-    void Btn_Survey_SavePngClick();
-    void CB_Survey_IntervalChange();
-    void CB_Survey_WindowChange();
-    void CB_Survey_ScanEveryChange();
+    void Btn_SurveyMarkerClick();
+    void Btn_SurveyNewClick();
+    void Btn_SurveyExportCsvClick();
+    void Btn_SurveySavePngClick();
+    void CB_SurveyIntervalChange();
+    void CB_SurveyWindowChange();
+    void CB_SurveyScanEveryChange();
     void SurveyTimerTick();
     void ScanTimerTick();
 
@@ -85,22 +85,22 @@ private:
     std::unique_ptr<TSurveyRecorder> recorder_; // while shown
     std::unique_ptr<TChartData> chartData_;
 
-    QComboBox* intervalBox_ = nullptr;
-    QComboBox* windowBox_ = nullptr;
-    QComboBox* scanEveryBox_ = nullptr;
-    QPushButton* markerButton_ = nullptr;
-    QPushButton* newButton_ = nullptr;
-    QPushButton* exportCsvButton_ = nullptr;
-    QPushButton* savePngButton_ = nullptr;
-    QLabel* stateLabel_ = nullptr;
-    QLabel* rssiLabel_ = nullptr;
-    QLabel* qualityLabel_ = nullptr;
-    TStripChart* chart_ = nullptr;
-    QTableWidget* segmentsGrid_ = nullptr;
-    TChannelBars* channelBars_ = nullptr;
-    QLineEdit* ssidFilter_ = nullptr;
-    QSpinBox* minimumRssi_ = nullptr;
-    QTableView* accessPointsView_ = nullptr;
+    QComboBox* CB_SurveyInterval = nullptr;
+    QComboBox* CB_SurveyWindow = nullptr;
+    QComboBox* CB_SurveyScanEvery = nullptr;
+    QPushButton* Btn_SurveyMarker = nullptr;
+    QPushButton* Btn_SurveyNew = nullptr;
+    QPushButton* Btn_SurveyExportCsv = nullptr;
+    QPushButton* Btn_SurveySavePng = nullptr;
+    QLabel* Lb_SurveyState = nullptr;
+    QLabel* Lb_SurveyRssi = nullptr;
+    QLabel* Lb_SurveyQuality = nullptr;
+    TStripChart* Chart_Survey = nullptr;
+    QTableWidget* Grid_SurveySegments = nullptr;
+    TChannelBars* Bars_SurveyChannels = nullptr;
+    QLineEdit* Edit_SurveySsidFilter = nullptr;
+    QSpinBox* Spin_SurveyMinRssi = nullptr;
+    QTableView* Grid_SurveyAccessPoints = nullptr;
     TSurveyAccessPointModel* accessPoints_ = nullptr;
     TSurveyAccessPointFilter* accessPointFilter_ = nullptr;
     QTimer* surveyTimer_ = nullptr;

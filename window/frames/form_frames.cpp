@@ -1,4 +1,4 @@
-#include "window/form_frames.h"
+#include "window/frames/form_frames.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,9 +24,9 @@
 #include "protocol/frame_anatomy.h"
 #include "shell/event_log_file.h"
 #include "shell/whole_file.h"
-#include "window/dialogs.h"
-#include "window/frames_filter.h"
-#include "window/frames_model.h"
+#include "window/frames/frames_filter.h"
+#include "window/frames/frames_model.h"
+#include "window/widgets/dialogs.h"
 #include "window/widgets/fonts.h"
 #include "window/widgets/hex_view.h"
 
@@ -98,7 +98,7 @@ void TForm_Frames::BuildControls()
     CB_FrameMessage->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     CB_FrameMessage->setMinimumContentsLength(16);
     CB_FrameErrorsOnly = named(new QCheckBox(QStringLiteral("Errors only"), this), "CB_FrameErrorsOnly");
-    CB_HideSignalPolls = named(new QCheckBox(QStringLiteral("Hide repeated signal polls"), this), "CB_HideSignalPolls");
+    CB_FrameHideSignalPolls = named(new QCheckBox(QStringLiteral("Hide repeated signal polls"), this), "CB_FrameHideSignalPolls");
     Btn_FrameExport = named(new QPushButton(QStringLiteral("Export…"), this), "Btn_FrameExport");
     Btn_FrameExport->setToolTip(QStringLiteral("The frames shown, as CSV (.csv) or JSON Lines (.jsonl)"));
 
@@ -139,7 +139,7 @@ void TForm_Frames::BuildControls()
     auto* filterBar = new QHBoxLayout;
     filterBar->addWidget(Edit_FrameFilter, 1);
     for (QWidget* control : std::initializer_list<QWidget*>{CB_FrameRegex, CB_FrameDirection, CB_FrameMessage, CB_FrameErrorsOnly,
-                                                            CB_HideSignalPolls, Btn_FrameExport})
+                                                            CB_FrameHideSignalPolls, Btn_FrameExport})
         filterBar->addWidget(control);
 
     auto* details = new QSplitter(Qt::Horizontal);
@@ -173,7 +173,7 @@ void TForm_Frames::Wire()
     connect(Edit_FrameFilter, &QLineEdit::textChanged, this, &TForm_Frames::FilterChange);
     connect(CB_FrameRegex, &QCheckBox::toggled, this, &TForm_Frames::FilterChange);
     connect(CB_FrameErrorsOnly, &QCheckBox::toggled, this, &TForm_Frames::FilterChange);
-    connect(CB_HideSignalPolls, &QCheckBox::toggled, this, &TForm_Frames::FilterChange);
+    connect(CB_FrameHideSignalPolls, &QCheckBox::toggled, this, &TForm_Frames::FilterChange);
     connect(CB_FrameDirection, &QComboBox::currentIndexChanged, this, &TForm_Frames::FilterChange);
     connect(CB_FrameMessage, &QComboBox::currentIndexChanged, this, &TForm_Frames::FilterChange);
     connect(Btn_FrameExport, &QPushButton::clicked, this, &TForm_Frames::Btn_FrameExportClick);
@@ -258,7 +258,7 @@ void TForm_Frames::FilterChange()
     if (CB_FrameMessage->currentIndex() > 0)
         filter.messageId = CB_FrameMessage->currentData().toInt();
     filter.errorsOnly = CB_FrameErrorsOnly->isChecked();
-    filter.hideRepeatedSignalPolls = CB_HideSignalPolls->isChecked();
+    filter.hideRepeatedSignalPolls = CB_FrameHideSignalPolls->isChecked();
     const bool follow = AtTail();
     const bool valid = filter_->SetFilter(filter);
     // A regular expression being typed is often briefly invalid: the last valid one stays.
@@ -275,12 +275,12 @@ void TForm_Frames::ClearFilter()
         // One change of filter for them all, not one per control.
         const QSignalBlocker blockers[] = {QSignalBlocker(Edit_FrameFilter), QSignalBlocker(CB_FrameDirection),
                                            QSignalBlocker(CB_FrameMessage), QSignalBlocker(CB_FrameErrorsOnly),
-                                           QSignalBlocker(CB_HideSignalPolls)};
+                                           QSignalBlocker(CB_FrameHideSignalPolls)};
         Edit_FrameFilter->clear();
         CB_FrameDirection->setCurrentIndex(0);
         CB_FrameMessage->setCurrentIndex(0);
         CB_FrameErrorsOnly->setChecked(false);
-        CB_HideSignalPolls->setChecked(false);
+        CB_FrameHideSignalPolls->setChecked(false);
     }
     FilterChange();
 }

@@ -13,7 +13,7 @@
 #include <optional>
 #include <unordered_map>
 
-#include "window/frames_model.h"
+#include "window/frames/frames_model.h"
 
 namespace r7730 {
 

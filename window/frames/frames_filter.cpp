@@ -1,4 +1,4 @@
-#include "window/frames_filter.h"
+#include "window/frames/frames_filter.h"
 
 #include "protocol/frame_anatomy.h"
 

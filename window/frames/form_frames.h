@@ -86,7 +86,7 @@ private:
     QComboBox* CB_FrameDirection = nullptr;
     QComboBox* CB_FrameMessage = nullptr;
     QCheckBox* CB_FrameErrorsOnly = nullptr;
-    QCheckBox* CB_HideSignalPolls = nullptr;
+    QCheckBox* CB_FrameHideSignalPolls = nullptr;
     QPushButton* Btn_FrameExport = nullptr;
     QTableView* Grid_Frames = nullptr;
     QLabel* Lb_FrameDetail = nullptr;

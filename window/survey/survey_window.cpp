@@ -1,6 +1,6 @@
 // The signal survey window: its controls, their handlers, and the views brought up to date from
 // the session (see survey_window.h).
-#include "window/survey_window.h"
+#include "window/survey/survey_window.h"
 
 #include <QBuffer>
 #include <QComboBox>
@@ -25,7 +25,7 @@
 #include "shell/whole_file.h"
 #include "survey/channel_load.h"
 #include "survey/survey_csv.h"
-#include "window/survey_access_points.h"
+#include "window/survey/survey_access_points.h"
 #include "window/widgets/channel_bars.h"
 #include "window/widgets/strip_chart.h"
 
@@ -116,104 +116,104 @@ TSurveyWindow::~TSurveyWindow()
 
 void TSurveyWindow::BuildControls()
 {
-    intervalBox_ = Choices(this, "CB_Survey_Interval", {{"0.5 s", 500}, {"1 s", 1000}, {"2 s", 2000}, {"5 s", 5000}, {"10 s", 10000}}, 1);
-    windowBox_ = Choices(this, "CB_Survey_Window", {{"1 min", 1}, {"5 min", 5}, {"15 min", 15}, {"60 min", 60}}, 1);
-    scanEveryBox_ = Choices(this, "CB_Survey_ScanEvery", {{"off", 0}, {"30 s", 30}, {"60 s", 60}, {"120 s", 120}, {"300 s", 300}}, 0);
-    markerButton_ = Button(this, "Btn_Survey_Marker", QStringLiteral("Drop marker"));
-    newButton_ = Button(this, "Btn_Survey_New", QStringLiteral("New session"));
-    exportCsvButton_ = Button(this, "Btn_Survey_ExportCsv", QStringLiteral("Export CSV…"));
-    savePngButton_ = Button(this, "Btn_Survey_SavePng", QStringLiteral("Save chart PNG…"));
-    stateLabel_ = new QLabel(this);
-    stateLabel_->setObjectName(QStringLiteral("Label_Survey_State"));
-    rssiLabel_ = new QLabel(this);
-    rssiLabel_->setObjectName(QStringLiteral("Label_Survey_Rssi"));
-    qualityLabel_ = new QLabel(this);
-    qualityLabel_->setObjectName(QStringLiteral("Label_Survey_Quality"));
-    for (QLabel* label : {rssiLabel_, qualityLabel_}) {
+    CB_SurveyInterval = Choices(this, "CB_SurveyInterval", {{"0.5 s", 500}, {"1 s", 1000}, {"2 s", 2000}, {"5 s", 5000}, {"10 s", 10000}}, 1);
+    CB_SurveyWindow = Choices(this, "CB_SurveyWindow", {{"1 min", 1}, {"5 min", 5}, {"15 min", 15}, {"60 min", 60}}, 1);
+    CB_SurveyScanEvery = Choices(this, "CB_SurveyScanEvery", {{"off", 0}, {"30 s", 30}, {"60 s", 60}, {"120 s", 120}, {"300 s", 300}}, 0);
+    Btn_SurveyMarker = Button(this, "Btn_SurveyMarker", QStringLiteral("Drop marker"));
+    Btn_SurveyNew = Button(this, "Btn_SurveyNew", QStringLiteral("New session"));
+    Btn_SurveyExportCsv = Button(this, "Btn_SurveyExportCsv", QStringLiteral("Export CSV…"));
+    Btn_SurveySavePng = Button(this, "Btn_SurveySavePng", QStringLiteral("Save chart PNG…"));
+    Lb_SurveyState = new QLabel(this);
+    Lb_SurveyState->setObjectName(QStringLiteral("Lb_SurveyState"));
+    Lb_SurveyRssi = new QLabel(this);
+    Lb_SurveyRssi->setObjectName(QStringLiteral("Lb_SurveyRssi"));
+    Lb_SurveyQuality = new QLabel(this);
+    Lb_SurveyQuality->setObjectName(QStringLiteral("Lb_SurveyQuality"));
+    for (QLabel* label : {Lb_SurveyRssi, Lb_SurveyQuality}) {
         QFont font = label->font();
         font.setBold(true);
         label->setFont(font);
     }
 
-    chart_ = new TStripChart(this);
-    chart_->setObjectName(QStringLiteral("Chart_Survey"));
-    chart_->SetSeries({{QStringLiteral("RSSI"), QColor(0, 90, 200), -100, -20, false, QStringLiteral("dBm")},
+    Chart_Survey = new TStripChart(this);
+    Chart_Survey->setObjectName(QStringLiteral("Chart_Survey"));
+    Chart_Survey->SetSeries({{QStringLiteral("RSSI"), QColor(0, 90, 200), -100, -20, false, QStringLiteral("dBm")},
                        {QStringLiteral("Quality"), QColor(230, 120, 0), 0, 100, true, QStringLiteral("%")}});
-    chart_->SetData(chartData_.get());
+    Chart_Survey->SetData(chartData_.get());
 
-    segmentsGrid_ = new QTableWidget(0, 7, this);
-    segmentsGrid_->setObjectName(QStringLiteral("Grid_Survey_Segments"));
-    segmentsGrid_->setHorizontalHeaderLabels({"Segment", "From", "Readings", "Min", "Avg", "Max", "Quality"});
-    segmentsGrid_->verticalHeader()->hide();
-    segmentsGrid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    segmentsGrid_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    segmentsGrid_->horizontalHeader()->setStretchLastSection(true);
+    Grid_SurveySegments = new QTableWidget(0, 7, this);
+    Grid_SurveySegments->setObjectName(QStringLiteral("Grid_SurveySegments"));
+    Grid_SurveySegments->setHorizontalHeaderLabels({"Segment", "From", "Readings", "Min", "Avg", "Max", "Quality"});
+    Grid_SurveySegments->verticalHeader()->hide();
+    Grid_SurveySegments->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Grid_SurveySegments->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    Grid_SurveySegments->horizontalHeader()->setStretchLastSection(true);
 
-    channelBars_ = new TChannelBars(this);
-    channelBars_->setObjectName(QStringLiteral("Bars_Survey_Channels"));
+    Bars_SurveyChannels = new TChannelBars(this);
+    Bars_SurveyChannels->setObjectName(QStringLiteral("Bars_SurveyChannels"));
 
-    ssidFilter_ = new QLineEdit(this);
-    ssidFilter_->setObjectName(QStringLiteral("Edit_Survey_SsidFilter"));
-    ssidFilter_->setPlaceholderText(QStringLiteral("SSID contains…"));
-    ssidFilter_->setClearButtonEnabled(true);
-    minimumRssi_ = new QSpinBox(this);
-    minimumRssi_->setObjectName(QStringLiteral("Spin_Survey_MinRssi"));
-    minimumRssi_->setRange(kNoMinimumRssi, 0);
-    minimumRssi_->setSpecialValueText(QStringLiteral("any"));
-    minimumRssi_->setSuffix(QStringLiteral(" dBm"));
-    minimumRssi_->setValue(kNoMinimumRssi);
+    Edit_SurveySsidFilter = new QLineEdit(this);
+    Edit_SurveySsidFilter->setObjectName(QStringLiteral("Edit_SurveySsidFilter"));
+    Edit_SurveySsidFilter->setPlaceholderText(QStringLiteral("SSID contains…"));
+    Edit_SurveySsidFilter->setClearButtonEnabled(true);
+    Spin_SurveyMinRssi = new QSpinBox(this);
+    Spin_SurveyMinRssi->setObjectName(QStringLiteral("Spin_SurveyMinRssi"));
+    Spin_SurveyMinRssi->setRange(kNoMinimumRssi, 0);
+    Spin_SurveyMinRssi->setSpecialValueText(QStringLiteral("any"));
+    Spin_SurveyMinRssi->setSuffix(QStringLiteral(" dBm"));
+    Spin_SurveyMinRssi->setValue(kNoMinimumRssi);
 
     accessPoints_ = new TSurveyAccessPointModel(session_, this);
     accessPointFilter_ = new TSurveyAccessPointFilter(this);
     accessPointFilter_->setSourceModel(accessPoints_);
-    accessPointsView_ = new QTableView(this);
-    accessPointsView_->setObjectName(QStringLiteral("Grid_Survey_AccessPoints"));
-    accessPointsView_->setModel(accessPointFilter_);
-    accessPointsView_->setSortingEnabled(true);
-    accessPointsView_->sortByColumn(TSurveyAccessPointModel::Rssi, Qt::DescendingOrder);
-    accessPointsView_->verticalHeader()->hide();
-    accessPointsView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    accessPointsView_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    accessPointsView_->horizontalHeader()->setSectionResizeMode(TSurveyAccessPointModel::Ssid, QHeaderView::Stretch);
+    Grid_SurveyAccessPoints = new QTableView(this);
+    Grid_SurveyAccessPoints->setObjectName(QStringLiteral("Grid_SurveyAccessPoints"));
+    Grid_SurveyAccessPoints->setModel(accessPointFilter_);
+    Grid_SurveyAccessPoints->setSortingEnabled(true);
+    Grid_SurveyAccessPoints->sortByColumn(TSurveyAccessPointModel::Rssi, Qt::DescendingOrder);
+    Grid_SurveyAccessPoints->verticalHeader()->hide();
+    Grid_SurveyAccessPoints->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Grid_SurveyAccessPoints->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    Grid_SurveyAccessPoints->horizontalHeader()->setSectionResizeMode(TSurveyAccessPointModel::Ssid, QHeaderView::Stretch);
 
     auto* controls = new QHBoxLayout;
-    for (auto [caption, box] : {std::pair{"Interval", intervalBox_}, {"Window", windowBox_}, {"Scan every", scanEveryBox_}}) {
+    for (auto [caption, box] : {std::pair{"Interval", CB_SurveyInterval}, {"Window", CB_SurveyWindow}, {"Scan every", CB_SurveyScanEvery}}) {
         controls->addWidget(new QLabel(QString::fromLatin1(caption), this));
         controls->addWidget(box);
         controls->addSpacing(8);
     }
-    for (QPushButton* button : {markerButton_, newButton_, exportCsvButton_, savePngButton_})
+    for (QPushButton* button : {Btn_SurveyMarker, Btn_SurveyNew, Btn_SurveyExportCsv, Btn_SurveySavePng})
         controls->addWidget(button);
     controls->addStretch();
 
     auto* figures = new QHBoxLayout;
-    figures->addWidget(rssiLabel_);
+    figures->addWidget(Lb_SurveyRssi);
     figures->addSpacing(24);
-    figures->addWidget(qualityLabel_);
+    figures->addWidget(Lb_SurveyQuality);
     figures->addStretch();
-    figures->addWidget(stateLabel_);
+    figures->addWidget(Lb_SurveyState);
 
     auto* lower = new QHBoxLayout;
-    lower->addWidget(segmentsGrid_, 3);
-    lower->addWidget(channelBars_, 2);
+    lower->addWidget(Grid_SurveySegments, 3);
+    lower->addWidget(Bars_SurveyChannels, 2);
 
     auto* filter = new QHBoxLayout;
     filter->addWidget(new QLabel(QStringLiteral("Access points over the session"), this));
     filter->addStretch();
-    filter->addWidget(ssidFilter_);
+    filter->addWidget(Edit_SurveySsidFilter);
     filter->addWidget(new QLabel(QStringLiteral("min RSSI"), this));
-    filter->addWidget(minimumRssi_);
+    filter->addWidget(Spin_SurveyMinRssi);
 
     auto* upper = new QWidget(this);
     auto* upperLayout = new QVBoxLayout(upper);
     upperLayout->setContentsMargins(0, 0, 0, 0);
-    upperLayout->addWidget(chart_, 1);
+    upperLayout->addWidget(Chart_Survey, 1);
     upperLayout->addLayout(lower);
     auto* bottom = new QWidget(this);
     auto* bottomLayout = new QVBoxLayout(bottom);
     bottomLayout->setContentsMargins(0, 0, 0, 0);
     bottomLayout->addLayout(filter);
-    bottomLayout->addWidget(accessPointsView_);
+    bottomLayout->addWidget(Grid_SurveyAccessPoints);
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(upper);
     splitter->addWidget(bottom);
@@ -224,8 +224,8 @@ void TSurveyWindow::BuildControls()
     layout->addLayout(controls);
     layout->addLayout(figures);
     layout->addWidget(splitter, 1);
-    segmentsGrid_->setMaximumHeight(180);
-    channelBars_->setMaximumHeight(180);
+    Grid_SurveySegments->setMaximumHeight(180);
+    Bars_SurveyChannels->setMaximumHeight(180);
 
     surveyTimer_ = new QTimer(this);
     scanTimer_ = new QTimer(this);
@@ -239,23 +239,23 @@ void TSurveyWindow::Wire()
     auto guarded = [this](void (TSurveyWindow::*handler)()) {
         return [this, handler] { guard_([this, handler] { (this->*handler)(); }); };
     };
-    connect(markerButton_, &QPushButton::clicked, this, guarded(&TSurveyWindow::Btn_Survey_MarkerClick));
-    connect(newButton_, &QPushButton::clicked, this, guarded(&TSurveyWindow::Btn_Survey_NewClick));
-    connect(exportCsvButton_, &QPushButton::clicked, this, guarded(&TSurveyWindow::Btn_Survey_ExportCsvClick));
-    connect(savePngButton_, &QPushButton::clicked, this, guarded(&TSurveyWindow::Btn_Survey_SavePngClick));
-    connect(intervalBox_, &QComboBox::currentIndexChanged, this, guarded(&TSurveyWindow::CB_Survey_IntervalChange));
-    connect(windowBox_, &QComboBox::currentIndexChanged, this, guarded(&TSurveyWindow::CB_Survey_WindowChange));
-    connect(scanEveryBox_, &QComboBox::currentIndexChanged, this, guarded(&TSurveyWindow::CB_Survey_ScanEveryChange));
+    connect(Btn_SurveyMarker, &QPushButton::clicked, this, guarded(&TSurveyWindow::Btn_SurveyMarkerClick));
+    connect(Btn_SurveyNew, &QPushButton::clicked, this, guarded(&TSurveyWindow::Btn_SurveyNewClick));
+    connect(Btn_SurveyExportCsv, &QPushButton::clicked, this, guarded(&TSurveyWindow::Btn_SurveyExportCsvClick));
+    connect(Btn_SurveySavePng, &QPushButton::clicked, this, guarded(&TSurveyWindow::Btn_SurveySavePngClick));
+    connect(CB_SurveyInterval, &QComboBox::currentIndexChanged, this, guarded(&TSurveyWindow::CB_SurveyIntervalChange));
+    connect(CB_SurveyWindow, &QComboBox::currentIndexChanged, this, guarded(&TSurveyWindow::CB_SurveyWindowChange));
+    connect(CB_SurveyScanEvery, &QComboBox::currentIndexChanged, this, guarded(&TSurveyWindow::CB_SurveyScanEveryChange));
     connect(surveyTimer_, &QTimer::timeout, this, guarded(&TSurveyWindow::SurveyTimerTick));
     connect(scanTimer_, &QTimer::timeout, this, guarded(&TSurveyWindow::ScanTimerTick));
     connect(refreshTimer_, &QTimer::timeout, this, guarded(&TSurveyWindow::Refresh));
-    connect(ssidFilter_, &QLineEdit::textChanged, this,
+    connect(Edit_SurveySsidFilter, &QLineEdit::textChanged, this,
             [this](const QString& text) { guard_([&] { accessPointFilter_->SetSsidText(text); }); });
-    connect(minimumRssi_, &QSpinBox::valueChanged, this, [this](int value) {
+    connect(Spin_SurveyMinRssi, &QSpinBox::valueChanged, this, [this](int value) {
         guard_([&] { accessPointFilter_->SetMinimumRssi(value == kNoMinimumRssi ? std::nullopt : std::optional<int>(value)); });
     });
-    CB_Survey_IntervalChange();
-    CB_Survey_WindowChange();
+    CB_SurveyIntervalChange();
+    CB_SurveyWindowChange();
 }
 
 void TSurveyWindow::showEvent(QShowEvent* event)
@@ -267,7 +267,7 @@ void TSurveyWindow::showEvent(QShowEvent* event)
     recorder_->SetOnChange([this](TSurveyRecorder::TChange) { ScheduleRefresh(); });
     surveyTimer_->start();
     SurveyTimerTick();
-    CB_Survey_ScanEveryChange();
+    CB_SurveyScanEveryChange();
 }
 
 void TSurveyWindow::hideEvent(QHideEvent* event)
@@ -307,19 +307,19 @@ void TSurveyWindow::ScanTimerTick()
         recorder_->Scan();
 }
 
-void TSurveyWindow::CB_Survey_IntervalChange()
+void TSurveyWindow::CB_SurveyIntervalChange()
 {
-    surveyTimer_->setInterval(intervalBox_->currentData().toInt());
+    surveyTimer_->setInterval(CB_SurveyInterval->currentData().toInt());
 }
 
-void TSurveyWindow::CB_Survey_WindowChange()
+void TSurveyWindow::CB_SurveyWindowChange()
 {
-    chart_->SetSpanMs(windowBox_->currentData().toLongLong() * 60 * 1000);
+    Chart_Survey->SetSpanMs(CB_SurveyWindow->currentData().toLongLong() * 60 * 1000);
 }
 
-void TSurveyWindow::CB_Survey_ScanEveryChange()
+void TSurveyWindow::CB_SurveyScanEveryChange()
 {
-    const int seconds = scanEveryBox_->currentData().toInt();
+    const int seconds = CB_SurveyScanEvery->currentData().toInt();
     if (seconds == 0 || !recorder_) {
         scanTimer_->stop();
         return;
@@ -328,19 +328,19 @@ void TSurveyWindow::CB_Survey_ScanEveryChange()
     ScanTimerTick();
 }
 
-void TSurveyWindow::Btn_Survey_MarkerClick()
+void TSurveyWindow::Btn_SurveyMarkerClick()
 {
     session_.DropMarker(QDateTime::currentMSecsSinceEpoch());
     Refresh();
 }
 
-void TSurveyWindow::Btn_Survey_NewClick()
+void TSurveyWindow::Btn_SurveyNewClick()
 {
     session_.Clear();
     Refresh();
 }
 
-void TSurveyWindow::Btn_Survey_ExportCsvClick()
+void TSurveyWindow::Btn_SurveyExportCsvClick()
 {
     const QString name = QStringLiteral("survey-%1.csv").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export the session as CSV"), name,
@@ -349,7 +349,7 @@ void TSurveyWindow::Btn_Survey_ExportCsvClick()
         ExportCsv(path);
 }
 
-void TSurveyWindow::Btn_Survey_SavePngClick()
+void TSurveyWindow::Btn_SurveySavePngClick()
 {
     const QString name = QStringLiteral("survey-%1.png").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save the chart as PNG"), name,
@@ -375,7 +375,7 @@ bool TSurveyWindow::SaveChartPng(const QString& path)
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     const std::string name = QFile::encodeName(path).toStdString();
-    if (!chart_->grab().save(&buffer, "PNG")) {
+    if (!Chart_Survey->grab().save(&buffer, "PNG")) {
         ShowState(QStringLiteral("cannot write %1").arg(path));
         return false;
     }
@@ -403,7 +403,7 @@ void TSurveyWindow::Refresh()
     std::vector<TChartMarker> markers;
     for (std::size_t i = 1; i < session_.Segments().size(); ++i)
         markers.push_back({session_.Segments()[i].msecs, session_.Segments()[i].label});
-    chart_->SetMarkers(std::move(markers));
+    Chart_Survey->SetMarkers(std::move(markers));
 }
 
 void TSurveyWindow::ShowStatistics()
@@ -413,9 +413,9 @@ void TSurveyWindow::ShowStatistics()
     const std::optional<int> quality = samples.empty() ? std::nullopt : samples.back().Quality();
     const TValueStatistics& r = session_.Rssi();
     const TValueStatistics& q = session_.Quality();
-    rssiLabel_->setText(QStringLiteral("RSSI  now %1   min %2   avg %3   max %4")
+    Lb_SurveyRssi->setText(QStringLiteral("RSSI  now %1   min %2   avg %3   max %4")
                             .arg(Whole(rssi, QStringLiteral(" dBm")), Whole(r.Minimum()), OneDecimal(r.Mean()), Whole(r.Maximum())));
-    qualityLabel_->setText(QStringLiteral("Quality  now %1   min %2   avg %3   max %4")
+    Lb_SurveyQuality->setText(QStringLiteral("Quality  now %1   min %2   avg %3   max %4")
                                .arg(Whole(quality, QStringLiteral("%")), Whole(q.Minimum(), QStringLiteral("%")),
                                     OneDecimal(q.Mean(), QStringLiteral("%")), Whole(q.Maximum(), QStringLiteral("%"))));
     const auto others = std::count_if(samples.begin(), samples.end(), [](const TSignalSample& s) { return s.asker == TAsker::Other; });
@@ -428,42 +428,42 @@ void TSurveyWindow::ShowStatistics()
                         .arg(session_.Scans() == 1 ? "scan" : "scans");
     if (session_.Gaps() > 0)
         state += QStringLiteral(", %1 %2 unanswered").arg(session_.Gaps()).arg(session_.Gaps() == 1 ? "read" : "reads");
-    if (!link_.Port().Connected())
+    if (!link_.Connected())
         state += QStringLiteral(" · not connected");
     if (!note_.isEmpty())
         state += QStringLiteral(" · ") + note_;
-    stateLabel_->setText(state);
+    Lb_SurveyState->setText(state);
 }
 
 void TSurveyWindow::ShowSegments()
 {
     const std::vector<TSegment>& segments = session_.Segments();
-    segmentsGrid_->setRowCount(static_cast<int>(segments.size()));
+    Grid_SurveySegments->setRowCount(static_cast<int>(segments.size()));
     for (std::size_t i = 0; i < segments.size(); ++i) {
         const TSegment& segment = segments[i];
         const int row = static_cast<int>(i);
-        SetCell(segmentsGrid_, row, 0, segment.label.isEmpty() ? QStringLiteral("(start)") : segment.label);
-        SetCell(segmentsGrid_, row, 1,
+        SetCell(Grid_SurveySegments, row, 0, segment.label.isEmpty() ? QStringLiteral("(start)") : segment.label);
+        SetCell(Grid_SurveySegments, row, 1,
                 segment.msecs ? QDateTime::fromMSecsSinceEpoch(segment.msecs).toString(QStringLiteral("HH:mm:ss")) : QStringLiteral("-"));
-        SetCell(segmentsGrid_, row, 2, QString::number(segment.samples));
-        SetCell(segmentsGrid_, row, 3, Whole(segment.rssi.Minimum()));
-        SetCell(segmentsGrid_, row, 4, OneDecimal(segment.rssi.Mean()));
-        SetCell(segmentsGrid_, row, 5, Whole(segment.rssi.Maximum()));
-        SetCell(segmentsGrid_, row, 6, OneDecimal(segment.quality.Mean(), QStringLiteral("%")));
+        SetCell(Grid_SurveySegments, row, 2, QString::number(segment.samples));
+        SetCell(Grid_SurveySegments, row, 3, Whole(segment.rssi.Minimum()));
+        SetCell(Grid_SurveySegments, row, 4, OneDecimal(segment.rssi.Mean()));
+        SetCell(Grid_SurveySegments, row, 5, Whole(segment.rssi.Maximum()));
+        SetCell(Grid_SurveySegments, row, 6, OneDecimal(segment.quality.Mean(), QStringLiteral("%")));
     }
 }
 
 void TSurveyWindow::ShowChannels()
 {
     if (session_.Scans() == 0) {
-        channelBars_->SetBars({}, 0);
+        Bars_SurveyChannels->SetBars({}, 0);
         return;
     }
     const std::vector<TChannelLoad> loads = ChannelLoads(session_.AccessPoints());
     std::vector<TChannelBar> bars;
     for (const TChannelLoad& load : loads)
         bars.push_back({load.channel, load.accessPoints, load.strongest, load.withinReach});
-    channelBars_->SetBars(std::move(bars), QuietestChannel(loads));
+    Bars_SurveyChannels->SetBars(std::move(bars), QuietestChannel(loads));
 }
 
 } // namespace r7730

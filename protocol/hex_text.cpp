@@ -1,4 +1,4 @@
-#include "protocol/h_refer_lib.h"
+#include "protocol/hex_text.h"
 
 #include "protocol/code_page.h"
 #include "protocol/conversion_error.h"

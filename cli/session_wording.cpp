@@ -1,6 +1,6 @@
 // r7730ctl's session: the port from the settings file or -p, and the device session's outcomes
-// in r7730ctl's words (see device_session.h).
-#include "cli/device_session.h"
+// in r7730ctl's words (see session_wording.h).
+#include "cli/session_wording.h"
 
 #include <QFile>
 #include <QFileInfo>

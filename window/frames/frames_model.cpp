@@ -1,4 +1,4 @@
-#include "window/frames_model.h"
+#include "window/frames/frames_model.h"
 
 #include <QBrush>
 #include <QColor>

@@ -1,4 +1,4 @@
-#include "window/dialogs.h"
+#include "window/widgets/dialogs.h"
 
 #include <QCloseEvent>
 #include <QMessageBox>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "window/program_title.h"
+#include "window/widgets/program_title.h"
 
 namespace r7730 {
 
