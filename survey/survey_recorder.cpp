@@ -137,23 +137,22 @@ void TSurveyRecorder::FrameObserved(const TObservedFrame& frame) noexcept
 
 void TSurveyRecorder::SignalReplyDecoded(const TSignalReply& reply) noexcept
 {
-    try {
-        session_.AddSignal(replyMsecs_, replyAsker_, reply);
-        if (onChange_)
-            onChange_(TChange::Sample);
-    } catch (...) {
-        // Out of memory: the survey has no reading of this reply.
-    }
+    Take([&] { session_.AddSignal(replyMsecs_, replyAsker_, reply); }, TChange::Sample);
 }
 
 void TSurveyRecorder::ScanReplyDecoded(const TScanReply& reply) noexcept
 {
+    Take([&] { session_.AddScan(replyMsecs_, replyAsker_, reply); }, TChange::Scan);
+}
+
+void TSurveyRecorder::Take(const std::function<void()>& add, TChange change) noexcept
+{
     try {
-        session_.AddScan(replyMsecs_, replyAsker_, reply);
+        add();
         if (onChange_)
-            onChange_(TChange::Scan);
+            onChange_(change);
     } catch (...) {
-        // Out of memory: the survey has no sighting of this scan.
+        // Out of memory: the survey has no reading of this reply.
     }
 }
 

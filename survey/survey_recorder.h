@@ -60,6 +60,8 @@ private:
     void FrameObserved(const TObservedFrame& frame) noexcept override;
     void SignalReplyDecoded(const TSignalReply& reply) noexcept override;
     void ScanReplyDecoded(const TScanReply& reply) noexcept override;
+    // Adds a decoded reply to the session and tells of it.
+    void Take(const std::function<void()>& add, TChange change) noexcept;
     void RequestSent(const TObservedFrame& frame);
     void ReplyReceived(const TObservedFrame& frame);
     bool Awaiting(TMessageId id) const;
