@@ -27,6 +27,7 @@
 #include "cli/commands.h"
 #include "cli/failure.h"
 #include "device/frame_export.h"
+#include "protocol/frame.h"
 #include "protocol/frame_anatomy.h"
 #include "protocol/frame_log_line.h"
 #include "protocol/request_pairing.h"
@@ -173,7 +174,7 @@ private:
         std::optional<std::uint64_t> answers;
         if (frame.side == TFrameSide::Command) {
             ++counts_.sent;
-            pairing_.Sent(sequence, frame.bytes.size() > 2 ? frame.bytes[2] : 0, at);
+            pairing_.Sent(sequence, id, at);
         } else {
             ++counts_.received;
             answers = pairing_.Received(id, at);
@@ -209,8 +210,9 @@ private:
             return;
         }
         std::string answer = answers ? "  (answers " + std::to_string(*answers) + ")" : std::string();
-        std::printf("%6llu  %s%s%s  %s  0x%02X  %4zu  %s%s\n", static_cast<unsigned long long>(sequence),
-                    day.toLatin1().constData(), day.isEmpty() ? "" : " ", time, frame.side == TFrameSide::Command ? "TX" : "RX", id,
+        std::printf("%6llu  %s%s%s  %s  %s  %4zu  %s%s\n", static_cast<unsigned long long>(sequence),
+                    day.toLatin1().constData(), day.isEmpty() ? "" : " ", time, frame.side == TFrameSide::Command ? "TX" : "RX",
+                    MessageIdText(id).c_str(),
                     frame.bytes.size(), decoded->summaryUtf8.c_str(), answer.c_str());
     }
 

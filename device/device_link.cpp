@@ -178,6 +178,7 @@ void TDeviceLink::DispatchCompletedFrame(std::span<const std::uint8_t> frame)
         break;
     case TReplyAction::FillScanGrid: {
         const TScanReply reply = DecodeScanReply(frame);
+        frameObservers_.NotifyDecoded(reply);
         Log(reply.logLine);
         listener_.ScanReplied(reply);
         break;
@@ -190,6 +191,7 @@ void TDeviceLink::DispatchCompletedFrame(std::span<const std::uint8_t> frame)
     }
     case TReplyAction::ShowSignal: {
         const TSignalReply reply = DecodeSignalReply(frame);
+        frameObservers_.NotifyDecoded(reply);
         Log(reply.logLine);
         listener_.SignalReplied(reply);
         break;

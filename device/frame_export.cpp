@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include "protocol/frame.h"
 #include "protocol/frame_anatomy.h"
 #include "protocol/hex_text.h"
 #include "shell/csv_line.h"
@@ -65,7 +66,7 @@ QString StatusText(TFrameStatus status)
 
 QString IdText(std::uint8_t id)
 {
-    return QStringLiteral("0x") + QString::fromLatin1(ByteToHex(id));
+    return QString::fromLatin1(MessageIdText(id));
 }
 
 QByteArray CsvHeader()

@@ -27,4 +27,16 @@ void TFrameObservers::Notify(TFrameDirection direction, TFrameKind kind, std::sp
         observer->FrameObserved(frame);
 }
 
+void TFrameObservers::NotifyDecoded(const TSignalReply& reply)
+{
+    for (IFrameObserver* observer : observers_)
+        observer->SignalReplyDecoded(reply);
+}
+
+void TFrameObservers::NotifyDecoded(const TScanReply& reply)
+{
+    for (IFrameObserver* observer : observers_)
+        observer->ScanReplyDecoded(reply);
+}
+
 } // namespace r7730

@@ -17,10 +17,19 @@ TFrame BuildFrame(std::uint8_t messageId, const std::vector<std::uint8_t>& paylo
     return frame;
 }
 
+std::uint8_t FrameMessageId(std::span<const std::uint8_t> frame)
+{
+    return frame.size() >= 4 ? frame[2] : 0;
+}
+
+std::string MessageIdText(std::uint8_t id)
+{
+    return "0x" + ByteToHex(id);
+}
+
 std::string TransmitLogLine(const TFrame& frame, const std::string& tail)
 {
-    const std::uint8_t id = frame.size() > 2 ? frame[2] : 0;
-    return "TX 0x" + ByteToHex(id) + " : [" + std::to_string(frame.size()) + "][" +
+    return "TX " + MessageIdText(FrameMessageId(frame)) + " : [" + std::to_string(frame.size()) + "][" +
            HexText(frame.data(), frame.size()) + tail;
 }
 

@@ -5,6 +5,7 @@
 // payload, 0xFE. No checksum, no escaping; numbers are big-endian; fixed-width texts are
 // blank-padded on the left. The same ID names a command and its reply.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -62,7 +63,14 @@ using TFrame = std::vector<std::uint8_t>;
 // A complete frame around the payload, with its true total length.
 TFrame BuildFrame(std::uint8_t messageId, const std::vector<std::uint8_t>& payload = {});
 
-// The transmit log line: "TX 0x" + the ID byte's two hex digits + " : [" + length + "][" +
+// A frame's message ID: the byte at offset 2 of the frame as BuildFrame makes it or the receive
+// path hands it over (start byte, bytes received, end byte). With fewer than four bytes the ID
+// never came (the third byte is the end byte) and the ID is 0.
+std::uint8_t FrameMessageId(std::span<const std::uint8_t> frame);
+// An ID as the log writes it: "0x" and two upper-case hex digits, "0x4A".
+std::string MessageIdText(std::uint8_t id);
+
+// The transmit log line: "TX 0x" + the frame's message ID in two hex digits + " : [" + length + "][" +
 // hex text + tail.
 std::string TransmitLogLine(const TFrame& frame, const std::string& tail);
 

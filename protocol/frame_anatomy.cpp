@@ -182,7 +182,7 @@ std::string EnumValue(const TFieldLayout& field, std::uint8_t byte)
 
 std::string IdValue(std::uint8_t id)
 {
-    std::string text = "0x" + ByteToHex(id);
+    std::string text = MessageIdText(id);
     if (id > 0x20 && id < 0x7F)
         text += std::string(" '") + static_cast<char>(id) + "'";
     const std::string_view name = MessageName(id);
@@ -268,11 +268,6 @@ std::string_view MessageName(std::uint8_t id)
         if (layout.id == id)
             return layout.name;
     return {};
-}
-
-std::uint8_t FrameMessageId(std::span<const std::uint8_t> frame)
-{
-    return frame.size() >= 4 ? frame[2] : 0;
 }
 
 TFrameState FrameState(TFrameSide side, std::span<const std::uint8_t> frame)

@@ -86,9 +86,6 @@ std::span<const TMessageLayout> MessageLayouts();
 const TMessageLayout* FindLayout(TFrameSide side, std::uint8_t id);
 // The catalogue's name of an ID ("Current status read"); empty for an ID it has not.
 std::string_view MessageName(std::uint8_t id);
-// The message ID of a frame: the byte at offset 2, or 0 when the frame is too short to hold one
-// (the receive path's own rule).
-std::uint8_t FrameMessageId(std::span<const std::uint8_t> frame);
 
 TFrameState FrameState(TFrameSide side, std::span<const std::uint8_t> frame);
 

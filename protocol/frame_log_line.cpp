@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "protocol/frame.h"
 #include "protocol/hex_text.h"
 
 namespace r7730 {
@@ -159,11 +160,10 @@ TFrameLineReading ParseFrameLogLine(const std::string_view whole)
         return Fault("the line holds no bytes");
     if (static_cast<long>(bytes.size()) != *count)
         return Fault("its length says " + std::to_string(*count) + " bytes, the line holds " + std::to_string(bytes.size()));
-    // The transmit line names the byte at offset 2 of any frame longer than two bytes; the
-    // receive line the message ID by the receive path's rule.
-    const std::uint8_t named = frame.side == TFrameSide::Command ? (bytes.size() > 2 ? bytes[2] : 0) : FrameMessageId(bytes);
+    // Both lines name the frame's message ID.
+    const std::uint8_t named = FrameMessageId(bytes);
     if (named != *id)
-        return Fault("the line names the ID 0x" + ByteToHex(*id) + ", its bytes 0x" + ByteToHex(named));
+        return Fault("the line names the ID " + MessageIdText(*id) + ", its bytes " + MessageIdText(named));
     frame.bytes = std::move(bytes);
     TFrameLineReading reading;
     reading.frame = std::move(frame);

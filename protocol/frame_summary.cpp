@@ -167,7 +167,7 @@ std::string FrameSummary(TFrameSide side, std::span<const std::uint8_t> frame, c
     const std::string bytes = std::to_string(frame.size()) + " bytes";
     switch (FrameState(side, frame)) {
     case TFrameState::Unregistered: {
-        std::string text = "unregistered ID 0x" + ByteToHex(id);
+        std::string text = "unregistered ID " + MessageIdText(id);
         if (!MessageName(id).empty())
             text += " (" + std::string(MessageName(id)) + ")";
         return text + ", " + bytes;

@@ -5,15 +5,9 @@
 
 namespace r7730 {
 
-std::uint8_t ReceivedMessageId(std::span<const std::uint8_t> frame)
-{
-    // Start byte, length byte, ID, ..., end byte: with fewer than four bytes the ID never came.
-    return frame.size() >= 4 ? frame[2] : 0;
-}
-
 TReplyAction ReplyAction(std::span<const std::uint8_t> frame)
 {
-    const std::uint8_t id = ReceivedMessageId(frame);
+    const std::uint8_t id = FrameMessageId(frame);
     if (id < kFirstRegisteredReply || id > kLastRegisteredReply)
         return TReplyAction::Unregistered;
     const auto length = static_cast<int>(frame.size());
@@ -33,13 +27,13 @@ TReplyAction ReplyAction(std::span<const std::uint8_t> frame)
 
 std::string ReceiveLogLine(std::span<const std::uint8_t> frame)
 {
-    return "RX MSG ID:[0x" + ByteToHex(ReceivedMessageId(frame)) + "] LEN:[" + std::to_string(frame.size()) +
+    return "RX MSG ID:[" + MessageIdText(FrameMessageId(frame)) + "] LEN:[" + std::to_string(frame.size()) +
            "]:[" + HexText(frame.data(), frame.size()) + "]";
 }
 
 std::string UnregisteredLogLine(std::span<const std::uint8_t> frame)
 {
-    return "Message ID:[0x" + ByteToHex(ReceivedMessageId(frame)) + "] is Unregistered.";
+    return "Message ID:[" + MessageIdText(FrameMessageId(frame)) + "] is Unregistered.";
 }
 
 } // namespace r7730

@@ -21,8 +21,6 @@ enum class TReplyAction {
     Unregistered,     // outside 'A'..'J': logged as such and answered with a status read
 };
 
-// The byte at offset 2; 0 when fewer than two bytes came between start and end byte.
-std::uint8_t ReceivedMessageId(std::span<const std::uint8_t> frame);
 TReplyAction ReplyAction(std::span<const std::uint8_t> frame);
 // "RX MSG ID:[0x41] LEN:[43]:[7E. ... FE.]": LEN counts the bytes of the frame.
 std::string ReceiveLogLine(std::span<const std::uint8_t> frame);

@@ -4,7 +4,8 @@
 // The device answers each command in the order it came, with the same message ID, usually
 // within milliseconds; a command it never answers (sent while it rebooted, say) must not shift
 // every later pairing. So a reply answers the oldest request of its ID that is still waiting, and
-// a request waits at most kReplyWaitLimit: after that it counts as unanswered.
+// a request waits at most kReplyWaitLimit: after that it counts as unanswered. Every view of the
+// frames pairs by these rules and this limit, so all of them name the same request for a reply.
 #include <array>
 #include <chrono>
 #include <cstdint>

@@ -1,24 +1,26 @@
 #include "survey/survey_recorder.h"
 
-#include "protocol/received_frame.h"
+#include <algorithm>
+
+#include "protocol/frame.h"
 
 namespace r7730 {
 namespace {
 
 using std::chrono::microseconds;
 
-// Longer than the device takes to answer a read, even a scan.
-constexpr microseconds kGivenUp = std::chrono::seconds(15);
+// How long a request of the survey's own is awaited unless the survey gives it up first: longer
+// than the device takes to answer a read, even a scan.
+constexpr microseconds kAwaited = std::chrono::seconds(15);
+static_assert(kAwaited >= kReplyWaitLimit, "a request the pairing still holds is kept");
+
+constexpr auto kSignalId = static_cast<std::uint8_t>(TMessageId::ReadSignalStrength);
+constexpr auto kScanId = static_cast<std::uint8_t>(TMessageId::ScanAccessPoints);
 
 microseconds Now()
 {
     // The clock the frame observers stamp with.
     return std::chrono::duration_cast<microseconds>(std::chrono::steady_clock::now().time_since_epoch());
-}
-
-qint64 Msecs(const TObservedFrame& frame)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(frame.wallClock.time_since_epoch()).count();
 }
 
 } // namespace
@@ -62,25 +64,25 @@ void TSurveyRecorder::AsSurvey(const std::function<void()>& send)
     sendingOwn_ = before;
 }
 
-bool TSurveyRecorder::Awaiting(const std::deque<TOpenRequest>& open)
+bool TSurveyRecorder::Awaiting(TMessageId id) const
 {
     const microseconds now = Now();
-    for (const TOpenRequest& request : open)
-        if (request.asker == TAsker::Survey && !request.givenUp && now - request.sent < kGivenUp)
-            return true;
-    return false;
+    return std::any_of(open_.begin(), open_.end(), [&](const TOpenRequest& request) {
+        return request.id == static_cast<std::uint8_t>(id) && request.asker == TAsker::Survey && !request.givenUp &&
+               now - request.sent < kAwaited;
+    });
 }
 
 bool TSurveyRecorder::AwaitingSignal() const
 {
-    return Awaiting(openSignals_);
+    return Awaiting(TMessageId::ReadSignalStrength);
 }
 
 void TSurveyRecorder::GiveUpSignals(std::chrono::milliseconds after)
 {
     const microseconds now = Now();
-    for (TOpenRequest& request : openSignals_)
-        if (request.asker == TAsker::Survey && !request.givenUp && now - request.sent >= after) {
+    for (TOpenRequest& request : open_)
+        if (request.id == kSignalId && request.asker == TAsker::Survey && !request.givenUp && now - request.sent >= after) {
             request.givenUp = true;
             session_.AddGap();
         }
@@ -88,18 +90,35 @@ void TSurveyRecorder::GiveUpSignals(std::chrono::milliseconds after)
 
 bool TSurveyRecorder::AwaitingScan() const
 {
-    return Awaiting(openScans_);
+    return Awaiting(TMessageId::ScanAccessPoints);
 }
 
-TAsker TSurveyRecorder::Answered(std::deque<TOpenRequest>& open, microseconds now)
+void TSurveyRecorder::RequestSent(const TObservedFrame& frame)
 {
-    while (!open.empty() && now - open.front().sent >= kGivenUp)
-        open.pop_front();
-    if (open.empty())
-        return TAsker::Other; // a reply nobody on this link asked for while the recorder watched
-    const TAsker asker = open.front().asker;
-    open.pop_front();
-    return asker;
+    const std::uint8_t id = FrameMessageId(frame.bytes);
+    const std::uint64_t sequence = ++requestsSent_;
+    pairing_.Sent(sequence, id, frame.monotonic);
+    // Requests neither awaited nor still held by the pairing are let go.
+    std::erase_if(open_, [&](const TOpenRequest& request) { return frame.monotonic - request.sent >= kAwaited; });
+    if (id == kSignalId || id == kScanId)
+        open_.push_back({sequence, id, frame.monotonic, sendingOwn_ ? TAsker::Survey : TAsker::Other});
+}
+
+void TSurveyRecorder::ReplyReceived(const TObservedFrame& frame)
+{
+    const std::uint8_t id = FrameMessageId(frame.bytes);
+    const std::optional<std::uint64_t> answered = pairing_.Received(id, frame.monotonic);
+    // A reply nobody on this link asked for while the recorder watched is somebody else's.
+    replyAsker_ = TAsker::Other;
+    replyMsecs_ = std::chrono::duration_cast<std::chrono::milliseconds>(frame.wallClock.time_since_epoch()).count();
+    // The pairing has let go of every request of this ID up to the one answered, or of all of them.
+    std::erase_if(open_, [&](const TOpenRequest& request) {
+        if (request.id != id || (answered && request.sequence > *answered))
+            return false;
+        if (answered && request.sequence == *answered)
+            replyAsker_ = request.asker;
+        return true;
+    });
 }
 
 void TSurveyRecorder::FrameObserved(const TObservedFrame& frame) noexcept
@@ -107,28 +126,33 @@ void TSurveyRecorder::FrameObserved(const TObservedFrame& frame) noexcept
     if (frame.kind != TFrameKind::Frame)
         return;
     try {
-        if (frame.direction == TFrameDirection::Sent) {
-            // A read request: 7E 05 ID 50 FE.
-            const std::uint8_t id = frame.bytes.size() > 2 ? frame.bytes[2] : 0;
-            const TOpenRequest request{frame.monotonic, sendingOwn_ ? TAsker::Survey : TAsker::Other};
-            if (id == static_cast<std::uint8_t>(TMessageId::ReadSignalStrength))
-                openSignals_.push_back(request);
-            else if (id == static_cast<std::uint8_t>(TMessageId::ScanAccessPoints))
-                openScans_.push_back(request);
-            return;
-        }
-        const TReplyAction action = ReplyAction(frame.bytes);
-        if (action == TReplyAction::ShowSignal) {
-            session_.AddSignal(Msecs(frame), Answered(openSignals_, frame.monotonic), DecodeSignalReply(frame.bytes));
-            if (onChange_)
-                onChange_(TChange::Sample);
-        } else if (action == TReplyAction::FillScanGrid) {
-            session_.AddScan(Msecs(frame), Answered(openScans_, frame.monotonic), DecodeScanReply(frame.bytes));
-            if (onChange_)
-                onChange_(TChange::Scan);
-        }
+        if (frame.direction == TFrameDirection::Sent)
+            RequestSent(frame);
+        else
+            ReplyReceived(frame);
     } catch (...) {
-        // A frame that does not decode is the link's to report; the survey just has no reading of it.
+        // Out of memory: the request is not tracked, its reply counts as somebody else's.
+    }
+}
+
+void TSurveyRecorder::SignalReplyDecoded(const TSignalReply& reply) noexcept
+{
+    Take([&] { session_.AddSignal(replyMsecs_, replyAsker_, reply); }, TChange::Sample);
+}
+
+void TSurveyRecorder::ScanReplyDecoded(const TScanReply& reply) noexcept
+{
+    Take([&] { session_.AddScan(replyMsecs_, replyAsker_, reply); }, TChange::Scan);
+}
+
+void TSurveyRecorder::Take(const std::function<void()>& add, TChange change) noexcept
+{
+    try {
+        add();
+        if (onChange_)
+            onChange_(change);
+    } catch (...) {
+        // Out of memory: the survey has no reading of this reply.
     }
 }
 

@@ -4,20 +4,20 @@
 //
 // Principles of operation. The recorder watches the link's frames (device/frame_observer.h), so
 // it sees the replies to the main window's polling as well as to its own requests without the
-// window handing them over. A received frame is decoded by the same rules the link dispatches
-// it by. Who asked is told by the requests seen going out: a request sent through the recorder
-// is the survey's, any other one somebody else's, and the device answers requests in the order
-// they came, so each reply goes to the oldest request of its kind still open. A request left
-// unanswered for longer than a reply can take is given up, so one lost reply does not shift the
-// askers of all later ones. The survey itself waits less for its own signal reads (about its
-// interval, GiveUpSignals): a read it gave up counts as a gap, and the next one goes out on
-// time; a reply that still comes is a reading all the same.
+// window handing them over, and takes each signal and scan reply as the value the link decoded.
+// Who asked is told by the requests seen going out: a request sent through the recorder is the
+// survey's, any other one somebody else's. Replies are paired with requests by the one pairing
+// the frames window uses too (protocol/request_pairing.h), so both name the same asker. The
+// survey itself waits less for its own signal reads (about its interval, GiveUpSignals): a read
+// it gave up counts as a gap, and the next one goes out on time; a reply that still comes is a
+// reading all the same.
 #include <QString>
 #include <chrono>
 #include <deque>
 #include <functional>
 
 #include "device/device_link.h"
+#include "protocol/request_pairing.h"
 #include "survey/survey_session.h"
 
 namespace r7730 {
@@ -49,21 +49,33 @@ public:
     bool AwaitingScan() const;
 
 private:
+    // A signal or scan request sent and neither answered nor left behind by the pairing.
     struct TOpenRequest {
+        std::uint64_t sequence;
+        std::uint8_t id;
         std::chrono::microseconds sent;
         TAsker asker;
         bool givenUp = false; // by the survey: no longer awaited, still paired with a late reply
     };
     void FrameObserved(const TObservedFrame& frame) noexcept override;
-    static TAsker Answered(std::deque<TOpenRequest>& open, std::chrono::microseconds now);
-    static bool Awaiting(const std::deque<TOpenRequest>& open);
+    void SignalReplyDecoded(const TSignalReply& reply) noexcept override;
+    void ScanReplyDecoded(const TScanReply& reply) noexcept override;
+    // Adds a decoded reply to the session and tells of it.
+    void Take(const std::function<void()>& add, TChange change) noexcept;
+    void RequestSent(const TObservedFrame& frame);
+    void ReplyReceived(const TObservedFrame& frame);
+    bool Awaiting(TMessageId id) const;
 
     TDeviceLink& link_;
     TSurveySession& session_;
     std::function<void(TChange)> onChange_;
     bool sendingOwn_ = false;
-    std::deque<TOpenRequest> openSignals_;
-    std::deque<TOpenRequest> openScans_;
+    TRequestPairing pairing_;
+    std::uint64_t requestsSent_ = 0;
+    std::deque<TOpenRequest> open_;
+    // The received frame just observed: when it came and who asked for it.
+    qint64 replyMsecs_ = 0;
+    TAsker replyAsker_ = TAsker::Other;
 };
 
 } // namespace r7730

@@ -97,6 +97,23 @@ TEST(HexRoutines, HexTextAndTransmitLine)
     EXPECT_EQ(BuildFrame(0x46, {0x4E}), (TFrame{0x7E, 0x06, 0x46, 0x50, 0x4E, 0xFE}));
 }
 
+TEST(HexRoutines, MessageIdOfAFrameAndAsText)
+{
+    // The third byte, once the frame is long enough that it is not the end byte.
+    const std::pair<TFrame, std::uint8_t> frames[] = {
+        {{}, 0x00},
+        {{0x7E, 0xFE}, 0x00},
+        {{0x7E, 0x41, 0xFE}, 0x00},
+        {{0x7E, 0x04, 0x4A, 0xFE}, 0x4A},
+        {{0x7E, 0x05, 0x0A, 0x50, 0xFE}, 0x0A},
+    };
+    for (const auto& [frame, id] : frames)
+        EXPECT_EQ(FrameMessageId(frame), id) << HexText(frame.data(), frame.size());
+    EXPECT_EQ(MessageIdText(0x4A), "0x4A");
+    EXPECT_EQ(MessageIdText(0x0A), "0x0A");
+    EXPECT_EQ(MessageIdText(0x00), "0x00");
+}
+
 TEST(HexRoutines, StrToIntAndTrim)
 {
     EXPECT_EQ(StrToInt("8070"), 8070);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "device/device_session.h"
+#include "device/frame_store.h"
 #include "support/log_only_listener.h"
 #include "support/simulator_process.h"
 #include "survey/survey_recorder.h"
@@ -92,4 +93,29 @@ TEST(SurveyRecorder, AnOwnSignalReadGivenUpIsAGapAndItsLateReplyStillAReading)
     EXPECT_EQ(session.Gaps(), 1) << "one read, one gap";
     ASSERT_TRUE(QTest::qWaitFor([&] { return session.Samples().size() == 1; }, 3000));
     EXPECT_EQ(session.Samples()[0].asker, TAsker::Survey);
+}
+
+TEST(SurveyRecorder, NamesTheSameAskerAsTheFramesWindowForAReplyTwoSecondsLate)
+{
+    TRecordedDevice recorded({"--quiet", "--delay", "2000"});
+    ASSERT_TRUE(recorded.opened);
+    TDeviceLink& link = recorded.device.Link();
+    TFrameStore store;
+    link.AddFrameObserver(store);
+    TSurveySession session;
+    TSurveyRecorder recorder(link, session);
+
+    // The survey's read, then somebody else's: each answered two seconds later, in order.
+    ASSERT_TRUE(recorder.ReadSignal());
+    link.ReadRequest(TMessageId::ReadSignalStrength);
+    const bool answered = QTest::qWaitFor([&] { return session.Samples().size() == 2; }, 5000);
+    link.RemoveFrameObserver(store);
+    ASSERT_TRUE(answered);
+
+    ASSERT_EQ(store.Size(), 4u);
+    EXPECT_EQ(store.At(2).answers, std::optional<std::uint64_t>(1));
+    EXPECT_EQ(store.At(3).answers, std::optional<std::uint64_t>(2));
+    EXPECT_GE(store.At(2).latency.value_or(std::chrono::microseconds(0)), std::chrono::milliseconds(2000));
+    EXPECT_EQ(session.Samples()[0].asker, TAsker::Survey) << "the answer to frame 1, the survey's read";
+    EXPECT_EQ(session.Samples()[1].asker, TAsker::Other) << "the answer to frame 2, somebody else's";
 }

@@ -193,6 +193,16 @@ TEST_F(FramesWindow, RegexTextAndErrorsOnlyShowTheRightRows)
     EXPECT_EQ(errors[0][kMessage], "0x5A Z");
     EXPECT_EQ(errors[0][kSummary], "unregistered ID 0x5A, 5 bytes");
     EXPECT_EQ(Ctl<QLabel>(frames, "Lb_FrameCount")->text(), QStringLiteral("1 of %1 frames shown").arg(lines.size()));
+
+    // The message filter names each ID as the log writes it.
+    Ctl<QCheckBox>(frames, "CB_FrameErrorsOnly")->setChecked(false);
+    auto* messages = Ctl<QComboBox>(frames, "CB_FrameMessage");
+    EXPECT_EQ(messages->itemText(1), "0x41 A Current status read");
+    const int signal = messages->findData(0x4A);
+    ASSERT_GE(signal, 0);
+    EXPECT_EQ(messages->itemText(signal), "0x4A J Read signal strength");
+    messages->setCurrentIndex(1);
+    EXPECT_EQ(Rows(frames).size(), lines.filter("TX 0x41 ").size() + lines.filter("RX MSG ID:[0x41]").size());
 }
 
 TEST_F(FramesWindow, CsvExportReadBackEqualsTheFrames)

@@ -89,9 +89,9 @@ void TForm_Frames::BuildControls()
     for (const TMessageLayout& layout : MessageLayouts())
         if (std::find(ids.begin(), ids.end(), layout.id) == ids.end()) {
             ids.push_back(layout.id);
-            CB_FrameMessage->addItem(QStringLiteral("0x%1 %2 %3")
-                                         .arg(layout.id, 2, 16, QLatin1Char('0'))
-                                         .arg(QChar(layout.id), QString::fromLatin1(layout.name.data(), qsizetype(layout.name.size()))),
+            CB_FrameMessage->addItem(QStringLiteral("%1 %2 %3")
+                                         .arg(IdText(layout.id), QChar(layout.id),
+                                              QString::fromLatin1(layout.name.data(), qsizetype(layout.name.size()))),
                                      int(layout.id));
         }
     CB_FrameMessage->addItem(QStringLiteral("Other IDs"), TFrameFilter::kOtherIds);
