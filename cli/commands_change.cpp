@@ -22,7 +22,11 @@ TKeyNamer OptionNamer()
 // The device's present values of a section.
 TTexts Current(TCtlSession& session, TSection section, const TStatusReply& status)
 {
-    return section == TSection::AccessPoint ? TextsOfAccessPoint(session.ReadCurrentAp()) : TextsOfStatus(section, status);
+    const std::optional<TTexts> texts =
+        session.Run([&] { return ReadSectionTexts(session.Device(), section, status); });
+    if (!texts)
+        session.NoAnswer("current access point");
+    return *texts;
 }
 
 // The report files written for the unit, told to the person and to the script.
