@@ -189,7 +189,7 @@ int BackupCommand(const TInvocation& invocation, TOutput& output)
     CheckProfileWritable(invocation.file);
     const auto session = OpenSession(invocation, output);
     const TStatusReply status = session->ReadStatus();
-    const TTexts accessPoint = TextsOfAccessPoint(session->ReadCurrentAp());
+    const TTexts accessPoint = Current(*session, TSection::AccessPoint, status);
     // A control character would break its profile line, and restore would refuse the file.
     for (const auto& [key, text] : accessPoint)
         if (const QString refusal = ControlCharacterRefusal(key, text); !refusal.isEmpty())
