@@ -22,7 +22,11 @@ TKeyNamer OptionNamer()
 // The device's present values of a section.
 TTexts Current(TCtlSession& session, TSection section, const TStatusReply& status)
 {
-    return section == TSection::AccessPoint ? TextsOfAccessPoint(session.ReadCurrentAp()) : TextsOfStatus(section, status);
+    const std::optional<TTexts> texts =
+        session.Run([&] { return ReadSectionTexts(session.Device(), section, status); });
+    if (!texts)
+        session.NoAnswer("current access point");
+    return *texts;
 }
 
 // The report files written for the unit, told to the person and to the script.
@@ -185,7 +189,7 @@ int BackupCommand(const TInvocation& invocation, TOutput& output)
     CheckProfileWritable(invocation.file);
     const auto session = OpenSession(invocation, output);
     const TStatusReply status = session->ReadStatus();
-    const TTexts accessPoint = TextsOfAccessPoint(session->ReadCurrentAp());
+    const TTexts accessPoint = Current(*session, TSection::AccessPoint, status);
     // A control character would break its profile line, and restore would refuse the file.
     for (const auto& [key, text] : accessPoint)
         if (const QString refusal = ControlCharacterRefusal(key, text); !refusal.isEmpty())

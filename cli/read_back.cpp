@@ -37,40 +37,24 @@ void CheckGiven(TSection section, const TTexts& given, bool noVerify, bool force
 TPreparedChange Prepare(TSection section, const TTexts& given, const TTexts& current, bool statusReceived,
                         const TKeyNamer& name)
 {
-    TPreparedChange change;
-    change.section = section;
-    change.given = given;
-    change.before = current;
-    TTexts complete = current;
-    for (const auto& [key, text] : given)
-        complete[key] = text;
-    for (const QString& key : SectionKeys(section))
-        if (!complete.count(key))
-            throw TCliFailure(kExitDevice,
-                              QStringLiteral("the device reported no %1 (its reply did not decode that far); give %2 "
-                                             "to set one")
-                                  .arg(key, name.toGive(key)));
-
-    const TCheckedTexts checked = CheckTexts(section, complete, statusReceived);
-    if (!checked.value) {
-        // Each given key passed on its own, so a value the device holds is refused: name it.
-        for (const QString& key : SectionKeys(section)) {
-            if (given.count(key))
-                continue;
-            const QString refusal = RefusalOfKey(section, key, current.at(key));
-            if (!refusal.isEmpty())
-                throw TCliFailure(kExitRefused,
-                                  QStringLiteral("the device holds %1 %2, which the checks refuse (%3); nothing was "
-                                                 "sent: give %4 to replace it")
-                                      .arg(key, current.at(key), refusal, name.toGive(key)));
-        }
-        throw TCliFailure(kExitRefused, QStringLiteral("the %1 settings are refused: %2; nothing was sent")
-                                            .arg(SectionName(section), checked.refusal));
+    auto prepared = PrepareSectionChange(section, given, current, statusReceived);
+    if (auto* change = std::get_if<TSectionChange>(&prepared))
+        return std::move(*change);
+    const TSectionRefusal& refusal = std::get<TSectionRefusal>(prepared);
+    switch (refusal.kind) {
+    case TSectionRefusal::TKind::NotReported:
+        throw TCliFailure(kExitDevice, QStringLiteral("the device reported no %1 (its reply did not decode that far); give "
+                                                      "%2 to set one")
+                                           .arg(refusal.key, name.toGive(refusal.key)));
+    case TSectionRefusal::TKind::HeldRefused:
+        throw TCliFailure(kExitRefused, QStringLiteral("the device holds %1 %2, which the checks refuse (%3); nothing was "
+                                                       "sent: give %4 to replace it")
+                                            .arg(refusal.key, refusal.held, refusal.why, name.toGive(refusal.key)));
+    case TSectionRefusal::TKind::SetRefused:
+        break;
     }
-    change.value = *checked.value;
-    change.sent = TextsOfValue(change.value);
-    change.unverified = UnreadableKeys(change.value);
-    return change;
+    throw TCliFailure(kExitRefused, QStringLiteral("the %1 settings are refused: %2; nothing was sent")
+                                        .arg(SectionName(section), refusal.why));
 }
 
 TChangeReport Apply(TCtlSession& session, const TPreparedChange& change)

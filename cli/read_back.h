@@ -20,6 +20,7 @@
 #include <functional>
 #include <optional>
 
+#include "device/section_change.h"
 #include "device/settings_text_checks.h"
 
 namespace r7730::cli {
@@ -37,15 +38,8 @@ struct TKeyNamer {
 // Step 1. Raises TCliFailure (exit 2) at the first refused key.
 void CheckGiven(TSection section, const TTexts& given, bool noVerify, bool forceMask, const TKeyNamer& name);
 
-struct TPreparedChange {
-    TSection section = TSection::Wan;
-    TTexts given;     // the keys asked for
-    TTexts before;    // what the device held
-    TTexts sent;      // the whole set, as checked
-    TSettingsValue value;
-    QStringList unverified; // keys whose value cannot be read back
-    bool Changes() const { return sent != before; }
-};
+// A section's change, prepared by the device layer (device/section_change.h).
+using TPreparedChange = TSectionChange;
 
 // Step 2. current: the device's values of the section. Raises TCliFailure (exit 2) when the
 // checks refuse a value the device holds, (exit 1) when the device reported no value for a key.

@@ -3,6 +3,7 @@
 // the one unit a `set` or `restore` changed (--report DIR), in the same form.
 #include <QString>
 
+#include "cli/read_back.h"
 #include "provision/attempt.h"
 #include "provision/batch_run.h"
 #include "protocol/reply_decoders.h"
@@ -10,8 +11,6 @@
 namespace r7730::cli {
 
 class TCtlSession;
-struct TPreparedChange;
-struct TChangeReport;
 
 // Writes an attempt's JSON and HTML report into folder, and its PDF with pdf (drawn in the main
 // thread, where the application's fonts live; the caller's thread waits). Returns the paths.

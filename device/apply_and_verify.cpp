@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 
 #include "device/device_session.h"
+#include "device/section_change.h"
 
 namespace r7730 {
 namespace {
@@ -48,15 +49,12 @@ TApplyResult ApplyAndVerify(TDeviceSession& session, const TSettingsValue& value
     result.versionAfter = status->version;
     result.backAfterMs = clock.elapsed();
 
-    if (result.section == TSection::AccessPoint) {
-        const std::optional<TCurrentApReply> accessPoint = session.ReadCurrentAp();
-        result.readBackMs = clock.elapsed() - result.backAfterMs;
-        if (!accessPoint)
-            return result;
-        result.readBack = TextsOfAccessPoint(*accessPoint);
-    } else {
-        result.readBack = TextsOfStatus(result.section, *status);
-    }
+    // The status reply the device returned with is the read-back of its own sections.
+    std::optional<TTexts> readBack = ReadSectionTexts(session, result.section, *status);
+    result.readBackMs = clock.elapsed() - result.backAfterMs;
+    if (!readBack)
+        return result;
+    result.readBack = std::move(*readBack);
     result.readBackAnswered = true;
     for (const QString& key : SectionKeys(result.section)) {
         if (result.unverified.contains(key))

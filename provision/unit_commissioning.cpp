@@ -5,6 +5,7 @@
 
 #include "device/apply_and_verify.h"
 #include "device/device_session.h"
+#include "device/section_change.h"
 #include "device/settings_text_checks.h"
 
 namespace r7730::provision {
@@ -16,17 +17,6 @@ void Fail(TAttempt& attempt, const QString& error)
     attempt.error = error;
 }
 
-// The unit's values of a section now; nothing when it does not answer the read.
-std::optional<TTexts> Current(TDeviceSession& session, TSection section, const TStatusReply& status)
-{
-    if (section != TSection::AccessPoint)
-        return TextsOfStatus(section, status);
-    const std::optional<TCurrentApReply> accessPoint = session.ReadCurrentAp();
-    if (!accessPoint)
-        return std::nullopt;
-    return TextsOfAccessPoint(*accessPoint);
-}
-
 enum class TSectionOutcome { Held, Saved, Failed };
 
 // One section: filled, checked, saved and read back.
@@ -36,31 +26,26 @@ TSectionOutcome ApplySection(TDeviceSession& session, TSection section, const TT
     const QString name = SectionName(section);
     QElapsedTimer clock;
     clock.start();
-    const std::optional<TTexts> current = Current(session, section, status);
+    const std::optional<TTexts> current = ReadSectionTexts(session, section, status);
     if (!current) {
         Fail(attempt, QStringLiteral("%1: no answer to the read of the current access point").arg(name));
         return TSectionOutcome::Failed;
     }
-    TTexts complete = *current;
-    for (const auto& [key, text] : given)
-        complete[key] = text;
-    for (const QString& key : SectionKeys(section))
-        if (!complete.count(key)) {
-            Fail(attempt, QStringLiteral("%1 %2: the unit reported none (its reply did not decode that far) and the plan "
-                                         "gives none")
-                              .arg(name, key));
-            return TSectionOutcome::Failed;
-        }
-    const TCheckedTexts checked = CheckTexts(section, complete, session.Link().StatusReceived());
-    if (!checked.value) {
-        // The plan's cells passed the check one by one, so the refusal comes from a value the
-        // unit holds, or from the combination.
-        Fail(attempt, QStringLiteral("%1: %2; nothing was sent").arg(name, checked.refusal));
+    const auto prepared = PrepareSectionChange(section, given, *current, session.Link().StatusReceived());
+    if (const auto* refusal = std::get_if<TSectionRefusal>(&prepared)) {
+        if (refusal->kind == TSectionRefusal::TKind::NotReported)
+            Fail(attempt, QStringLiteral("%1 %2: the unit reported none (its reply did not decode that far) and the "
+                                         "plan gives none")
+                              .arg(name, refusal->key));
+        else
+            // The plan's cells passed the check one by one, so the refusal comes from a value the
+            // unit holds, or from the combination.
+            Fail(attempt, QStringLiteral("%1: %2; nothing was sent").arg(name, refusal->setRefusal));
         return TSectionOutcome::Failed;
     }
-    const TTexts sent = TextsOfValue(*checked.value);
-    if (sent == *current) {
-        RecordFields(attempt, section, sent, *current, {}, {});
+    const TSectionChange& change = std::get<TSectionChange>(prepared);
+    if (!change.Changes()) {
+        RecordFields(attempt, section, change.sent, *current, {}, {});
         attempt.steps.push_back({name, static_cast<double>(clock.elapsed()) / 1000.0});
         return TSectionOutcome::Held;
     }
@@ -69,7 +54,7 @@ TSectionOutcome ApplySection(TDeviceSession& session, TSection section, const TT
         return TSectionOutcome::Failed;
     }
     state(QStringLiteral("writing %1").arg(name));
-    const TApplyResult result = ApplyAndVerify(session, *checked.value);
+    const TApplyResult result = ApplyAndVerify(session, change.value);
     // What another unit holds is no read-back of this one.
     const bool swapped = result.answeredAgain && QString::fromStdU16String(result.macAfter) != attempt.mac;
     RecordFields(attempt, section, result.sent, swapped ? TTexts() : result.readBack,
