@@ -56,19 +56,16 @@ QList<QCommandLineOption> CommandOptions(const TCommand& command, const TInvocat
 // The words after the command's options, as its row says it takes them.
 void TakeOperands(const TCommand& command, const QStringList& operands, TInvocation& invocation)
 {
-    switch (command.operands) {
-    case TOperands::None:
+    if (command.ownOperands)
+        return;
+    if (command.oneFile.isEmpty()) {
         if (!operands.isEmpty())
             RefuseArguments(QStringLiteral("unexpected argument \"%1\"").arg(operands.front()));
-        break;
-    case TOperands::OneFile:
-        if (operands.size() != 1)
-            RefuseArguments(QStringLiteral("%1 needs one %2").arg(command.name, command.operand));
-        invocation.file = operands.front();
-        break;
-    case TOperands::Own:
-        break;
+        return;
     }
+    if (operands.size() != 1)
+        RefuseArguments(QStringLiteral("%1 needs one %2").arg(command.name, command.oneFile));
+    invocation.file = operands.front();
 }
 
 } // namespace

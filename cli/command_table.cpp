@@ -155,110 +155,106 @@ std::vector<TCommand> MakeCommands()
     const QCommandLineOption store = Valued("store", "The record store.", "URL");
     return {
         {.name = "ports",
-         .run = [](const TInvocation&, TOutput& output) { return PortsCommand(output); },
-         .usage = "  ports                       serial ports: device path, stable link, USB facts, whether you may open it\n"},
+         .usage = "  ports                       serial ports: device path, stable link, USB facts, whether you may open it\n",
+         .run = [](const TInvocation&, TOutput& output) { return PortsCommand(output); }},
         {.name = "status",
-         .runOnDevice = [](TCtlSession& session, const TInvocation&, TOutput& output) { return StatusCommand(session, output); },
-         .usage = "  status                      the device's status: model, firmware, MAC, WAN, TCP and serial settings\n"},
+         .usage = "  status                      the device's status: model, firmware, MAC, WAN, TCP and serial settings\n",
+         .runOnDevice = [](TCtlSession& session, const TInvocation&, TOutput& output) { return StatusCommand(session, output); }},
         {.name = "wifi",
-         .runOnDevice = [](TCtlSession& session, const TInvocation&, TOutput& output) { return WifiCommand(session, output); },
-         .usage = "  wifi                        the current access point (SSID, password)\n"},
+         .usage = "  wifi                        the current access point (SSID, password)\n",
+         .runOnDevice = [](TCtlSession& session, const TInvocation&, TOutput& output) { return WifiCommand(session, output); }},
         {.name = "scan",
-         .runOnDevice = [](TCtlSession& session, const TInvocation&, TOutput& output) { return ScanCommand(session, output); },
-         .usage = "  scan                        the access points the device sees\n"},
+         .usage = "  scan                        the access points the device sees\n",
+         .runOnDevice = [](TCtlSession& session, const TInvocation&, TOutput& output) { return ScanCommand(session, output); }},
         {.name = "signal",
+         .usage = "  signal [--watch SECONDS]    SSID, RSSI and quality; --watch repeats until Ctrl+C\n",
          .runOnDevice = [](TCtlSession& session, const TInvocation& invocation, TOutput& output) {
              return SignalCommand(session, output, invocation.watchSeconds);
          },
          .options = {Valued("watch", "Repeat every SECONDS until Ctrl+C.", "SECONDS")},
-         .take = TakeSignal,
-         .usage = "  signal [--watch SECONDS]    SSID, RSSI and quality; --watch repeats until Ctrl+C\n"},
+         .take = TakeSignal},
         {.name = "set",
-         .run = SetCommand,
-         .options = {noVerify, forceMask, report},
-         .take = TakeSet,
          .usage = "  set wan [--ip A.B.C.D] [--gateway A.B.C.D] [--mask A.B.C.D] [--force]\n"
                   "  set tcp [--mode server|client] [--listen PORT] [--expiry SECONDS] [--target A.B.C.D:PORT]\n"
                   "  set serial [--baud N] [--data 5-8] [--parity none|odd|even] [--stop 1|2] [--flow none|rts/cts]\n"
-                  "  set ap --ssid SSID [--password PW]\n"},
+                  "  set ap --ssid SSID [--password PW]\n",
+         .run = SetCommand,
+         .options = {noVerify, forceMask, report},
+         .take = TakeSet},
         {.name = "reboot",
-         .runOnDevice = [](TCtlSession& session, const TInvocation&, TOutput& output) { return RebootCommand(session, output, false); },
-         .usage = "  reboot\n"},
+         .usage = "  reboot\n",
+         .runOnDevice = [](TCtlSession& session, const TInvocation&, TOutput& output) { return RebootCommand(session, output, false); }},
         {.name = "factory-reset",
+         .usage = "  factory-reset --yes\n",
          .run = FactoryReset,
          .options = {Flag("yes", "Confirm the factory reset.")},
-         .take = TakeFactoryReset,
-         .usage = "  factory-reset --yes\n"},
+         .take = TakeFactoryReset},
         {.name = "backup",
-         .run = BackupCommand,
-         .operands = TOperands::OneFile,
-         .operand = "FILE",
-         .take = TakeBackup,
          .usage = "  backup FILE                 status and current access point to a profile file (INI text); FILE is\n"
-                  "                              a regular file (replaced whole) or - for standard output\n"},
+                  "                              a regular file (replaced whole) or - for standard output\n",
+         .run = BackupCommand,
+         .oneFile = "FILE",
+         .take = TakeBackup},
         {.name = "restore",
+         .usage = "  restore FILE [--no-verify] [--force]\n"
+                  "                              apply a profile, wait for the device to come back, read back, compare\n",
          .run = RestoreCommand,
          .options = {noVerify, forceMask, report},
-         .operands = TOperands::OneFile,
-         .operand = "FILE",
-         .take = TakeRestore,
-         .usage = "  restore FILE [--no-verify] [--force]\n"
-                  "                              apply a profile, wait for the device to come back, read back, compare\n"},
+         .oneFile = "FILE",
+         .take = TakeRestore},
         {.name = "batch",
+         .usage = "  batch PLAN.csv [-p PORT]... [--store URL] [--match next|mac] [--operator NAME] [--report-dir DIR]\n"
+                  "        [--pdf] [--check] [--stop-on-fail] [--claim-timeout SECONDS] [--reissue] [--force]\n"
+                  "                              a production line: each row of the plan applied to one unit, verified,\n"
+                  "                              recorded, reported; several -p run side by side\n",
          .run = BatchCommand,
          .options = {forceMask, store, Valued("match", "next or mac.", "HOW"), Valued("operator", "Who works.", "NAME"),
                      Valued("report-dir", "Where reports go.", "DIR"), Flag("pdf", "PDF reports too."),
                      Flag("check", "Check the plan only."), Flag("stop-on-fail", "Stop at a FAIL."),
                      Valued("claim-timeout", "Take back older claims.", "SECONDS"),
                      Flag("reissue", "Commission passed rows and units again.")},
-         .operands = TOperands::OneFile,
-         .operand = "PLAN file",
-         .take = TakeBatch,
-         .usage = "  batch PLAN.csv [-p PORT]... [--store URL] [--match next|mac] [--operator NAME] [--report-dir DIR]\n"
-                  "        [--pdf] [--check] [--stop-on-fail] [--claim-timeout SECONDS] [--reissue] [--force]\n"
-                  "                              a production line: each row of the plan applied to one unit, verified,\n"
-                  "                              recorded, reported; several -p run side by side\n"},
+         .oneFile = "PLAN file",
+         .take = TakeBatch},
         {.name = "records",
-         .run = RecordsCommand,
-         .options = {store, Flag("csv", "CSV for a spreadsheet.")},
-         .operands = TOperands::Own,
-         .take = TakeRecords,
          .usage = "  records [--store URL] [--csv]  every attempt of the record store, for a spreadsheet or a script\n"
                   "  records release LABEL [--store URL]\n"
                   "                              frees the rows labelled LABEL that are reserved for a unit or held\n"
-                  "                              after failing on two units, recording who and when\n"},
+                  "                              after failing on two units, recording who and when\n",
+         .run = RecordsCommand,
+         .options = {store, Flag("csv", "CSV for a spreadsheet.")},
+         .ownOperands = true,
+         .take = TakeRecords},
         {.name = "firmware",
+         .usage = "  firmware FILE [--serve ADDR[:PORT]] [--expect-version MAJOR.MINOR] [--max-size BYTES] [--force]\n"
+                  "        [--wait SECONDS]      a firmware update: FILE checked, served by a one-file HTTP server of\n"
+                  "                              this program, the device told to fetch it, its requests shown, and\n"
+                  "                              its version read after it came back from its reboot\n",
          .run = FirmwareCommand,
          .options = {report, Valued("serve", "Serve on ADDR[:PORT].", "ADDR[:PORT]"),
                      Valued("expect-version", "The version after.", "MAJOR.MINOR"), Valued("max-size", "The largest image.", "BYTES"),
                      Flag("force", "Send a text-like file."), Valued("wait", "How long the device may take to ask.", "SECONDS")},
-         .operands = TOperands::OneFile,
-         .operand = "FILE",
-         .take = TakeFirmware,
-         .usage = "  firmware FILE [--serve ADDR[:PORT]] [--expect-version MAJOR.MINOR] [--max-size BYTES] [--force]\n"
-                  "        [--wait SECONDS]      a firmware update: FILE checked, served by a one-file HTTP server of\n"
-                  "                              this program, the device told to fetch it, its requests shown, and\n"
-                  "                              its version read after it came back from its reboot\n"},
+         .oneFile = "FILE",
+         .take = TakeFirmware},
         {.name = "survey",
-         .run = SurveyCommand,
-         .options = {Valued("duration", "How long.", "SECONDS"), Valued("interval", "Between readings.", "SECONDS"),
-                     Valued("scan-every", "Between scans.", "SECONDS"), Valued("csv", "The session as CSV.", "FILE")},
-         .take = TakeSurvey,
          .usage = "  survey [--duration SECONDS] [--interval SECONDS] [--scan-every SECONDS] [--csv FILE]\n"
                   "                              the signal read every --interval (default 1 s, 0.5 to 3600) for\n"
                   "                              --duration or until Ctrl+C, a scan every --scan-every (default none);\n"
                   "                              one line per reading, then a summary: RSSI min/avg/max and standard\n"
                   "                              deviation, quality, access points per channel, the quietest of 1, 6\n"
-                  "                              and 11; --csv writes every reading and scanned access point\n"},
+                  "                              and 11; --csv writes every reading and scanned access point\n",
+         .run = SurveyCommand,
+         .options = {Valued("duration", "How long.", "SECONDS"), Valued("interval", "Between readings.", "SECONDS"),
+                     Valued("scan-every", "Between scans.", "SECONDS"), Valued("csv", "The session as CSV.", "FILE")},
+         .take = TakeSurvey},
         {.name = "decode",
-         .run = DecodeCommand,
-         .options = {Valued("filter", "Frames whose summary or hex matches.", "REGEX"), Flag("errors", "Frames with errors only.")},
-         .operands = TOperands::Own,
-         .take = TakeDecode,
          .usage = "  decode [FILE...|-] [--filter REGEX] [--errors]\n"
                   "                              the frames of the program's daily log files (Log/R7730Setup_*.log),\n"
                   "                              each decoded with its summary, replies paired with their requests;\n"
-                  "                              --json: one JSON object per frame with every field (JSON Lines)\n"},
+                  "                              --json: one JSON object per frame with every field (JSON Lines)\n",
+         .run = DecodeCommand,
+         .options = {Valued("filter", "Frames whose summary or hex matches.", "REGEX"), Flag("errors", "Frames with errors only.")},
+         .ownOperands = true,
+         .take = TakeDecode},
     };
 }
 

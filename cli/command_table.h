@@ -17,25 +17,20 @@ namespace r7730::cli {
 
 class TCtlSession;
 
-// What a command takes after its options.
-enum class TOperands {
-    None,    // nothing
-    OneFile, // exactly one file, named `operand` in the refusal
-    Own,     // the command's `take` reads them
-};
-
 struct TCommand {
     QString name{};
+    QString usage{}; // its lines under "Commands:" in --help, each ending in a newline
     // Set: the dispatcher opens the session on the invocation's port and hands it over.
     // Commands that check their input before the port opens run with `run` and open it themselves.
     int (*runOnDevice)(TCtlSession& session, const TInvocation& invocation, TOutput& output) = nullptr;
     int (*run)(const TInvocation& invocation, TOutput& output) = nullptr;
     QList<QCommandLineOption> options{}; // besides the global ones (set adds its section's keys)
-    TOperands operands = TOperands::None;
-    QString operand{}; // OneFile: how a refusal names it ("FILE", "PLAN file")
-    // Reads the command's own options (and, for TOperands::Own, its words) into the invocation.
+    // What it takes after its options: nothing, unless it names the one file it takes (as a
+    // refusal calls it: "FILE", "PLAN file") or reads the words itself in `take`.
+    QString oneFile{};
+    bool ownOperands = false;
+    // Reads the command's own options (and, with ownOperands, its words) into the invocation.
     void (*take)(const QCommandLineParser& parser, const QStringList& operands, TInvocation& invocation) = nullptr;
-    QString usage{}; // its lines under "Commands:" in --help, each ending in a newline
 
     bool NeedsDevice() const { return runOnDevice != nullptr; }
 };
