@@ -1,17 +1,15 @@
-// The command line read with QCommandLineParser, and the help text (see arguments.h).
+// The command line read with QCommandLineParser, and the help text (see arguments.h). What each
+// command takes is in its row of the command table.
 #include "cli/arguments.h"
 
 #include <QCommandLineParser>
 #include <cmath>
 
+#include "cli/command_table.h"
 #include "cli/failure.h"
 
 namespace r7730::cli {
 namespace {
-
-const QStringList kCommands = {"ports",  "status",        "wifi",   "scan",    "signal", "set",
-                               "reboot", "factory-reset", "backup", "restore", "batch",  "records",
-                               "firmware", "survey", "decode"};
 
 QList<QCommandLineOption> GlobalOptions()
 {
@@ -24,34 +22,11 @@ QList<QCommandLineOption> GlobalOptions()
     };
 }
 
-[[noreturn]] void Refuse(const QString& message)
-{
-    throw TCliFailure(kExitRefused, message + QStringLiteral(" (r7730ctl --help lists the commands and options)"));
-}
-
 void Parse(QCommandLineParser& parser, const QStringList& arguments)
 {
     if (!parser.parse(arguments))
-        Refuse(parser.errorText());
+        RefuseArguments(parser.errorText());
 }
-
-int NumberIn(const QString& option, const QString& text, int lowest, int highest)
-{
-    bool number = false;
-    const int value = text.toInt(&number);
-    if (!number || value < lowest || value > highest)
-        Refuse(QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\"").arg(option).arg(lowest).arg(highest).arg(text));
-    return value;
-}
-
-int PositiveNumber(const QString& option, const QString& text, int highest)
-{
-    return NumberIn(option, text, 1, highest);
-}
-
-// A claim younger than this may belong to a station that is only slow: a unit's reboot waits
-// alone can take half a minute.
-constexpr int kShortestClaimTimeout = 60;
 
 // Global options found by either parser; the later one wins.
 void TakeGlobals(const QCommandLineParser& parser, TInvocation& invocation)
@@ -69,106 +44,59 @@ void TakeGlobals(const QCommandLineParser& parser, TInvocation& invocation)
     invocation.help = invocation.help || parser.isSet("help");
 }
 
-void TakeBatchOptions(const QCommandLineParser& parser, TInvocation& invocation)
+QList<QCommandLineOption> CommandOptions(const TCommand& command, const TInvocation& invocation)
 {
-    TBatchInvocation& batch = invocation.batch;
-    batch.store = parser.value("store");
-    if (invocation.command == "records") {
-        batch.csv = parser.isSet("csv");
-        if (batch.csv && invocation.json)
-            Refuse(QStringLiteral("records takes --csv or --json, not both"));
+    QList<QCommandLineOption> options;
+    if (command.name == "set")
+        for (const QString& key : SectionKeys(invocation.section))
+            options << QCommandLineOption(key, key, key.toUpper());
+    return options + command.options;
+}
+
+// The words after the command's options, as its row says it takes them.
+void TakeOperands(const TCommand& command, const QStringList& operands, TInvocation& invocation)
+{
+    if (command.ownOperands)
+        return;
+    if (command.oneFile.isEmpty()) {
+        if (!operands.isEmpty())
+            RefuseArguments(QStringLiteral("unexpected argument \"%1\"").arg(operands.front()));
         return;
     }
-    if (parser.isSet("match")) {
-        batch.match = parser.value("match");
-        if (batch.match != "next" && batch.match != "mac")
-            Refuse(QStringLiteral("--match takes next or mac, not \"%1\"").arg(batch.match));
-    }
-    batch.operatorName = parser.value("operator");
-    batch.reportDir = parser.value("report-dir");
-    batch.pdf = parser.isSet("pdf");
-    batch.check = parser.isSet("check");
-    batch.stopOnFail = parser.isSet("stop-on-fail");
-    if (parser.isSet("claim-timeout"))
-        batch.claimTimeoutSeconds = NumberIn("claim-timeout", parser.value("claim-timeout"), kShortestClaimTimeout, 7 * 86400);
-    batch.reissue = parser.isSet("reissue");
-    invocation.portNames.removeDuplicates();
+    if (operands.size() != 1)
+        RefuseArguments(QStringLiteral("%1 needs one %2").arg(command.name, command.oneFile));
+    invocation.file = operands.front();
 }
 
-void TakeFirmwareOptions(const QCommandLineParser& parser, TFirmwareInvocation& firmware)
+} // namespace
+
+[[noreturn]] void RefuseArguments(const QString& message)
 {
-    firmware.serve = parser.value("serve");
-    firmware.expectVersion = parser.value("expect-version");
-    firmware.force = parser.isSet("force");
-    if (parser.isSet("max-size"))
-        firmware.maxSize = PositiveNumber("max-size", parser.value("max-size"), 0x7FFFFFFF);
-    if (parser.isSet("wait"))
-        firmware.waitSeconds = PositiveNumber("wait", parser.value("wait"), 86400);
+    throw TCliFailure(kExitRefused, message + QStringLiteral(" (r7730ctl --help lists the commands and options)"));
 }
 
-// Seconds with at most three decimals, from lowest to highest, as milliseconds.
+int NumberIn(const QString& option, const QString& text, int lowest, int highest)
+{
+    bool number = false;
+    const int value = text.toInt(&number);
+    if (!number || value < lowest || value > highest)
+        RefuseArguments(QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\"").arg(option).arg(lowest).arg(highest).arg(text));
+    return value;
+}
+
+int PositiveNumber(const QString& option, const QString& text, int highest)
+{
+    return NumberIn(option, text, 1, highest);
+}
+
 int Milliseconds(const QString& option, const QString& text, double lowest, double highest)
 {
     bool number = false;
     const double seconds = text.toDouble(&number);
     if (!number || !(seconds >= lowest && seconds <= highest))
-        Refuse(QStringLiteral("--%1 takes seconds from %2 to %3, not \"%4\"").arg(option).arg(lowest).arg(highest).arg(text));
+        RefuseArguments(QStringLiteral("--%1 takes seconds from %2 to %3, not \"%4\"").arg(option).arg(lowest).arg(highest).arg(text));
     return static_cast<int>(std::lround(seconds * 1000));
 }
-
-void TakeSurveyOptions(const QCommandLineParser& parser, TSurveyInvocation& survey)
-{
-    if (parser.isSet("duration"))
-        survey.durationMs = Milliseconds("duration", parser.value("duration"), 0.001, 7 * 86400);
-    if (parser.isSet("interval"))
-        survey.intervalMs = Milliseconds("interval", parser.value("interval"), 0.5, 3600);
-    if (parser.isSet("scan-every"))
-        survey.scanEveryMs = Milliseconds("scan-every", parser.value("scan-every"), 1, 86400);
-    survey.csvFile = parser.value("csv");
-}
-
-QList<QCommandLineOption> CommandOptions(const TInvocation& invocation)
-{
-    const QString& command = invocation.command;
-    QList<QCommandLineOption> options;
-    if (command == "signal")
-        options << QCommandLineOption("watch", "Repeat every SECONDS until Ctrl+C.", "SECONDS");
-    if (command == "set")
-        for (const QString& key : SectionKeys(invocation.section))
-            options << QCommandLineOption(key, key, key.toUpper());
-    if (command == "set" || command == "restore")
-        options << QCommandLineOption("no-verify", "Store values that cannot be read back, unverified.");
-    if (command == "set" || command == "restore" || command == "batch")
-        options << QCommandLineOption("force", "Send a subnet mask that is none.");
-    if (command == "factory-reset")
-        options << QCommandLineOption("yes", "Confirm the factory reset.");
-    if (command == "set" || command == "restore" || command == "firmware")
-        options << QCommandLineOption("report", "Write a commissioning report to DIR.", "DIR");
-    if (command == "firmware")
-        options << QCommandLineOption("serve", "Serve on ADDR[:PORT].", "ADDR[:PORT]")
-                << QCommandLineOption("expect-version", "The version after.", "MAJOR.MINOR")
-                << QCommandLineOption("max-size", "The largest image.", "BYTES") << QCommandLineOption("force", "Send a text-like file.")
-                << QCommandLineOption("wait", "How long the device may take to ask.", "SECONDS");
-    if (command == "batch" || command == "records")
-        options << QCommandLineOption("store", "The record store.", "URL");
-    if (command == "batch")
-        options << QCommandLineOption("match", "next or mac.", "HOW") << QCommandLineOption("operator", "Who works.", "NAME")
-                << QCommandLineOption("report-dir", "Where reports go.", "DIR") << QCommandLineOption("pdf", "PDF reports too.")
-                << QCommandLineOption("check", "Check the plan only.") << QCommandLineOption("stop-on-fail", "Stop at a FAIL.")
-                << QCommandLineOption("claim-timeout", "Take back older claims.", "SECONDS")
-                << QCommandLineOption("reissue", "Commission passed rows and units again.");
-    if (command == "records")
-        options << QCommandLineOption("csv", "CSV for a spreadsheet.");
-    if (command == "survey")
-        options << QCommandLineOption("duration", "How long.", "SECONDS") << QCommandLineOption("interval", "Between readings.", "SECONDS")
-                << QCommandLineOption("scan-every", "Between scans.", "SECONDS") << QCommandLineOption("csv", "The session as CSV.", "FILE");
-    if (command == "decode")
-        options << QCommandLineOption("filter", "Frames whose summary or hex matches.", "REGEX")
-                << QCommandLineOption("errors", "Frames with errors only.");
-    return options;
-}
-
-} // namespace
 
 TInvocation ParseArguments(const QStringList& arguments)
 {
@@ -184,126 +112,46 @@ TInvocation ParseArguments(const QStringList& arguments)
     if (rest.isEmpty()) {
         if (invocation.help)
             return invocation;
-        Refuse(QStringLiteral("no command given"));
+        RefuseArguments(QStringLiteral("no command given"));
     }
     invocation.command = rest.takeFirst();
-    if (!kCommands.contains(invocation.command))
-        Refuse(QStringLiteral("unknown command \"%1\"").arg(invocation.command));
-    if (invocation.command == "set") {
+    const TCommand* command = CommandNamed(invocation.command);
+    if (!command)
+        RefuseArguments(QStringLiteral("unknown command \"%1\"").arg(invocation.command));
+    if (command->name == "set") {
         const std::optional<TSection> section = rest.isEmpty() ? std::nullopt : SectionNamed(rest.front());
         if (!section)
-            Refuse(QStringLiteral("set needs what to set first: wan, tcp, serial or ap"));
+            RefuseArguments(QStringLiteral("set needs what to set first: wan, tcp, serial or ap"));
         invocation.section = *section;
         rest.removeFirst();
     }
 
-    QCommandLineParser command;
-    command.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    command.addOptions(GlobalOptions());
-    command.addOptions(CommandOptions(invocation));
-    Parse(command, QStringList{arguments.value(0)} + rest);
-    TakeGlobals(command, invocation);
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.addOptions(GlobalOptions());
+    parser.addOptions(CommandOptions(*command, invocation));
+    Parse(parser, QStringList{arguments.value(0)} + rest);
+    TakeGlobals(parser, invocation);
     if (invocation.help)
         return invocation;
 
-    const QStringList positional = command.positionalArguments();
-    const bool takesFile = invocation.command == "backup" || invocation.command == "restore" || invocation.command == "batch" ||
-                           invocation.command == "firmware";
-    if (invocation.command == "decode") {
-        invocation.logFiles = positional.isEmpty() ? QStringList{"-"} : positional;
-        invocation.frameFilter = command.value("filter");
-        invocation.errorsOnly = command.isSet("errors");
-        return invocation;
-    }
-    if (takesFile && positional.size() != 1)
-        Refuse(invocation.command == "batch" ? QStringLiteral("batch needs one PLAN file")
-                                             : QStringLiteral("%1 needs one FILE").arg(invocation.command));
-    if (!takesFile && invocation.command != "records" && !positional.isEmpty())
-        Refuse(QStringLiteral("unexpected argument \"%1\"").arg(positional.front()));
-    if (takesFile)
-        invocation.file = positional.front();
-    if (invocation.command == "records" && !positional.isEmpty()) {
-        if (positional.front() != "release" || positional.size() != 2)
-            Refuse(positional.front() == "release" ? QStringLiteral("records release needs one LABEL")
-                                                   : QStringLiteral("unexpected argument \"%1\"").arg(positional.front()));
-        invocation.batch.release = positional[1];
-    }
-    if (invocation.command == "backup" && invocation.file == "-" && invocation.json)
-        Refuse(QStringLiteral("backup - writes the profile to standard output, where --json would put its document too: "
-                              "leave out one of them"));
-
-    if (invocation.command == "signal" && command.isSet("watch"))
-        invocation.watchSeconds = PositiveNumber("watch", command.value("watch"), 86400);
-    if (invocation.command == "set") {
-        for (const QString& key : SectionKeys(invocation.section))
-            if (command.isSet(key))
-                invocation.given[key] = command.value(key);
-        if (invocation.section == TSection::AccessPoint && !invocation.given.count("ssid"))
-            Refuse(QStringLiteral("set ap needs --ssid"));
-        if (invocation.given.empty())
-            Refuse(QStringLiteral("set %1 needs at least one of --%2")
-                       .arg(SectionName(invocation.section), SectionKeys(invocation.section).join(", --")));
-    }
-    invocation.noVerify = (invocation.command == "set" || invocation.command == "restore") && command.isSet("no-verify");
-    invocation.forceMask = (invocation.command == "set" || invocation.command == "restore" || invocation.command == "batch") &&
-                           command.isSet("force");
-    invocation.yes = invocation.command == "factory-reset" && command.isSet("yes");
-    if ((invocation.command == "set" || invocation.command == "restore" || invocation.command == "firmware") &&
-        command.isSet("report"))
-        invocation.reportDir = command.value("report");
-    if (invocation.command == "firmware")
-        TakeFirmwareOptions(command, invocation.firmware);
-    if (invocation.command == "batch" || invocation.command == "records")
-        TakeBatchOptions(command, invocation);
-    if (invocation.command == "survey")
-        TakeSurveyOptions(command, invocation.survey);
+    const QStringList operands = parser.positionalArguments();
+    TakeOperands(*command, operands, invocation);
+    if (command->take)
+        command->take(parser, operands, invocation);
     return invocation;
 }
 
 QString UsageText()
 {
+    QString commands;
+    for (const TCommand& command : Commands())
+        commands += command.usage;
     return QStringLiteral(R"(Usage: r7730ctl [-p|--port PORT] [--timeout MS] [--json] [-v] COMMAND [OPTIONS]
 Reads and changes the settings of an R7730LX serial-to-WiFi device server over a serial port.
 
 Commands:
-  ports                       serial ports: device path, stable link, USB facts, whether you may open it
-  status                      the device's status: model, firmware, MAC, WAN, TCP and serial settings
-  wifi                        the current access point (SSID, password)
-  scan                        the access points the device sees
-  signal [--watch SECONDS]    SSID, RSSI and quality; --watch repeats until Ctrl+C
-  set wan [--ip A.B.C.D] [--gateway A.B.C.D] [--mask A.B.C.D] [--force]
-  set tcp [--mode server|client] [--listen PORT] [--expiry SECONDS] [--target A.B.C.D:PORT]
-  set serial [--baud N] [--data 5-8] [--parity none|odd|even] [--stop 1|2] [--flow none|rts/cts]
-  set ap --ssid SSID [--password PW]
-  reboot
-  factory-reset --yes
-  backup FILE                 status and current access point to a profile file (INI text); FILE is
-                              a regular file (replaced whole) or - for standard output
-  restore FILE [--no-verify] [--force]
-                              apply a profile, wait for the device to come back, read back, compare
-  batch PLAN.csv [-p PORT]... [--store URL] [--match next|mac] [--operator NAME] [--report-dir DIR]
-        [--pdf] [--check] [--stop-on-fail] [--claim-timeout SECONDS] [--reissue] [--force]
-                              a production line: each row of the plan applied to one unit, verified,
-                              recorded, reported; several -p run side by side
-  records [--store URL] [--csv]  every attempt of the record store, for a spreadsheet or a script
-  records release LABEL [--store URL]
-                              frees the rows labelled LABEL that are reserved for a unit or held
-                              after failing on two units, recording who and when
-  firmware FILE [--serve ADDR[:PORT]] [--expect-version MAJOR.MINOR] [--max-size BYTES] [--force]
-        [--wait SECONDS]      a firmware update: FILE checked, served by a one-file HTTP server of
-                              this program, the device told to fetch it, its requests shown, and
-                              its version read after it came back from its reboot
-  survey [--duration SECONDS] [--interval SECONDS] [--scan-every SECONDS] [--csv FILE]
-                              the signal read every --interval (default 1 s, 0.5 to 3600) for
-                              --duration or until Ctrl+C, a scan every --scan-every (default none);
-                              one line per reading, then a summary: RSSI min/avg/max and standard
-                              deviation, quality, access points per channel, the quietest of 1, 6
-                              and 11; --csv writes every reading and scanned access point
-  decode [FILE...|-] [--filter REGEX] [--errors]
-                              the frames of the program's daily log files (Log/R7730Setup_*.log),
-                              each decoded with its summary, replies paired with their requests;
-                              --json: one JSON object per frame with every field (JSON Lines)
-
+)") + commands + QStringLiteral(R"(
 set, restore and firmware take --report DIR: a commissioning report (JSON and HTML) of the unit.
 
 firmware checks before the download frame goes out (each refusal exits 2): FILE is a regular
@@ -362,3 +210,4 @@ values than were sent (batch: a unit ended FAIL, REFUSED or INTERRUPTED); 130 ba
 }
 
 } // namespace r7730::cli
+

@@ -78,4 +78,12 @@ TInvocation ParseArguments(const QStringList& arguments);
 // The text --help prints.
 QString UsageText();
 
+// The checks the commands' own options share (command_table.cpp). Each refuses with exit 2,
+// naming the option, and points to --help.
+[[noreturn]] void RefuseArguments(const QString& message);
+int NumberIn(const QString& option, const QString& text, int lowest, int highest);
+int PositiveNumber(const QString& option, const QString& text, int highest);
+// Seconds with at most three decimals, from lowest to highest, as milliseconds.
+int Milliseconds(const QString& option, const QString& text, double lowest, double highest);
+
 } // namespace r7730::cli

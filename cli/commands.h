@@ -19,8 +19,6 @@ namespace r7730::cli {
 
 class TCtlSession;
 
-int RunCommand(const TInvocation& invocation, TOutput& output);
-
 // A session on the invocation's port, opened, its waiting notes going to the output.
 std::unique_ptr<TCtlSession> OpenSession(const TInvocation& invocation, const TOutput& output);
 

@@ -263,40 +263,4 @@ int RestoreCommand(const TInvocation& invocation, TOutput& output)
     return verified ? kExitDone : kExitMismatch;
 }
 
-int RunCommand(const TInvocation& invocation, TOutput& output)
-{
-    const QString& command = invocation.command;
-    if (command == "ports")
-        return PortsCommand(output);
-    if (command == "set")
-        return SetCommand(invocation, output);
-    if (command == "backup")
-        return BackupCommand(invocation, output);
-    if (command == "restore")
-        return RestoreCommand(invocation, output);
-    if (command == "batch")
-        return BatchCommand(invocation, output);
-    if (command == "records")
-        return RecordsCommand(invocation, output);
-    if (command == "firmware")
-        return FirmwareCommand(invocation, output);
-    if (command == "survey")
-        return SurveyCommand(invocation, output);
-    if (command == "decode")
-        return DecodeCommand(invocation, output);
-    if (command == "factory-reset" && !invocation.yes)
-        throw TCliFailure(kExitRefused, QStringLiteral("factory-reset returns every setting of the device to its factory "
-                                                       "value: add --yes to go ahead"));
-    const auto session = OpenSession(invocation, output);
-    if (command == "status")
-        return StatusCommand(*session, output);
-    if (command == "wifi")
-        return WifiCommand(*session, output);
-    if (command == "scan")
-        return ScanCommand(*session, output);
-    if (command == "signal")
-        return SignalCommand(*session, output, invocation.watchSeconds);
-    return RebootCommand(*session, output, command == "factory-reset");
-}
-
 } // namespace r7730::cli

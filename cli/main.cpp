@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "cli/arguments.h"
-#include "cli/commands.h"
+#include "cli/command_table.h"
 #include "cli/failure.h"
 #include "cli/output.h"
 

@@ -1,8 +1,11 @@
 // The command line of r7730ctl and its backup profile, in a scratch folder.
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include "cli/arguments.h"
+#include "cli/command_table.h"
 #include "cli/failure.h"
 #include "cli/profile.h"
 #include "support/qt_printers.h"
@@ -33,7 +36,72 @@ std::pair<int, QString> FailureOf(Call call)
     return {0, {}};
 }
 
+// The words the completion file offers for a command line whose last word is being typed, read
+// from bash itself with the completion library's two helpers stubbed.
+QStringList Completed(const QStringList& words)
+{
+    QProcess bash;
+    bash.start("bash", QStringList{"-c", R"(
+        _init_completion() { cur=${COMP_WORDS[COMP_CWORD]}; prev=${COMP_WORDS[COMP_CWORD-1]}; words=("${COMP_WORDS[@]}"); cword=$COMP_CWORD; }
+        _filedir() { :; }
+        source "$0"
+        COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
+        _r7730ctl
+        echo "${COMPREPLY[*]}")",
+                                      R7730_SOURCE_DIR "/packaging/r7730ctl.bash-completion"} +
+                                          words);
+    if (!bash.waitForFinished(10000) || bash.exitCode() != 0)
+        return {"bash failed: " + QString::fromUtf8(bash.readAllStandardError())};
+    return QString::fromUtf8(bash.readAllStandardOutput()).split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+}
+
+QStringList TableCommandNames()
+{
+    QStringList names;
+    for (const TCommand& command : Commands())
+        names << command.name;
+    return names;
+}
+
 } // namespace
+
+// A command is added in the table; the completion file and --help must not fall behind it.
+TEST(CliCommandTable, CompletionAndHelpListExactlyTheTablesCommands)
+{
+    EXPECT_EQ(Completed({"r7730ctl", ""}), TableCommandNames());
+
+    const QString usage = UsageText();
+    const qsizetype start = usage.indexOf("\nCommands:\n") + 11;
+    ASSERT_GT(start, 11);
+    QStringList helped;
+    for (const QString& line : usage.mid(start, usage.indexOf("\n\n", start) - start).split('\n'))
+        if (line.startsWith("  ") && line.at(2).isLetter() && !helped.endsWith(line.section(' ', 2, 2)))
+            helped << line.section(' ', 2, 2);
+    EXPECT_EQ(helped, TableCommandNames());
+
+    for (const TCommand& command : Commands()) {
+        QStringList line{"r7730ctl", command.name};
+        QStringList options;
+        if (command.name == "set") {
+            line << "serial";
+            options << "--baud" << "--data" << "--parity" << "--stop" << "--flow";
+        }
+        for (const QCommandLineOption& option : command.options)
+            options << "--" + option.names().constLast();
+        const QStringList offered = Completed(line << "--");
+        for (const QString& option : options)
+            EXPECT_TRUE(offered.contains(option)) << command.name.toStdString() << " lacks " << option.toStdString();
+    }
+}
+
+TEST(CliCommandTable, ACommandOutsideTheTableIsRefusedBeforeAnyPortOpens)
+{
+    TInvocation invocation;
+    invocation.command = "format";
+    invocation.portName = "/dev/gone";
+    TOutput output(false);
+    EXPECT_EQ(FailureOf([&] { RunCommand(invocation, output); }), std::make_pair(2, QString("unknown command \"format\"")));
+}
 
 TEST(CliArguments, GlobalOptionsStandBeforeOrAfterTheCommand)
 {

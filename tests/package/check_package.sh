@@ -86,11 +86,8 @@ complete_words() { # the words offered for the command line "$@" (the last word 
 [[ "$(complete_words r7730ctl set serial --parity "")" == "none odd even" ]] || fail "completion of --parity"
 [[ "$(complete_words r7730ctl set wan --g)" == --gateway ]] || fail "completion of a set option"
 [[ "$(complete_words r7730ctl batch plan.csv --match "")" == "next mac" ]] || fail "completion of --match"
-# Every command that --help lists is offered, so a new command is not left out of completion.
-offered=" $(complete_words r7730ctl "") "
-for command in $("$bin/r7730ctl" --help | awk '/^  [a-z]/ { print $1 }' | sort -u); do
-  [[ $offered == *" $command "* ]] || fail "completion does not offer the command $command"
-done
+# That completion offers exactly r7730ctl's commands and their options, as --help lists them, is
+# held to the command table by the cli tests; here the installed file must work at all.
 [[ "$(complete_words r7730ctl decode --e)" == --errors ]] || fail "completion of a decode option"
 
 echo "== the launcher's working folder"
