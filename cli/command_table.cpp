@@ -3,7 +3,7 @@
 #include "cli/command_table.h"
 
 #include "cli/commands.h"
-#include "cli/device_session.h"
+#include "cli/session_wording.h"
 #include "cli/failure.h"
 
 namespace r7730::cli {
