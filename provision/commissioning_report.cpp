@@ -175,10 +175,15 @@ void MakeReportFolder(const QString& folder)
     const QFileInfo folderInfo(folder);
     if (folderInfo.exists() && !folderInfo.isDir())
         throw EReportError(QStringLiteral("cannot write the report into %1: it is a file, not a folder").arg(folder));
+    // Stations of other processes may make the same folder at the same moment: a folder that is
+    // there once the call returns is what was asked for, whoever made it.
     std::error_code made;
-    if (!folderInfo.exists() && !std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), made))
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), made);
+    if (made)
         throw EReportError(QStringLiteral("cannot make the report folder %1: %2")
                                .arg(folder, QString::fromLocal8Bit(made.message())));
+    if (!QFileInfo(folder).isDir())
+        throw EReportError(QStringLiteral("cannot write the report into %1: it is a file, not a folder").arg(folder));
     if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
         throw EReportError(QStringLiteral("cannot write the report into %1: %2").arg(folder, PlainMessage(errno)));
 }
